@@ -1,0 +1,14 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace iap {
+
+class 主窗口;
+
+// The window with every control and timer wired to its handler, after its Load.
+std::unique_ptr<主窗口> CreateMainWindow(Platform platform);
+
+}  // namespace iap

@@ -1,0 +1,86 @@
+#include "app/Wiring.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <functional>
+
+#include "download/DownloadProcedure.h"
+#include "download/ImageLoading.h"
+#include "flash_read/FlashRead.h"
+#include "flash_write/FlashImageFile.h"
+#include "flash_write/FlashWrite.h"
+#include "flash_write/HexEntry.h"
+#include "protocol/PageSender.h"
+#include "protocol/ReplyDispatcher.h"
+#include "window/AutoSequence.h"
+#include "window/ButtonStates.h"
+#include "window/ConnectionControls.h"
+#include "window/MainWindow.h"
+
+namespace iap {
+namespace {
+
+// Lives as a child of the window, so the read's own state lasts exactly as long as the window.
+class ReadFlowHolder final : public QObject {
+public:
+    explicit ReadFlowHolder(QObject* parent) : QObject(parent) {}
+    FlashRead read;
+};
+
+class KeyDownFilter final : public QObject {
+public:
+    KeyDownFilter(QObject* parent, std::function<void(int)> handler) : QObject(parent), handler(std::move(handler)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            handler(static_cast<QKeyEvent*>(event)->key());
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int)> handler;
+};
+
+}  // namespace
+
+void Wire(主窗口& w)
+{
+    FlashRead& read = (new ReadFlowHolder(&w))->read;
+
+    QObject::connect(w.打开串口, &QPushButton::clicked, &w, [&w] { OpenClick(w); });
+    QObject::connect(w.关闭串口, &QPushButton::clicked, &w, [&w] { CloseClick(w); });
+    QObject::connect(w.刷新串口, &QPushButton::clicked, &w, [&w] { 刷新串口Click(w); });
+    QObject::connect(w.刷新, &QPushButton::clicked, &w, [&w] { 刷新Click(w); });
+    QObject::connect(w.波特率, &QRadioButton::toggled, &w, [&w](bool selected) {
+        if (selected)
+            波特率Click(w);
+    });
+    QObject::connect(w.Check1, &QCheckBox::toggled, &w, [&w] { Check1Click(w); });
+
+    for (int i = 0; i < 4; ++i) {
+        InstallKeyFilter(w.目标地址[std::size_t(i)], HexKeys);
+        QObject::connect(w.目标地址[std::size_t(i)], &QLineEdit::textChanged, &w, [&w, i] { 目标地址Change(w, i); });
+    }
+    InstallKeyFilter(w.读包数, DecimalKeys);
+    w.当前包->installEventFilter(new KeyDownFilter(w.当前包, [&w](int key) { 当前包KeyDown(w, key); }));
+
+    QObject::connect(w.cmdLoad, &QPushButton::clicked, &w, [&w] { cmdLoadClick(w); });
+    QObject::connect(w.开始下载, &QPushButton::clicked, &w, [&w] { 开始下载Click(w); });
+    for (int i = 0; i < 2; ++i) {
+        QObject::connect(w.Command1[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { Command1Click(w, i); });
+        QObject::connect(w.写FLASH[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { 写FLASHClick(w, i); });
+    }
+    QObject::connect(w.读Flash, &QPushButton::clicked, &w, [&w, &read] { read.读FlashClick(w); });
+
+    QObject::connect(w.Timer1, &QTimer::timeout, &w, [&w, &read] { ReplyDispatcher(w, read); });
+    QObject::connect(w.Timer2, &QTimer::timeout, &w, [&w] { PageSender(w); });
+    QObject::connect(w.Timer3, &QTimer::timeout, &w, [&w] { Timer3Tick(w); });
+}
+
+}  // namespace iap

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace iap {
+
+// Programs that offer a virtual serial device (a pseudo-terminal) announce it by a symbolic
+// link to the pseudo-terminal in a per-user folder; port discovery lists every such link.
+// The folder is $XDG_RUNTIME_DIR/iap-ports, or /tmp/iap-ports-<uid> without XDG_RUNTIME_DIR.
+std::string announcementFolder();
+
+// A folder that another user could write into could make the tool open a device of that
+// user's choosing, so only a folder owned by this user and closed to group and others counts.
+bool announcementFolderTrusted(const std::string& folder);
+
+// Creates the folder (mode 0700) when it is missing; true when it exists and is trusted.
+bool ensureAnnouncementFolder(const std::string& folder);
+
+}  // namespace iap
