@@ -80,8 +80,15 @@ public:
         if (opened < 0)
             return false;
         // TIOCEXCL keeps later opens out, but root passes it; the lock also catches another
-        // program that holds the port, whoever runs this one.
-        if (ioctl(opened, TIOCEXCL) != 0 || flock(opened, LOCK_EX | LOCK_NB) != 0) {
+        // program that holds the port, whoever runs this one. The lock comes first: the flag
+        // belongs to the port, not to this descriptor, and must not be set on a port that
+        // another program holds.
+        if (flock(opened, LOCK_EX | LOCK_NB) != 0) {
+            ::close(opened);
+            return false;
+        }
+        if (ioctl(opened, TIOCEXCL) != 0) {
+            flock(opened, LOCK_UN);
             ::close(opened);
             return false;
         }

@@ -1,5 +1,6 @@
 #include "window/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <type_traits>
 
 #include "window/TimerControl.h"
 #include "window/VersionCaption.h"
@@ -39,12 +42,28 @@ Control* place(QWidget* parent, const QString& name, QRect geometry)
     return control;
 }
 
+// The design's widths suit the fonts of its day: an option or check box whose caption would lose
+// its end to today's font gets a smaller font instead, down to a size that stays readable.
+constexpr qreal SmallestCaptionPointSize = 6.5;
+constexpr qreal CaptionPointStep = 0.5;
+
+void fitCaptionWidth(QAbstractButton* button, int width)
+{
+    QFont font = button->font();
+    while (button->sizeHint().width() > width && font.pointSizeF() - CaptionPointStep >= SmallestCaptionPointSize) {
+        font.setPointSizeF(font.pointSizeF() - CaptionPointStep);
+        button->setFont(font);
+    }
+}
+
 // Captions keep the design's top-left corner but never lose their lower half to a small height.
 template <typename Control>
 Control* place(QWidget* parent, const QString& name, const QString& caption, QRect geometry)
 {
     auto* control = place<Control>(parent, name, geometry);
     control->setText(caption);
+    if constexpr (std::is_base_of_v<QRadioButton, Control> || std::is_base_of_v<QCheckBox, Control>)
+        fitCaptionWidth(control, geometry.width());
     if (control->sizeHint().height() > geometry.height())
         control->resize(geometry.width(), control->sizeHint().height());
     return control;
