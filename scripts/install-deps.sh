@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libasound2-dev
   fonts-wqy-microhei
   clang libclang-rt-14-dev
+  desktop-file-utils
 )
 
 missing=()

@@ -1,0 +1,20 @@
+# The desktop entry and icon that put the tool into the desktop's menu after `cmake --install`.
+# The programs themselves are installed by their own targets (src/, sim/).
+if(UNIX AND NOT APPLE)
+  set(IAP_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
+  set(IAP_DESKTOP_ENTRY ${CMAKE_BINARY_DIR}/packaging/iap.desktop)
+
+  # The entry starts the program by its full path, which is known only when installing
+  # (`cmake --install <build> --prefix <dir>`), so that it works whether or not <dir>/bin is on PATH.
+  install(CODE "
+    set(IAP_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/bin/iap\")
+    configure_file(\"${IAP_PACKAGING_DIR}/iap.desktop.in\" \"${IAP_DESKTOP_ENTRY}\" @ONLY)
+  ")
+  install(FILES ${IAP_DESKTOP_ENTRY} DESTINATION share/applications)
+  install(FILES ${IAP_PACKAGING_DIR}/iap.svg DESTINATION share/icons/hicolor/scalable/apps)
+
+  # Installs the build into a fresh folder and checks what a desktop finds there.
+  add_test(NAME install_layout
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DPREFIX=${CMAKE_BINARY_DIR}/install-check
+            -P ${CMAKE_CURRENT_LIST_DIR}/CheckInstall.cmake)
+endif()
