@@ -1,0 +1,244 @@
+// Arbitrary device replies against the reply recognition and against the reply dispatcher and the
+// page sender of a real window, in any state a transfer can leave them in. The window's port is a
+// stand-in whose reads return the fuzzer's chunks, so no serial line is involved.
+//
+// Input: a state header, then records of one action byte, a 16-bit length and that many bytes.
+#include <QApplication>
+#include <QByteArray>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+
+#include "download/ImageLoading.h"
+#include "flash_read/FlashRead.h"
+#include "protocol/PageSender.h"
+#include "protocol/Replies.h"
+#include "protocol/ReplyDispatcher.h"
+#include "window/MainWindow.h"
+
+namespace {
+
+constexpr int PageBytes = 2048;
+constexpr int ImageBytes = 2 * PageBytes + 952;
+constexpr int StateHeaderBytes = 12;
+constexpr int RecordHeaderBytes = 3;
+constexpr std::size_t MaxChunkBytes = 4096;
+constexpr int MaxVersionCharacters = 20;
+
+// A port that is always there: what the device "sent" waits in a queue of chunks, and a read
+// takes at most what it asks for from the front chunk.
+class ScriptedPort final : public iap::PortDevice {
+public:
+    explicit ScriptedPort(std::deque<QByteArray>& incoming) : incoming(incoming) {}
+
+    bool open(const std::string&) override { return opened = true; }
+    bool setTimeouts(const iap::CommTimeouts&) override { return opened; }
+    bool buildLineSettings(const std::string&) override { return opened; }
+    bool applyLineSettings() override { return opened; }
+    int read(std::uint8_t* buffer, int requestedBytes) override
+    {
+        if (!opened || incoming.empty() || requestedBytes <= 0)
+            return 0;
+        QByteArray& front = incoming.front();
+        const int taken = std::min<int>(requestedBytes, int(front.size()));
+        std::copy_n(front.constData(), taken, buffer);
+        front.remove(0, taken);
+        if (front.isEmpty())
+            incoming.pop_front();
+        return taken;
+    }
+    int write(const std::uint8_t*, int byteCount) override { return opened ? byteCount : 0; }
+    bool flush() override { return opened; }
+    bool close() override
+    {
+        const bool was = opened;
+        opened = false;
+        return was;
+    }
+
+private:
+    std::deque<QByteArray>& incoming;
+    bool opened = false;
+};
+
+class NoPorts final : public iap::PortSource {
+public:
+    std::vector<iap::PortValue> values() override { return {}; }
+    iap::PortNameRules nameRules() const override { return iap::PortNameRules::Verbatim; }
+};
+
+class NoDialog final : public iap::FileDialog {
+public:
+    QString ShowOpen(QWidget*, const QString&) override { return {}; }
+    QString ShowSave(QWidget*, const QString&) override { return {}; }
+};
+
+class NoMessage final : public iap::MessageBox {
+public:
+    void Show(QWidget*, const QString&, const QString&, Icon) override {}
+};
+
+class Silence final : public iap::Tone {
+public:
+    void Beep(int, int) override {}
+};
+
+class StoppedClock final : public iap::Clock {
+public:
+    std::int64_t NowMs() override { return 0; }
+};
+
+struct Fixture {
+    Fixture()
+    {
+        QFile file(directory.filePath(QStringLiteral("app.bin")));
+        QByteArray image(ImageBytes, Qt::Uninitialized);
+        for (int i = 0; i < ImageBytes; ++i)
+            image[i] = char((i * 7 + i / 256) & 0xFF);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+            std::abort();
+        imagePath = file.fileName();
+    }
+
+    QTemporaryDir directory;
+    QString imagePath;
+};
+
+Fixture* fixture = nullptr;
+
+void require(bool holds)
+{
+    if (!holds)
+        std::abort();
+}
+
+// The pure rules, checked against what they promise for any chunk.
+void checkRecognition(const QByteArray& chunk)
+{
+    const QByteArray lower = chunk.toLower();
+    for (const bool versionShown : {false, true}) {
+        const iap::Reply reply = iap::Recognise(chunk, versionShown);
+        if (lower.contains("checksumr"))
+            require(reply == iap::Reply::ChecksumRead);
+        else if (lower.contains("checksumw"))
+            require(reply == iap::Reply::ChecksumWrite);
+        else if (lower.contains("checksumi"))
+            require(reply == iap::Reply::ChecksumDownload);
+        else if (lower.contains("ok"))
+            require(reply == iap::Reply::EraseDone);
+        else if (!versionShown && lower.contains("write"))
+            require(reply == iap::Reply::Version);
+        else
+            require(reply == iap::Reply::Acknowledgements);
+    }
+    const std::optional<std::uint32_t> sum = iap::DeviceSum(chunk);
+    require(sum.has_value() == (chunk.size() >= iap::ChecksumReplyBytes));
+    require(iap::VersionText(chunk).size() <= MaxVersionCharacters);
+    if (sum) {
+        const QString shown = iap::ChecksumDisplay(*sum);
+        require(shown.size() >= 4 && shown.size() <= 8 && shown == shown.toUpper());
+    }
+}
+
+std::int32_t signed16(const std::uint8_t* bytes)
+{
+    return std::int16_t(std::uint16_t(bytes[0] << 8 | bytes[1]));
+}
+
+void driveWindow(const std::uint8_t* data, std::size_t size)
+{
+    std::deque<QByteArray> incoming;
+    iap::Platform platform;
+    platform.portDevice = std::make_unique<ScriptedPort>(incoming);
+    platform.portSource = std::make_unique<NoPorts>();
+    platform.fileDialog = std::make_unique<NoDialog>();
+    platform.messageBox = std::make_unique<NoMessage>();
+    platform.tone = std::make_unique<Silence>();
+    platform.clock = std::make_unique<StoppedClock>();
+    auto window = std::make_unique<iap::主窗口>(std::move(platform));
+    iap::主窗口& w = *window;
+    iap::FlashRead read;
+
+    const std::uint8_t flags = data[0];
+    w.提示音->setChecked(flags & 0x04);
+    if (flags & 0x10)
+        iap::LoadImageFile(w, fixture->imagePath);
+    else
+        w.ImageFilePath = fixture->directory.filePath(QStringLiteral("missing.bin"));
+    w.AppImagePath = w.ImageFilePath;
+    w.读包数->setText(QString::number(signed16(data + 9) % 1100));
+    if (flags & 0x08) {
+        // A read of that many pages starts; its first poll is queued on the event loop.
+        read.读FlashClick(w);
+        QCoreApplication::sendPostedEvents();
+    } else {
+        w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
+    }
+    w.VersionShown = flags & 0x01;
+    w.ReadInProgress = flags & 0x02;
+    w.SendNextPage = flags & 0x20;
+    w.PageIndex = signed16(data + 1);
+    w.LastPageIndex = signed16(data + 3);
+    w.RunningChecksum = std::uint32_t(data[5]) << 24 | std::uint32_t(data[6]) << 16 | std::uint32_t(data[7]) << 8 | data[8];
+    w.当前包->setText(QString::number(signed16(data + 10)));
+
+    std::size_t at = StateHeaderBytes;
+    while (at + RecordHeaderBytes <= size) {
+        const std::uint8_t action = data[at];
+        const std::size_t length = std::min<std::size_t>((std::size_t(data[at + 1]) << 8 | data[at + 2]) % (MaxChunkBytes + 1),
+                                                         size - at - RecordHeaderBytes);
+        const QByteArray chunk(reinterpret_cast<const char*>(data + at + RecordHeaderBytes), qsizetype(length));
+        at += RecordHeaderBytes + length;
+        checkRecognition(chunk);
+        if (!chunk.isEmpty())
+            incoming.push_back(chunk);
+        // A verified transfer closes the port; an operation that follows opens it again.
+        if ((action & 0x04) && !w.serial.PortOpen())
+            w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
+        if (action & 0x08)
+            w.ReadInProgress = !w.ReadInProgress;
+        switch (action & 0x03) {
+        case 0:
+            iap::ReplyDispatcher(w, read);
+            break;
+        case 1:
+            iap::PageSender(w);
+            break;
+        case 2:
+            iap::ReplyDispatcher(w, read);
+            iap::PageSender(w);
+            break;
+        default:
+            w.SendNextPage = true;
+            iap::PageSender(w);
+            break;
+        }
+    }
+    QCoreApplication::sendPostedEvents();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QApplication(*argc, *argv);
+    fixture = new Fixture;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < StateHeaderBytes)
+        return 0;
+    driveWindow(data, size);
+    return 0;
+}
