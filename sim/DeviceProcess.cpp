@@ -1,0 +1,182 @@
+#include "DeviceProcess.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <poll.h>
+#include <unistd.h>
+
+namespace iap::sim {
+
+namespace {
+// Larger than the pseudo-terminal's own buffer, so one read takes whatever is waiting.
+constexpr std::size_t ReadBufferBytes = 65536;
+constexpr int PollForeverMs = -1;
+constexpr Nanos::rep NanosPerMs = 1'000'000;
+}
+
+DeviceProcess::DeviceProcess(const Options& options)
+    : options(options)
+    , startTime(monotonicNow())
+    , log(startTime)
+    , timing(options.baud)
+    , flash(options.flashBase, options.flashSize)
+    , transmitter(timing, log)
+    , bootloader(this->options, flash, transmitter, log, timing)
+{
+}
+
+bool DeviceProcess::start(std::string& error)
+{
+    if (!options.logPath.empty() && !log.openFile(options.logPath)) {
+        error = "cannot open the log " + options.logPath + ": " + std::strerror(errno);
+        return false;
+    }
+    log.write("CONFIG " + describe(options));
+    if (!options.imagePath.empty()) {
+        std::string note;
+        const bool loaded = flash.load(options.imagePath, note);
+        log.write("INFO " + note);
+        if (!loaded) {
+            error = note;
+            return false;
+        }
+    }
+    if (!signals.install()) {
+        error = std::string("cannot install the signal handlers: ") + std::strerror(errno);
+        return false;
+    }
+    if (!line.open(options.baud, error))
+        return false;
+    const std::string name = options.linkName.empty() ? "iap-sim-" + std::to_string(getpid()) : options.linkName;
+    if (!link.create(name, line.slavePath(), error))
+        return false;
+    transmitter.setFd(line.masterFd());
+    if (!portUse.watch(line.slavePath()))
+        log.write("INFO opening and closing of the port are not watched: a program that dies holding the port "
+                  "in exclusive mode leaves it so");
+
+    const std::string ready = "READY " + line.slavePath() + " " + link.path();
+    log.write(ready);
+    std::printf("%s\n", ready.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+void DeviceProcess::run()
+{
+    for (;;) {
+        Nanos now = monotonicNow();
+        transmitter.pump(now);
+        bootloader.advance(now);
+        if (bootloader.lineHungUp() && line.isOpen())
+            hangUp();
+
+        // A descriptor of -1 is left out by poll(): so are the line and its watch after a hang-up.
+        const short lineEvents = static_cast<short>(POLLIN | (transmitter.blocked() ? POLLOUT : 0));
+        std::array<pollfd, 3> fds {{{signals.readFd(), POLLIN, 0}, {line.masterFd(), lineEvents, 0}, {portUse.fd(), POLLIN, 0}}};
+        if (::poll(fds.data(), fds.size(), pollTimeoutMs(now)) < 0 && errno != EINTR) {
+            log.write(std::string("INFO poll failed: ") + std::strerror(errno));
+            break;
+        }
+        now = monotonicNow();
+        if (fds[1].revents & POLLIN)
+            readLine(now);
+        if (fds[2].revents & POLLIN)
+            notePortUse();
+        if ((fds[0].revents & POLLIN) && !handleSignals(now))
+            break;
+    }
+    saveImage();
+    link.remove();
+    line.close();
+    log.write("EXIT");
+}
+
+int DeviceProcess::pollTimeoutMs(Nanos now) const
+{
+    std::optional<Nanos> due = bootloader.nextDue(now);
+    if (const auto sendAt = transmitter.nextDue(); sendAt && line.isOpen())
+        due = due ? std::min(*due, *sendAt) : *sendAt;
+    if (!due)
+        return PollForeverMs;
+    if (*due <= now)
+        return 0;
+    // Rounded up: waking early would only find nothing due yet and poll again.
+    const Nanos::rep waitMs = ((*due - now).count() + NanosPerMs - 1) / NanosPerMs;
+    return static_cast<int>(std::min<Nanos::rep>(waitMs, std::numeric_limits<int>::max()));
+}
+
+void DeviceProcess::readLine(Nanos now)
+{
+    std::array<std::uint8_t, ReadBufferBytes> buffer {};
+    for (;;) {
+        const ssize_t n = ::read(line.masterFd(), buffer.data(), buffer.size());
+        if (n > 0) {
+            bootloader.receive(buffer.data(), static_cast<std::size_t>(n), now);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return;
+    }
+}
+
+bool DeviceProcess::handleSignals(Nanos now)
+{
+    while (const int signalNumber = signals.take()) {
+        switch (signalNumber) {
+        case SIGINT:
+        case SIGTERM:
+            log.write(std::string("INFO ") + (signalNumber == SIGINT ? "SIGINT" : "SIGTERM") + ": shutting down");
+            return false;
+        case SIGUSR1:
+            bootloader.restart(now);
+            break;
+        case SIGUSR2:
+            saveImage();
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+void DeviceProcess::notePortUse()
+{
+    const PortUseWatch::Events events = portUse.take();
+    for (int i = 0; i < events.opened; ++i)
+        log.write("INFO port opened");
+    for (int i = 0; i < events.closed; ++i)
+        log.write("INFO port closed");
+    if (events.closed > 0)
+        line.releaseExclusiveUse();
+}
+
+void DeviceProcess::hangUp()
+{
+    portUse.stop();
+    transmitter.setFd(-1);
+    link.remove();
+    line.close();
+    log.write("HANGUP");
+}
+
+void DeviceProcess::saveImage()
+{
+    if (options.imagePath.empty()) {
+        log.write("INFO nothing saved: no --image");
+        return;
+    }
+    if (flash.save(options.imagePath))
+        log.write("SAVED " + options.imagePath);
+    else
+        log.write("INFO cannot save the flash to " + options.imagePath + ": " + std::strerror(errno));
+}
+
+}  // namespace iap::sim

@@ -1,0 +1,264 @@
+#include "Options.h"
+
+#include "Flash.h"
+#include "Hex.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <set>
+#include <strings.h>
+
+namespace iap::sim {
+
+namespace {
+
+constexpr std::uint64_t MaxFlashBytes = 256ull * 1024 * 1024;
+constexpr std::uint64_t AddressSpaceBytes = 1ull << 32;
+
+bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || parsed > max)
+        return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& error)
+{
+    bool baudGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h")
+            return ParseOutcome::Help;
+
+        if (option == "--wrong-sum") {
+            options.faults.wrongSum = true;
+            continue;
+        }
+        if (option == "--merge-checksum") {
+            options.faults.mergeChecksum = true;
+            continue;
+        }
+        if (option == "--silent") {
+            options.faults.silent = true;
+            continue;
+        }
+
+        static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
+            "--erase-ms", "--program-ms", "--version", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
+            "--noise", "--reply-delay-ms"};
+        if (ValueOptions.count(option) == 0) {
+            error = "unknown option " + option;
+            return ParseOutcome::Error;
+        }
+        if (i + 1 >= argc) {
+            error = option + " needs a value";
+            return ParseOutcome::Error;
+        }
+        const std::string value = argv[++i];
+        std::uint64_t number = 0;
+        const auto numberIn = [&](std::uint64_t min, std::uint64_t max) {
+            if (parseNumber(value, max, number) && number >= min)
+                return true;
+            error = option + ": " + value + " is not a number from " + std::to_string(min) + " to " + std::to_string(max);
+            return false;
+        };
+        const auto count = [&](std::uint64_t& field) {
+            if (!numberIn(1, std::numeric_limits<std::uint32_t>::max()))
+                return false;
+            field = number;
+            return true;
+        };
+
+        if (option == "--model") {
+            if (strcasecmp(value.c_str(), "HX300") == 0) {
+                options.model = "HX300";
+                if (!baudGiven)
+                    options.baud = Options::Hx300Baud;
+            } else if (strcasecmp(value.c_str(), "VR200") == 0) {
+                options.model = "VR200";
+                if (!baudGiven)
+                    options.baud = Options::Vr200Baud;
+            } else {
+                error = "--model: " + value + " is neither HX300 nor VR200";
+                return ParseOutcome::Error;
+            }
+        } else if (option == "--baud") {
+            if (!numberIn(1, 1'000'000'000))
+                return ParseOutcome::Error;
+            options.baud = static_cast<std::uint32_t>(number);
+            baudGiven = true;
+        } else if (option == "--flash-base") {
+            if (!numberIn(0, std::numeric_limits<std::uint32_t>::max()))
+                return ParseOutcome::Error;
+            options.flashBase = static_cast<std::uint32_t>(number);
+        } else if (option == "--flash-size") {
+            if (!numberIn(Flash::PageBytes, MaxFlashBytes))
+                return ParseOutcome::Error;
+            if (number % Flash::PageBytes != 0) {
+                error = "--flash-size: " + value + " is not a whole number of 2048-byte pages";
+                return ParseOutcome::Error;
+            }
+            options.flashSize = static_cast<std::uint32_t>(number);
+        } else if (option == "--image") {
+            options.imagePath = value;
+        } else if (option == "--erase-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.eraseMs = number;
+        } else if (option == "--program-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.programMs = number;
+        } else if (option == "--version") {
+            options.version = value;
+        } else if (option == "--name") {
+            if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..") {
+                error = "--name: " + value + " is not a plain file name";
+                return ParseOutcome::Error;
+            }
+            options.linkName = value;
+        } else if (option == "--log") {
+            options.logPath = value;
+        } else if (option == "--drop-ack") {
+            if (!count(options.faults.dropAck))
+                return ParseOutcome::Error;
+        } else if (option == "--ok-after") {
+            if (!count(options.faults.okAfter))
+                return ParseOutcome::Error;
+        } else if (option == "--hangup-after") {
+            if (!count(options.faults.hangupAfter))
+                return ParseOutcome::Error;
+        } else if (option == "--noise") {
+            if (value.empty()) {
+                error = "--noise needs a non-empty text";
+                return ParseOutcome::Error;
+            }
+            options.faults.noise = value;
+        } else if (option == "--reply-delay-ms") {
+            if (!numberIn(0, 3'600'000))
+                return ParseOutcome::Error;
+            options.faults.replyDelayMs = number;
+        }
+    }
+    if (std::uint64_t(options.flashBase) + options.flashSize > AddressSpaceBytes) {
+        error = "the flash (--flash-base, --flash-size) does not fit below 4 GiB";
+        return ParseOutcome::Error;
+    }
+    return ParseOutcome::Run;
+}
+
+std::string describe(const Options& options)
+{
+    std::string text = "model " + options.model + " baud " + std::to_string(options.baud) + " flash-base "
+        + hexAddress(options.flashBase) + " flash-size " + std::to_string(options.flashSize) + " erase-ms "
+        + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " version "
+        + options.version;
+    const Faults& faults = options.faults;
+    if (faults.dropAck)
+        text += " drop-ack " + std::to_string(faults.dropAck);
+    if (faults.wrongSum)
+        text += " wrong-sum";
+    if (faults.mergeChecksum)
+        text += " merge-checksum";
+    if (faults.okAfter)
+        text += " ok-after " + std::to_string(faults.okAfter);
+    if (faults.silent)
+        text += " silent";
+    if (!faults.noise.empty())
+        text += " noise " + faults.noise;
+    if (faults.hangupAfter)
+        text += " hangup-after " + std::to_string(faults.hangupAfter);
+    if (faults.replyDelayMs)
+        text += " reply-delay-ms " + std::to_string(faults.replyDelayMs);
+    return text;
+}
+
+std::string helpText(const std::string& program)
+{
+    return "Usage: " + program + R"( [options]
+
+A virtual HX300/VR200 IAP bootloader on a pseudo-terminal. It announces its port by a
+link in $XDG_RUNTIME_DIR/iap-ports/ (or /tmp/iap-ports-<uid>/ without XDG_RUNTIME_DIR),
+prints "READY <port> <link>" on stdout and runs until SIGINT or SIGTERM, which remove
+the link. It keeps the port's slave end open, so the tool may close and reopen the port;
+when a program's descriptor of the port closes, the device clears the terminal's
+exclusive mode (Linux), so a tool that died holding the port does not lock out the next.
+
+Device:
+  --model HX300|VR200   device model: HX300 runs at 115200 baud, VR200 at 38400 (HX300)
+  --baud N              line rate in baud, overriding the model's (the model's rate)
+  --version TEXT        version text sent after "Write" in the version reply (V2.31)
+  --flash-base ADDR     first flash address, decimal or 0x-hex (0x08000000)
+  --flash-size BYTES    flash size, a whole number of 2048-byte pages (1048576)
+  --image FILE          preload the flash from FILE if it exists; the whole flash is
+                        saved to FILE at the end and on SIGUSR2 (no file)
+  --erase-ms N          time to erase one page, in ms (20)
+  --program-ms N        time to program one page, in ms (10)
+
+Announcement and log:
+  --name NAME           name of the link in the announcement folder (iap-sim-<pid>)
+  --log FILE            append the log to FILE instead of stderr (stderr)
+
+Faults (all off by default; counts are 1-based and start again with every command):
+  --drop-ack K          never send the K-th page acknowledgement of a transfer
+  --wrong-sum           report the byte sum plus one in every checksum reply
+  --merge-checksum      send the checksum reply straight after the reply before it
+                        (the last acknowledgement, or the read data), as one chunk
+  --ok-after K          after the K-th acknowledgement, send "OK" as a chunk of its own
+  --silent              log every command and ignore it: no erase, no reply, ever
+  --noise TEXT          send TEXT as a chunk of its own after every page acknowledgement
+  --hangup-after K      after receiving the K-th page block of a transfer, program it and
+                        hang up instead of acknowledging: the pseudo-terminal is closed and
+                        the link removed; the process stays until SIGINT/SIGTERM so that
+                        its flash can still be saved
+  --reply-delay-ms N    every reply leaves N ms later than it would (0)
+
+Signals:
+  SIGINT, SIGTERM       save the image (with --image), remove the link and exit
+  SIGUSR1               restart as a fresh device: erased flash (not reloaded from the
+                        image), idle, replies not yet sent are dropped; a line that has
+                        hung up stays down; logs RESTART
+  SIGUSR2               save the flash to the --image file; logs SAVED
+
+Line and timing:
+  Every byte takes 10 bit times at the line rate in both directions. A frame counts as
+  received when its last byte would have arrived on a real line; replies leave at the line
+  rate, and two replies are separated by 30 ms of silence. An erase reply follows the
+  command after (count + 1) x erase time; a page acknowledgement follows the page after the
+  program time.
+
+Exchanges (frames: 11-byte keyword, 4-byte big-endian address, 4-byte big-endian count):
+  "Erase      "  erase count + 1 pages from the address's page, reply "Erase ok", then
+                 receive count + 1 pages of 2048 bytes, each programmed and acknowledged
+                 by "Received"; after the last one "ChecksumI" + 4-byte big-endian sum
+  "Flash Write"  reply "Write" + version at once, then count + 1 pages, each programmed
+                 and acknowledged by "Write"; after the last one "ChecksumW" + sum
+  "Flash Read "  stream count pages from the address, then "ChecksumR" + sum
+  Sums are the byte sums, mod 2^32, of the pages received or sent. Flash outside
+  --flash-base/--flash-size is never touched: reads there give 0xFF, and the access is
+  logged as a VIOLATION.
+
+Resynchronisation (every case is logged as a VIOLATION; the device never stops):
+  While idle, bytes that cannot begin a command keyword are dropped; a partial command
+  followed by 50 ms of silence is dropped. A page block is always 2048 bytes: a partial
+  page is kept waiting for the rest (reported once after 2 s of silence), except that
+  exactly one command frame followed by 50 ms of silence abandons the transfer and is
+  taken as a new command. Pages beyond the announced count arrive while idle and are
+  dropped.
+
+Log lines: "<ms since start> <KIND> ...", KIND one of CONFIG, READY, RX CMD <hex>,
+RX PAGE <n> <hex>, TX <hex>, TX DATA <summary>, INFO (among them "INFO port opened"
+and "INFO port closed"), FAULT, VIOLATION, RESTART, SAVED, HANGUP, EXIT.
+)";
+}
+
+}  // namespace iap::sim

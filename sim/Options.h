@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace iap::sim {
+
+// Misbehaviour on demand. Counts are 1-based and restart with every command, so a fault
+// strikes the same page of every transfer; 0 leaves the fault off.
+struct Faults {
+    std::uint64_t dropAck = 0;
+    bool wrongSum = false;
+    bool mergeChecksum = false;
+    std::uint64_t okAfter = 0;
+    bool silent = false;
+    std::string noise;
+    std::uint64_t hangupAfter = 0;
+    std::uint64_t replyDelayMs = 0;
+};
+
+struct Options {
+    static constexpr std::uint32_t Hx300Baud = 115200;
+    static constexpr std::uint32_t Vr200Baud = 38400;
+
+    std::string model = "HX300";
+    std::uint32_t baud = Hx300Baud;
+    std::uint32_t flashBase = 0x08000000;
+    std::uint32_t flashSize = 1048576;
+    std::string imagePath;
+    std::uint64_t eraseMs = 20;
+    std::uint64_t programMs = 10;
+    std::string version = "V2.31";
+    std::string linkName;  // empty: iap-sim-<pid>
+    std::string logPath;   // empty: stderr
+    Faults faults;
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& error);
+std::string helpText(const std::string& program);
+// One line for the log that tells how this device was started.
+std::string describe(const Options& options);
+
+}  // namespace iap::sim

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace iap::sim {
+
+// The symbolic link in the per-user announcement folder by which port discovery finds the
+// device. It exists exactly while the line is up.
+class PortLink {
+public:
+    PortLink() = default;
+    ~PortLink();
+    PortLink(const PortLink&) = delete;
+    PortLink& operator=(const PortLink&) = delete;
+
+    bool create(const std::string& name, const std::string& target, std::string& error);
+    void remove();
+
+    const std::string& path() const { return linkPath; }
+
+private:
+    std::string linkPath;
+};
+
+}  // namespace iap::sim

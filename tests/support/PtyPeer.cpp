@@ -1,0 +1,183 @@
+#include "PtyPeer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace iap::test {
+
+namespace {
+
+constexpr int WriteTimeoutMs = 10000;
+constexpr std::int64_t NanosPerMs = 1'000'000;
+constexpr std::size_t ReadBytes = 65536;
+
+int remainingMs(std::int64_t deadlineNs)
+{
+    const std::int64_t left = deadlineNs - PtyPeer::nowNs();
+    return left <= 0 ? 0 : static_cast<int>((left + NanosPerMs - 1) / NanosPerMs);
+}
+
+}  // namespace
+
+PtyPeer::~PtyPeer()
+{
+    close();
+}
+
+std::int64_t PtyPeer::nowNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+bool PtyPeer::open(const QString& path)
+{
+    close();
+    descriptor = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    termios settings {};
+    if (tcgetattr(descriptor, &settings) != 0)
+        return false;
+    cfmakeraw(&settings);
+    return tcsetattr(descriptor, TCSANOW, &settings) == 0;
+}
+
+void PtyPeer::close()
+{
+    if (descriptor >= 0)
+        ::close(descriptor);
+    descriptor = -1;
+}
+
+bool PtyPeer::write(const QByteArray& bytes)
+{
+    const std::int64_t deadline = nowNs() + WriteTimeoutMs * NanosPerMs;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(descriptor, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd writable {descriptor, POLLOUT, 0};
+        if (remainingMs(deadline) == 0 || ::poll(&writable, 1, remainingMs(deadline)) < 0)
+            return false;
+    }
+    return true;
+}
+
+PtyPeer::Chunk PtyPeer::readChunk(int timeoutMs)
+{
+    Chunk chunk;
+    const std::int64_t deadline = nowNs() + timeoutMs * NanosPerMs;
+    QByteArray buffer(ReadBytes, Qt::Uninitialized);
+    for (;;) {
+        const int waitMs = chunk.bytes.isEmpty() ? remainingMs(deadline) : ReplySilenceMs;
+        pollfd readable {descriptor, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, waitMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || !(readable.revents & POLLIN))
+            return chunk;
+        const ssize_t n = ::read(descriptor, buffer.data(), static_cast<std::size_t>(buffer.size()));
+        if (n <= 0)
+            return chunk;
+        const std::int64_t at = nowNs();
+        if (chunk.bytes.isEmpty())
+            chunk.firstByteNs = at;
+        chunk.lastByteNs = at;
+        chunk.bytes.append(buffer.constData(), n);
+    }
+}
+
+QByteArray PtyPeer::readExactly(qsizetype length, int timeoutMs)
+{
+    return readTimed(length, timeoutMs).bytes;
+}
+
+PtyPeer::Chunk PtyPeer::readTimed(qsizetype length, int timeoutMs)
+{
+    Chunk chunk;
+    QByteArray& bytes = chunk.bytes;
+    const std::int64_t deadline = nowNs() + timeoutMs * NanosPerMs;
+    QByteArray buffer(ReadBytes, Qt::Uninitialized);
+    while (bytes.size() < length) {
+        pollfd readable {descriptor, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || !(readable.revents & POLLIN))
+            break;
+        const std::size_t want = static_cast<std::size_t>(std::min<qsizetype>(length - bytes.size(), buffer.size()));
+        const ssize_t n = ::read(descriptor, buffer.data(), want);
+        if (n <= 0)
+            break;
+        const std::int64_t at = nowNs();
+        if (bytes.isEmpty())
+            chunk.firstByteNs = at;
+        chunk.lastByteNs = at;
+        bytes.append(buffer.constData(), n);
+    }
+    return chunk;
+}
+
+bool PtyPeer::staysQuiet(int windowMs)
+{
+    pollfd readable {descriptor, POLLIN, 0};
+    return ::poll(&readable, 1, windowMs) == 0;
+}
+
+bool PtyPeer::waitForHangup(int timeoutMs)
+{
+    const std::int64_t deadline = nowNs() + timeoutMs * NanosPerMs;
+    char byte = 0;
+    for (;;) {
+        pollfd readable {descriptor, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        if (readable.revents & (POLLHUP | POLLERR))
+            return true;
+        const ssize_t n = ::read(descriptor, &byte, 1);
+        if (n < 0 && errno == EIO)
+            return true;
+    }
+}
+
+QByteArray PtyPeer::command(const char* keyword, std::uint32_t address, std::uint32_t count)
+{
+    QByteArray frame(keyword, 11);
+    for (const std::uint32_t value : {address, count})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            frame.append(static_cast<char>((value >> shift) & 0xFF));
+    return frame;
+}
+
+std::uint32_t PtyPeer::bigEndian(const QByteArray& bytes, qsizetype at)
+{
+    std::uint32_t value = 0;
+    for (qsizetype i = at; i < at + 4; ++i)
+        value = value << 8 | static_cast<std::uint8_t>(bytes.at(i));
+    return value;
+}
+
+std::uint32_t PtyPeer::byteSum(const QByteArray& bytes)
+{
+    std::uint32_t sum = 0;
+    for (const char byte : bytes)
+        sum += static_cast<std::uint8_t>(byte);
+    return sum;
+}
+
+}  // namespace iap::test
