@@ -1,0 +1,99 @@
+// The half-second wait of a flash write: it keeps timers running, lasts its time on a clock that
+// does not wrap at midnight, and sleeps rather than spins.
+#include "FakePlatform.h"
+#include "flash_write/Delay.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+
+using iap::Delay;
+using iap::test::OffsetClock;
+
+namespace {
+
+constexpr double WaitSeconds = 0.5;
+constexpr qint64 WaitMs = 500;
+// The clock counts whole milliseconds, so the wait may end up to one of them early as the
+// test's own timer sees it.
+constexpr qint64 ClockGrainMs = 1;
+// Generous for a loaded two-core machine running sanitizers.
+constexpr qint64 LateBoundMs = 1500;
+constexpr int TickIntervalMs = 10;
+constexpr std::int64_t JustBeforeMidnightMs = 86'399'800;
+constexpr std::int64_t DayMs = 86'400'000;
+// Sleeping in the event loop costs a few wake-ups; spinning costs the whole wait.
+constexpr double MaxCpuShareOfWait = 0.2;
+
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+}  // namespace
+
+class DelayTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void letsTimersRunAndEndsAfterItsTime();
+    void waitAcrossMidnightEndsAfterItsTime();
+    void sleepsInsteadOfSpinning();
+};
+
+void DelayTest::letsTimersRunAndEndsAfterItsTime()
+{
+    OffsetClock clock;
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(TickIntervalMs);
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
+    timer.start();
+    bool singleShotRan = false;
+    QTimer::singleShot(0, &timer, [&singleShotRan] { singleShotRan = true; });
+
+    QElapsedTimer wall;
+    wall.start();
+    Delay(clock, WaitSeconds);
+    const qint64 elapsedMs = wall.elapsed();
+
+    QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs, qPrintable(QString::number(elapsedMs)));
+    QVERIFY2(elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
+    QVERIFY(singleShotRan);
+    // Half a second of a 10 ms timer: far more than a handful of ticks even on a busy machine.
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+void DelayTest::waitAcrossMidnightEndsAfterItsTime()
+{
+    OffsetClock clock(JustBeforeMidnightMs);
+    QElapsedTimer wall;
+    wall.start();
+    Delay(clock, WaitSeconds);
+    const qint64 elapsedMs = wall.elapsed();
+
+    QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs, qPrintable(QString::number(elapsedMs)));
+    QVERIFY2(elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
+    QVERIFY(clock.NowMs() >= DayMs);
+}
+
+void DelayTest::sleepsInsteadOfSpinning()
+{
+    OffsetClock clock;
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuBeforeNs = threadCpuNs();
+    Delay(clock, WaitSeconds);
+    const qint64 cpuMs = (threadCpuNs() - cpuBeforeNs) / 1'000'000;
+    const qint64 wallMs = wall.elapsed();
+
+    QVERIFY2(cpuMs < qint64(MaxCpuShareOfWait * double(wallMs)),
+             qPrintable(QStringLiteral("%1 ms of processor time in %2 ms").arg(cpuMs).arg(wallMs)));
+}
+
+QTEST_GUILESS_MAIN(DelayTest)
+#include "tst_delay.moc"
