@@ -41,13 +41,15 @@ private:
     QTimer* timer;
 };
 
-// Page data stream at the line rate and a driver buffers only a few KiB, so a poll that came
-// back full is followed at once by the next. When the data are complete the end of the read
-// follows after a short pause, and one more poll takes it.
+// Page data stream at the line rate and a driver buffers only a few KiB, which fill long
+// before the next tick: while data keep coming, each poll is followed at once by the next.
+// When the data are complete the end of the read follows after a short pause, and one more
+// poll takes it.
 QByteArray takeReadData(主窗口& w, ReadFlow& read, QByteArray chunk)
 {
     for (;;) {
-        const bool full = chunk.size() == SerialPort::ReadRequestBytes;
+        if (chunk.isEmpty())
+            return {};
         const QByteArray rest = read.TakeData(w, chunk);
         if (!rest.isEmpty())
             return rest;
@@ -55,8 +57,6 @@ QByteArray takeReadData(主窗口& w, ReadFlow& read, QByteArray chunk)
             return {};
         if (!read.ExpectsData(w))
             return w.serial.ReadPort();
-        if (!full)
-            return {};
         chunk = w.serial.ReadPort();
     }
 }
