@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+
 #include "download/ImageLoading.h"
 #include "protocol/PageSender.h"
 #include "protocol/ReadFlow.h"
@@ -132,6 +135,7 @@ private slots:
     void unrecognisedChunkOnlyPausesThePageSender();
     void readDataIsKeptApartFromReplies();
     void staleReadDoesNotSwallowReplies();
+    void readDataAfterAPauseArriveInTheSameTick();
 };
 
 void ProtocolDispatcherTest::closedPortIsNotPolled()
@@ -473,6 +477,31 @@ void ProtocolDispatcherTest::staleReadDoesNotSwallowReplies()
     QCOMPARE(w.Status(), QStringLiteral("Erase ok"));
     QVERIFY(rig.read.data.isEmpty());
     QVERIFY(w.SendNextPage);
+}
+
+// A device that pauses between pages for longer than a reply's silence must not leave the rest
+// of its data to the next tick a second later: a real driver's buffer would overflow meanwhile.
+void ProtocolDispatcherTest::readDataAfterAPauseArriveInTheSameTick()
+{
+    Rig rig;
+    QVERIFY(rig.prepare());
+    iap::主窗口& w = rig.w();
+    w.ReadInProgress = true;
+    rig.read.expected = PageBytes;
+    const QByteArray data = pattern(PageBytes);
+    constexpr int PauseBetweenPartsMs = 100;
+
+    bool sent = false;
+    std::thread device([&] {
+        sent = rig.pty.send(data.left(1000));
+        // The device's own pause: the stimulus of this test, not a wait for a result.
+        std::this_thread::sleep_for(std::chrono::milliseconds(PauseBetweenPartsMs));
+        sent = sent && rig.pty.send(data.mid(1000));
+    });
+    iap::ReplyDispatcher(w, rig.read);
+    device.join();
+    QVERIFY(sent);
+    QCOMPARE(rig.read.data, data);
 }
 
 QTEST_MAIN(ProtocolDispatcherTest)
