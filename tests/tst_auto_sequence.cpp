@@ -1,33 +1,20 @@
-#include "PrivateRuntimeDir.h"
-#include "TestWindow.h"
-#include "VirtualDevice.h"
+// The automatic sequence: "ATUO" and Timer3, each step's move, the pauses, what a failed
+// operation holds up, and the production line programming one device after another.
+#include "DeviceBench.h"
+#include "Replies.h"
+#include "TestFiles.h"
+#include "WindowActions.h"
 
 #include "window/AutoSequence.h"
-#include "window/MainWindow.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
 
 #include <vector>
 
 using iap::Timer3Tick;
-using iap::test::FakePortSource;
-using iap::test::FakeTone;
-using iap::test::PrivateRuntimeDir;
-using iap::test::TestWindow;
-using iap::test::VirtualDevice;
+using namespace iap::test;
 
 namespace {
-
-constexpr int PageBytes = 2048;
-constexpr char ErasedByte = char(0xFF);
 
 // The sequence's own intervals, as a technician sees them on the line.
 constexpr int FirstTickAfterTickingMs = 2000;
@@ -57,20 +44,6 @@ const QString DownloadError = QStringLiteral("IAP Checksum error");
 
 const std::vector<FakeTone::Note> CompletionTune = {{659, 300}, {523, 300}, {587, 300}};
 
-QByteArray pattern(int length, int seed)
-{
-    QByteArray bytes(length, '\0');
-    for (int i = 0; i < length; ++i)
-        bytes[i] = char((i * 7 + i / 251 + seed * 13) & 0xFF);
-    return bytes;
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-    return QByteArray(bytes, sizeof bytes);
-}
-
 // A flash image whose header page carries the target address, followed by the given data.
 QByteArray flashImage(quint32 address, const QByteArray& data)
 {
@@ -79,55 +52,9 @@ QByteArray flashImage(quint32 address, const QByteArray& data)
     return header + data;
 }
 
-QByteArray command(const char* keyword, quint32 address, quint32 endPage)
+quint32 endPageOf(const QByteArray& data)
 {
-    return QByteArray(keyword) + bigEndian(address) + bigEndian(endPage);
-}
-
-QByteArray writeCommand(quint32 address, quint32 endPage)
-{
-    return command("Flash Write", address, endPage);
-}
-
-QByteArray eraseCommand(quint32 address, quint32 endPage)
-{
-    return command("Erase      ", address, endPage);
-}
-
-// Data as whole pages, the bytes past its end erased, as the tool sends them.
-QByteArray asPages(const QByteArray& data)
-{
-    const int pages = data.size() / PageBytes + 1;
-    return data + QByteArray(pages * PageBytes - data.size(), ErasedByte);
-}
-
-QList<QByteArray> pagesOf(const QByteArray& data)
-{
-    const QByteArray whole = asPages(data);
-    QList<QByteArray> pages;
-    for (int at = 0; at < whole.size(); at += PageBytes)
-        pages.append(whole.mid(at, PageBytes));
-    return pages;
-}
-
-int endPageOf(const QByteArray& data)
-{
-    return data.size() / PageBytes;
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return {};
-    return path;
-}
-
-void setAddressBoxes(iap::主窗口& w, quint32 address)
-{
-    for (int i = 0; i < 4; ++i)
-        w.目标地址[std::size_t(i)]->setText(QString::number((address >> (24 - 8 * i)) & 0xFF, 16).toUpper());
+    return quint32(data.size() / PageBytes);
 }
 
 // Every tick of Timer3 that ran the sequence, with the state around it. The log delivers the
@@ -215,43 +142,10 @@ QString describe(const std::vector<TickLog::Tick>& ticks)
     return lines.join(u'\n');
 }
 
-// The device with the tool in front of it, the device being the preselected port.
-struct Bench {
-    explicit Bench(QStringList deviceFlags = {}) : device(std::move(deviceFlags)) {}
-
-    bool start()
-    {
-        if (!images.isValid() || !device.start())
-            return false;
-        tool = std::make_unique<TestWindow>();
-        return tool->window->COMID->currentText().contains(device.linkPath(), Qt::CaseInsensitive);
-    }
-
-    iap::主窗口& w() { return **tool; }
-
-    bool chooseSlot(int slot, const QByteArray& image)
-    {
-        const QString path = writeFile(images, QStringLiteral("slot%1.flash").arg(slot), image);
-        tool->desktop.fileDialog->answers << path;
-        w().Command1[std::size_t(slot)]->click();
-        return !path.isEmpty() && w().写FLASH[std::size_t(slot)]->isEnabled();
-    }
-
-    bool chooseApplication(const QByteArray& image)
-    {
-        const QString path = writeFile(images, QStringLiteral("app.bin"), image);
-        tool->desktop.fileDialog->answers << path;
-        w().cmdLoad->click();
-        return !path.isEmpty() && w().开始下载->isEnabled();
-    }
-
-    int commandsReceived() { return device.logCount(QStringLiteral(" RX CMD ")); }
-
-    PrivateRuntimeDir runtime;
-    QTemporaryDir images;
-    VirtualDevice device;
-    std::unique_ptr<TestWindow> tool;
-};
+int commandsReceived(VirtualDevice& device)
+{
+    return device.logCount(QStringLiteral(" RX CMD "));
+}
 
 }  // namespace
 
@@ -308,12 +202,12 @@ private slots:
     // An open port means an operation is running: no step starts anything, whatever the step.
     void openPortStartsNothing()
     {
-        Bench bench;
+        DeviceBench bench;
         QVERIFY(bench.start());
         const QByteArray slot0 = flashImage(Slot0Address, pattern(1000, 1));
-        QVERIFY(bench.chooseSlot(0, slot0));
-        QVERIFY(bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 2))));
-        QVERIFY(bench.chooseApplication(pattern(1000, 3)));
+        QVERIFY(!bench.chooseSlot(0, slot0).isEmpty());
+        QVERIFY(!bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 2))).isEmpty());
+        QVERIFY(!bench.chooseApplication(pattern(1000, 3)).isEmpty());
         iap::主窗口& w = bench.w();
 
         w.打开串口->click();
@@ -325,9 +219,7 @@ private slots:
             QCOMPARE(w.AutoStep, step);
             QCOMPARE(w.Timer3->interval(), StepIntervalMs);
             QVERIFY(w.serial.PortOpen());
-            QVERIFY(w.写FLASH[0]->isEnabled());
-            QVERIFY(w.写FLASH[1]->isEnabled());
-            QVERIFY(w.开始下载->isEnabled());
+            QCOMPARE(enabledOperations(w), QStringLiteral("Write0 Write1 IAP"));
         }
 
         // Once the port is free the same tick starts slot 0: the device's first frame is its command.
@@ -348,13 +240,13 @@ private slots:
     // again. Close instead of Refresh leaves the buttons disabled, so the steps only pass over.
     void writeChecksumErrorWaitsForRefreshThenWritesSameSlot()
     {
-        Bench bench({QStringLiteral("--wrong-sum")});
+        DeviceBench bench({QStringLiteral("--wrong-sum")});
         QVERIFY(bench.start());
         const QByteArray slot0 = flashImage(Slot0Address, pattern(3000, 4));
-        QVERIFY(bench.chooseSlot(0, slot0));
-        QVERIFY(bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 5))));
+        QVERIFY(!bench.chooseSlot(0, slot0).isEmpty());
+        QVERIFY(!bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 5))).isEmpty());
         iap::主窗口& w = bench.w();
-        const QByteArray slot0Command = writeCommand(Slot0Address, quint32(endPageOf(slot0) - 1));
+        const QByteArray slot0Command = writeCommand(Slot0Address, endPageOf(slot0) - 1);
 
         Timer3Tick(w);
         QTRY_COMPARE_WITH_TIMEOUT(w.Status(), WriteError, OperationTimeoutMs);
@@ -383,8 +275,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bench.device.logCount(QStringLiteral("FAULT wrong sum")) == 2 && w.Status() == WriteError,
                                  OperationTimeoutMs);
 
-        QList<QByteArray> expected {slot0Command};
-        expected += pagesOf(slot0.mid(PageBytes));
+        QList<QByteArray> expected = QList<QByteArray>{slot0Command} + pagesOf(slot0.mid(PageBytes));
         expected += expected;
         QCOMPARE(bench.device.receivedFrames(), expected);
         QCOMPARE(w.AutoStep, 1);
@@ -393,17 +284,17 @@ private slots:
     // A failed download sets the sequence back to the download; after Refresh it is tried again.
     void downloadChecksumErrorWaitsForRefreshThenDownloadsAgain()
     {
-        Bench bench({QStringLiteral("--wrong-sum")});
+        DeviceBench bench({QStringLiteral("--wrong-sum")});
         QVERIFY(bench.start());
         const QByteArray application = pattern(2500, 6);
-        QVERIFY(bench.chooseApplication(application));
+        QVERIFY(!bench.chooseApplication(application).isEmpty());
         iap::主窗口& w = bench.w();
-        setAddressBoxes(w, ApplicationAddress);
+        setAddress(w, ApplicationAddress);
 
         Timer3Tick(w);
         Timer3Tick(w);
         QCOMPARE(w.AutoStep, 3);
-        QCOMPARE(bench.commandsReceived(), 0);
+        QCOMPARE(commandsReceived(bench.device), 0);
         Timer3Tick(w);
         QVERIFY(w.serial.PortOpen());
         QCOMPARE(w.Timer3->interval(), DownloadStartedPauseMs);
@@ -425,8 +316,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bench.device.logCount(QStringLiteral("FAULT wrong sum")) == 2 && w.Status() == DownloadError,
                                  OperationTimeoutMs);
 
-        QList<QByteArray> expected {eraseCommand(ApplicationAddress, quint32(endPageOf(application)))};
-        expected += pagesOf(application);
+        QList<QByteArray> expected = QList<QByteArray>{eraseCommand(ApplicationAddress, endPageOf(application))} + pagesOf(application);
         expected += expected;
         QCOMPARE(bench.device.receivedFrames(), expected);
         QCOMPARE(w.AutoStep, 3);
@@ -436,18 +326,18 @@ private slots:
     // ticking it again starts from slot 0, one period of the last interval later.
     void clearingAtuoStopsTimer3AndLetsTheRunningWriteEnd()
     {
-        Bench bench;
+        DeviceBench bench;
         QVERIFY(bench.start());
         // Six pages: the write lasts well over one step interval, so a live Timer3 would tick meanwhile.
         const QByteArray slot0Data = pattern(5 * PageBytes + 100, 7);
         const QByteArray slot0 = flashImage(Slot0Address, slot0Data);
-        QVERIFY(bench.chooseSlot(0, slot0));
-        QVERIFY(bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 8))));
+        QVERIFY(!bench.chooseSlot(0, slot0).isEmpty());
+        QVERIFY(!bench.chooseSlot(1, flashImage(Slot1Address, pattern(1000, 8))).isEmpty());
         iap::主窗口& w = bench.w();
         TickLog log(w);
 
         w.Check1->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.serial.PortOpen() && bench.commandsReceived() == 1, StartOfOperationTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(w.serial.PortOpen() && commandsReceived(bench.device) == 1, StartOfOperationTimeoutMs);
         QVERIFY(w.Status() != WriteRight);
         w.Check1->click();
         QVERIFY(!w.Timer3->isActive());
@@ -458,15 +348,14 @@ private slots:
         QVERIFY(!w.serial.PortOpen());
         QCOMPARE(w.AutoStep, 2);
         QCOMPARE(log.ticks.size(), ticksWhenCleared);
-        QList<QByteArray> expected {writeCommand(Slot0Address, quint32(endPageOf(slot0) - 1))};
-        expected += pagesOf(slot0Data);
+        const QList<QByteArray> expected = QList<QByteArray>{writeCommand(Slot0Address, endPageOf(slot0) - 1)} + pagesOf(slot0Data);
         QCOMPARE(bench.device.receivedFrames(), expected);
-        QCOMPARE(bench.device.flash(Slot0Address, int(asPages(slot0Data).size())), asPages(slot0Data));
+        QCOMPARE(bench.device.flash(Slot0Address, 6 * PageBytes), asPages(slot0Data));
 
         const qint64 tickedAgainMs = log.nowMs();
         w.Check1->click();
         QCOMPARE(w.AutoStep, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.commandsReceived(), 2, StartOfOperationTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(commandsReceived(bench.device), 2, StartOfOperationTimeoutMs);
         QCOMPARE(bench.device.receivedFrames().at(expected.size()), expected.first());
         QCOMPARE(log.ticksInsideTicks, 0);
         QCOMPARE(log.ticks.size(), ticksWhenCleared + 1);
@@ -479,15 +368,15 @@ private slots:
     // over in one tick, the sequence pauses at step 3 and then writes slot 0 again.
     void pausesAtStepThreeWithoutApplication()
     {
-        Bench bench;
+        DeviceBench bench;
         QVERIFY(bench.start());
         const QByteArray slot0 = flashImage(Slot0Address, pattern(1500, 9));
-        QVERIFY(bench.chooseSlot(0, slot0));
+        QVERIFY(!bench.chooseSlot(0, slot0).isEmpty());
         iap::主窗口& w = bench.w();
         TickLog log(w);
 
         w.Check1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(bench.commandsReceived(), 2, CycleTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(commandsReceived(bench.device), 2, CycleTimeoutMs);
         const int first = log.startOfOperation(0);
         const int second = log.startOfOperation(first + 1);
         QVERIFY2(first >= 0 && second >= 0, qPrintable(describe(log.ticks)));
@@ -510,7 +399,7 @@ private slots:
         QVERIFY2(lastedInterval(ticks[std::size_t(second)].startMs - ticks[pause].startMs, NoApplicationPauseMs),
                  qPrintable(describe(ticks)));
 
-        const QByteArray slot0Command = writeCommand(Slot0Address, quint32(endPageOf(slot0) - 1));
+        const QByteArray slot0Command = writeCommand(Slot0Address, endPageOf(slot0) - 1);
         const QList<QByteArray> frames = bench.device.receivedFrames();
         QCOMPARE(frames.first(), slot0Command);
         QCOMPARE(frames.at(1 + pagesOf(slot0.mid(PageBytes)).size()), slot0Command);
@@ -522,35 +411,32 @@ private slots:
     // then a fresh device is connected and the next cycle programs it in the same way.
     void fullCycleProgramsOneDeviceAfterAnother()
     {
-        Bench bench;
+        DeviceBench bench;
         QVERIFY(bench.start());
         // The application goes to the address that slot 1's header leaves in the boxes; it is two
         // pages long, so the third page of slot 1 stays in the flash to be checked.
         const QByteArray slot0Data = pattern(PageBytes + 952, 10);
         const QByteArray slot1Data = pattern(2 * PageBytes + 856, 11);
         const QByteArray application = pattern(PageBytes + 952, 12);
-        QVERIFY(bench.chooseSlot(0, flashImage(Slot0Address, slot0Data)));
-        QVERIFY(bench.chooseSlot(1, flashImage(Slot1Address, slot1Data)));
-        QVERIFY(bench.chooseApplication(application));
+        QVERIFY(!bench.chooseSlot(0, flashImage(Slot0Address, slot0Data)).isEmpty());
+        QVERIFY(!bench.chooseSlot(1, flashImage(Slot1Address, slot1Data)).isEmpty());
+        QVERIFY(!bench.chooseApplication(application).isEmpty());
         iap::主窗口& w = bench.w();
         w.提示音->click();
         TickLog log(w);
 
-        QList<QByteArray> cycle {writeCommand(Slot0Address, quint32(endPageOf(slot0Data)))};
-        cycle += pagesOf(slot0Data);
-        cycle += writeCommand(Slot1Address, quint32(endPageOf(slot1Data)));
-        cycle += pagesOf(slot1Data);
-        cycle += eraseCommand(Slot1Address, quint32(endPageOf(application)));
-        cycle += pagesOf(application);
+        const QList<QByteArray> cycle = QList<QByteArray>{writeCommand(Slot0Address, endPageOf(slot0Data))} + pagesOf(slot0Data)
+            + QList<QByteArray>{writeCommand(Slot1Address, endPageOf(slot1Data))} + pagesOf(slot1Data)
+            + QList<QByteArray>{eraseCommand(Slot1Address, endPageOf(application))} + pagesOf(application);
 
         const qint64 tickedMs = log.nowMs();
         w.Check1->click();
         for (int device = 0; device < 2; ++device) {
             if (device == 1) {
                 QVERIFY(bench.device.restartDevice());
-                QCOMPARE(bench.device.flash(Slot0Address, PageBytes), QByteArray(PageBytes, ErasedByte));
+                QCOMPARE(bench.device.flash(Slot0Address, PageBytes), QByteArray(PageBytes, '\xFF'));
             }
-            QTRY_COMPARE_WITH_TIMEOUT(bench.tool->desktop.tone->notes.size(), CompletionTune.size() * (device + 1),
+            QTRY_COMPARE_WITH_TIMEOUT(bench.desktop().tone->notes.size(), CompletionTune.size() * (device + 1),
                                       CycleTimeoutMs);
             QCOMPARE(w.Status(), DownloadRight);
             QCOMPARE(w.AutoStep, 1);
@@ -559,15 +445,13 @@ private slots:
             QList<QByteArray> frames = bench.device.receivedFrames();
             QCOMPARE(frames.size(), cycle.size() * (device + 1));
             QCOMPARE(frames.mid(cycle.size() * device), cycle);
-            QCOMPARE(bench.device.flash(Slot0Address, int(asPages(slot0Data).size())), asPages(slot0Data));
-            QCOMPARE(bench.device.flash(Slot1Address, int(asPages(application).size())), asPages(application));
-            QCOMPARE(bench.device.flash(Slot1Address + quint32(asPages(application).size()), PageBytes),
-                     pagesOf(slot1Data).last());
+            QCOMPARE(bench.device.flash(Slot0Address, 2 * PageBytes), asPages(slot0Data));
+            QCOMPARE(bench.device.flash(Slot1Address, 3 * PageBytes), asPages(application) + pagesOf(slot1Data).last());
         }
         QCOMPARE(bench.device.logCount(QStringLiteral("VIOLATION")), 0);
-        const std::vector<FakeTone::Note> tunes = bench.tool->desktop.tone->notes;
-        QCOMPARE(std::vector<FakeTone::Note>(tunes.begin(), tunes.begin() + 3), CompletionTune);
-        QCOMPARE(std::vector<FakeTone::Note>(tunes.begin() + 3, tunes.end()), CompletionTune);
+        std::vector<FakeTone::Note> tunes = CompletionTune;
+        tunes.insert(tunes.end(), CompletionTune.begin(), CompletionTune.end());
+        QCOMPARE(bench.desktop().tone->notes, tunes);
 
         // Each operation starts on a tick of its own, the first one period after "ATUO" was ticked,
         // and the tick after the download waits the long pause.

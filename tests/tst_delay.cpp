@@ -1,13 +1,12 @@
 // The half-second wait of a flash write: it keeps timers running, lasts its time on a clock that
 // does not wrap at midnight, and sleeps rather than spins.
+#include "CpuTime.h"
 #include "FakePlatform.h"
 #include "flash_write/Delay.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-
-#include <ctime>
 
 using iap::Delay;
 using iap::test::OffsetClock;
@@ -27,11 +26,13 @@ constexpr std::int64_t DayMs = 86'400'000;
 // Sleeping in the event loop costs a few wake-ups; spinning costs the whole wait.
 constexpr double MaxCpuShareOfWait = 0.2;
 
-qint64 threadCpuNs()
+// Waits on the clock; the wall time it took.
+qint64 timedDelay(OffsetClock& clock)
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    QElapsedTimer wall;
+    wall.start();
+    Delay(clock, WaitSeconds);
+    return wall.elapsed();
 }
 
 }  // namespace
@@ -40,60 +41,37 @@ class DelayTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void letsTimersRunAndEndsAfterItsTime();
-    void waitAcrossMidnightEndsAfterItsTime();
-    void sleepsInsteadOfSpinning();
+    void letsTimersRunAndSleepsForItsTime()
+    {
+        OffsetClock clock;
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(TickIntervalMs);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
+        timer.start();
+        bool singleShotRan = false;
+        QTimer::singleShot(0, &timer, [&singleShotRan] { singleShotRan = true; });
+
+        const qint64 cpuBeforeMs = iap::test::cpuMs(CLOCK_THREAD_CPUTIME_ID);
+        const qint64 elapsedMs = timedDelay(clock);
+        const qint64 usedMs = iap::test::cpuMs(CLOCK_THREAD_CPUTIME_ID) - cpuBeforeMs;
+
+        QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs && elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
+        QVERIFY(singleShotRan);
+        // Half a second of a 10 ms timer: far more than a handful of ticks even on a busy machine.
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        QVERIFY2(usedMs < qint64(MaxCpuShareOfWait * double(elapsedMs)),
+                 qPrintable(QStringLiteral("%1 ms of processor time in %2 ms").arg(usedMs).arg(elapsedMs)));
+    }
+
+    void waitAcrossMidnightEndsAfterItsTime()
+    {
+        OffsetClock clock(JustBeforeMidnightMs);
+        const qint64 elapsedMs = timedDelay(clock);
+        QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs && elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
+        QVERIFY(clock.NowMs() >= DayMs);
+    }
 };
-
-void DelayTest::letsTimersRunAndEndsAfterItsTime()
-{
-    OffsetClock clock;
-    int ticks = 0;
-    QTimer timer;
-    timer.setInterval(TickIntervalMs);
-    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
-    timer.start();
-    bool singleShotRan = false;
-    QTimer::singleShot(0, &timer, [&singleShotRan] { singleShotRan = true; });
-
-    QElapsedTimer wall;
-    wall.start();
-    Delay(clock, WaitSeconds);
-    const qint64 elapsedMs = wall.elapsed();
-
-    QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs, qPrintable(QString::number(elapsedMs)));
-    QVERIFY2(elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
-    QVERIFY(singleShotRan);
-    // Half a second of a 10 ms timer: far more than a handful of ticks even on a busy machine.
-    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-}
-
-void DelayTest::waitAcrossMidnightEndsAfterItsTime()
-{
-    OffsetClock clock(JustBeforeMidnightMs);
-    QElapsedTimer wall;
-    wall.start();
-    Delay(clock, WaitSeconds);
-    const qint64 elapsedMs = wall.elapsed();
-
-    QVERIFY2(elapsedMs >= WaitMs - ClockGrainMs, qPrintable(QString::number(elapsedMs)));
-    QVERIFY2(elapsedMs < LateBoundMs, qPrintable(QString::number(elapsedMs)));
-    QVERIFY(clock.NowMs() >= DayMs);
-}
-
-void DelayTest::sleepsInsteadOfSpinning()
-{
-    OffsetClock clock;
-    QElapsedTimer wall;
-    wall.start();
-    const qint64 cpuBeforeNs = threadCpuNs();
-    Delay(clock, WaitSeconds);
-    const qint64 cpuMs = (threadCpuNs() - cpuBeforeNs) / 1'000'000;
-    const qint64 wallMs = wall.elapsed();
-
-    QVERIFY2(cpuMs < qint64(MaxCpuShareOfWait * double(wallMs)),
-             qPrintable(QStringLiteral("%1 ms of processor time in %2 ms").arg(cpuMs).arg(wallMs)));
-}
 
 QTEST_GUILESS_MAIN(DelayTest)
 #include "tst_delay.moc"

@@ -1,9 +1,10 @@
+// The serial module's rules without an operating system behind it: the order of the open's
+// steps, the five time-outs, what each failure leaves, and the transfer buffer convention.
 #include "serial/SerialPort.h"
 
 #include <QtTest>
 
 #include <algorithm>
-#include <vector>
 
 using iap::CommTimeouts;
 using iap::PortDevice;
@@ -11,14 +12,12 @@ using iap::SerialPort;
 
 namespace {
 
-// Records every call SerialPort makes, so the step order and the failure rules can be checked
-// without an operating system behind them. Each step can be made to fail.
+const QString OpenFailure = QStringLiteral("The COMM port is occupied or doesn't exit!");
+
+// Records every call SerialPort makes; the step named in failingStep fails.
 struct DeviceScript {
     QStringList calls;
-    bool openSucceeds = true;
-    bool timeoutsSucceed = true;
-    bool buildSucceeds = true;
-    bool applySucceeds = true;
+    QString failingStep;
     CommTimeouts timeouts;
     std::string openedName;
     std::string settingsText;
@@ -27,6 +26,12 @@ struct DeviceScript {
     const std::uint8_t* readInto = nullptr;
     QByteArray written;
     int writeAccepts = -1;
+
+    bool step(const char* name)
+    {
+        calls << name;
+        return failingStep != QLatin1String(name);
+    }
 };
 
 class FakeDevice final : public PortDevice {
@@ -35,54 +40,39 @@ public:
 
     bool open(const std::string& portDeviceName) override
     {
-        script.calls << "open";
         script.openedName = portDeviceName;
-        return script.openSucceeds;
+        return script.step("open");
     }
     bool setTimeouts(const CommTimeouts& timeouts) override
     {
-        script.calls << "setTimeouts";
         script.timeouts = timeouts;
-        return script.timeoutsSucceed;
+        return script.step("setTimeouts");
     }
     bool buildLineSettings(const std::string& settingsText) override
     {
-        script.calls << "buildLineSettings";
         script.settingsText = settingsText;
-        return script.buildSucceeds;
+        return script.step("buildLineSettings");
     }
-    bool applyLineSettings() override
-    {
-        script.calls << "applyLineSettings";
-        return script.applySucceeds;
-    }
+    bool applyLineSettings() override { return script.step("applyLineSettings"); }
     int read(std::uint8_t* buffer, int requestedBytes) override
     {
-        script.calls << "read";
+        script.step("read");
         script.readRequest = requestedBytes;
         script.readInto = buffer;
-        const int count = std::min<int>(requestedBytes, static_cast<int>(script.incoming.size()));
+        const int count = std::min<int>(requestedBytes, int(script.incoming.size()));
         std::copy_n(script.incoming.constData(), count, buffer);
         script.incoming.remove(0, count);
         return count;
     }
     int write(const std::uint8_t* bytes, int byteCount) override
     {
-        script.calls << "write";
+        script.step("write");
         const int accepted = script.writeAccepts < 0 ? byteCount : std::min(byteCount, script.writeAccepts);
         script.written = QByteArray(reinterpret_cast<const char*>(bytes), accepted);
         return accepted;
     }
-    bool flush() override
-    {
-        script.calls << "flush";
-        return true;
-    }
-    bool close() override
-    {
-        script.calls << "close";
-        return true;
-    }
+    bool flush() override { return script.step("flush"); }
+    bool close() override { return script.step("close"); }
 
 private:
     DeviceScript& script;
@@ -100,8 +90,6 @@ struct Rig {
 
     bool open() { return port.OpenPort("COM3:", "115200,n,8,1"); }
 };
-
-const QString OpenFailure = QStringLiteral("The COMM port is occupied or doesn't exit!");
 
 }  // namespace
 
@@ -125,68 +113,48 @@ private slots:
         QVERIFY(rig.statusTexts.isEmpty());
     }
 
-    void missingPortFailsWithoutClosing()
+    // A port that does not open is not closed; one that opens and then fails is.
+    void failedStepLeavesThePortClosed_data()
     {
-        Rig rig;
-        rig.script.openSucceeds = false;
-        QVERIFY(!rig.open());
-        QVERIFY(!rig.port.PortOpen());
-        QCOMPARE(rig.statusTexts, QStringList{OpenFailure});
-        QCOMPARE(rig.script.calls, QStringList{"open"});
-    }
-
-    void configurationFailureClosesThePort_data()
-    {
-        QTest::addColumn<int>("failingStep");
+        QTest::addColumn<QString>("failingStep");
         QTest::addColumn<QStringList>("expectedCalls");
-        QTest::newRow("time-outs") << 0 << QStringList({"open", "setTimeouts", "close"});
-        QTest::newRow("build settings") << 1 << QStringList({"open", "setTimeouts", "buildLineSettings", "close"});
+        QTest::newRow("open") << "open" << QStringList({"open"});
+        QTest::newRow("time-outs") << "setTimeouts" << QStringList({"open", "setTimeouts", "close"});
+        QTest::newRow("build settings") << "buildLineSettings" << QStringList({"open", "setTimeouts", "buildLineSettings", "close"});
         QTest::newRow("apply settings")
-            << 2 << QStringList({"open", "setTimeouts", "buildLineSettings", "applyLineSettings", "close"});
+            << "applyLineSettings" << QStringList({"open", "setTimeouts", "buildLineSettings", "applyLineSettings", "close"});
     }
 
-    void configurationFailureClosesThePort()
+    void failedStepLeavesThePortClosed()
     {
-        QFETCH(int, failingStep);
+        QFETCH(QString, failingStep);
         QFETCH(QStringList, expectedCalls);
         Rig rig;
-        rig.script.timeoutsSucceed = failingStep != 0;
-        rig.script.buildSucceeds = failingStep != 1;
-        rig.script.applySucceeds = failingStep != 2;
+        rig.script.failingStep = failingStep;
         QVERIFY(!rig.open());
         QVERIFY(!rig.port.PortOpen());
         QCOMPARE(rig.statusTexts, QStringList{OpenFailure});
         QCOMPARE(rig.script.calls, expectedCalls);
     }
 
-    void failedReopenLeavesThePortClosed()
+    void closeAndFailedReopenLeaveThePortClosed()
     {
         Rig rig;
         QVERIFY(rig.open());
-        rig.script.openSucceeds = false;
+        rig.port.ClosePort();
+        QVERIFY(!rig.port.PortOpen());
+        rig.port.ClosePort();
+        QVERIFY(!rig.port.PortOpen());
+        QVERIFY(rig.open());
+        rig.script.failingStep = "open";
         QVERIFY(!rig.open());
         QVERIFY(!rig.port.PortOpen());
-    }
 
-    void openWithoutSinkIsQuiet()
-    {
+        // Without a status sink a failure is quiet.
         DeviceScript script;
-        script.openSucceeds = false;
-        SerialPort port(std::make_unique<FakeDevice>(script));
-        QVERIFY(!port.OpenPort("COM9:", "115200,n,8,1"));
-        QVERIFY(!port.PortOpen());
-    }
-
-    void closeAlwaysLeavesThePortClosed()
-    {
-        Rig rig;
-        QVERIFY(rig.open());
-        rig.port.ClosePort();
-        QVERIFY(!rig.port.PortOpen());
-        rig.port.ClosePort();
-        QVERIFY(!rig.port.PortOpen());
-        QVERIFY(rig.open());
-        QVERIFY(rig.port.PortOpen());
+        script.failingStep = "open";
+        SerialPort quiet(std::make_unique<FakeDevice>(script));
+        QVERIFY(!quiet.OpenPort("COM9:", "115200,n,8,1"));
     }
 
     void readFillsTheTransferBufferFromIndexZero()
@@ -198,25 +166,19 @@ private slots:
         rig.script.incoming = reply;
         rig.script.calls.clear();
 
-        const QByteArray text = rig.port.ReadPort();
-
-        QCOMPARE(text, reply);
-        QCOMPARE(text.size(), 5);
+        QCOMPARE(rig.port.ReadPort(), reply);
         QCOMPARE(rig.script.readRequest, 2047);
         QCOMPARE(rig.script.readInto, rig.port.TransferBuffer.data());
-        QCOMPARE(rig.port.TransferBuffer[0], std::uint8_t{0x00});
-        QCOMPARE(rig.port.TransferBuffer[3], std::uint8_t{0xFF});
-        QCOMPARE(rig.port.TransferBuffer[5], std::uint8_t{0xAA});
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(rig.port.TransferBuffer.data()), 6), reply + '\xAA');
         QCOMPARE(rig.script.calls, QStringList{"read"});
-    }
 
-    void silentReadFlushes()
-    {
-        Rig rig;
-        QVERIFY(rig.open());
+        // A poll that gets nothing flushes the port.
         rig.script.calls.clear();
         QVERIFY(rig.port.ReadPort().isEmpty());
         QCOMPARE(rig.script.calls, QStringList({"read", "flush"}));
+        rig.script.calls.clear();
+        rig.port.FlushPort();
+        QCOMPARE(rig.script.calls, QStringList{"flush"});
     }
 
     void closedPortLeavesTheDeviceAlone()
@@ -240,46 +202,30 @@ private slots:
     void writeSendsLastByteIndexPlusOne_data()
     {
         QTest::addColumn<int>("lastByteIndex");
+        QTest::addColumn<int>("writeAccepts");
         QTest::addColumn<int>("expectedBytes");
-        QTest::newRow("command") << 18 << 19;
-        QTest::newRow("page") << 2047 << 2048;
-        QTest::newRow("one byte") << 0 << 1;
-        QTest::newRow("negative index") << -5 << 1;
-        QTest::newRow("beyond the buffer") << 5000 << 2048;
+        QTest::newRow("command") << 18 << -1 << 19;
+        QTest::newRow("page") << 2047 << -1 << 2048;
+        QTest::newRow("negative index") << -5 << -1 << 1;
+        QTest::newRow("beyond the buffer") << 5000 << -1 << 2048;
+        QTest::newRow("short write reports its count") << 2047 << 100 << 100;
     }
 
     void writeSendsLastByteIndexPlusOne()
     {
         QFETCH(int, lastByteIndex);
+        QFETCH(int, writeAccepts);
         QFETCH(int, expectedBytes);
         Rig rig;
         QVERIFY(rig.open());
         for (std::size_t i = 0; i < rig.port.TransferBuffer.size(); ++i)
             rig.port.TransferBuffer[i] = static_cast<std::uint8_t>(i * 7);
         rig.port.LastByteIndex = lastByteIndex;
+        rig.script.writeAccepts = writeAccepts;
 
         QCOMPARE(rig.port.WritePort(), std::int16_t(expectedBytes));
-        QCOMPARE(rig.script.written,
-                 QByteArray(reinterpret_cast<const char*>(rig.port.TransferBuffer.data()), expectedBytes));
+        QCOMPARE(rig.script.written, QByteArray(reinterpret_cast<const char*>(rig.port.TransferBuffer.data()), expectedBytes));
         QCOMPARE(rig.port.LastByteIndex, lastByteIndex);
-    }
-
-    void shortWriteReportsTheCount()
-    {
-        Rig rig;
-        QVERIFY(rig.open());
-        rig.script.writeAccepts = 100;
-        rig.port.LastByteIndex = 2047;
-        QCOMPARE(rig.port.WritePort(), std::int16_t{100});
-    }
-
-    void flushReachesTheOpenDevice()
-    {
-        Rig rig;
-        QVERIFY(rig.open());
-        rig.script.calls.clear();
-        rig.port.FlushPort();
-        QCOMPARE(rig.script.calls, QStringList{"flush"});
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -62,11 +63,18 @@ class FakePortSource final : public PortSource {
 public:
     explicit FakePortSource(std::vector<PortValue> ports = {}, PortNameRules rules = PortNameRules::Verbatim)
         : ports(std::move(ports)), rules(rules) {}
-    std::vector<PortValue> values() override { return ports; }
+    std::vector<PortValue> values() override
+    {
+        if (fails)
+            throw std::runtime_error("source unavailable");
+        return ports;
+    }
     PortNameRules nameRules() const override { return rules; }
 
     std::vector<PortValue> ports;
     PortNameRules rules;
+    // A source that cannot be read, like a registry key that is missing.
+    bool fails = false;
 };
 
 // The fakes of a test window, kept reachable after the window took ownership of them.

@@ -1,7 +1,8 @@
 #include "PtyPeer.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <limits>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -36,17 +37,20 @@ std::int64_t PtyPeer::nowNs()
     return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+bool PtyPeer::makeRaw(int fd)
+{
+    termios settings {};
+    if (tcgetattr(fd, &settings) != 0)
+        return false;
+    cfmakeraw(&settings);
+    return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
 bool PtyPeer::open(const QString& path)
 {
     close();
     descriptor = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    termios settings {};
-    if (tcgetattr(descriptor, &settings) != 0)
-        return false;
-    cfmakeraw(&settings);
-    return tcsetattr(descriptor, TCSANOW, &settings) == 0;
+    return descriptor >= 0 && makeRaw(descriptor);
 }
 
 void PtyPeer::close()
@@ -77,26 +81,7 @@ bool PtyPeer::write(const QByteArray& bytes)
 
 PtyPeer::Chunk PtyPeer::readChunk(int timeoutMs)
 {
-    Chunk chunk;
-    const std::int64_t deadline = nowNs() + timeoutMs * NanosPerMs;
-    QByteArray buffer(ReadBytes, Qt::Uninitialized);
-    for (;;) {
-        const int waitMs = chunk.bytes.isEmpty() ? remainingMs(deadline) : ReplySilenceMs;
-        pollfd readable {descriptor, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, waitMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0 || !(readable.revents & POLLIN))
-            return chunk;
-        const ssize_t n = ::read(descriptor, buffer.data(), static_cast<std::size_t>(buffer.size()));
-        if (n <= 0)
-            return chunk;
-        const std::int64_t at = nowNs();
-        if (chunk.bytes.isEmpty())
-            chunk.firstByteNs = at;
-        chunk.lastByteNs = at;
-        chunk.bytes.append(buffer.constData(), n);
-    }
+    return read(std::numeric_limits<qsizetype>::max(), timeoutMs, ReplySilenceMs);
 }
 
 QByteArray PtyPeer::readExactly(qsizetype length, int timeoutMs)
@@ -106,28 +91,38 @@ QByteArray PtyPeer::readExactly(qsizetype length, int timeoutMs)
 
 PtyPeer::Chunk PtyPeer::readTimed(qsizetype length, int timeoutMs)
 {
+    return read(length, timeoutMs, -1);
+}
+
+PtyPeer::Chunk PtyPeer::read(qsizetype length, int timeoutMs, int silenceMs)
+{
     Chunk chunk;
-    QByteArray& bytes = chunk.bytes;
     const std::int64_t deadline = nowNs() + timeoutMs * NanosPerMs;
     QByteArray buffer(ReadBytes, Qt::Uninitialized);
-    while (bytes.size() < length) {
+    while (chunk.bytes.size() < length) {
         pollfd readable {descriptor, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, remainingMs(deadline));
+        const int ready = ::poll(&readable, 1, chunk.bytes.isEmpty() || silenceMs < 0 ? remainingMs(deadline) : silenceMs);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0 || !(readable.revents & POLLIN))
             break;
-        const std::size_t want = static_cast<std::size_t>(std::min<qsizetype>(length - bytes.size(), buffer.size()));
-        const ssize_t n = ::read(descriptor, buffer.data(), want);
+        const ssize_t n = ::read(descriptor, buffer.data(), std::size_t(std::min<qsizetype>(length - chunk.bytes.size(), buffer.size())));
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
         if (n <= 0)
             break;
         const std::int64_t at = nowNs();
-        if (bytes.isEmpty())
+        if (chunk.bytes.isEmpty())
             chunk.firstByteNs = at;
         chunk.lastByteNs = at;
-        bytes.append(buffer.constData(), n);
+        chunk.bytes.append(buffer.constData(), n);
     }
     return chunk;
+}
+
+QByteArray PtyPeer::ask(const QByteArray& frame, qsizetype replyBytes, int timeoutMs)
+{
+    return write(frame) ? readExactly(replyBytes, timeoutMs) : QByteArray();
 }
 
 bool PtyPeer::staysQuiet(int windowMs)
@@ -153,31 +148,6 @@ bool PtyPeer::waitForHangup(int timeoutMs)
         if (n < 0 && errno == EIO)
             return true;
     }
-}
-
-QByteArray PtyPeer::command(const char* keyword, std::uint32_t address, std::uint32_t count)
-{
-    QByteArray frame(keyword, 11);
-    for (const std::uint32_t value : {address, count})
-        for (int shift = 24; shift >= 0; shift -= 8)
-            frame.append(static_cast<char>((value >> shift) & 0xFF));
-    return frame;
-}
-
-std::uint32_t PtyPeer::bigEndian(const QByteArray& bytes, qsizetype at)
-{
-    std::uint32_t value = 0;
-    for (qsizetype i = at; i < at + 4; ++i)
-        value = value << 8 | static_cast<std::uint8_t>(bytes.at(i));
-    return value;
-}
-
-std::uint32_t PtyPeer::byteSum(const QByteArray& bytes)
-{
-    std::uint32_t sum = 0;
-    for (const char byte : bytes)
-        sum += static_cast<std::uint8_t>(byte);
-    return sum;
 }
 
 }  // namespace iap::test

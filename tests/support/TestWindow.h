@@ -1,5 +1,15 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
 #include <memory>
 
 #include "FakePlatform.h"

@@ -36,6 +36,13 @@ QString VirtualDevice::programPath()
     return QStringLiteral(IAP_SIM_PATH);
 }
 
+QStringList VirtualDevice::fastOptions(const QStringList& more)
+{
+    return QStringList{QStringLiteral("--baud"), QStringLiteral("2000000"), QStringLiteral("--erase-ms"), QStringLiteral("1"),
+                       QStringLiteral("--program-ms"), QStringLiteral("1")}
+        + more;
+}
+
 QString VirtualDevice::argumentValue(const QString& option) const
 {
     const qsizetype at = extraArgs.lastIndexOf(option);

@@ -27,6 +27,8 @@ public:
     VirtualDevice& operator=(const VirtualDevice&) = delete;
 
     static QString programPath();
+    // Options for a device whose line and flash are so fast that their timing does not matter.
+    static QStringList fastOptions(const QStringList& more = {});
 
     // Launches iap-sim and waits for its READY line; false when it fails or does not get ready.
     bool start();
