@@ -7,6 +7,9 @@
 #include "WindowActions.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "protocol/PageSender.h"
@@ -31,6 +34,8 @@ public:
     {
         const qsizetype take = std::min<qsizetype>(chunk.size(), expected - data.size());
         data += chunk.left(take);
+        if (taken)
+            taken(data.size());
         return chunk.mid(take);
     }
     void ReadCompletion(iap::主窗口&, const QByteArray& chunk) override { completions << chunk; }
@@ -38,6 +43,7 @@ public:
     qsizetype expected = 0;
     QByteArray data;
     QList<QByteArray> completions;
+    std::function<void(qsizetype)> taken;
 };
 
 // The window on a pseudo-terminal, its port open, an image loaded (by default one of three
@@ -363,14 +369,26 @@ private slots:
         rig->ReadInProgress = true;
         rig.read.expected = PageBytes;
         const QByteArray data = pattern(PageBytes, 1);
-        constexpr int PauseBetweenPartsMs = 100;
+        constexpr qsizetype FirstPartBytes = 1000;
+        constexpr auto FirstPartTakenTimeout = std::chrono::seconds(5);
 
-        bool sent = false;
+        // The first part's poll has ended on the line's silence when the tool takes it; only
+        // then does the device go on, from another thread, while the tick still runs.
+        std::mutex mutex;
+        std::condition_variable firstPartTaken;
+        bool taken = false;
+        rig.read.taken = [&](qsizetype received) {
+            if (received < FirstPartBytes)
+                return;
+            const std::lock_guard lock(mutex);
+            taken = true;
+            firstPartTaken.notify_one();
+        };
+        bool sent = rig.pty.write(data.left(FirstPartBytes));
         std::thread device([&] {
-            sent = rig.pty.write(data.left(1000));
-            // The device's own pause: the stimulus of this test, not a wait for a result.
-            std::this_thread::sleep_for(std::chrono::milliseconds(PauseBetweenPartsMs));
-            sent = sent && rig.pty.write(data.mid(1000));
+            std::unique_lock lock(mutex);
+            if (firstPartTaken.wait_for(lock, FirstPartTakenTimeout, [&] { return taken; }))
+                sent = sent && rig.pty.write(data.mid(FirstPartBytes));
         });
         iap::ReplyDispatcher(rig.w(), rig.read);
         device.join();
