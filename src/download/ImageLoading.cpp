@@ -21,11 +21,7 @@ constexpr std::uint8_t ErasedByte = 0xFF;
 void cmdLoadClick(主窗口& w)
 {
     w.读Flash->setEnabled(false);
-    w.校验和->setText(QStringLiteral("0"));
-    w.RunningChecksum = 0;
-    w.读包数->setText(QStringLiteral("0"));
-    w.LastPageIndex = 0;
-    w.PageIndex = 0;
+    w.ResetTransfer();
     w.VersionShown = false;
 
     const QString name = w.platform.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.bin)"));

@@ -19,11 +19,7 @@ constexpr int HeaderAddressOffset = 11;
 void Command1Click(主窗口& w, int index)
 {
     w.读Flash->setEnabled(false);
-    w.校验和->setText(QStringLiteral("0"));
-    w.RunningChecksum = 0;
-    w.读包数->setText(QStringLiteral("0"));
-    w.LastPageIndex = 0;
-    w.PageIndex = 0;
+    w.ResetTransfer();
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
 
     const QString name = w.platform.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.flash)"));

@@ -54,11 +54,7 @@ void errorPath(主窗口& w)
 void run(主窗口& w, int index)
 {
     w.ReadInProgress = false;
-    w.校验和->setText(QStringLiteral("0"));
-    w.RunningChecksum = 0;
-    w.读包数->setText(QStringLiteral("0"));
-    w.LastPageIndex = 0;
-    w.PageIndex = 0;
+    w.ResetTransfer();
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
     OpenClick(w);
     if (!w.serial.PortOpen()) {

@@ -197,6 +197,15 @@ void 主窗口::Load()
     discovery.ListPorts(*COMID);
 }
 
+void 主窗口::ResetTransfer()
+{
+    校验和->setText(QStringLiteral("0"));
+    RunningChecksum = 0;
+    读包数->setText(QStringLiteral("0"));
+    LastPageIndex = 0;
+    PageIndex = 0;
+}
+
 void 主窗口::SetStatus(const QString& text)
 {
     Label5->setPlainText(text);

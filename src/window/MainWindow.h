@@ -40,6 +40,8 @@ public:
 
     // Start-up: the version, the first step of the automatic sequence and the port list.
     void Load();
+    // Choosing an image or starting a write starts the checksum and the page counters afresh.
+    void ResetTransfer();
     // The status box.
     void SetStatus(const QString& text);
     QString Status() const;
