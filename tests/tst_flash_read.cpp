@@ -2,6 +2,7 @@
 // it refuses, the command it sends, every byte of the pages read, the device's sum, the
 // read-back file, and a read that never ends.
 #include "DeviceBench.h"
+#include "PtyWindow.h"
 #include "Replies.h"
 #include "TestFiles.h"
 #include "WindowActions.h"
@@ -180,6 +181,32 @@ private slots:
         QVERIFY(bench.desktop().messageBox->shown.empty());
         w.刷新->click();
         QVERIFY(w.读Flash->isEnabled());
+    }
+
+    // A read that never ended must not take the replies of a later connection for its page data
+    // when the next read could not even open the port.
+    void unfinishedReadLeavesNoDataExpected()
+    {
+        PtyWindow rig;
+        QVERIFY(rig.pty.isValid());
+        iap::主窗口& w = rig.w();
+        typeInto(w.读包数, QStringLiteral("1"));
+        w.读Flash->click();
+        QCOMPARE(rig.pty.readExactly(19).size(), 19);
+        w.刷新->click();
+
+        const std::vector<PortValue> thePty = rig.ports->ports;
+        rig.ports->ports.clear();
+        w.刷新串口->click();
+        w.读Flash->click();
+        QVERIFY(!w.serial.PortOpen());
+
+        rig.ports->ports = thePty;
+        w.刷新串口->click();
+        w.打开串口->click();
+        QVERIFY(w.serial.PortOpen());
+        QVERIFY(rig.pty.write("Erase ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.Status(), QStringLiteral("Erase ok"), 3 * ReadPollIntervalMs);
     }
 
     // A written flash image read back: the file holds exactly its pages, and the read leaves the

@@ -41,6 +41,9 @@ void FlashRead::读FlashClick(主窗口& w)
         return;
     }
     w.ReadInProgress = true;
+    // Whatever an earlier read left unfinished, no byte is page data until this read's command is out.
+    expectedBytes = 0;
+    receivedBytes = 0;
     w.读Flash->setEnabled(false);
     w.校验和->setText(QStringLiteral("0"));
     Enable(w.Timer1);
@@ -50,7 +53,6 @@ void FlashRead::读FlashClick(主窗口& w)
     if (!w.serial.PortOpen())
         return;
     expectedBytes = pages * 主窗口::PageBytes;
-    receivedBytes = 0;
     SendCommand(w.serial, MakeCommandFrame(FlashReadKeyword, TargetAddress(w), pages));
     // The device starts to stream at once and a driver buffers only a few KiB: the first poll
     // must not wait for the once-a-second tick.
