@@ -83,11 +83,11 @@ private slots:
         const char* panel = "Picture1(0)";
         row("Picture1(0)", "QWidget", "主窗口", {}, "", twips(120, 120, 6735, 7215), Size::Design);
         row("COMID", "QComboBox", panel, {}, "", twips(240, 120, 4215, 330), Size::Design);
-        row("波特率(0)", "QRadioButton", "Frame1", "HX300", "checked", twips(120, 240, 855, 180), Size::MayGrowTaller);
+        row("波特率(0)", "QRadioButton", "Frame1", "HX300", "checked", twips(120, 240, 840, 180), Size::MayGrowTaller);
         row("Option1(1)", "QRadioButton", "Frame1", "VR200", "", twips(960, 240, 855, 180), Size::MayGrowTaller);
         row("刷新串口", "QPushButton", panel, "Seek-Com", "", twips(2520, 720, 1935, 375), Size::Design);
         row("Label4", "QLabel", panel, versionCaption(), "", twips(240, 1320, 630, 180), Size::MayGrowWiderAndTaller);
-        row("Check1", "QCheckBox", panel, "ATUO", "", twips(2040, 1320, 1335, 255), Size::MayGrowTaller);
+        row("Check1", "QCheckBox", panel, "ATUO", "", twips(2040, 1320, 1080, 255), Size::MayGrowTaller);
         row("读Flash", "QPushButton", panel, "Read Flash", "hidden", twips(4680, 1320, 1815, 615), Size::Design);
         row("Label5", "QPlainTextEdit", panel, {}, "", twips(120, 2280, 2055, 1455), Size::Design);
         row("Label3", "QLabel", panel, "Addr(Hex)：", "", twips(2640, 2280, 990, 180), Size::MayGrowTaller);
@@ -160,6 +160,69 @@ private slots:
         // Room for the bootloader's version text a device sends later.
         const QString bootloaderVersion = QStringLiteral("IAP Version:  HX300 IAP V2.15 2024-01-01");
         QVERIFY(tool->引导程序版本->width() >= tool->引导程序版本->fontMetrics().horizontalAdvance(bootloaderVersion));
+    }
+
+    // Every control takes the clicks on its whole face: at its centre and near its four corners
+    // the control on top is the control itself (or a part of it).
+    void everyControlIsOnTopOfItsWholeFace()
+    {
+        TestWindow tool(registryPorts());
+        tool->show();
+        tool->读Flash->setVisible(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&*tool));
+        for (QWidget* control : tool->Picture1->findChildren<QWidget*>()) {
+            // The separators are drawn behind the boxes by design and take no input.
+            const QString name = control->objectName();
+            if (!control->isVisible() || name.startsWith(u"Line") || name.isEmpty() || name.startsWith(u"qt_"))
+                continue;
+            const QRect face = control->rect();
+            const int inset = std::min({2, face.width() / 2, face.height() / 2});
+            const QRect inner = face.adjusted(inset, inset, -inset - 1, -inset - 1);
+            for (const QPoint point : {inner.center(), inner.topLeft(), inner.topRight(), inner.bottomLeft(), inner.bottomRight()}) {
+                QWidget* hit = tool->childAt(control->mapTo(&*tool, point));
+                QVERIFY2(hit == control || control->isAncestorOf(hit),
+                         qPrintable(QStringLiteral("%1 at (%2,%3) is covered by %4")
+                                        .arg(control->objectName())
+                                        .arg(point.x())
+                                        .arg(point.y())
+                                        .arg(hit ? hit->objectName() : QStringLiteral("nothing"))));
+            }
+        }
+    }
+
+    // A keyboard user walks the window top to bottom, left to right; Tab and Delete carry the
+    // text a real keyboard attaches to them.
+    void tabWalksTheWindowInReadingOrder()
+    {
+        TestWindow tool(registryPorts());
+        tool->show();
+        tool->读Flash->setVisible(true);
+        for (QWidget* operation : {tool->写FLASH[0], tool->写FLASH[1], tool->开始下载})
+            operation->setEnabled(true);
+        QApplication::setActiveWindow(&*tool);
+        QVERIFY(QTest::qWaitForWindowActive(&*tool));
+        const QStringList order{"COMID", "波特率(0)", "打开串口", "关闭串口", "刷新串口", "刷新", "Check1", "提示音", "读Flash", "Label5",
+                                "目标地址(0)", "目标地址(1)", "目标地址(2)", "目标地址(3)", "校验和", "当前包", "读包数",
+                                "Command1(0)", "写FLASH(0)", "Command1(1)", "写FLASH(1)", "cmdLoad", "开始下载", "COMID"};
+        tool->COMID->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), tool->COMID);
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+            QApplication::sendEvent(QApplication::focusWidget(), &tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), order[i]);
+        }
+        QKeyEvent backTab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier, QStringLiteral("\t"));
+        tool->目标地址[1]->setFocus();
+        QApplication::sendEvent(tool->目标地址[1], &backTab);
+        QCOMPARE(QApplication::focusWidget(), tool->目标地址[0]);
+
+        for (QLineEdit* box : {tool->目标地址[2], tool->读包数}) {
+            box->setText(QStringLiteral("12"));
+            box->setCursorPosition(0);
+            QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+            QApplication::sendEvent(box, &del);
+            QCOMPARE(box->text(), QStringLiteral("2"));
+        }
     }
 
     void windowTitleSizeAndBackground()

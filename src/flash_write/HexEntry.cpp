@@ -25,6 +25,29 @@ int hexDigit(QChar c)
     return -1;
 }
 
+// Keys that move the focus or the cursor, or delete, rather than type a character. The platform
+// attaches text to some of them (Tab "\t", Delete "\x7f"), but they must work as in any text box.
+bool isNavigationOrEditing(int key)
+{
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
 class KeyPressFilter final : public QObject {
 public:
     KeyPressFilter(QObject* parent, std::uint8_t mode) : QObject(parent), mode(mode) {}
@@ -33,8 +56,9 @@ public:
     {
         if (event->type() != QEvent::KeyPress)
             return QObject::eventFilter(watched, event);
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.isEmpty())
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const QString text = keyEvent->text();
+        if (text.isEmpty() || isNavigationOrEditing(keyEvent->key()))
             return false;
         for (QChar c : text) {
             std::int16_t key = c.unicode() > 0x7FFF ? 0 : std::int16_t(c.unicode());

@@ -17,8 +17,8 @@ void FilterKey(std::int16_t& key, std::uint8_t mode);
 inline constexpr std::uint8_t DecimalKeys = 1;
 inline constexpr std::uint8_t HexKeys = 2;
 
-// Runs every typed character of the box through FilterKey; keys without a character
-// (arrows, Delete) are not typed characters and pass.
+// Runs every typed character of the box through FilterKey. Focus navigation (Tab, Shift+Tab)
+// and the editing keys (Delete, Backspace, arrows, Home, End) are not typed characters and pass.
 void InstallKeyFilter(QLineEdit* box, std::uint8_t mode);
 
 // The value of an address box: its leading hexadecimal digits, 0 when there are none.

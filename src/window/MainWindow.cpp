@@ -77,7 +77,8 @@ QLineEdit* box(QWidget* parent, const QString& name, const QString& accessibleNa
 }
 
 // Labels whose caption changes at run time get the room up to their right-hand neighbour, so
-// that the version texts show whole.
+// that the version texts show whole; they never reach over the neighbour, which must take every
+// click on its face.
 QLabel* roomyLabel(QWidget* parent, const QString& name, const QString& caption, QRect geometry, int roomTwips)
 {
     auto* label = place<QLabel>(parent, name, caption, geometry);
@@ -133,7 +134,9 @@ QTimer* timer(QObject* parent, const QString& name, int intervalMs, Qt::TimerTyp
     COMID->setAccessibleName(QStringLiteral("Port"));
     Frame1 = place<QGroupBox>(p, QStringLiteral("Frame1"), twips(4680, 0, 1815, 615));
     paintBackground(Frame1);
-    波特率 = place<QRadioButton>(Frame1, QStringLiteral("波特率(0)"), QStringLiteral("HX300"), twips(120, 240, 855, 180));
+    // The design lets each of these controls reach a little under its right-hand neighbour; they end
+    // where the neighbour begins, so that the neighbour takes every click on its face.
+    波特率 = place<QRadioButton>(Frame1, QStringLiteral("波特率(0)"), QStringLiteral("HX300"), twips(120, 240, 840, 180));
     Option1 = place<QRadioButton>(Frame1, QStringLiteral("Option1(1)"), QStringLiteral("VR200"), twips(960, 240, 855, 180));
     波特率->setChecked(true);
 
@@ -143,14 +146,16 @@ QTimer* timer(QObject* parent, const QString& name, int intervalMs, Qt::TimerTyp
     刷新 = place<QPushButton>(p, QStringLiteral("刷新"), QStringLiteral("Refresh"), twips(4680, 720, 1815, 375));
 
     Label4 = roomyLabel(p, QStringLiteral("Label4"), QStringLiteral("IAP ver"), twips(240, 1320, 630, 180), 1740);
-    Check1 = place<QCheckBox>(p, QStringLiteral("Check1"), QStringLiteral("ATUO"), twips(2040, 1320, 1335, 255));
+    Check1 = place<QCheckBox>(p, QStringLiteral("Check1"), QStringLiteral("ATUO"), twips(2040, 1320, 1080, 255));
     提示音 = place<QCheckBox>(p, QStringLiteral("提示音"), QStringLiteral("Tone"), twips(3120, 1320, 1215, 180));
     读Flash = place<QPushButton>(p, QStringLiteral("读Flash"), QStringLiteral("Read Flash"), twips(4680, 1320, 1815, 615));
     读Flash->setVisible(false);
-    引导程序版本 = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 6375);
+    引导程序版本 = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 4440);
 
     Label5 = place<QPlainTextEdit>(p, QStringLiteral("Label5"), twips(120, 2280, 2055, 1455));
     Label5->setAccessibleName(QStringLiteral("Status"));
+    // Tab leaves the status box like every other box instead of being typed into it.
+    Label5->setTabChangesFocus(true);
     Label3 = place<QLabel>(p, QStringLiteral("Label3"), QStringLiteral("Addr(Hex)："), twips(2640, 2280, 990, 180));
     const std::array<int, 4> addressLeftTwips{2640, 3120, 3600, 4080};
     for (int i = 0; i < 4; ++i)
@@ -179,6 +184,13 @@ QTimer* timer(QObject* parent, const QString& name, int intervalMs, Qt::TimerTyp
     Line2 = line(p, QStringLiteral("Line2"), twips(2880, 2760, 1320, 15));
     Line3 = line(p, QStringLiteral("Line3"), twips(0, 2160, 6735, 15));
     Line2->lower();
+
+    // Tab walks the window as it reads: top to bottom, left to right.
+    const QList<QWidget*> readingOrder{COMID, 波特率, Option1, 打开串口, 关闭串口, 刷新串口, 刷新, Check1, 提示音, 读Flash, Label5,
+                                       目标地址[0], 目标地址[1], 目标地址[2], 目标地址[3], 校验和, 当前包, 读包数,
+                                       Command1[0], 写FLASH[0], Command1[1], 写FLASH[1], cmdLoad, 开始下载};
+    for (qsizetype i = 1; i < readingOrder.size(); ++i)
+        setTabOrder(readingOrder[i - 1], readingOrder[i]);
 
     Timer1 = timer(this, QStringLiteral("Timer1"), Timer1InitialIntervalMs, Qt::PreciseTimer);
     Timer2 = timer(this, QStringLiteral("Timer2"), Timer2IntervalMs, Qt::PreciseTimer);
