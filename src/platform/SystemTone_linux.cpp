@@ -28,8 +28,15 @@ public:
         // A machine without a sound card must not fill the terminal with ALSA's complaints.
         snd_lib_error_set_handler(quietAlsaError);
         snd_pcm_t* pcm = nullptr;
-        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0)
+        // A device that another program holds would block a plain open until it is let go; the
+        // tone is not worth a stalled window and is given up at once.
+        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
             return;
+        // Once open, the notes play one after the other, each for its full length.
+        if (snd_pcm_nonblock(pcm, 0) < 0) {
+            snd_pcm_close(pcm);
+            return;
+        }
         if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, SampleRateHz, 1,
                                DeviceLatencyUs) == 0) {
             const auto frames = std::size_t(SampleRateHz) * std::size_t(durationMs) / 1000;
