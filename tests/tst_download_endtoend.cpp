@@ -404,6 +404,30 @@ private slots:
         QCOMPARE(w.RunningChecksum, byteSum(sent));
         QCOMPARE(run.device.flash(TargetAddress, sent.size()), sent);
     }
+
+    // Another application chosen in mid-download: the download ends with the pages and the page
+    // count it started with, and the new choice is what the next download sends.
+    void applicationChosenInMidDownload()
+    {
+        Download run({});
+        QVERIFY(run.prepare());
+        iap::主窗口& w = run.w();
+        const QByteArray other = pattern(3000, 11);
+        const QString otherPath = run.file(QStringLiteral("other.bin"), other);
+        w.开始下载->click();
+        QVERIFY(run.device.waitForLogCount(PageLine, 2, DeviceBench::OperationTimeoutMs));
+        run.desktop().fileDialog->answers << otherPath;
+        w.cmdLoad->click();
+        QCOMPARE(w.cmdLoad->text(), otherPath);
+        QTRY_COMPARE_WITH_TIMEOUT(w.Status(), ChecksumRight, DeviceBench::OperationTimeoutMs);
+        QCOMPARE(run.pages(), pagesOf(run.image));
+        QCOMPARE(run.device.flash(TargetAddress, run.image.size()), run.image);
+        QCOMPARE(w.读包数->text(), QStringLiteral("1"));
+
+        w.开始下载->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.Status(), ChecksumRight, DeviceBench::OperationTimeoutMs);
+        QCOMPARE(run.device.receivedFrames().mid(7), QList<QByteArray>{eraseCommand(TargetAddress, 1)} + pagesOf(other));
+    }
 };
 
 QTEST_MAIN(DownloadEndToEndTest)

@@ -9,6 +9,11 @@
 
 #include <QDir>
 
+#include <csignal>
+#include <optional>
+
+#include <sys/resource.h>
+
 using iap::PortValue;
 using namespace iap::test;
 
@@ -36,6 +41,24 @@ bool startWithFlash(DeviceBench& bench, const QByteArray& flash)
     typeAddress(bench.w(), BaseAddress);
     return true;
 }
+
+// Files this process writes may not grow beyond the limit while the object lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit small{bytes, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &before); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before{};
+};
 
 bool readFlashShown(iap::主窗口& w)
 {
@@ -325,36 +348,77 @@ private slots:
         QCOMPARE(QDir(bench.files.path()).entryList(QDir::Files), filesBefore);
     }
 
-    // The read-back file holds the pages read, whether the device's checksum comes joined to
-    // the data, the count shown changes while the read runs (the count shown at the end is
-    // saved), or the read takes the whole store: each tick takes everything that has arrived.
+    // The read-back file holds exactly the pages read, whether the device's checksum comes
+    // joined to the data, the count shown changes while the read runs, or the read takes the
+    // whole store: each tick takes everything that has arrived.
     void readBackFile_data()
     {
         QTest::addColumn<QStringList>("deviceOptions");
         QTest::addColumn<int>("pages");
-        QTest::addColumn<int>("pagesSaved");
+        QTest::addColumn<QString>("countShownLater");
         // Completeness does not depend on the line rate: the virtual line never drops a byte. A
         // fast line keeps the test short; the benchmark reads at 115200.
-        QTest::newRow("checksum joined to the data") << QStringList{"--merge-checksum"} << 2 << 2;
-        QTest::newRow("count changed during the read") << QStringList{} << 2 << 1;
+        QTest::newRow("checksum joined to the data") << QStringList{"--merge-checksum"} << 2 << QStringLiteral("2");
+        QTest::newRow("count raised during the read") << QStringList{} << 2 << QStringLiteral("5");
+        QTest::newRow("count lowered during the read") << QStringList{} << 2 << QStringLiteral("1");
+        QTest::newRow("count emptied during the read") << QStringList{} << 1 << QString();
         QTest::newRow("the whole store") << QStringList{"--flash-size", QString::number(2048 * PageBytes), "--baud", "2000000"}
-                                         << 1025 << 1025;
+                                         << 1025 << QStringLiteral("1025");
     }
 
     void readBackFile()
     {
         QFETCH(QStringList, deviceOptions);
         QFETCH(int, pages);
-        QFETCH(int, pagesSaved);
+        QFETCH(QString, countShownLater);
         const QByteArray flash = pattern(pages * PageBytes, pages);
         DeviceBench bench(deviceOptions);
-        QVERIFY(startWithFlash(bench, flash));
+        // Beyond the pages read the device's flash holds other bytes, and an earlier read left
+        // its pages in the store: neither may reach the file.
+        QVERIFY(startWithFlash(bench, flash + pattern(4 * PageBytes, 99)));
         const QString savePath = bench.files.filePath(QStringLiteral("read-back.bin"));
         bench.desktop().fileDialog->answers << savePath;
+        if (pages < 5) {
+            startRead(bench.w(), QStringLiteral("5"));
+            QTRY_COMPARE_WITH_TIMEOUT(bench.w().Status(), ReadRight, DeviceBench::OperationTimeoutMs);
+            bench.w().SetStatus(QString());
+            bench.desktop().fileDialog->answers << savePath;
+        }
         startRead(bench.w(), QString::number(pages));
-        typeInto(bench.w().读包数, QString::number(pagesSaved));
+        typeInto(bench.w().读包数, countShownLater);
         QTRY_COMPARE_WITH_TIMEOUT(bench.w().Status(), ReadRight, 6 * DeviceBench::OperationTimeoutMs);
-        QVERIFY(readFile(savePath) == flash.left(pagesSaved * PageBytes));
+        QVERIFY(readFile(savePath) == flash);
+    }
+
+    // A file that cannot be written is reported by its path, and the file that was there stays
+    // as it was: nothing is written in place of it until all of it has been written.
+    void unwritableReadBackFile_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("a file where the folder should be") << false;
+        QTest::newRow("a full disk") << true;
+    }
+
+    void unwritableReadBackFile()
+    {
+        QFETCH(bool, diskFull);
+        DeviceBench bench;
+        QVERIFY(startWithFlash(bench, pattern(2 * PageBytes, 8)));
+        const QByteArray old("the user's old file");
+        const QString oldFile = bench.file(diskFull ? QStringLiteral("read-back.bin") : QStringLiteral("not-a-folder"), old);
+        const QString savePath = diskFull ? oldFile : oldFile + QStringLiteral("/read-back.bin");
+        bench.desktop().fileDialog->answers << savePath;
+
+        // A full disk, as the kernel reports it to a writer that passes a size limit.
+        std::optional<FileSizeLimit> limit;
+        if (diskFull)
+            limit.emplace(PageBytes);
+        startRead(bench.w(), QStringLiteral("2"));
+        const QString message = QStringLiteral("The read-back file can't be written: ") + savePath;
+        QTRY_COMPARE_WITH_TIMEOUT(bench.w().Status(), message, DeviceBench::OperationTimeoutMs);
+        limit.reset();
+        QCOMPARE(readFile(oldFile), old);
+        QCOMPARE(QDir(bench.files.path()).entryList(QDir::Files), QStringList{QFileInfo(oldFile).fileName()});
     }
 
 };

@@ -64,6 +64,42 @@ private slots:
         QCOMPARE(w.AutoStep, 2);
     }
 
+    // A file chosen during the half-second wait before the first page changes nothing of the
+    // running write: its pages, its page count and its verdict are those of the image it
+    // started with; the choice shows once the write is over.
+    void fileChosenDuringTheWaitBeforeTheFirstPage_data()
+    {
+        QTest::addColumn<bool>("application");
+        QTest::newRow("Open APP File") << true;
+        QTest::newRow("Open Flash File of the slot being written") << false;
+    }
+
+    void fileChosenDuringTheWaitBeforeTheFirstPage()
+    {
+        QFETCH(bool, application);
+        DeviceBench bench;
+        QVERIFY(bench.start());
+        iap::主窗口& w = bench.w();
+        const QByteArray image = pattern(5000, 1);
+        setBoxes(w, UserAddress);
+        bench.chooseSlot(0, image);
+        const QString otherPath = bench.file(QStringLiteral("other.bin"), pattern(3 * PageBytes, 9));
+        QPushButton* chooser = application ? w.cmdLoad : w.Command1[0];
+        // The first events the window handles after the click are those of the wait.
+        QTimer::singleShot(0, &w, [&] {
+            bench.desktop().fileDialog->answers << otherPath;
+            chooser->click();
+        });
+        w.写FLASH[0]->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.Status(), WriteRight, DeviceBench::OperationTimeoutMs);
+
+        QCOMPARE(chooser->text(), otherPath);
+        QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{writeCommand(0x08004000, 2)} + pagesOf(image));
+        QCOMPARE(bench.device.flash(0x08004000, 3 * PageBytes), asPages(image));
+        QCOMPARE(w.读包数->text(), application ? QStringLiteral("3") : QStringLiteral("0"));
+        QCOMPARE(w.校验和->text(), QStringLiteral("0"));
+    }
+
     // The header's address fills the boxes and locks them, its page is not sent, and the boxes
     // stay so after the write; a plain image written next unlocks them and goes to their address.
     void headerPageSuppliesAndLocksTheAddress()

@@ -17,6 +17,7 @@ namespace iap {
 
 void 开始下载Click(主窗口& w)
 {
+    w.EndTransfer();
     w.ReadInProgress = false;
     OpenClick(w);
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
@@ -35,6 +36,7 @@ void 开始下载Click(主窗口& w)
     }
     w.读包数->setText(QString::number(w.LastPageIndex));
     按钮控制(w, 1);
+    w.BeginTransfer();
     SendCommand(w.serial, MakeCommandFrame(EraseKeyword, TargetAddress(w), BoxNumber(w.读包数->text())));
 }
 

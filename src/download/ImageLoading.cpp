@@ -21,8 +21,10 @@ constexpr std::uint8_t ErasedByte = 0xFF;
 void cmdLoadClick(主窗口& w)
 {
     w.读Flash->setEnabled(false);
-    w.ResetTransfer();
-    w.VersionShown = false;
+    w.WhenNoTransfer([&w] {
+        w.ResetTransfer();
+        w.VersionShown = false;
+    });
 
     const QString name = w.platform.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.bin)"));
     if (name.isEmpty())
@@ -33,11 +35,13 @@ void cmdLoadClick(主窗口& w)
                                     MessageBox::Icon::Exclamation);
         return;
     }
-    LoadImageFile(w, name);
     w.AppImagePath = name;
     w.cmdLoad->setText(name);
     w.开始下载->setEnabled(true);
-    w.读包数->setText(QString::number(w.LastPageIndex));
+    w.WhenNoTransfer([&w, name] {
+        LoadImageFile(w, name);
+        w.读包数->setText(QString::number(w.LastPageIndex));
+    });
 }
 
 bool LoadImageFile(主窗口& w, const QString& path)

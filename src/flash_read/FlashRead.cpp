@@ -1,6 +1,6 @@
 #include "flash_read/FlashRead.h"
 
-#include <QFile>
+#include <QSaveFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -40,6 +40,7 @@ void FlashRead::读FlashClick(主窗口& w)
         refuse(w, QStringLiteral("TotalPages must <=%1").arg(MaxPages));
         return;
     }
+    w.EndTransfer();
     w.ReadInProgress = true;
     // Whatever an earlier read left unfinished, no byte is page data until this read's command is out.
     expectedBytes = 0;
@@ -53,6 +54,7 @@ void FlashRead::读FlashClick(主窗口& w)
     if (!w.serial.PortOpen())
         return;
     expectedBytes = pages * 主窗口::PageBytes;
+    w.BeginTransfer();
     SendCommand(w.serial, MakeCommandFrame(FlashReadKeyword, TargetAddress(w), pages));
     // The device starts to stream at once and a driver buffers only a few KiB: the first poll
     // must not wait for the once-a-second tick.
@@ -84,8 +86,10 @@ void FlashRead::ReadCompletion(主窗口& w, const QByteArray& chunk)
         return;
     }
     w.SetStatus(QStringLiteral("Read Checksum right"));
+    // Exactly the pages this read asked for and verified, whatever the box shows by now.
+    const int pagesVerified = int(expectedBytes / 主窗口::PageBytes);
     const QString name = w.platform.fileDialog->ShowSave(&w, QStringLiteral("*.BIN (*.bin)"));
-    if (!name.isEmpty() && !SaveReadBack(w, name))
+    if (!name.isEmpty() && !SaveReadBack(w, name, pagesVerified))
         w.SetStatus(QStringLiteral("The read-back file can't be written: ") + name);
 }
 
@@ -95,18 +99,20 @@ void 当前包KeyDown(主窗口& w, int key)
         w.读Flash->setVisible(true);
 }
 
-bool SaveReadBack(主窗口& w, const QString& fileName)
+bool SaveReadBack(主窗口& w, const QString& fileName, int pages)
 {
-    const auto pages = int(std::clamp<std::int64_t>(BoxNumber(w.读包数->text()), 0, FlashRead::MaxPages));
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the target and renamed over it only when complete, so a failure never
+    // leaves half a file in place of the user's old one.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    for (int p = 0; p < pages; ++p) {
+    for (int p = 0; p < std::clamp(pages, 0, FlashRead::MaxPages); ++p) {
         const char* page = reinterpret_cast<const char*>(&w.ReadBack(0, p));
         if (file.write(page, 主窗口::PageBytes) != 主窗口::PageBytes)
             return false;
     }
-    return file.flush();
+    // Qt's commit does not see a buffered write that fails at the last flush (a full disk).
+    return file.flush() && file.commit();
 }
 
 }  // namespace iap

@@ -30,8 +30,8 @@ private:
 // F2 in the "Current Page" box reveals "Read Flash".
 void 当前包KeyDown(主窗口& w, int key);
 
-// Writes the pages read, as many as the "End Page" box says now, to the file; a longer file
-// that was there is cut to that length. False when the file cannot be written.
-bool SaveReadBack(主窗口& w, const QString& fileName);
+// Writes the first `pages` pages read to the file, replacing what was there only once all of
+// it is written. False when the file cannot be written; the old file is then untouched.
+bool SaveReadBack(主窗口& w, const QString& fileName, int pages);
 
 }  // namespace iap

@@ -19,8 +19,10 @@ constexpr int HeaderAddressOffset = 11;
 void Command1Click(主窗口& w, int index)
 {
     w.读Flash->setEnabled(false);
-    w.ResetTransfer();
-    w.引导程序版本->setText(QStringLiteral("IAP Version:"));
+    w.WhenNoTransfer([&w] {
+        w.ResetTransfer();
+        w.引导程序版本->setText(QStringLiteral("IAP Version:"));
+    });
 
     const QString name = w.platform.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.flash)"));
     if (name.isEmpty())

@@ -29,6 +29,7 @@ bool announceAndArm(主窗口& w, int index)
 {
     if (!FLASH文件控制(w, std::int16_t(index + 1)))
         return false;
+    w.BeginTransfer();
     w.读包数->setText(QString::number(w.LastPageIndex - w.FirstDataPage));
     SendCommand(w.serial, MakeCommandFrame(FlashWriteKeyword, TargetAddress(w), BoxNumber(w.读包数->text())));
     w.VersionShown = false;
@@ -53,6 +54,7 @@ void errorPath(主窗口& w)
 
 void run(主窗口& w, int index)
 {
+    w.EndTransfer();
     w.ReadInProgress = false;
     w.ResetTransfer();
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));

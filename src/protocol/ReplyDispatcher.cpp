@@ -97,6 +97,7 @@ void ReplyDispatcher(主窗口& w, ReadFlow& read)
     switch (Recognise(chunk, w.VersionShown)) {
     case Reply::ChecksumRead:
         read.ReadCompletion(w, chunk);
+        w.EndTransfer();
         return;
     case Reply::ChecksumWrite:
         if (checksumHolds(w, chunk)) {
@@ -107,6 +108,7 @@ void ReplyDispatcher(主窗口& w, ReadFlow& read)
         } else {
             w.SetStatus(QStringLiteral("Write Checksum error"));
         }
+        w.EndTransfer();
         return;
     case Reply::ChecksumDownload:
         if (checksumHolds(w, chunk)) {
@@ -121,6 +123,7 @@ void ReplyDispatcher(主窗口& w, ReadFlow& read)
             w.AutoStep = 3;
             w.SetStatus(QStringLiteral("IAP Checksum error"));
         }
+        w.EndTransfer();
         return;
     case Reply::EraseDone:
         w.SetStatus(QStringLiteral("Erase ok"));

@@ -23,6 +23,7 @@ void 按钮控制(主窗口& w, std::int16_t mode)
         if (!w.AppImagePath.isEmpty())
             w.开始下载->setEnabled(true);
         CloseClick(w);
+        w.EndTransfer();
     }
 }
 

@@ -218,6 +218,28 @@ void 主窗口::ResetTransfer()
     PageIndex = 0;
 }
 
+void 主窗口::BeginTransfer()
+{
+    TransferRunning = true;
+}
+
+void 主窗口::WhenNoTransfer(std::function<void()> change)
+{
+    if (TransferRunning)
+        ChangesAfterTransfer.push_back(std::move(change));
+    else
+        change();
+}
+
+void 主窗口::EndTransfer()
+{
+    TransferRunning = false;
+    std::vector<std::function<void()>> changes;
+    changes.swap(ChangesAfterTransfer);
+    for (const auto& change : changes)
+        change();
+}
+
 void 主窗口::SetStatus(const QString& text)
 {
     Label5->setPlainText(text);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,13 @@ public:
     void Load();
     // Choosing an image or starting a write starts the checksum and the page counters afresh.
     void ResetTransfer();
+    // A transfer (download, flash write or read) keeps the file, the page counts and the sum it
+    // started with to its end: what a file chosen meanwhile would change under it waits until
+    // the transfer is over, and then happens as if the choice had been made just then.
+    void BeginTransfer();
+    void WhenNoTransfer(std::function<void()> change);
+    // The verdict, Refresh, or the start of another operation.
+    void EndTransfer();
     // The status box.
     void SetStatus(const QString& text);
     QString Status() const;
@@ -97,6 +105,8 @@ public:
     QString AppImagePath;
     std::int32_t AutoStep = 0;
     bool ReadInProgress = false;
+    bool TransferRunning = false;
+    std::vector<std::function<void()>> ChangesAfterTransfer;
 
     // The serial module and the port discovery of the module Module1.
     SerialPort serial;
