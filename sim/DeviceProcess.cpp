@@ -25,7 +25,7 @@ DeviceProcess::DeviceProcess(const Options& options)
     , log(startTime)
     , timing(options.baud)
     , flash(options.flashBase, options.flashSize)
-    , transmitter(timing, log)
+    , transmitter(timing, options.replyGapMs, log)
     , bootloader(this->options, flash, transmitter, log, timing)
 {
 }

@@ -54,7 +54,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
             "--erase-ms", "--program-ms", "--version", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
-            "--noise", "--reply-delay-ms"};
+            "--noise", "--reply-delay-ms", "--reply-gap-ms"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -118,6 +118,10 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 60'000))
                 return ParseOutcome::Error;
             options.programMs = number;
+        } else if (option == "--reply-gap-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.replyGapMs = number;
         } else if (option == "--version") {
             options.version = value;
         } else if (option == "--name") {
@@ -160,7 +164,7 @@ std::string describe(const Options& options)
 {
     std::string text = "model " + options.model + " baud " + std::to_string(options.baud) + " flash-base "
         + hexAddress(options.flashBase) + " flash-size " + std::to_string(options.flashSize) + " erase-ms "
-        + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " version "
+        + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " reply-gap-ms " + std::to_string(options.replyGapMs) + " version "
         + options.version;
     const Faults& faults = options.faults;
     if (faults.dropAck)
@@ -203,6 +207,7 @@ Device:
                         saved to FILE at the end and on SIGUSR2 (no file)
   --erase-ms N          time to erase one page, in ms (20)
   --program-ms N        time to program one page, in ms (10)
+  --reply-gap-ms N      silence between two replies, in ms (30)
 
 Announcement and log:
   --name NAME           name of the link in the announcement folder (iap-sim-<pid>)
@@ -232,7 +237,7 @@ Signals:
 Line and timing:
   Every byte takes 10 bit times at the line rate in both directions. A frame counts as
   received when its last byte would have arrived on a real line; replies leave at the line
-  rate, and two replies are separated by 30 ms of silence. An erase reply follows the
+  rate, and two replies are separated by --reply-gap-ms of silence. An erase reply follows the
   command after (count + 1) x erase time; a page acknowledgement follows the page after the
   program time.
 

@@ -29,6 +29,8 @@ struct Options {
     std::string imagePath;
     std::uint64_t eraseMs = 20;
     std::uint64_t programMs = 10;
+    // Silence between two replies; a real device's firmware leaves about 30 ms.
+    std::uint64_t replyGapMs = 30;
     std::string version = "V2.31";
     std::string linkName;  // empty: iap-sim-<pid>
     std::string logPath;   // empty: stderr

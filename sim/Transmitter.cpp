@@ -15,8 +15,9 @@ namespace {
 constexpr std::size_t WriteSliceBytes = 4096;
 }
 
-Transmitter::Transmitter(LineTiming timing, EventLog& log)
+Transmitter::Transmitter(LineTiming timing, std::uint64_t replyGapMs, EventLog& log)
     : timing(timing)
+    , replyGapMs(replyGapMs)
     , log(log)
 {
 }
@@ -38,7 +39,7 @@ Nanos Transmitter::startOf(const Reply& reply) const
 {
     if (!anySent)
         return reply.notBefore;
-    const Nanos silence = reply.joinPrevious ? Nanos::zero() : milliseconds(ReplySilenceMs);
+    const Nanos silence = reply.joinPrevious ? Nanos::zero() : milliseconds(replyGapMs);
     return std::max(reply.notBefore, lastWrite + silence);
 }
 

@@ -13,13 +13,11 @@ class EventLog;
 
 // Sends the device's replies through the pseudo-terminal at the line rate: byte i of a reply
 // is written no earlier than the instant its stop bit would have left a real UART. Replies
-// follow each other with ReplySilence between them unless a reply joins the one before.
+// follow each other with the reply gap between them unless a reply joins the one before.
 // When the tool does not read and the pseudo-terminal is full, sending waits; nothing is lost.
 class Transmitter {
 public:
-    static constexpr std::uint64_t ReplySilenceMs = 30;
-
-    Transmitter(LineTiming timing, EventLog& log);
+    Transmitter(LineTiming timing, std::uint64_t replyGapMs, EventLog& log);
 
     void setFd(int fd) { masterFd = fd; }
     void queue(Reply reply);
@@ -42,6 +40,7 @@ private:
     Nanos dueTime(std::uint64_t byteIndex) const;
 
     LineTiming timing;
+    std::uint64_t replyGapMs;
     EventLog& log;
     int masterFd = -1;
     std::deque<Reply> replies;

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QQueue>
+#include <QStringList>
+
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace iap::tst {
+
+// The dialogs answer from a queue; an empty queue answers "cancelled".
+class FakeFileDialog final : public FileDialog {
+public:
+    QString ShowOpen(QWidget*, const QString& filter) override { return answer(filter); }
+    QString ShowSave(QWidget*, const QString& filter) override { return answer(filter); }
+
+    QQueue<QString> answers;
+    QStringList filters;
+
+private:
+    QString answer(const QString& filter)
+    {
+        filters << filter;
+        return answers.isEmpty() ? QString() : answers.dequeue();
+    }
+};
+
+class FakeMessageBox final : public MessageBox {
+public:
+    void Show(QWidget*, const QString& text, const QString& title, Icon icon) override
+    {
+        shown << QStringList{title, text, icon == Icon::Exclamation ? "!" : ""}.join(u'|');
+    }
+    // "title|text|!" per box, the mark for the exclamation icon.
+    QStringList shown;
+};
+
+class FakeTone final : public Tone {
+public:
+    void Beep(int frequencyHz, int durationMs) override { notes.push_back({frequencyHz, durationMs}); }
+    std::vector<std::pair<int, int>> notes;
+};
+
+// A fixed list of ports, as a registry would give it.
+class FakePortSource final : public PortSource {
+public:
+    FakePortSource(std::vector<PortValue> ports, PortNameRules rules) : ports(std::move(ports)), rules(rules) {}
+    std::vector<PortValue> values() override { return ports; }
+    PortNameRules nameRules() const override { return rules; }
+
+    std::vector<PortValue> ports;
+    PortNameRules rules;
+};
+
+// What a person sees and hears of the desktop, kept reachable after the window took the fakes.
+struct FakeDesktop {
+    FakeFileDialog* fileDialog = nullptr;
+    FakeMessageBox* messageBox = nullptr;
+    FakeTone* tone = nullptr;
+};
+
+// The system's serial ports and clock, fakes for the rest. Without a port source the system's
+// own lists the ports, the announced virtual devices among them.
+Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> ports = nullptr, std::unique_ptr<Clock> clock = nullptr);
+
+}  // namespace iap::tst

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace iap::tst {
+
+// The virtual bootloader (iap-sim) run for a test, with its log and flash image in a folder of
+// its own. It announces itself in the folder XDG_RUNTIME_DIR names (see RuntimeDir). Replies
+// are 100 ms apart unless the options say otherwise: far more than the 20 ms of silence that
+// ends a reply, so that a test process held up for a moment never sees two replies as one.
+class VirtualDevice {
+public:
+    static constexpr int TimeoutMs = 10000;
+
+    explicit VirtualDevice(QStringList options = {});
+    ~VirtualDevice();
+    VirtualDevice(const VirtualDevice&) = delete;
+    VirtualDevice& operator=(const VirtualDevice&) = delete;
+
+    // Launches the device and waits until it is ready; false when it does not get ready.
+    bool start();
+    // SIGTERM, and waits until the device has saved its image and removed its link.
+    void stop();
+
+    QString portPath() const { return port; }
+    QString linkPath() const { return link; }
+    // The flash image the device loads at start (write it before start()) and saves.
+    QString imagePath() const { return dir.filePath(QStringLiteral("flash.bin")); }
+
+    QStringList logLines();
+    int logCount(const QString& substring);
+    bool waitForLog(const QString& substring, int count = 1, int timeoutMs = TimeoutMs);
+    // Every command frame and page block received so far, in order.
+    QList<QByteArray> receivedFrames();
+    // The device's flash at device addresses, as it is now.
+    QByteArray flash(quint32 address, int length);
+    // A fresh device (SIGUSR1): erased, idle.
+    bool restart();
+    bool signal(int signalNumber);
+
+private:
+    QStringList options;
+    QTemporaryDir dir;
+    QProcess process;
+    QString port;
+    QString link;
+    qint64 logOffset = 0;
+    QByteArray partialLine;
+    QStringList lines;
+};
+
+}  // namespace iap::tst

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+#include <termios.h>
+
+#include "serial/PortSource.h"
+
+namespace iap::tst {
+
+// A pseudo-terminal standing in for a serial port: the program under test opens the
+// subordinate side by its path, the test plays the device on the controlling side. Every wait
+// is bounded.
+class Pty {
+public:
+    static constexpr int TimeoutMs = 5000;
+    // A reply ends when the line has been silent this long, as in the tool's poll.
+    static constexpr int ReplySilenceMs = 20;
+
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    bool isValid() const { return controller >= 0 && keeper >= 0; }
+    QString path() const { return subordinate; }
+    // The port list of a window whose one port is this one.
+    std::unique_ptr<PortSource> listing() const;
+
+    bool write(const QByteArray& bytes);
+    // length bytes, or fewer when the time runs out first.
+    QByteArray read(qsizetype length, int timeoutMs = TimeoutMs);
+    // The bytes until ReplySilenceMs of silence; empty when nothing came within timeoutMs.
+    QByteArray readChunk(int timeoutMs = TimeoutMs);
+    // True when nothing arrives for windowMs.
+    bool quiet(int windowMs);
+    // The line settings the program left on the port.
+    termios lineSettings() const;
+    // Another program's attempt to open the port is refused.
+    bool held() const;
+    // The adapter pulled out while the program has the port open.
+    void unplug();
+
+private:
+    QByteArray readUntil(qsizetype length, int timeoutMs, int silenceMs);
+
+    int controller = -1;
+    // Keeps the subordinate side open between the program's opens, so that the controlling
+    // side never sees a hang-up of its own while the program closes and reopens the port.
+    int keeper = -1;
+    QString subordinate;
+};
+
+}  // namespace iap::tst

@@ -1,0 +1,97 @@
+#include "Tool.h"
+
+#include "Files.h"
+#include "Wait.h"
+
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "app/Assembly.h"
+#include "window/MainWindow.h"
+
+namespace iap::tst {
+
+Tool::Tool(std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
+    : widget(CreateMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock))))
+{
+    auto* statusBox = control<QPlainTextEdit>(QStringLiteral("Label5"));
+    QObject::connect(statusBox, &QPlainTextEdit::textChanged, widget.get(), [this, statusBox] { statuses << statusBox->toPlainText(); });
+}
+
+Tool::~Tool()
+{
+    // As a person closing the window: the port is let go.
+    widget->close();
+}
+
+void Tool::type(const QString& boxName, const QString& text)
+{
+    box(boxName)->clear();
+    QTest::keyClicks(box(boxName), text);
+}
+
+void Tool::setAddress(quint32 address)
+{
+    for (int i = 0; i < 4; ++i)
+        box(QStringLiteral("目标地址(%1)").arg(i))->setText(QString::asprintf("%02X", (address >> (24 - 8 * i)) & 0xFF));
+}
+
+QString Tool::enabledOperations() const
+{
+    QStringList enabled;
+    const std::pair<const char*, const char*> operations[] = {{"读Flash", "Read"}, {"写FLASH(0)", "Write0"}, {"写FLASH(1)", "Write1"}, {"开始下载", "IAP"}};
+    for (const auto& [name, shortName] : operations)
+        if (button(QString::fromUtf8(name))->isEnabled())
+            enabled << QString::fromLatin1(shortName);
+    return enabled.join(u' ');
+}
+
+bool Bench::start(std::unique_ptr<Clock> clock)
+{
+    if (!files.isValid() || !device.start())
+        return false;
+    window = std::make_unique<Tool>(nullptr, std::move(clock));
+    return window->control<QComboBox>(QStringLiteral("COMID"))->currentText().startsWith(device.linkPath() + QStringLiteral("  "));
+}
+
+QString Bench::file(const QString& name, const QByteArray& contents)
+{
+    const QString path = files.filePath(name);
+    return writeFile(path, contents) ? path : QString();
+}
+
+QString Bench::chooseApplication(const QByteArray& image, const QString& name)
+{
+    const QString path = file(name, image);
+    tool().desktop.fileDialog->answers << path;
+    tool().click(QStringLiteral("cmdLoad"));
+    return path;
+}
+
+QString Bench::chooseSlot(int slot, const QByteArray& image)
+{
+    const QString path = file(QStringLiteral("slot%1.flash").arg(slot), image);
+    tool().desktop.fileDialog->answers << path;
+    tool().click(QStringLiteral("Command1(%1)").arg(slot));
+    return path;
+}
+
+bool Bench::waitForStatus(const QString& text, int timeoutMs)
+{
+    return waitUntil([&] { return tool().status() == text; }, timeoutMs);
+}
+
+bool Bench::portHeld() const
+{
+    const int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+}  // namespace iap::tst

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+#include <functional>
+
+namespace iap::tst {
+
+// Runs the event loop until the condition holds or the time is up. Unlike QTRY_*, whose bound
+// counts loop steps, the bound here is wall-clock time.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    constexpr int StepMs = 5;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(StepMs);
+    }
+    return true;
+}
+
+}  // namespace iap::tst
+
+// Waits (bounded, wall-clock) until actual equals expected, then compares them, so that a
+// failure shows both values.
+#define WAIT_COMPARE(actual, expected, timeoutMs)                                        \
+    do {                                                                                 \
+        ::iap::tst::waitUntil([&] { return (actual) == (expected); }, (timeoutMs));     \
+        QCOMPARE(actual, expected);                                                      \
+    } while (false)
