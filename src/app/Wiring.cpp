@@ -25,11 +25,13 @@
 namespace iap {
 namespace {
 
-// Lives as a child of the window, so the read's own state lasts exactly as long as the window.
-class ReadFlowHolder final : public QObject {
+// Lives as a child of the window, so the read's and the dispatcher's own state last exactly as
+// long as the window.
+class OperationState final : public QObject {
 public:
-    explicit ReadFlowHolder(QObject* parent) : QObject(parent) {}
+    explicit OperationState(主窗口& w) : QObject(&w), dispatcher(w, read) {}
     FlashRead read;
+    ReplyDispatcher dispatcher;
 };
 
 class KeyDownFilter final : public QObject {
@@ -51,7 +53,9 @@ private:
 
 void Wire(主窗口& w)
 {
-    FlashRead& read = (new ReadFlowHolder(&w))->read;
+    auto* state = new OperationState(w);
+    FlashRead& read = state->read;
+    ReplyDispatcher& dispatcher = state->dispatcher;
 
     QObject::connect(w.打开串口, &QPushButton::clicked, &w, [&w] { OpenClick(w); });
     QObject::connect(w.关闭串口, &QPushButton::clicked, &w, [&w] { CloseClick(w); });
@@ -78,7 +82,8 @@ void Wire(主窗口& w)
     }
     QObject::connect(w.读Flash, &QPushButton::clicked, &w, [&w, &read] { read.读FlashClick(w); });
 
-    QObject::connect(w.Timer1, &QTimer::timeout, &w, [&w, &read] { ReplyDispatcher(w, read); });
+    QObject::connect(w.Timer1, &QTimer::timeout, &w, [&dispatcher] { dispatcher.Tick(); });
+    QObject::connect(&w.serial, &SerialPort::Polled, &w, [&dispatcher](const QByteArray& chunk) { dispatcher.Handle(chunk); });
     QObject::connect(w.Timer2, &QTimer::timeout, &w, [&w] { PageSender(w); });
     QObject::connect(w.Timer3, &QTimer::timeout, &w, [&w] { Timer3Tick(w); });
 }

@@ -10,7 +10,6 @@
 #include "flash_write/HexEntry.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/Replies.h"
-#include "protocol/ReplyDispatcher.h"
 #include "window/BoxNumber.h"
 #include "window/ConnectionControls.h"
 #include "window/MainWindow.h"
@@ -58,7 +57,7 @@ void FlashRead::读FlashClick(主窗口& w)
     SendCommand(w.serial, MakeCommandFrame(FlashReadKeyword, TargetAddress(w), pages));
     // The device starts to stream at once and a driver buffers only a few KiB: the first poll
     // must not wait for the once-a-second tick.
-    QTimer::singleShot(0, &w, [&w, this] { ReplyDispatcher(w, *this); });
+    w.serial.Poll();
 }
 
 bool FlashRead::ExpectsData(const 主窗口&) const
@@ -74,6 +73,10 @@ QByteArray FlashRead::TakeData(主窗口& w, const QByteArray& chunk)
         w.ReadBack(int(receivedBytes % 主窗口::PageBytes), int(receivedBytes / 主窗口::PageBytes)) = byte;
         w.RunningChecksum += byte;
     }
+    // Progress as a download shows it: the last page received and the running sum.
+    if (receivedBytes >= 主窗口::PageBytes)
+        w.当前包->setText(QString::number(receivedBytes / 主窗口::PageBytes - 1));
+    w.校验和->setText(ChecksumDisplay(w.RunningChecksum));
     return chunk.mid(take);
 }
 

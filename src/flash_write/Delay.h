@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
+
+class QObject;
+
 namespace iap {
 
 class Clock;
 
-// Waits the given time while the window's events and timers keep running. The time is taken
-// from a clock that never wraps, and the wait sleeps in the event loop instead of spinning.
-void Delay(Clock& clock, double seconds);
+// Runs `then` once the given time has passed, while the window's events and timers keep running;
+// nothing runs if `context` is gone by then. The time is taken from a clock that never wraps.
+void Delay(Clock& clock, double seconds, QObject* context, std::function<void()> then);
 
 }  // namespace iap

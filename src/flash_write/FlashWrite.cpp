@@ -24,17 +24,29 @@ namespace {
 constexpr double CommandToFirstPageSeconds = 0.5;
 constexpr int TransferPollIntervalMs = 50;
 
-// From loading the slot's file to arming the page sender. False when the file cannot be loaded.
-bool announceAndArm(主窗口& w, int index)
+void errorPath(主窗口& w)
 {
-    if (!FLASH文件控制(w, std::int16_t(index + 1)))
-        return false;
-    w.BeginTransfer();
-    w.读包数->setText(QString::number(w.LastPageIndex - w.FirstDataPage));
-    SendCommand(w.serial, MakeCommandFrame(FlashWriteKeyword, TargetAddress(w), BoxNumber(w.读包数->text())));
-    w.VersionShown = false;
-    按钮控制(w, 1);
-    Delay(*w.platform.clock, CommandToFirstPageSeconds);
+    w.写FLASH[0]->setEnabled(true);
+    w.写FLASH[1]->setEnabled(true);
+}
+
+// Any fault in the write, also in a step that runs after the half-second wait, takes the error path.
+void guarded(主窗口& w, const std::function<void()>& steps)
+{
+    try {
+        steps();
+    } catch (const std::exception&) {
+        errorPath(w);
+    }
+}
+
+void afterHalfSecond(主窗口& w, std::function<void()> steps)
+{
+    Delay(*w.platform.clock, CommandToFirstPageSeconds, &w, [&w, steps = std::move(steps)] { guarded(w, steps); });
+}
+
+void armFirstPage(主窗口& w)
+{
     Enable(w.Timer1);
     SetInterval(w.Timer1, TransferPollIntervalMs);
     w.PageIndex = w.FirstDataPage;
@@ -43,13 +55,26 @@ bool announceAndArm(主窗口& w, int index)
     w.当前包->setText(QString::number(w.PageIndex));
     w.SendNextPage = true;
     Enable(w.Timer2);
-    return true;
 }
 
-void errorPath(主窗口& w)
+// From loading the slot's file to the command, then the first page half a second later, unless
+// the write has been given up by then (Refresh, a verdict or another operation).
+void announce(主窗口& w, int index)
 {
-    w.写FLASH[0]->setEnabled(true);
-    w.写FLASH[1]->setEnabled(true);
+    if (!FLASH文件控制(w, std::int16_t(index + 1))) {
+        errorPath(w);
+        return;
+    }
+    w.BeginTransfer();
+    const std::uint64_t transfer = w.TransferNumber;
+    w.读包数->setText(QString::number(w.LastPageIndex - w.FirstDataPage));
+    SendCommand(w.serial, MakeCommandFrame(FlashWriteKeyword, TargetAddress(w), BoxNumber(w.读包数->text())));
+    w.VersionShown = false;
+    按钮控制(w, 1);
+    afterHalfSecond(w, [&w, transfer] {
+        if (w.TransferRunning && w.TransferNumber == transfer)
+            armFirstPage(w);
+    });
 }
 
 void run(主窗口& w, int index)
@@ -59,31 +84,28 @@ void run(主窗口& w, int index)
     w.ResetTransfer();
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
     OpenClick(w);
-    if (!w.serial.PortOpen()) {
-        按钮控制(w, 1);
-        Delay(*w.platform.clock, CommandToFirstPageSeconds);
+    if (w.serial.PortOpen()) {
+        announce(w, index);
+        return;
+    }
+    按钮控制(w, 1);
+    afterHalfSecond(w, [&w, index] {
         Enable(w.Timer1);
         SetInterval(w.Timer1, TransferPollIntervalMs);
         w.SetStatus(QString());
         w.discovery.ListPorts(*w.COMID);
         OpenClick(w);
         // Arming the page sender without an open port could only report a write that never happened.
-        if (!w.serial.PortOpen())
-            return;
-    }
-    if (!announceAndArm(w, index))
-        errorPath(w);
+        if (w.serial.PortOpen())
+            announce(w, index);
+    });
 }
 
 }  // namespace
 
 void 写FLASHClick(主窗口& w, int index)
 {
-    try {
-        run(w, index);
-    } catch (const std::exception&) {
-        errorPath(w);
-    }
+    guarded(w, [&w, index] { run(w, index); });
 }
 
 }  // namespace iap

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <utility>
+
 #include "protocol/ReadFlow.h"
 #include "protocol/Replies.h"
 #include "window/BoxNumber.h"
@@ -17,49 +19,6 @@ namespace {
 
 constexpr int TransferPollIntervalMs = 50;
 
-struct Note {
-    int frequencyHz;
-    int durationMs;
-};
-constexpr Note CompletionTune[] = {{659, 300}, {523, 300}, {587, 300}};
-
-// A poll blocks for up to two seconds, and a timer that is overdue when its tick ends fires
-// again before any other: the page sender's 1 ms timer would never get its turn. Counting the
-// interval from the end of the tick gives every armed page its turn first.
-class RestartAtEndOfTick {
-public:
-    explicit RestartAtEndOfTick(QTimer* timer) : timer(timer) {}
-    ~RestartAtEndOfTick()
-    {
-        if (timer->isActive())
-            timer->start();
-    }
-    RestartAtEndOfTick(const RestartAtEndOfTick&) = delete;
-    RestartAtEndOfTick& operator=(const RestartAtEndOfTick&) = delete;
-
-private:
-    QTimer* timer;
-};
-
-// Page data stream at the line rate and a driver buffers only a few KiB, which fill long
-// before the next tick: while data keep coming, each poll is followed at once by the next.
-// When the data are complete the end of the read follows after a short pause, and one more
-// poll takes it.
-QByteArray takeReadData(主窗口& w, ReadFlow& read, QByteArray chunk)
-{
-    for (;;) {
-        if (chunk.isEmpty())
-            return {};
-        const QByteArray rest = read.TakeData(w, chunk);
-        if (!rest.isEmpty())
-            return rest;
-        if (!w.serial.PortOpen())
-            return {};
-        if (!read.ExpectsData(w))
-            return w.serial.ReadPort();
-        chunk = w.serial.ReadPort();
-    }
-}
 
 bool checksumHolds(const 主窗口& w, const QByteArray& chunk)
 {
@@ -77,17 +36,46 @@ void acknowledgePage(主窗口& w)
 
 }  // namespace
 
-void ReplyDispatcher(主窗口& w, ReadFlow& read)
+void ReplyDispatcher::Tick()
 {
-    RestartAtEndOfTick restart(w.Timer1);
-    if (!w.serial.PortOpen())
+    if (w.serial.PortOpen())
+        w.serial.Poll();
+}
+
+void ReplyDispatcher::Handle(const QByteArray& polled)
+{
+    // The next poll is counted from here, so that a page armed by this chunk leaves before it.
+    if (w.Timer1->isActive())
+        w.Timer1->start();
+    if (std::exchange(readEndPolled, std::nullopt) == w.serial.Connection()) {
+        const QByteArray chunk = std::exchange(readEndStart, {}) + polled;
+        if (!chunk.isEmpty())
+            recognise(chunk);
         return;
-    QByteArray chunk = w.serial.ReadPort();
-    if (w.ReadInProgress && read.ExpectsData(w)) {
-        chunk = takeReadData(w, read, chunk);
-        if (chunk.isEmpty())
-            return;
     }
+    readEndStart.clear();
+    if (!w.ReadInProgress || !read.ExpectsData(w)) {
+        recognise(polled);
+        return;
+    }
+    // Page data stream at the line rate and a driver buffers only a few KiB: while they keep
+    // coming, each poll is followed at once by the next. The read's end follows the data.
+    if (polled.isEmpty())
+        return;
+    const QByteArray rest = read.TakeData(w, polled);
+    if (rest.size() >= ChecksumReplyBytes) {
+        recognise(rest);
+        return;
+    }
+    if (!read.ExpectsData(w)) {
+        readEndPolled = w.serial.Connection();
+        readEndStart = rest;
+    }
+    w.serial.Poll();
+}
+
+void ReplyDispatcher::recognise(const QByteArray& chunk)
+{
     if (chunk.isEmpty()) {
         Enable(w.Timer2);
         return;
@@ -117,8 +105,7 @@ void ReplyDispatcher(主窗口& w, ReadFlow& read)
             按钮控制(w, 2);
             w.AutoStep = 1;
             if (w.提示音->checkState() == Qt::Checked)
-                for (const Note& note : CompletionTune)
-                    w.platform.tone->Beep(note.frequencyHz, note.durationMs);
+                w.tunes.Play({{659, 300}, {523, 300}, {587, 300}});
         } else {
             w.AutoStep = 3;
             w.SetStatus(QStringLiteral("IAP Checksum error"));

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -41,18 +42,18 @@ timespec untilDeadline(Clock::time_point deadline)
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
-enum class WaitResult { Ready, TimedOut, HungUp };
+enum class WaitResult { Ready, TimedOut, HungUp, Cancelled };
 
-// Waits for `events` on fd until the deadline. A hung-up or failed descriptor is reported as
-// such, so that no caller loops on a poll that keeps returning at once.
-WaitResult waitFor(int fd, short events, Clock::time_point deadline)
+// Waits for `events` on fd (if fd >= 0) until the deadline or a cancel. A hung-up or failed
+// descriptor is reported as such, so that no caller loops on a poll that keeps returning at once.
+WaitResult waitFor(int fd, short events, int cancel, Clock::time_point deadline)
 {
     for (;;) {
         if (Clock::now() >= deadline)
             return WaitResult::TimedOut;
-        pollfd watched{fd, events, 0};
+        pollfd watched[] = {{cancel, POLLIN, 0}, {fd, events, 0}};
         const timespec timeout = untilDeadline(deadline);
-        const int ready = ppoll(&watched, 1, &timeout, nullptr);
+        const int ready = ppoll(watched, fd >= 0 ? 2 : 1, &timeout, nullptr);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -60,7 +61,12 @@ WaitResult waitFor(int fd, short events, Clock::time_point deadline)
         }
         if (ready == 0)
             continue;
-        if (watched.revents & events)
+        if (watched[0].revents & POLLIN) {
+            eventfd_t count = 0;
+            eventfd_read(cancel, &count);
+            return WaitResult::Cancelled;
+        }
+        if (watched[1].revents & events)
             return WaitResult::Ready;
         return WaitResult::HungUp;
     }
@@ -68,11 +74,20 @@ WaitResult waitFor(int fd, short events, Clock::time_point deadline)
 
 class PosixPortDevice final : public PortDevice {
 public:
-    ~PosixPortDevice() override { close(); }
+    PosixPortDevice() : cancel(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~PosixPortDevice() override
+    {
+        close();
+        if (cancel >= 0)
+            ::close(cancel);
+    }
 
     bool open(const std::string& portDeviceName) override
     {
         close();
+        // A cancel meant for the previous port's last read must not end the first read of this one.
+        eventfd_t stale = 0;
+        eventfd_read(cancel, &stale);
         const std::string path = posixDevicePath(portDeviceName);
         // Non-blocking so that a port waiting for carrier cannot hold the open; reads and writes
         // wait through poll() with their own time-outs.
@@ -92,6 +107,9 @@ public:
             ::close(opened);
             return false;
         }
+        // Bytes that came before this open belong to an earlier connection (a read that was given
+        // up, say): none of them is a reply to what this one sends.
+        tcflush(opened, TCIFLUSH);
         fd = opened;
         return true;
     }
@@ -139,8 +157,8 @@ public:
         std::optional<Clock::time_point> lastByte;
         while (received < requestedBytes) {
             const Clock::time_point waitEnd = lastByte ? std::min(deadline, *lastByte + interval) : deadline;
-            const WaitResult waited = waitFor(fd, POLLIN, waitEnd);
-            if (waited == WaitResult::TimedOut)
+            const WaitResult waited = waitFor(fd, POLLIN, cancel, waitEnd);
+            if (waited == WaitResult::TimedOut || waited == WaitResult::Cancelled)
                 return received;
             if (waited == WaitResult::HungUp)
                 return hungUp(received, deadline);
@@ -156,6 +174,8 @@ public:
         }
         return received;
     }
+
+    void cancelRead() override { eventfd_write(cancel, 1); }
 
     int write(const std::uint8_t* bytes, int byteCount) override
     {
@@ -173,7 +193,7 @@ public:
             }
             if (put < 0 && errno == EINTR)
                 continue;
-            if (put < 0 && errno == EAGAIN && waitFor(fd, POLLOUT, deadline) == WaitResult::Ready)
+            if (put < 0 && errno == EAGAIN && waitFor(fd, POLLOUT, -1, deadline) == WaitResult::Ready)
                 continue;
             break;
         }
@@ -227,14 +247,15 @@ private:
 
     // A port that went away answers every poll at once. Returning at once would let the
     // dispatcher, which polls every few milliseconds, spin; so with nothing read the call takes
-    // its full time, just like a silent line.
-    static int hungUp(int received, Clock::time_point deadline)
+    // its full time, just like a silent line, unless it is cancelled.
+    int hungUp(int received, Clock::time_point deadline) const
     {
         if (received == 0)
-            std::this_thread::sleep_until(deadline);
+            waitFor(-1, 0, cancel, deadline);
         return received;
     }
 
+    const int cancel;
     int fd = -1;
     CommTimeouts timeouts;
     std::optional<termios> pendingState;

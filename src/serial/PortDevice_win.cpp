@@ -10,23 +10,43 @@
 #endif
 #include <windows.h>
 
-#include <chrono>
-#include <thread>
 
 namespace iap {
 
 namespace {
 
+// The port is opened for overlapped I/O: a read waits on one thread while a write goes out from
+// another (a synchronous handle would hold the write until the read ends), and a read can be
+// cancelled. The comm time-outs end reads and writes just as they end synchronous ones.
 class WindowsPortDevice final : public PortDevice {
 public:
-    ~WindowsPortDevice() override { close(); }
+    WindowsPortDevice()
+        : readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          writeDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          cancel(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+    {
+    }
+
+    ~WindowsPortDevice() override
+    {
+        close();
+        for (HANDLE event : {readDone, writeDone, cancel})
+            if (event)
+                CloseHandle(event);
+    }
 
     bool open(const std::string& portDeviceName) override
     {
         close();
+        ResetEvent(cancel);
         const std::string path = windowsDevicePath(portDeviceName);
-        handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        return handle != INVALID_HANDLE_VALUE;
+        handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        // Bytes that came before this open belong to an earlier connection: none of them is a
+        // reply to what this one sends.
+        PurgeComm(handle, PURGE_RXCLEAR);
+        return true;
     }
 
     bool setTimeouts(const CommTimeouts& timeouts) override
@@ -69,25 +89,40 @@ public:
     {
         if (handle == INVALID_HANDLE_VALUE || requestedBytes <= 0)
             return 0;
-        const auto deadline = std::chrono::steady_clock::now()
-            + std::chrono::milliseconds(readTotalTimeoutMultiplierMs) * requestedBytes
-            + std::chrono::milliseconds(readTotalTimeoutConstantMs);
+        const DWORD fullTimeMs = DWORD(readTotalTimeoutMultiplierMs) * DWORD(requestedBytes) + DWORD(readTotalTimeoutConstantMs);
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = readDone;
+        ResetEvent(readDone);
         DWORD received = 0;
-        if (ReadFile(handle, buffer, static_cast<DWORD>(requestedBytes), &received, nullptr))
-            return static_cast<int>(received);
-        // A port that went away (adapter unplugged) fails every read at once; taking the read's
-        // full time keeps the dispatcher, which polls every few milliseconds, from spinning.
-        std::this_thread::sleep_until(deadline);
-        return 0;
+        if (!ReadFile(handle, buffer, static_cast<DWORD>(requestedBytes), &received, &overlapped)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                // A port that went away (adapter unplugged) fails every read at once; taking the
+                // read's full time keeps the dispatcher from spinning.
+                WaitForSingleObject(cancel, fullTimeMs);
+                return 0;
+            }
+            const HANDLE events[] = {readDone, cancel};
+            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0)
+                CancelIoEx(handle, &overlapped);
+            if (!GetOverlappedResult(handle, &overlapped, &received, TRUE) && received == 0)
+                return 0;
+        }
+        return static_cast<int>(received);
     }
+
+    void cancelRead() override { SetEvent(cancel); }
 
     int write(const std::uint8_t* bytes, int byteCount) override
     {
         if (handle == INVALID_HANDLE_VALUE || byteCount <= 0)
             return 0;
         // A write that fails or times out still reports the bytes it got out before it stopped.
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = writeDone;
+        ResetEvent(writeDone);
         DWORD written = 0;
-        WriteFile(handle, bytes, static_cast<DWORD>(byteCount), &written, nullptr);
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(byteCount), &written, &overlapped) && GetLastError() == ERROR_IO_PENDING)
+            GetOverlappedResult(handle, &overlapped, &written, TRUE);
         return static_cast<int>(written);
     }
 
@@ -109,6 +144,9 @@ public:
     }
 
 private:
+    const HANDLE readDone;
+    const HANDLE writeDone;
+    const HANDLE cancel;
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB pendingState{};
     bool stateBuilt = false;

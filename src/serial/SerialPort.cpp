@@ -22,9 +22,22 @@ constexpr CommTimeouts PortTimeouts{
 
 }  // namespace
 
-SerialPort::SerialPort(std::unique_ptr<PortDevice> device)
-    : device(device ? std::move(device) : makeSystemPortDevice())
+SerialPort::SerialPort(std::unique_ptr<PortDevice> device, QObject* parent)
+    : QObject(parent), device(device ? std::move(device) : makeSystemPortDevice()), lineContext(new QObject)
 {
+    lineContext->moveToThread(&line);
+    connect(&line, &QThread::finished, lineContext, &QObject::deleteLater);
+    line.setObjectName(QStringLiteral("serial line"));
+    line.start();
+}
+
+SerialPort::~SerialPort()
+{
+    endPoll();
+    // Whatever was queued for the line (a flush, a release) is done before the line stops.
+    QMetaObject::invokeMethod(lineContext, [] {}, Qt::BlockingQueuedConnection);
+    line.quit();
+    line.wait();
 }
 
 void SerialPort::setStatusSink(std::function<void(const QString&)> sink)
@@ -32,52 +45,77 @@ void SerialPort::setStatusSink(std::function<void(const QString&)> sink)
     statusSink = std::move(sink);
 }
 
-void SerialPort::reportOpenFailure()
+void SerialPort::onLine(std::function<void()> job)
 {
-    if (statusSink)
-        statusSink(QString::fromLatin1(OpenFailureText));
+    QMetaObject::invokeMethod(lineContext, std::move(job), Qt::QueuedConnection);
+}
+
+void SerialPort::endPoll()
+{
+    if (pollOutstanding)
+        device->cancelRead();
+    pollOutstanding = false;
+    ++connection;
 }
 
 bool SerialPort::OpenPort(const QString& portDeviceName, const QString& settings)
 {
-    if (!device->open(portDeviceName.toLocal8Bit().toStdString())) {
-        reportOpenFailure();
-        portOpen = false;
-        return false;
-    }
-    const bool configured = device->setTimeouts(PortTimeouts)
-        && device->buildLineSettings(settings.toStdString())
-        && device->applyLineSettings();
-    if (!configured) {
-        reportOpenFailure();
-        device->close();
-        portOpen = false;
-        return false;
-    }
-    portOpen = true;
-    return true;
+    endPoll();
+    portOpen = false;
+    const std::string name = portDeviceName.toLocal8Bit().toStdString();
+    const std::string settingsText = settings.toStdString();
+    bool opened = false;
+    // On the line's thread, after whatever it still has to do for the previous connection.
+    QMetaObject::invokeMethod(
+        lineContext,
+        [&] {
+            if (!device->open(name))
+                return;
+            opened = device->setTimeouts(PortTimeouts) && device->buildLineSettings(settingsText) && device->applyLineSettings();
+            if (!opened)
+                device->close();
+        },
+        Qt::BlockingQueuedConnection);
+    if (!opened && statusSink)
+        statusSink(QString::fromLatin1(OpenFailureText));
+    portOpen = opened;
+    return opened;
 }
 
-bool SerialPort::ClosePort()
+void SerialPort::ClosePort()
 {
     portOpen = false;
-    return device->close();
+    endPoll();
+    onLine([this] { device->close(); });
 }
 
 void SerialPort::FlushPort()
 {
     if (portOpen)
-        device->flush();
+        onLine([this] { device->flush(); });
 }
 
-QByteArray SerialPort::ReadPort()
+bool SerialPort::Poll()
 {
-    const int received = portOpen ? device->read(TransferBuffer.data(), ReadRequestBytes) : 0;
-    if (received <= 0) {
-        FlushPort();
-        return {};
-    }
-    return QByteArray(reinterpret_cast<const char*>(TransferBuffer.data()), std::min(received, ReadRequestBytes));
+    if (!portOpen || pollOutstanding)
+        return false;
+    pollOutstanding = true;
+    const quint64 polledConnection = connection;
+    onLine([this, polledConnection] {
+        std::array<std::uint8_t, ReadRequestBytes> received{};
+        const int count = device->read(received.data(), ReadRequestBytes);
+        // A silent line is flushed, so that what was written has left before the next poll.
+        if (count <= 0)
+            device->flush();
+        const QByteArray chunk(reinterpret_cast<const char*>(received.data()), std::clamp(count, 0, ReadRequestBytes));
+        QMetaObject::invokeMethod(this, [this, polledConnection, chunk] {
+            if (polledConnection != connection)
+                return;
+            pollOutstanding = false;
+            emit Polled(chunk);
+        });
+    });
+    return true;
 }
 
 std::int16_t SerialPort::WritePort()

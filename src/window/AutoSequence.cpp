@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTimer>
 
 #include "window/MainWindow.h"
@@ -28,9 +27,6 @@ void Check1Click(主窗口& w)
 
 void Timer3Tick(主窗口& w)
 {
-    // The flash write's start waits with events running, and a blocking poll inside that wait can
-    // stretch it past one step interval: a tick of the sequence never runs inside another.
-    const QSignalBlocker noTickInsideThisOne(w.Timer3);
     SetInterval(w.Timer3, StepIntervalMs);
     if (w.serial.PortOpen())
         return;

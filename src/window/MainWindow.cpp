@@ -221,6 +221,7 @@ void 主窗口::ResetTransfer()
 void 主窗口::BeginTransfer()
 {
     TransferRunning = true;
+    ++TransferNumber;
 }
 
 void 主窗口::WhenNoTransfer(std::function<void()> change)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TunePlayer.h"
 #include "serial/PortDiscovery.h"
 #include "serial/SerialPort.h"
 
@@ -106,6 +107,7 @@ public:
     std::int32_t AutoStep = 0;
     bool ReadInProgress = false;
     bool TransferRunning = false;
+    std::uint64_t TransferNumber = 0;
     std::vector<std::function<void()>> ChangesAfterTransfer;
 
     // The serial module and the port discovery of the module Module1.
@@ -113,6 +115,7 @@ public:
     PortDiscovery discovery;
 
     Platform platform;
+    TunePlayer tunes{*platform.tone};
 
     std::uint8_t& ReadBack(int byteIndex, int page) { return ReadBackStore[std::size_t(page) * ReadBackPageBytes + std::size_t(byteIndex)]; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMutex>
 #include <QQueue>
 #include <QStringList>
 
@@ -36,9 +37,22 @@ public:
     QStringList shown;
 };
 
+// The tool plays its tunes on a thread of their own.
 class FakeTone final : public Tone {
 public:
-    void Beep(int frequencyHz, int durationMs) override { notes.push_back({frequencyHz, durationMs}); }
+    void Beep(int frequencyHz, int durationMs) override
+    {
+        const QMutexLocker lock(&mutex);
+        notes.push_back({frequencyHz, durationMs});
+    }
+    std::vector<std::pair<int, int>> played()
+    {
+        const QMutexLocker lock(&mutex);
+        return notes;
+    }
+
+private:
+    QMutex mutex;
     std::vector<std::pair<int, int>> notes;
 };
 

@@ -1,0 +1,113 @@
+// The window never waits on the line: clicks, keys and repaints are handled while a poll is
+// outstanding, Refresh in the middle of a read lets the port go at once, and the flash write's
+// first page leaves half a second after its command whatever the polls are doing.
+#include "Files.h"
+#include "Tool.h"
+#include "Wait.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+using namespace iap::tst;
+
+namespace {
+
+// Far below a poll of a silent line (2048 ms) and a read of many pages, far above a busy machine's
+// hiccups.
+constexpr int PromptMs = 1000;
+
+double logInstantMs(VirtualDevice& device, const QString& kind)
+{
+    const QRegularExpression line(QStringLiteral("^([0-9.]+) ") + kind);
+    for (const QString& text : device.logLines())
+        if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
+            return match.captured(1).toDouble();
+    return -1;
+}
+
+// Counts the paint events a control gets.
+struct PaintCount : QObject {
+    explicit PaintCount(QWidget* control) { control->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
+}  // namespace
+
+class ResponsivenessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // On a silent line every poll waits its full two seconds; a click made meanwhile runs at once.
+    void clickDuringAnOutstandingPollRunsAtOnce()
+    {
+        Bench bench({"--silent"});
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        tool.click(QStringLiteral("打开串口"));
+        QVERIFY(bench.portHeld());
+        QElapsedTimer sinceOpen;
+        sinceOpen.start();
+        qint64 closedAtMs = -1;
+        QTimer::singleShot(50, &tool.window(), [&] {
+            tool.click(QStringLiteral("关闭串口"));
+            closedAtMs = sinceOpen.elapsed();
+        });
+        QVERIFY(waitUntil([&] { return closedAtMs >= 0 && !bench.portHeld(); }, PromptMs));
+        QVERIFY2(closedAtMs < PromptMs, qPrintable(QString::number(closedAtMs)));
+    }
+
+    // Refresh while pages stream in: the port is let go at once, nothing of the read is handled
+    // after it, and a download that follows on a fresh device goes right.
+    void refreshInMidReadLetsThePortGoAtOnce()
+    {
+        Bench bench({"--baud", "115200"});
+        QVERIFY(writeFile(bench.device.imagePath(), pattern(64 * PageBytes, 3)));
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        tool.window().show();
+        QTest::keyClick(tool.box(QStringLiteral("当前包")), Qt::Key_F2);
+        tool.setAddress(0x08000000);
+        tool.type(QStringLiteral("读包数"), QStringLiteral("64"));
+        tool.click(QStringLiteral("读Flash"));
+        PaintCount paints(tool.box(QStringLiteral("当前包")));
+        // Progress shows while the read runs: the last page received.
+        WAIT_COMPARE(tool.text(QStringLiteral("当前包")), QStringLiteral("1"), Bench::OperationMs);
+        QVERIFY(waitUntil([&] { return paints.count > 0; }, PromptMs));
+
+        tool.click(QStringLiteral("刷新"));
+        QVERIFY(waitUntil([&] { return !bench.portHeld(); }, PromptMs));
+        QVERIFY(tool.button(QStringLiteral("读Flash"))->isEnabled());
+        const QString shown = tool.text(QStringLiteral("当前包"));
+        QVERIFY(bench.device.restart());
+        QCOMPARE(tool.text(QStringLiteral("当前包")), shown);
+
+        const QByteArray image = pattern(3000, 4);
+        bench.chooseApplication(image);
+        tool.click(QStringLiteral("开始下载"));
+        WAIT_COMPARE(tool.status(), QStringLiteral("IAP Checksum right"), Bench::OperationMs);
+        QCOMPARE(bench.device.receivedFrames().mid(1), QList<QByteArray>{eraseCommand(0x08000000, 1)} + pagesOf(image));
+    }
+
+    void flashWriteFirstPageHalfASecondAfterItsCommand()
+    {
+        Bench bench;
+        QVERIFY(bench.start());
+        bench.tool().setAddress(0x08000000);
+        bench.chooseSlot(0, pattern(PageBytes, 5));
+        bench.tool().click(QStringLiteral("写FLASH(0)"));
+        QVERIFY(bench.waitForStatus(QStringLiteral("Write Checksum right")));
+        // The device logs a frame when its last byte is in: the page's own line time comes off.
+        const double pageLineMs = PageBytes * 10 * 1000.0 / 115200;
+        const double firstPageMs = logInstantMs(bench.device, QStringLiteral("RX PAGE 0 ")) - pageLineMs
+            - logInstantMs(bench.device, QStringLiteral("RX CMD "));
+        QVERIFY2(firstPageMs >= 450 && firstPageMs <= 600, qPrintable(QString::number(firstPageMs)));
+    }
+};
+
+QTEST_MAIN(ResponsivenessTest)
+#include "tst_responsiveness.moc"
