@@ -1,6 +1,7 @@
 // Arbitrary device replies against the reply recognition and against the reply dispatcher and the
-// page sender of a real window, in any state a transfer can leave them in. The window's port is a
-// stand-in whose reads return the fuzzer's chunks, so no serial line is involved.
+// page sender of a real window, in any state a transfer can leave them in. The chunks go straight
+// to the dispatcher as if a poll had brought them; the window's port is a stand-in that takes
+// every write, so no serial line is involved.
 //
 // Input: a state header, then records of one action byte, a 16-bit length and that many bytes.
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <memory>
 
 #include "download/ImageLoading.h"
@@ -33,40 +33,18 @@ constexpr int RecordHeaderBytes = 3;
 constexpr std::size_t MaxChunkBytes = 4096;
 constexpr int MaxVersionCharacters = 20;
 
-// A port that is always there: what the device "sent" waits in a queue of chunks, and a read
-// takes at most what it asks for from the front chunk.
-class ScriptedPort final : public iap::PortDevice {
+// A port that is always there and never receives anything of its own.
+class StandInPort final : public iap::PortDevice {
 public:
-    explicit ScriptedPort(std::deque<QByteArray>& incoming) : incoming(incoming) {}
-
-    bool open(const std::string&) override { return opened = true; }
-    bool setTimeouts(const iap::CommTimeouts&) override { return opened; }
-    bool buildLineSettings(const std::string&) override { return opened; }
-    bool applyLineSettings() override { return opened; }
-    int read(std::uint8_t* buffer, int requestedBytes) override
-    {
-        if (!opened || incoming.empty() || requestedBytes <= 0)
-            return 0;
-        QByteArray& front = incoming.front();
-        const int taken = std::min<int>(requestedBytes, int(front.size()));
-        std::copy_n(front.constData(), taken, buffer);
-        front.remove(0, taken);
-        if (front.isEmpty())
-            incoming.pop_front();
-        return taken;
-    }
-    int write(const std::uint8_t*, int byteCount) override { return opened ? byteCount : 0; }
-    bool flush() override { return opened; }
-    bool close() override
-    {
-        const bool was = opened;
-        opened = false;
-        return was;
-    }
-
-private:
-    std::deque<QByteArray>& incoming;
-    bool opened = false;
+    bool open(const std::string&) override { return true; }
+    bool setTimeouts(const iap::CommTimeouts&) override { return true; }
+    bool buildLineSettings(const std::string&) override { return true; }
+    bool applyLineSettings() override { return true; }
+    int read(std::uint8_t*, int) override { return 0; }
+    void cancelRead() override {}
+    int write(const std::uint8_t*, int byteCount) override { return byteCount; }
+    bool flush() override { return true; }
+    bool close() override { return true; }
 };
 
 class NoPorts final : public iap::PortSource {
@@ -155,9 +133,8 @@ std::int32_t signed16(const std::uint8_t* bytes)
 
 void driveWindow(const std::uint8_t* data, std::size_t size)
 {
-    std::deque<QByteArray> incoming;
     iap::Platform platform;
-    platform.portDevice = std::make_unique<ScriptedPort>(incoming);
+    platform.portDevice = std::make_unique<StandInPort>();
     platform.portSource = std::make_unique<NoPorts>();
     platform.fileDialog = std::make_unique<NoDialog>();
     platform.messageBox = std::make_unique<NoMessage>();
@@ -166,6 +143,7 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
     auto window = std::make_unique<iap::主窗口>(std::move(platform));
     iap::主窗口& w = *window;
     iap::FlashRead read;
+    iap::ReplyDispatcher dispatcher(w, read);
 
     const std::uint8_t flags = data[0];
     w.提示音->setChecked(flags & 0x04);
@@ -176,9 +154,7 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
     w.AppImagePath = w.ImageFilePath;
     w.读包数->setText(QString::number(signed16(data + 9) % 1100));
     if (flags & 0x08) {
-        // A read of that many pages starts; its first poll is queued on the event loop.
         read.读FlashClick(w);
-        QCoreApplication::sendPostedEvents();
     } else {
         w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
     }
@@ -198,8 +174,6 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
         const QByteArray chunk(reinterpret_cast<const char*>(data + at + RecordHeaderBytes), qsizetype(length));
         at += RecordHeaderBytes + length;
         checkRecognition(chunk);
-        if (!chunk.isEmpty())
-            incoming.push_back(chunk);
         // A verified transfer closes the port; an operation that follows opens it again.
         if ((action & 0x04) && !w.serial.PortOpen())
             w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
@@ -207,13 +181,13 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
             w.ReadInProgress = !w.ReadInProgress;
         switch (action & 0x03) {
         case 0:
-            iap::ReplyDispatcher(w, read);
+            dispatcher.Handle(chunk);
             break;
         case 1:
             iap::PageSender(w);
             break;
         case 2:
-            iap::ReplyDispatcher(w, read);
+            dispatcher.Handle(chunk);
             iap::PageSender(w);
             break;
         default:

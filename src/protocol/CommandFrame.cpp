@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "serial/SerialPort.h"
-
 namespace iap {
 
 CommandFrame MakeCommandFrame(std::string_view keyword, const std::array<std::uint8_t, 4>& address, std::int64_t count)
@@ -17,13 +15,6 @@ CommandFrame MakeCommandFrame(std::string_view keyword, const std::array<std::ui
     frame[17] = std::uint8_t((count / (std::int64_t(1) << 8)) & 0xFF);
     frame[18] = std::uint8_t(count & 0xFF);
     return frame;
-}
-
-void SendCommand(SerialPort& port, const CommandFrame& frame)
-{
-    std::copy(frame.begin(), frame.end(), port.TransferBuffer.begin());
-    port.LastByteIndex = CommandFrameBytes - 1;
-    port.WritePort();
 }
 
 }  // namespace iap

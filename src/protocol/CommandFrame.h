@@ -6,8 +6,6 @@
 
 namespace iap {
 
-class SerialPort;
-
 inline constexpr int CommandFrameBytes = 19;
 inline constexpr int CommandKeywordBytes = 11;
 using CommandFrame = std::array<std::uint8_t, CommandFrameBytes>;
@@ -20,8 +18,5 @@ inline constexpr std::string_view FlashReadKeyword = "Flash Read ";
 // are the low 8 bits of count / 2^24, / 2^16, / 2^8 and count, dividing toward zero, so -1
 // (a flash image that is a header page alone) goes out as 00 00 00 FF.
 CommandFrame MakeCommandFrame(std::string_view keyword, const std::array<std::uint8_t, 4>& address, std::int64_t count);
-
-// Copies the frame into the transfer buffer and writes its 19 bytes.
-void SendCommand(SerialPort& port, const CommandFrame& frame);
 
 }  // namespace iap

@@ -1,39 +1,41 @@
-#include "protocol/PageSender.h"
-
-#include <QLineEdit>
+// The page sender: on a Timer2 tick at which a page is armed, it sends page PageIndex and adds
+// it to the running checksum, or reports the end of the page loop. The dispatcher arms it.
 #include <QTimer>
 
-#include "download/ImageLoading.h"
 #include "protocol/Replies.h"
-#include "window/MainWindow.h"
-#include "window/TimerControl.h"
+#include "session/Session.h"
+#include "session/TimerControl.h"
 
 namespace iap {
 
-void PageSender(主窗口& w)
+void Session::SendPage()
 {
-    if (!w.SendNextPage)
+    // With no page armed the timer rests: whatever arms a page enables it again.
+    if (!SendNextPage) {
+        Disable(Timer2);
         return;
-    w.SendNextPage = false;
-    if (w.PageIndex > w.LastPageIndex) {
-        w.SetStatus(w.VersionShown ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
-        w.PageIndex = 0;
+    }
+    SendNextPage = false;
+    if (PageIndex > LastPageIndex) {
+        emit Status(VersionShown ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+        PageIndex = 0;
         return;
     }
     // Sending the previous page again would end in a right checksum over wrong flash.
-    if (!ReadPage(w)) {
-        Disable(w.Timer2);
-        w.SetStatus(QStringLiteral("The image file can't be read: ") + w.ImageFilePath);
+    if (!ReadPage()) {
+        Disable(Timer2);
+        emit Status(QStringLiteral("The image file can't be read: ") + ImageFilePath);
         return;
     }
-    for (std::size_t k = 0; k < w.PageBuffer.size(); ++k) {
-        w.RunningChecksum += w.PageBuffer[k];
-        w.serial.TransferBuffer[k] = w.PageBuffer[k];
+    for (std::size_t k = 0; k < PageBuffer.size(); ++k) {
+        RunningChecksum += PageBuffer[k];
+        serial.TransferBuffer[k] = PageBuffer[k];
     }
-    w.serial.LastByteIndex = 主窗口::PageBytes - 1;
-    w.serial.WritePort();
-    w.校验和->setText(ChecksumDisplay(w.RunningChecksum));
-    Disable(w.Timer2);
+    serial.LastByteIndex = PageBytes - 1;
+    serial.WritePort();
+    emit PageSent(PageIndex);
+    emit ChecksumShown(ChecksumDisplay(RunningChecksum));
+    Disable(Timer2);
 }
 
 }  // namespace iap

@@ -1,138 +1,122 @@
-#include "protocol/ReplyDispatcher.h"
-
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
+// The reply dispatcher: each Timer1 tick starts a poll of the open port (never a second one
+// while one is outstanding); each poll's chunk is then recognised and moves the operation on.
+// A read in progress takes its page data from the chunks, polling again at once while data keep
+// coming.
 #include <QTimer>
 
 #include <utility>
 
-#include "protocol/ReadFlow.h"
 #include "protocol/Replies.h"
-#include "window/BoxNumber.h"
-#include "window/ButtonStates.h"
-#include "window/MainWindow.h"
-#include "window/TimerControl.h"
+#include "session/Session.h"
+#include "session/TimerControl.h"
 
 namespace iap {
-namespace {
 
-constexpr int TransferPollIntervalMs = 50;
-
-
-bool checksumHolds(const 主窗口& w, const QByteArray& chunk)
+void Session::Tick()
 {
-    const auto sum = DeviceSum(chunk);
-    return sum && *sum == w.RunningChecksum && BoxNumber(w.读包数->text()) <= BoxNumber(w.当前包->text());
+    // A tick that would find nothing to do is not waited for: with no port open the timer rests
+    // until the next open, and while a poll is outstanding until its chunk has been handled.
+    Timer1->stop();
+    if (!serial.PortOpen())
+        return;
+    serial.Poll();
+    restingForPoll = true;
 }
 
-void acknowledgePage(主窗口& w)
-{
-    w.当前包->setText(QString::number(w.PageIndex));
-    ++w.PageIndex;
-    w.SendNextPage = true;
-    Enable(w.Timer2);
-}
-
-}  // namespace
-
-void ReplyDispatcher::Tick()
-{
-    if (w.serial.PortOpen())
-        w.serial.Poll();
-}
-
-void ReplyDispatcher::Handle(const QByteArray& polled)
+void Session::Handle(const QByteArray& polled)
 {
     // The next poll is counted from here, so that a page armed by this chunk leaves before it.
-    if (w.Timer1->isActive())
-        w.Timer1->start();
-    if (std::exchange(readEndPolled, std::nullopt) == w.serial.Connection()) {
+    if (std::exchange(restingForPoll, false) || Timer1->isActive())
+        Timer1->start();
+    if (!polled.isEmpty())
+        emit Received();
+    if (std::exchange(readEndPolled, std::nullopt) == serial.Connection()) {
         const QByteArray chunk = std::exchange(readEndStart, {}) + polled;
         if (!chunk.isEmpty())
-            recognise(chunk);
+            Dispatch(chunk);
         return;
     }
     readEndStart.clear();
-    if (!w.ReadInProgress || !read.ExpectsData(w)) {
-        recognise(polled);
+    if (!ReadInProgress || !ExpectsReadData()) {
+        Dispatch(polled);
         return;
     }
     // Page data stream at the line rate and a driver buffers only a few KiB: while they keep
     // coming, each poll is followed at once by the next. The read's end follows the data.
     if (polled.isEmpty())
         return;
-    const QByteArray rest = read.TakeData(w, polled);
+    const QByteArray rest = TakeReadData(polled);
     if (rest.size() >= ChecksumReplyBytes) {
-        recognise(rest);
+        Dispatch(rest);
         return;
     }
-    if (!read.ExpectsData(w)) {
-        readEndPolled = w.serial.Connection();
+    if (!ExpectsReadData()) {
+        readEndPolled = serial.Connection();
         readEndStart = rest;
     }
-    w.serial.Poll();
+    serial.Poll();
 }
 
-void ReplyDispatcher::recognise(const QByteArray& chunk)
+bool Session::ChecksumHolds(const QByteArray& chunk) const
+{
+    const auto sum = DeviceSum(chunk);
+    return sum && *sum == RunningChecksum && EndPage() <= CurrentPage();
+}
+
+void Session::AcknowledgePage()
+{
+    emit PageAcknowledged(PageIndex);
+    ShowCurrentPage(QString::number(PageIndex));
+    ++PageIndex;
+    SendNextPage = true;
+    Enable(Timer2);
+}
+
+void Session::Dispatch(const QByteArray& chunk)
 {
     if (chunk.isEmpty()) {
-        Enable(w.Timer2);
+        Enable(Timer2);
         return;
     }
-    Disable(w.Timer2);
+    Disable(Timer2);
 
-    switch (Recognise(chunk, w.VersionShown)) {
+    const Reply reply = Recognise(chunk, VersionShown);
+    switch (reply) {
     case Reply::ChecksumRead:
-        read.ReadCompletion(w, chunk);
-        w.EndTransfer();
+        ReadCompletion(chunk);
         return;
     case Reply::ChecksumWrite:
-        if (checksumHolds(w, chunk)) {
-            w.SetStatus(QStringLiteral("Write Checksum right"));
-            w.当前包->clear();
-            ++w.AutoStep;
-            按钮控制(w, 2);
-        } else {
-            w.SetStatus(QStringLiteral("Write Checksum error"));
-        }
-        w.EndTransfer();
+    case Reply::ChecksumDownload: {
+        const bool write = reply == Reply::ChecksumWrite;
+        const bool right = ChecksumHolds(chunk);
+        emit Status(write ? (right ? QStringLiteral("Write Checksum right") : QStringLiteral("Write Checksum error"))
+                          : (right ? QStringLiteral("IAP Checksum right") : QStringLiteral("IAP Checksum error")));
+        if (right)
+            ShowCurrentPage(QString());
+        emit Verified(write ? Operation::FlashWrite : Operation::Download, right);
         return;
-    case Reply::ChecksumDownload:
-        if (checksumHolds(w, chunk)) {
-            w.SetStatus(QStringLiteral("IAP Checksum right"));
-            w.当前包->clear();
-            按钮控制(w, 2);
-            w.AutoStep = 1;
-            if (w.提示音->checkState() == Qt::Checked)
-                w.tunes.Play({{659, 300}, {523, 300}, {587, 300}});
-        } else {
-            w.AutoStep = 3;
-            w.SetStatus(QStringLiteral("IAP Checksum error"));
-        }
-        w.EndTransfer();
-        return;
+    }
     case Reply::EraseDone:
-        w.SetStatus(QStringLiteral("Erase ok"));
-        Enable(w.Timer1);
-        SetInterval(w.Timer1, TransferPollIntervalMs);
-        w.PageIndex = 0;
-        w.当前包->setText(QStringLiteral("0"));
-        w.RunningChecksum = 0;
-        w.SendNextPage = true;
-        Enable(w.Timer2);
+        emit Status(QStringLiteral("Erase ok"));
+        Enable(Timer1);
+        SetInterval(Timer1, TransferPollIntervalMs);
+        PageIndex = 0;
+        ShowCurrentPage(QStringLiteral("0"));
+        RunningChecksum = 0;
+        SendNextPage = true;
+        Enable(Timer2);
         return;
     case Reply::Version:
-        w.引导程序版本->setText(QStringLiteral("IAP Version:  ") + VersionText(chunk));
-        w.SetStatus(QStringLiteral("Write readly"));
-        w.VersionShown = true;
+        emit VersionCaption(QStringLiteral("IAP Version:  ") + VersionText(chunk));
+        emit Status(QStringLiteral("Write readly"));
+        VersionShown = true;
         return;
     case Reply::Acknowledgements:
         if (ContainsNoCase(chunk, "d"))
-            acknowledgePage(w);
+            AcknowledgePage();
         if (ContainsNoCase(chunk, "Write")) {
-            acknowledgePage(w);
-            w.SetStatus(QStringLiteral("Write ") + QString::number(w.PageIndex));
+            AcknowledgePage();
+            emit Status(QStringLiteral("Write ") + QString::number(PageIndex));
         }
         return;
     }

@@ -1,7 +1,5 @@
 #include "serial/PortDiscovery.h"
 
-#include <QComboBox>
-
 #include <utility>
 
 namespace iap {
@@ -56,19 +54,6 @@ void PortDiscovery::accept(PortValue value, PortNameRules rules)
     PortEntries.append(entry);
     if (isPreferredDevice(value.deviceName))
         PortEntries[0] = entry;
-}
-
-void PortDiscovery::ListPorts(QComboBox& COMID)
-{
-    try {
-        const QStringList entries = EnumSerialPorts();
-        COMID.clear();
-        COMID.addItems(entries);
-        if (COMID.count() > 0)
-            COMID.setCurrentIndex(0);
-    } catch (...) {
-        // A refresh that fails leaves whatever the list holds; the user can refresh again.
-    }
 }
 
 QString portNameOfEntry(const QString& entry)

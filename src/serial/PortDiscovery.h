@@ -7,11 +7,9 @@
 
 #include "serial/PortSource.h"
 
-class QComboBox;
-
 namespace iap {
 
-// The port list of the window: which serial ports exist and which of them to offer first.
+// Which serial ports exist and which of them to offer first.
 // An entry is the port name, two spaces and the device name. Nothing here ever throws.
 class PortDiscovery {
 public:
@@ -19,8 +17,6 @@ public:
 
     // Rebuilds PortEntries from the source and returns a copy of it.
     QStringList EnumSerialPorts();
-    // Refills COMID with a fresh enumeration and selects its item 0.
-    void ListPorts(QComboBox& COMID);
 
     // Index 0: a copy of the preferred entry, or the empty text when no entry qualifies;
     // then every accepted port in the source's order.

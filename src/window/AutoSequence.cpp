@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "window/MainWindow.h"
-#include "window/TimerControl.h"
+#include "session/TimerControl.h"
 
 namespace iap {
 namespace {
@@ -28,7 +28,7 @@ void Check1Click(主窗口& w)
 void Timer3Tick(主窗口& w)
 {
     SetInterval(w.Timer3, StepIntervalMs);
-    if (w.serial.PortOpen())
+    if (w.session.serial.PortOpen())
         return;
     switch (w.AutoStep) {
     case 1:

@@ -7,19 +7,17 @@
 #include <system_error>
 
 #include "window/MainWindow.h"
-#include "window/TimerControl.h"
+#include "session/DeviceModel.h"
+#include "session/TimerControl.h"
 
 namespace iap {
 namespace {
 
-const QString Hx300Settings = QStringLiteral("115200,n,8,1");
-const QString Vr200Settings = QStringLiteral("38400,n,8,1");
-
 void reportUnexpected(主窗口& w, int number, const QString& description)
 {
-    Disable(w.Timer1);
+    Disable(w.session.Timer1);
     w.SetStatus(QStringLiteral("Error.Number:%1,%2!").arg(number).arg(description));
-    w.discovery.ListPorts(*w.COMID);
+    w.ListPorts();
 }
 
 }  // namespace
@@ -27,16 +25,11 @@ void reportUnexpected(主窗口& w, int number, const QString& description)
 void OpenClick(主窗口& w)
 {
     try {
-        w.serial.ClosePort();
         const QString settings = w.波特率->isChecked() ? Hx300Settings : Vr200Settings;
         // The whole port name, not its first four characters: COM10 and Linux names need it all.
         const QString portName = portNameOfEntry(w.COMID->currentText());
-        if (!w.serial.OpenPort(portName + u':', settings)) {
-            Disable(w.Timer1);
-            return;
-        }
-        w.SetStatus(QStringLiteral("CommPort:") + portName);
-        Enable(w.Timer1);
+        if (w.session.Open(portName, settings))
+            w.SetStatus(QStringLiteral("CommPort:") + portName);
     } catch (const std::system_error& error) {
         reportUnexpected(w, error.code().value(), QString::fromLocal8Bit(error.what()));
     } catch (const std::exception& error) {
@@ -48,14 +41,12 @@ void OpenClick(主窗口& w)
 
 void CloseClick(主窗口& w)
 {
-    w.serial.FlushPort();
-    w.serial.ClosePort();
-    Disable(w.Timer1);
+    w.session.Close();
 }
 
 void 刷新串口Click(主窗口& w)
 {
-    w.discovery.ListPorts(*w.COMID);
+    w.ListPorts();
 }
 
 void 波特率Click(主窗口& w)

@@ -16,7 +16,7 @@
 
 #include <type_traits>
 
-#include "window/TimerControl.h"
+#include "window/BoxNumber.h"
 #include "window/VersionCaption.h"
 
 namespace iap {
@@ -102,22 +102,14 @@ void paintBackground(QWidget* widget)
     widget->setAutoFillBackground(true);
 }
 
-QTimer* timer(QObject* parent, const QString& name, int intervalMs, Qt::TimerType type)
-{
-    auto* t = new QTimer(parent);
-    t->setObjectName(name);
-    t->setInterval(intervalMs);
-    t->setTimerType(type);
-    return t;
-}
-
 }  // namespace
 
-主窗口::主窗口(Platform system)
-    : ReadBackStore(std::size_t(ReadBackPageBytes) * ReadBackPages, 0),
-      serial(std::move(system.portDevice)),
-      discovery(std::move(system.portSource)),
-      platform(std::move(system))
+主窗口::主窗口(Platform system, Desktop dialogs)
+    : platform(std::move(system)),
+      desktop(std::move(dialogs)),
+      discovery(std::move(platform.portSource)),
+      tunes(*platform.tone),
+      session(*new Session(std::move(platform.portDevice), *platform.clock, this))
 {
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("IAP"));
@@ -192,12 +184,20 @@ QTimer* timer(QObject* parent, const QString& name, int intervalMs, Qt::TimerTyp
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder[i - 1], readingOrder[i]);
 
-    Timer1 = timer(this, QStringLiteral("Timer1"), Timer1InitialIntervalMs, Qt::PreciseTimer);
-    Timer2 = timer(this, QStringLiteral("Timer2"), Timer2IntervalMs, Qt::PreciseTimer);
-    Timer3 = timer(this, QStringLiteral("Timer3"), Timer3InitialIntervalMs, Qt::CoarseTimer);
-    Enable(Timer1);
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(Timer3InitialIntervalMs);
 
-    serial.setStatusSink([this](const QString& text) { SetStatus(text); });
+    session.serial.setStatusSink([this](const QString& text) { SetStatus(text); });
+    connect(&session, &Session::Status, this, &主窗口::SetStatus);
+    connect(&session, &Session::CurrentPageShown, 当前包, &QLineEdit::setText);
+    connect(&session, &Session::ChecksumShown, 校验和, &QLineEdit::setText);
+    connect(&session, &Session::EndPageShown, 读包数, &QLineEdit::setText);
+    connect(&session, &Session::VersionCaption, 引导程序版本, &QLabel::setText);
+    // The verdict compares the pages acknowledged with what End Page and Current Page show when
+    // it comes, whoever wrote them there.
+    session.EndPage = [this] { return BoxNumber(读包数->text()); };
+    session.CurrentPage = [this] { return BoxNumber(当前包->text()); };
 }
 
 主窗口::~主窗口() = default;
@@ -206,16 +206,25 @@ void 主窗口::Load()
 {
     Label4->setText(VersionCaption());
     AutoStep = 1;
-    discovery.ListPorts(*COMID);
+    ListPorts();
+}
+
+void 主窗口::ListPorts()
+{
+    const QStringList entries = discovery.EnumSerialPorts();
+    COMID->clear();
+    COMID->addItems(entries);
+    if (COMID->count() > 0)
+        COMID->setCurrentIndex(0);
 }
 
 void 主窗口::ResetTransfer()
 {
     校验和->setText(QStringLiteral("0"));
-    RunningChecksum = 0;
+    session.RunningChecksum = 0;
     读包数->setText(QStringLiteral("0"));
-    LastPageIndex = 0;
-    PageIndex = 0;
+    session.LastPageIndex = 0;
+    session.PageIndex = 0;
 }
 
 void 主窗口::BeginTransfer()
@@ -253,10 +262,10 @@ QString 主窗口::Status() const
 
 void 主窗口::closeEvent(QCloseEvent* event)
 {
-    serial.FlushPort();
-    serial.ClosePort();
-    Timer1->stop();
-    Timer2->stop();
+    session.serial.FlushPort();
+    session.serial.ClosePort();
+    session.Timer1->stop();
+    session.Timer2->stop();
     Timer3->stop();
     event->accept();
     QCoreApplication::quit();

@@ -11,7 +11,8 @@
 #include "platform/Platform.h"
 #include "platform/TunePlayer.h"
 #include "serial/PortDiscovery.h"
-#include "serial/SerialPort.h"
+#include "session/Session.h"
+#include "window/Desktop.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,22 +27,20 @@ class QTimer;
 
 namespace iap {
 
-// The tool's one window. It owns every control, every piece of operation state and the three
-// timers; the handlers in the subsystem folders work on it, and one place wires them up.
+// The tool's one window: every control, the port list, the images chosen and the automatic
+// sequence. The port's session (a child of the window) holds the transfer in progress and tells
+// the window what to show; the handlers in this folder work on both, and one place wires them up.
 class 主窗口 : public QWidget {
 public:
-    static constexpr int PageBytes = 2048;
-    static constexpr int ReadBackPageBytes = 2049;
-    static constexpr int ReadBackPages = 1025;
-    static constexpr int Timer1InitialIntervalMs = 2;
-    static constexpr int Timer2IntervalMs = 1;
     static constexpr int Timer3InitialIntervalMs = 2000;
 
-    explicit 主窗口(Platform platform);
+    主窗口(Platform platform, Desktop desktop);
     ~主窗口() override;
 
     // Start-up: the version, the first step of the automatic sequence and the port list.
     void Load();
+    // Refills the port list with a fresh enumeration and selects its item 0.
+    void ListPorts();
     // Choosing an image or starting a write starts the checksum and the page counters afresh.
     void ResetTransfer();
     // A transfer (download, flash write or read) keeps the file, the page counts and the sum it
@@ -83,41 +82,25 @@ public:
     std::array<QPushButton*, 2> 写FLASH;
     QPushButton* cmdLoad;
     QPushButton* 开始下载;
-    QTimer* Timer1;
-    QTimer* Timer2;
     QTimer* Timer3;
     QFrame* Line1;
     QFrame* Line2;
     QFrame* Line3;
 
-    // Operation state.
-    std::vector<std::uint8_t> ReadBackStore;  // page p, byte i at p * ReadBackPageBytes + i
-    std::array<std::uint8_t, PageBytes> PageBuffer{};
-    std::int32_t PageIndex = 0;
-    std::int32_t LastPageIndex = 0;
-    std::int64_t ImageFileLength = 0;
-    std::int32_t FirstDataPage = 0;
-    QString ImageFilePath;
-    bool SendNextPage = false;
-    // Summed modulo 2^32 and compared as unsigned, so images of any size neither overflow nor fail.
-    std::uint32_t RunningChecksum = 0;
-    bool VersionShown = false;
     std::array<QString, 2> FlashImagePath;
     QString AppImagePath;
     std::int32_t AutoStep = 0;
-    bool ReadInProgress = false;
     bool TransferRunning = false;
     std::uint64_t TransferNumber = 0;
     std::vector<std::function<void()>> ChangesAfterTransfer;
 
-    // The serial module and the port discovery of the module Module1.
-    SerialPort serial;
-    PortDiscovery discovery;
-
     Platform platform;
-    TunePlayer tunes{*platform.tone};
-
-    std::uint8_t& ReadBack(int byteIndex, int page) { return ReadBackStore[std::size_t(page) * ReadBackPageBytes + std::size_t(byteIndex)]; }
+    Desktop desktop;
+    PortDiscovery discovery;
+    TunePlayer tunes;
+    // The port and the transfer on it; Timer1 (the reply dispatcher) and Timer2 (the page
+    // sender) are its own.
+    Session& session;
 
 protected:
     // Unload: the port is flushed and closed and the program ends; nothing is saved.

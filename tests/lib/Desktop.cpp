@@ -9,14 +9,19 @@ Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> port
         platform.portSource = std::move(ports);
     if (clock)
         platform.clock = std::move(clock);
-    auto fileDialog = std::make_unique<FakeFileDialog>();
-    auto messageBox = std::make_unique<FakeMessageBox>();
     auto tone = std::make_unique<FakeTone>();
-    desktop = {fileDialog.get(), messageBox.get(), tone.get()};
-    platform.fileDialog = std::move(fileDialog);
-    platform.messageBox = std::move(messageBox);
+    desktop.tone = tone.get();
     platform.tone = std::move(tone);
     return platform;
+}
+
+Desktop makeTestDesktop(FakeDesktop& desktop)
+{
+    auto fileDialog = std::make_unique<FakeFileDialog>();
+    auto messageBox = std::make_unique<FakeMessageBox>();
+    desktop.fileDialog = fileDialog.get();
+    desktop.messageBox = messageBox.get();
+    return {std::move(fileDialog), std::move(messageBox)};
 }
 
 }  // namespace iap::tst

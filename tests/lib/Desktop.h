@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "window/Desktop.h"
 
 namespace iap::tst {
 
@@ -74,8 +75,9 @@ struct FakeDesktop {
     FakeTone* tone = nullptr;
 };
 
-// The system's serial ports and clock, fakes for the rest. Without a port source the system's
-// own lists the ports, the announced virtual devices among them.
+// The system's serial ports and clock, a fake tone. Without a port source the system's own lists
+// the ports, the announced virtual devices among them.
 Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> ports = nullptr, std::unique_ptr<Clock> clock = nullptr);
+Desktop makeTestDesktop(FakeDesktop& desktop);
 
 }  // namespace iap::tst

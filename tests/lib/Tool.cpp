@@ -9,13 +9,13 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "app/Assembly.h"
+#include "window/Assembly.h"
 #include "window/MainWindow.h"
 
 namespace iap::tst {
 
 Tool::Tool(std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
-    : widget(CreateMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock))))
+    : widget(CreateMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock)), makeTestDesktop(desktop)))
 {
     auto* statusBox = control<QPlainTextEdit>(QStringLiteral("Label5"));
     QObject::connect(statusBox, &QPlainTextEdit::textChanged, widget.get(), [this, statusBox] { statuses << statusBox->toPlainText(); });

@@ -1,11 +1,22 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
 namespace iap::tst {
+
+// Runs the event loop for that long, handling every event as it comes (QTest::qWait sleeps
+// between its rounds).
+inline void runEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // Runs the event loop until the condition holds or the time is up. Unlike QTRY_*, whose bound
 // counts loop steps, the bound here is wall-clock time.
@@ -16,7 +27,7 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(StepMs);
+        runEventsFor(StepMs);
     }
     return true;
 }

@@ -1,4 +1,4 @@
-#include "flash_write/Delay.h"
+#include "session/Delay.h"
 
 #include <QTimer>
 

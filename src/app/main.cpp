@@ -1,12 +1,12 @@
 #include <QApplication>
 
-#include "app/Assembly.h"
+#include "window/Assembly.h"
 #include "window/MainWindow.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    auto window = iap::CreateMainWindow(iap::makeSystemPlatform());
+    auto window = iap::CreateMainWindow(iap::makeSystemPlatform(), iap::makeSystemDesktop());
     window->show();
     return app.exec();
 }

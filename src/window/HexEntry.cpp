@@ -1,4 +1,4 @@
-#include "flash_write/HexEntry.h"
+#include "window/HexEntry.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/Wiring.h"
+#include "window/Wiring.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -9,30 +9,16 @@
 
 #include <functional>
 
-#include "download/DownloadProcedure.h"
-#include "download/ImageLoading.h"
-#include "flash_read/FlashRead.h"
-#include "flash_write/FlashImageFile.h"
-#include "flash_write/FlashWrite.h"
-#include "flash_write/HexEntry.h"
-#include "protocol/PageSender.h"
-#include "protocol/ReplyDispatcher.h"
 #include "window/AutoSequence.h"
 #include "window/ButtonStates.h"
 #include "window/ConnectionControls.h"
+#include "window/FileChoice.h"
+#include "window/HexEntry.h"
 #include "window/MainWindow.h"
+#include "window/Operations.h"
 
 namespace iap {
 namespace {
-
-// Lives as a child of the window, so the read's and the dispatcher's own state last exactly as
-// long as the window.
-class OperationState final : public QObject {
-public:
-    explicit OperationState(主窗口& w) : QObject(&w), dispatcher(w, read) {}
-    FlashRead read;
-    ReplyDispatcher dispatcher;
-};
 
 class KeyDownFilter final : public QObject {
 public:
@@ -53,10 +39,6 @@ private:
 
 void Wire(主窗口& w)
 {
-    auto* state = new OperationState(w);
-    FlashRead& read = state->read;
-    ReplyDispatcher& dispatcher = state->dispatcher;
-
     QObject::connect(w.打开串口, &QPushButton::clicked, &w, [&w] { OpenClick(w); });
     QObject::connect(w.关闭串口, &QPushButton::clicked, &w, [&w] { CloseClick(w); });
     QObject::connect(w.刷新串口, &QPushButton::clicked, &w, [&w] { 刷新串口Click(w); });
@@ -80,12 +62,11 @@ void Wire(主窗口& w)
         QObject::connect(w.Command1[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { Command1Click(w, i); });
         QObject::connect(w.写FLASH[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { 写FLASHClick(w, i); });
     }
-    QObject::connect(w.读Flash, &QPushButton::clicked, &w, [&w, &read] { read.读FlashClick(w); });
-
-    QObject::connect(w.Timer1, &QTimer::timeout, &w, [&dispatcher] { dispatcher.Tick(); });
-    QObject::connect(&w.serial, &SerialPort::Polled, &w, [&dispatcher](const QByteArray& chunk) { dispatcher.Handle(chunk); });
-    QObject::connect(w.Timer2, &QTimer::timeout, &w, [&w] { PageSender(w); });
+    QObject::connect(w.读Flash, &QPushButton::clicked, &w, [&w] { 读FlashClick(w); });
     QObject::connect(w.Timer3, &QTimer::timeout, &w, [&w] { Timer3Tick(w); });
+
+    QObject::connect(&w.session, &Session::AddressFromImage, &w, [&w](const QByteArray& address) { ShowImageAddress(w, address); });
+    QObject::connect(&w.session, &Session::Verified, &w, [&w](Session::Operation operation, bool right) { OnVerified(w, operation, right); });
 }
 
 }  // namespace iap

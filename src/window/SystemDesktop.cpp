@@ -1,0 +1,38 @@
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "window/Desktop.h"
+
+namespace iap {
+namespace {
+
+class QtFileDialog final : public FileDialog {
+public:
+    QString ShowOpen(QWidget* parent, const QString& filter) override
+    {
+        return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    }
+    // QFileDialog asks before it replaces an existing file.
+    QString ShowSave(QWidget* parent, const QString& filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+    }
+};
+
+class QtMessageBox final : public MessageBox {
+public:
+    void Show(QWidget* parent, const QString& text, const QString& title, Icon icon) override
+    {
+        QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+}  // namespace
+
+Desktop makeSystemDesktop()
+{
+    return {std::make_unique<QtFileDialog>(), std::make_unique<QtMessageBox>()};
+}
+
+}  // namespace iap
