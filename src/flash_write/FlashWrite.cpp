@@ -8,14 +8,14 @@
 
 namespace iap {
 
-bool Session::AnnounceFlashWrite(const QString& imagePath, const std::function<std::array<std::uint8_t, 4>()>& address)
+bool Session::AnnounceFlashWrite(const QString& imagePath, const std::function<Address(const std::optional<Address>& header)>& address)
 {
     if (!LoadFlashImage(imagePath))
         return false;
     const auto header = HeaderAddress();
     emit AddressFromImage(header ? QByteArray(reinterpret_cast<const char*>(header->data()), int(header->size())) : QByteArray());
     ShowEndPage(LastPageIndex - FirstDataPage);
-    SendCommand(MakeCommandFrame(FlashWriteKeyword, address(), EndPage()));
+    SendCommand(MakeCommandFrame(FlashWriteKeyword, address(header), EndPage()));
     VersionShown = false;
     return true;
 }

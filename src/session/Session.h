@@ -58,7 +58,6 @@ public:
     // A flash image: loads it and finds whether it begins with a header page, which supplies
     // the target address (flash_write/FlashImage.cpp). False when it cannot be loaded.
     bool LoadFlashImage(const QString& path);
-    std::optional<std::array<std::uint8_t, 4>> HeaderAddress() const;
     // Copies the frame into the transfer buffer and writes its 19 bytes.
     void SendCommand(const CommandFrame& frame);
 
@@ -68,9 +67,10 @@ public:
     bool StartDownload(const QString& imagePath, const std::array<std::uint8_t, 4>& address);
     // The flash write's announcement once the port is open: the image and its form (a header
     // page's address goes out through AddressFromImage first, so that the front end can show
-    // it), End Page, and the command for `address()` (flash_write/FlashWrite.cpp). False when
-    // the image cannot be loaded; nothing is sent then.
-    bool AnnounceFlashWrite(const QString& imagePath, const std::function<std::array<std::uint8_t, 4>()>& address);
+    // it), End Page, and the command for the address the front end chooses given the header's
+    // (flash_write/FlashWrite.cpp). False when the image cannot be loaded; nothing is sent then.
+    using Address = std::array<std::uint8_t, 4>;
+    bool AnnounceFlashWrite(const QString& imagePath, const std::function<Address(const std::optional<Address>& header)>& address);
 
     // The flash write's first page, half a second after its command, unless by then the port
     // has been closed or reopened or `stillWanted` says no (flash_write/FlashWrite.cpp).
@@ -144,6 +144,9 @@ private:
     bool ExpectsReadData() const { return receivedBytes < expectedBytes; }
     QByteArray TakeReadData(const QByteArray& chunk);
     void ReadCompletion(const QByteArray& chunk);
+
+    // The header address of a flash image just loaded, while PageBuffer holds its page 0.
+    std::optional<std::array<std::uint8_t, 4>> HeaderAddress() const;
 
     Clock& clock;
     // Timer1 was stopped by a tick that found a poll outstanding.

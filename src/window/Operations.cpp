@@ -46,7 +46,7 @@ void guarded(主窗口& w, const std::function<void()>& steps)
 // then (Refresh, a verdict or another operation).
 void announce(主窗口& w, int index)
 {
-    if (!w.session.AnnounceFlashWrite(w.FlashImagePath[std::size_t(index)], [&w] { return TargetAddress(w); })) {
+    if (!w.session.AnnounceFlashWrite(w.FlashImagePath[std::size_t(index)], [&w](const auto&) { return TargetAddress(w); })) {
         errorPath(w);
         return;
     }

@@ -1,0 +1,85 @@
+#include "cli/CommandLine.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "cli/Console.h"
+#include "cli/Options.h"
+#include "cli/PortRun.h"
+#include "cli/Report.h"
+#include "platform/Platform.h"
+#include "serial/PortDiscovery.h"
+
+namespace iap::cli {
+namespace {
+
+constexpr int UsageStatus = int(Outcome::InputError);
+constexpr int StoppedBySignalBase = 128;
+
+// One line per port, the preferred port first, as the window lists them.
+int listPorts()
+{
+    PortDiscovery discovery(makeSystemPortSource());
+    const QStringList entries = discovery.EnumSerialPorts();
+    if (!entries.first().isEmpty())
+        std::printf("%s\n", qPrintable(entries.first()));
+    for (qsizetype i = 1; i < entries.size(); ++i)
+        if (entries[i] != entries.first())
+            std::printf("%s\n", qPrintable(entries[i]));
+    return 0;
+}
+
+}  // namespace
+
+int RunCommandLine(const QStringList& arguments)
+{
+    QString error;
+    const Options options = ParseOptions(arguments, error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
+        return UsageStatus;
+    }
+    if (options.help) {
+        const bool general = arguments.isEmpty() || arguments.first().startsWith(u'-');
+        std::printf("%s", qPrintable(HelpText(general ? std::nullopt : std::optional(options.command))));
+        return 0;
+    }
+    if (options.command == Command::Ports)
+        return listPorts();
+
+    const auto clock = makeSystemClock();
+    Report report(options.json ? Report::Style::Json : OutputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
+    std::vector<std::unique_ptr<PortRun>> runs;
+    for (const QString& port : options.ports)
+        runs.push_back(std::make_unique<PortRun>(options, port, *clock, report));
+
+    int running = int(runs.size());
+    for (auto& run : runs) {
+        QObject::connect(run.get(), &PortRun::Done, qApp, [&running] {
+            if (--running == 0)
+                QCoreApplication::exit(0);
+        });
+    }
+    // Nothing more goes out, every port is let go at once, and no file is written.
+    OnStopRequest(qApp, [&runs](int signalNumber) {
+        for (auto& run : runs)
+            run->Stop();
+        QCoreApplication::exit(StoppedBySignalBase + signalNumber);
+    });
+    for (auto& run : runs)
+        run->Start();
+    const int stopped = running > 0 ? QCoreApplication::exec() : 0;
+    if (stopped != 0)
+        return stopped;
+    report.Finish();
+    Outcome worst = Outcome::Right;
+    for (const auto& run : runs)
+        worst = std::max(worst, run->outcome());
+    return int(worst);
+}
+
+}  // namespace iap::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+
+class QObject;
+
+namespace iap::cli {
+
+// Whether the standard output is a terminal (live progress lines) or not (plain lines).
+bool OutputIsTerminal();
+// Calls `stop` on the thread of `context` with the number of the signal (SIGINT, SIGTERM, or
+// the console's Ctrl-C or close on Windows) that asks the program to stop.
+void OnStopRequest(QObject* context, std::function<void(int signalNumber)> stop);
+
+}  // namespace iap::cli

@@ -1,0 +1,114 @@
+#include "cli/Options.h"
+
+namespace iap::cli {
+namespace {
+
+const char* const Overview = R"(Usage: iap-cli COMMAND [OPTIONS] [FILE]
+
+Loads firmware into devices and reads their flash back through their IAP bootloader, over
+serial ports, without a window. Given --port several times, a command runs on all those ports
+at the same time, each with its own device.
+
+Commands:
+  ports      list the serial ports, the preferred one first
+  download   download an application image (.bin)
+  write      write a flash image (.flash) into the flash
+  read       read flash pages back into a file
+  program    one round of the automatic sequence: slot 0, slot 1, then the application
+
+Run iap-cli COMMAND --help for a command's options and examples.
+)";
+
+const char* const Common = R"(
+Options of every command that talks to a device:
+  --port P        the port as the window's list names it (the text before its two spaces):
+                  ttyUSB0, /dev/ttyUSB0, or a virtual device's link path; give it again for
+                  more ports, which then run at the same time
+  --model M       HX300 (115200 baud, the default) or VR200 (38400 baud)
+  --timeout S     a device that sends nothing for S seconds while a reply is due ends that
+                  port's run with an error naming what was awaited (default 5)
+  --json          one JSON object per line for every event: port, event (status, page,
+                  sum, version, result), and page, pages, sum, text or exit as they apply
+  --help          this help
+
+Output: on a terminal one live progress line per port (pages done of all, bytes per second,
+time left); elsewhere plain lines. At the end one line per port, "<port>: <result>": the
+device's verdict ("IAP Checksum right", "Write Checksum error", "Read Checksum right", ...) or
+what went wrong ("The COMM port is occupied or doesn't exit!", no reply, a file error).
+
+Exit status: 0 when every port ended right; 1 when a device's checksum differed; 2 for a usage
+or input error found before anything was sent (nothing is sent to any port then), or a file
+that could not be read or written; 3 when a port could not be opened or a device stopped
+answering. Across ports the highest applies. SIGINT (Ctrl-C) or SIGTERM stop sending, let
+every port go at once, write no file, and exit with 130 or 143.
+)";
+
+QString commandHelp(Command command)
+{
+    switch (command) {
+    case Command::Ports:
+        return QStringLiteral(R"(Usage: iap-cli ports
+
+Lists the serial ports, one per line, with the same texts as the window's port list; the
+preferred port (a USB, VCP or serial adapter) first.
+
+Example:
+  iap-cli ports
+)");
+    case Command::Download:
+        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR APP.bin
+
+Downloads the application image APP.bin into the device at ADDR (eight hexadecimal digits,
+0x allowed): the erase command, then one page of 2048 bytes per acknowledgement, then the
+device's checksum is compared ("IAP Checksum right" or "IAP Checksum error").
+
+Examples:
+  iap-cli download --port ttyUSB0 --address 08004000 app.bin
+  iap-cli download --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --address 0x08004000 app.bin
+)") + QLatin1String(Common);
+    case Command::Write:
+        return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] IMAGE.flash
+
+Writes the flash image into the device's flash. An image that begins with a header page
+(the text "Flash Write" and four address bytes) goes to the header's address; --address is
+then optional and must not differ from it. A plain image needs --address.
+
+Examples:
+  iap-cli write --port ttyUSB0 calibration.flash
+  iap-cli write --port ttyUSB0 --model VR200 --address 08010000 plain.flash
+)") + QLatin1String(Common);
+    case Command::Read:
+        return QStringLiteral(R"(Usage: iap-cli read --port P [--port P2 ...] [--model HX300|VR200] --address ADDR --pages N -o OUT.bin
+
+Reads N pages of 2048 bytes (1 to 1025) from ADDR into OUT.bin. The file is written only once
+the device's checksum agrees ("Read Checksum right"), all at once: never half a file, never a
+file from a wrong sum. With several ports, OUT must contain {port}, which becomes the port's
+base name.
+
+Examples:
+  iap-cli read --port ttyUSB0 --address 08000000 --pages 64 -o flash.bin
+  iap-cli read --port ttyUSB0 --port ttyUSB1 --address 08000000 --pages 64 -o flash-{port}.bin
+)") + QLatin1String(Common);
+    case Command::Program:
+        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin]
+
+One round of the window's automatic sequence on every port at once: writes the slot 0 image,
+then the slot 1 image, then downloads the application, each step skipped when its file is
+not given. A port stops at its first step that does not end right. --address is needed for
+the application and for flash images without a header page.
+
+Example:
+  iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
+)") + QLatin1String(Common);
+    }
+    return {};
+}
+
+}  // namespace
+
+QString HelpText(std::optional<Command> command)
+{
+    return command ? commandHelp(*command) : QString::fromLatin1(Overview);
+}
+
+}  // namespace iap::cli

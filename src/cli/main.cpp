@@ -1,0 +1,9 @@
+#include <QCoreApplication>
+
+#include "cli/CommandLine.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return iap::cli::RunCommandLine(QCoreApplication::arguments().mid(1));
+}
