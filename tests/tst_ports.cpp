@@ -51,10 +51,10 @@ private slots:
             return iap::PortDiscovery(std::make_unique<FakePortSource>(values, iap::PortNameRules::Registry)).EnumSerialPorts();
         };
         // The last USB, VCP or SER port comes first as well.
-        QCOMPARE(entries({{"\\Device\\Serial0", "COM1"}, {"\\Device\\VCP0", "COM5"}, {"\\Device\\BthModem0", "COM7"}}),
-                 (QStringList{"COM5  \\DEVICE\\VCP0", "COM1  \\DEVICE\\SERIAL0", "COM5  \\DEVICE\\VCP0", "COM7  \\DEVICE\\BTHMODEM0"}));
+        QCOMPARE(entries({{"\\Device\\VCP0", "COM5"}, {"\\Device\\Serial0", "COM1"}, {"\\Device\\BthModem0", "COM7"}}),
+                 (QStringList{"COM1  \\DEVICE\\SERIAL0", "COM5  \\DEVICE\\VCP0", "COM1  \\DEVICE\\SERIAL0", "COM7  \\DEVICE\\BTHMODEM0"}));
         QCOMPARE(entries({{"\\Device\\BthModem0", "COM7"}}), (QStringList{"", "COM7  \\DEVICE\\BTHMODEM0"}));
-        QCOMPARE(entries({{"\\Device\\usbser0", "com4"}}), (QStringList{"COM4  \\DEVICE\\USBSER0", "COM4  \\DEVICE\\USBSER0"}));
+        QCOMPARE(entries({{"\\Device\\usbmodem0", "com4"}}), (QStringList{"COM4  \\DEVICE\\USBMODEM0", "COM4  \\DEVICE\\USBMODEM0"}));
         QCOMPARE(entries({{"\\Device\\USBModem0", "\\Device\\Modem0"}}), QStringList{""});
         QCOMPARE(entries({}), QStringList{""});
     }
