@@ -1,0 +1,148 @@
+// The serial module as the line sees it, against a pseudo-terminal.
+#include "Files.h"
+#include "lib/Pty.h"  // not support/Pty.h, which the old tests use
+#include "serial/SerialPort.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <ctime>
+#include <thread>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace iap::tst;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool open(iap::SerialPort& port, const Pty& pty, const char* settings = "115200,n,8,1") { return port.OpenPort(pty.path() + ':', settings); }
+
+// How long this thread has waited, runnable, for a processor (0 where the kernel does not say).
+std::chrono::nanoseconds runQueueWait()
+{
+    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+    return std::chrono::nanoseconds(stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ').value(1).toLongLong() : 0);
+}
+
+}  // namespace
+
+class SerialTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openIsExclusive()
+    {
+        Pty pty;
+        iap::SerialPort tool(nullptr), other(nullptr);
+        QStringList statuses;
+        other.setStatusSink([&](const QString& text) { statuses << text; });
+        QVERIFY(open(tool, pty) && pty.held());
+        QVERIFY(!open(other, pty));
+        tool.ClosePort();
+        QVERIFY(!pty.held());
+        // Another program's lock keeps the tool out too, whoever runs it.
+        const int fd = ::open(pty.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0);
+        QVERIFY(!open(other, pty));
+        ::close(fd);
+        QVERIFY(!other.OpenPort("/nonexistent/ttyIAP0:", "115200,n,8,1"));
+        QVERIFY(!open(other, pty, "115200,n,8") && !pty.held());
+        QVERIFY(open(other, pty));
+        QCOMPARE(statuses, QStringList(4, QStringLiteral("The COMM port is occupied or doesn't exit!")));
+    }
+
+    // On a line left slow, cooked, echoing and with handshakes, the settings take hold, bytes that cooking would
+    // turn, drop or hold back pass both ways as they are, and a poll takes one reply or at most 2047 bytes.
+    void settingsAndBytes()
+    {
+        for (const auto& [settings, speed] : {std::pair{"115200,n,8,1", B115200}, std::pair{"38400,n,8,1", B38400}}) {
+            Pty pty;
+            iap::SerialPort port(nullptr);
+            const QStringList cooked{"1200", "icanon", "echo", "isig", "icrnl", "ixon", "istrip", "opost", "onlcr", "cstopb", "crtscts"};
+            QVERIFY(QProcess::execute("stty", QStringList{"-F", pty.path()} + cooked) == 0);
+            QVERIFY(open(port, pty, settings));
+            const termios line = pty.lineSettings();
+            QCOMPARE(cfgetospeed(&line), speed);
+            QCOMPARE(cfgetispeed(&line), speed);
+            QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+            QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+            const QByteArray page = pattern(PageBytes, 1).replace(0, 4, "\n\r\x11\x13");
+            std::copy(page.begin(), page.end(), port.TransferBuffer.begin());
+            port.LastByteIndex = 18;
+            QCOMPARE(port.WritePort(), 19);
+            port.LastByteIndex = 2047;
+            QCOMPARE(port.WritePort(), 2048);
+            QCOMPARE(pty.read(19 + 2048), page.left(19) + page);
+            const QByteArray reply("ChecksumI\x0d\x11\x13\xff", 13);
+            QVERIFY(pty.write(reply));
+            QCOMPARE(port.ReadPort(), reply);
+            QVERIFY(pty.write(page + reply));
+            QCOMPARE(port.ReadPort(), page.left(2047));
+            QCOMPARE(port.ReadPort(), page.right(1) + reply);
+        }
+    }
+
+    // Two replies 30 ms apart, as a real device sends them, are two chunks. Only an attempt in
+    // which this test's writer kept the gap and its reader got the processor at once counts; and
+    // as the pseudo-terminal's own delivery cannot be timed, a merge must show in three of them.
+    void repliesApartAreTwoChunks()
+    {
+        Pty pty;
+        iap::SerialPort port(nullptr);
+        QVERIFY(open(port, pty));
+        const QByteArray first("Received"), second("ChecksumI\x00\x00\x10\x00", 13);
+        int merged = 0;
+        for (int attempt = 0; attempt < 30 && merged < 3; ++attempt) {
+            std::chrono::steady_clock::time_point start, end;
+            const auto waitedBefore = runQueueWait();
+            std::thread device([&] {
+                start = std::chrono::steady_clock::now();
+                pty.write(first);
+                std::this_thread::sleep_for(30ms);
+                pty.write(second);
+                end = std::chrono::steady_clock::now();
+            });
+            const QByteArray chunk = port.ReadPort();
+            const QByteArray next = chunk == first ? port.ReadPort() : QByteArray();
+            device.join();
+            if (end - start > 34ms || runQueueWait() - waitedBefore > 3ms)
+                continue;
+            if (chunk == first && next == second)
+                return;
+            QCOMPARE(chunk, first + second);
+            ++merged;
+        }
+        QVERIFY2(merged < 3, "replies 30 ms apart came as one chunk");
+        QSKIP("the machine was too busy for an attempt on time");
+    }
+
+    // Pulled out, an adapter's port is polled as a silent one: empty after about 2048 ms, sleeping
+    // all the while; writes give up at once.
+    void silentAndVanishedLine()
+    {
+        Pty pty;
+        iap::SerialPort port(nullptr);
+        QVERIFY(open(port, pty));
+        QElapsedTimer wall;
+        for (const bool unplugged : {false, true}) {
+            if (unplugged)
+                pty.unplug();
+            wall.start();
+            const std::clock_t cpuBefore = std::clock();
+            QVERIFY(port.ReadPort().isEmpty());
+            const qint64 cpuMs = qint64(std::clock() - cpuBefore) * 1000 / CLOCKS_PER_SEC;
+            QVERIFY2(wall.elapsed() >= 2040 && wall.elapsed() < 3500 && cpuMs * 10 < wall.elapsed(),
+                     qPrintable(QStringLiteral("%1 ms, %2 ms of processor time").arg(wall.elapsed()).arg(cpuMs)));
+        }
+        wall.start();
+        QCOMPARE(port.WritePort(), 0);
+        QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
+    }
+};
+
+QTEST_GUILESS_MAIN(SerialTest)
+#include "tst_serial.moc"

@@ -1,0 +1,93 @@
+// The virtual device's side of the wire, which the tool's tests rely on: its three exchanges
+// byte for byte, the gap between its replies, and each fault that those tests put on.
+#include "Device.h"
+#include "Files.h"
+#include "RuntimeDir.h"
+
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace iap::tst;
+// What the tool sends and what the device answers to it ("" for nothing within 300 ms).
+using Steps = QList<std::pair<QByteArray, QByteArray>>;
+
+namespace {
+
+constexpr quint32 Base = 0x08000000;
+
+// Sends the bytes, then reads at most length bytes: those that come within firstMs and then
+// until silenceMs of silence.
+QByteArray ask(int fd, const QByteArray& sent, qsizetype length, int silenceMs, int firstMs)
+{
+    QByteArray bytes;
+    char buffer[4096];
+    if (::write(fd, sent.constData(), std::size_t(sent.size())) != sent.size())
+        return "<write failed>";
+    for (pollfd line{fd, POLLIN, 0}; bytes.size() < length && ::poll(&line, 1, bytes.isEmpty() ? firstMs : silenceMs) == 1;) {
+        const ssize_t n = ::read(fd, buffer, std::size_t(std::min<qsizetype>(length - bytes.size(), sizeof buffer)));
+        if (n <= 0)
+            return bytes + "<hang-up>";
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class SimTest : public QObject {
+    Q_OBJECT
+
+    RuntimeDir runtime;
+
+private slots:
+    void exchanges_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        // 0: each answer is read by its length; else the answers are the chunks this silence ends.
+        QTest::addColumn<int>("silenceMs");
+        QTest::addColumn<Steps>("steps");
+        const QByteArray pages = pattern(3 * PageBytes, 1), p0 = pages.left(PageBytes), p1 = pages.mid(PageBytes, PageBytes);
+        const QByteArray p2 = pages.mid(2 * PageBytes), p01 = pages.left(2 * PageBytes);
+        const auto sum = [](const char* keyword, const QByteArray& bytes, int more = 0) { return checksumReply(keyword, byteSum(bytes) + more); };
+        // The version comes at once, before any page.
+        QTest::newRow("erase, flash write, read")
+            << QStringList{} << 0
+            << Steps{{eraseCommand(Base, 1), "Erase ok"}, {p0, "Received"}, {p1, "Received" + sum("ChecksumI", p01)},
+                     {writeCommand(Base + 0x1000, 0), "WriteV2.31"}, {p2, "Write" + sum("ChecksumW", p2)},
+                     {readCommand(Base, 3), pages + sum("ChecksumR", pages)}};
+        QTest::newRow("replies apart") << QStringList{"--reply-gap-ms", "600"} << 200
+                                       << Steps{{eraseCommand(Base, 0), "Erase ok"}, {p0, "Received"}, {{}, sum("ChecksumI", p0)},
+                                                {readCommand(Base, 1), p0}, {{}, sum("ChecksumR", p0)}};
+        QTest::newRow("checksum merged") << QStringList{"--reply-gap-ms", "600", "--merge-checksum"} << 200
+                                         << Steps{{eraseCommand(Base, 0), "Erase ok"}, {p0, "Received" + sum("ChecksumI", p0)},
+                                                  {readCommand(Base, 1), p0 + sum("ChecksumR", p0)}};
+        QTest::newRow("OK after ack 1, ack 2 dropped, sums off by one")
+            << QStringList{"--ok-after", "1", "--drop-ack", "2", "--wrong-sum"} << 0
+            << Steps{{eraseCommand(Base, 2), "Erase ok"}, {p0, "ReceivedOK"}, {p1, ""}, {p2, "Received" + sum("ChecksumI", pages, 1)},
+                     {readCommand(Base, 1), p0 + sum("ChecksumR", p0, 1)}};
+        QTest::newRow("silent") << QStringList{"--silent"} << 0 << Steps{{eraseCommand(Base, 0), ""}};
+        QTest::newRow("hang-up, as an adapter pulled out") << QStringList{"--hangup-after", "2"} << 0
+                                 << Steps{{eraseCommand(Base, 3), "Erase ok"}, {p0, "Received"}, {p1, "<hang-up>"}};
+    }
+    void exchanges()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, silenceMs);
+        QFETCH(Steps, steps);
+        // Fast where line timing is not the point. The device leaves its line raw.
+        VirtualDevice device(QStringList{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1", "--reply-gap-ms", "1"} + options);
+        QVERIFY(device.start());
+        const int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        for (const auto& [sent, answer] : steps) {
+            const qsizetype length = silenceMs ? 1 << 20 : std::max<qsizetype>(answer.size(), 1);
+            QCOMPARE(ask(fd, sent, length, silenceMs ? silenceMs : 5000, answer.isEmpty() ? 300 : 5000), answer);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SimTest)
+#include "tst_sim.moc"
