@@ -1,6 +1,6 @@
 // The pure rules under the window, the protocol and the serial link.
 #include "Tool.h"
-#include "flash_write/HexEntry.h"
+#include "window/HexEntry.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/Replies.h"
 #include "serial/LineSettings.h"
