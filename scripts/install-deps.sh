@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what the tool, its virtual device and its tests need on Debian 12.
+# Installs what the tool and its virtual device need on Debian 12; with --for-tests also what the
+# tests, the fuzzer and the Windows syntax check need.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libasound2-dev
+  qt6-base-dev libasound2-dev
   fonts-wqy-microhei
-  clang libclang-rt-14-dev
   desktop-file-utils
 )
+if [ "${1:-}" = "--for-tests" ]; then
+  packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
