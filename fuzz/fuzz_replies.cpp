@@ -17,12 +17,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "download/ImageLoading.h"
-#include "flash_read/FlashRead.h"
-#include "protocol/PageSender.h"
 #include "protocol/Replies.h"
-#include "protocol/ReplyDispatcher.h"
+#include "window/Assembly.h"
 #include "window/MainWindow.h"
+#include "window/Operations.h"
 
 namespace {
 
@@ -136,34 +134,30 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
     iap::Platform platform;
     platform.portDevice = std::make_unique<StandInPort>();
     platform.portSource = std::make_unique<NoPorts>();
-    platform.fileDialog = std::make_unique<NoDialog>();
-    platform.messageBox = std::make_unique<NoMessage>();
     platform.tone = std::make_unique<Silence>();
     platform.clock = std::make_unique<StoppedClock>();
-    auto window = std::make_unique<iap::主窗口>(std::move(platform));
+    auto window = iap::CreateMainWindow(std::move(platform), iap::Desktop{std::make_unique<NoDialog>(), std::make_unique<NoMessage>()});
     iap::主窗口& w = *window;
-    iap::FlashRead read;
-    iap::ReplyDispatcher dispatcher(w, read);
+    iap::Session& s = w.session;
 
     const std::uint8_t flags = data[0];
     w.提示音->setChecked(flags & 0x04);
     if (flags & 0x10)
-        iap::LoadImageFile(w, fixture->imagePath);
+        s.LoadImageFile(fixture->imagePath);
     else
-        w.ImageFilePath = fixture->directory.filePath(QStringLiteral("missing.bin"));
-    w.AppImagePath = w.ImageFilePath;
+        s.ImageFilePath = fixture->directory.filePath(QStringLiteral("missing.bin"));
+    w.AppImagePath = s.ImageFilePath;
     w.读包数->setText(QString::number(signed16(data + 9) % 1100));
-    if (flags & 0x08) {
-        read.读FlashClick(w);
-    } else {
-        w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
-    }
-    w.VersionShown = flags & 0x01;
-    w.ReadInProgress = flags & 0x02;
-    w.SendNextPage = flags & 0x20;
-    w.PageIndex = signed16(data + 1);
-    w.LastPageIndex = signed16(data + 3);
-    w.RunningChecksum = std::uint32_t(data[5]) << 24 | std::uint32_t(data[6]) << 16 | std::uint32_t(data[7]) << 8 | data[8];
+    if (flags & 0x08)
+        iap::读FlashClick(w);
+    else
+        s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
+    s.VersionShown = flags & 0x01;
+    s.ReadInProgress = flags & 0x02;
+    s.SendNextPage = flags & 0x20;
+    s.PageIndex = signed16(data + 1);
+    s.LastPageIndex = signed16(data + 3);
+    s.RunningChecksum = std::uint32_t(data[5]) << 24 | std::uint32_t(data[6]) << 16 | std::uint32_t(data[7]) << 8 | data[8];
     w.当前包->setText(QString::number(signed16(data + 10)));
 
     std::size_t at = StateHeaderBytes;
@@ -175,24 +169,24 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
         at += RecordHeaderBytes + length;
         checkRecognition(chunk);
         // A verified transfer closes the port; an operation that follows opens it again.
-        if ((action & 0x04) && !w.serial.PortOpen())
-            w.serial.OpenPort(QStringLiteral("fuzz:"), QStringLiteral("115200,n,8,1"));
+        if ((action & 0x04) && !s.serial.PortOpen())
+            s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
         if (action & 0x08)
-            w.ReadInProgress = !w.ReadInProgress;
+            s.ReadInProgress = !s.ReadInProgress;
         switch (action & 0x03) {
         case 0:
-            dispatcher.Handle(chunk);
+            s.Handle(chunk);
             break;
         case 1:
-            iap::PageSender(w);
+            s.SendPage();
             break;
         case 2:
-            dispatcher.Handle(chunk);
-            iap::PageSender(w);
+            s.Handle(chunk);
+            s.SendPage();
             break;
         default:
-            w.SendNextPage = true;
-            iap::PageSender(w);
+            s.SendNextPage = true;
+            s.SendPage();
             break;
         }
     }

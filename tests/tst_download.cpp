@@ -1,7 +1,12 @@
-// An application download through the real window and serial code into the virtual device.
+// The application download through the real window into the virtual device: what it received,
+// its flash, what the window shows; a device that misbehaves; a reply split by a pause.
 #include "Files.h"
+// The older support library has a Pty.h of its own; the path picks this one.
+#include "Pty.h"
 #include "Tool.h"
 #include "Wait.h"
+
+#include <QFile>
 
 using namespace iap::tst;
 
@@ -9,6 +14,20 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 const QString Right = QStringLiteral("IAP Checksum right");
+const QString Error = QStringLiteral("IAP Checksum error");
+// A quick line and flash, where line timing is not what a test is about; replies far enough apart
+// that a tool held up for a moment on a busy machine never takes two as one.
+const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1"};
+// Longer than a poll that receives nothing (about 2 s): a page that was going to follow has.
+constexpr int NothingMoreMs = 2500;
+
+QString startDownload(Bench& bench, const QByteArray& image)
+{
+    const QString path = bench.chooseApplication(image);
+    bench.tool().setAddress(Address);
+    bench.tool().click("开始下载");
+    return path;
+}
 
 }  // namespace
 
@@ -16,20 +35,193 @@ class DownloadTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Pages 0 to length / 2048: a whole-page image gets one erased page more, an empty one only that.
+    void imageGoesIntoTheFlash_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("tone");
+        QTest::addColumn<QByteArray>("command");
+        const QByteArray erase = "45 72 61 73 65 20 20 20 20 20 20 08 00 40 00 00 00 00 ";
+        QTest::newRow("5000 bytes, tone") << 5000 << QStringList() << true << erase + "02";
+        QTest::newRow("4096 bytes") << 4096 << QStringList() << false << erase + "02";
+        QTest::newRow("shorter than a page") << 1000 << QStringList() << false << erase + "00";
+        QTest::newRow("empty") << 0 << QStringList() << false << erase + "00";
+        // A poll gives up after about 2 s of silence; the device may take longer than that.
+        QTest::newRow("erase slower than a poll") << 1000 << QStringList{"--erase-ms", "3000"} << false << erase + "00";
+    }
+
     void imageGoesIntoTheFlash()
     {
-        Bench bench;
+        QFETCH(int, length);
+        QFETCH(QStringList, options);
+        QFETCH(bool, tone);
+        QFETCH(QByteArray, command);
+        Bench bench(Fast + options);
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
-        const QByteArray image = pattern(5000, 1);
-        bench.chooseApplication(image);
-        tool.setAddress(Address);
-        tool.click(QStringLiteral("开始下载"));
+        if (tone)
+            tool.control<QCheckBox>("提示音")->click();
+        const QByteArray image = pattern(length, 1);
+        startDownload(bench, image);
+        QCOMPARE(tool.enabledOperations(), QString());
         WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
-        QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{eraseCommand(Address, 2)} + pagesOf(image));
-        QCOMPARE(bench.device.flash(Address, 3 * PageBytes), pagesOf(image).join());
+
+        const QList<QByteArray> frames = bench.device.receivedFrames();
+        QCOMPARE(frames.value(0).toHex(' ').toUpper(), command);
+        QCOMPARE(frames.mid(1), pagesOf(image));
+        QCOMPARE(bench.device.flash(Address, int(frames.size() - 1) * PageBytes), pagesOf(image).join());
+        QCOMPARE(tool.text("读包数"), QString::number(length / PageBytes));
         QCOMPARE(tool.statusLog().mid(1), (QStringList{"Erase ok", "IAP\u3000Successfully", Right}));
-        QVERIFY(!bench.portHeld());
+        QCOMPARE(tool.text("当前包"), QString());
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("Read IAP"));
+        QVERIFY(bench.portLetGo());
+        const std::vector<std::pair<int, int>> tune{{659, 300}, {523, 300}, {587, 300}};
+        // The tune plays beside the window: its notes may still be sounding.
+        WAIT_COMPARE(tool.desktop.tone->played(), tone ? tune : decltype(tune){}, Bench::OperationMs);
+    }
+
+    // The click lists the ports again to find a device plugged in late, and loads the image afresh;
+    // a cancelled dialog still starts the counts afresh and takes "Read Flash" away.
+    void applicationFile()
+    {
+        Bench bench(Fast);
+        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortValue>{}, iap::PortNameRules::Verbatim);
+        FakePortSource* plugged = ports.get();
+        bench.window = std::make_unique<Tool>(std::move(ports));
+        QVERIFY(bench.device.start());
+        plugged->ports.push_back({"USB virtual device", bench.device.linkPath()});
+        Tool& tool = bench.tool();
+        const QByteArray first = pattern(1000, 2);
+        const QString path = startDownload(bench, first);
+        WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
+        const QByteArray replaced = pattern(6000, 3);
+        QVERIFY(writeFile(path, replaced));
+        tool.click("开始下载");
+        WAIT_COMPARE(tool.statusLog().count(Right), 2, Bench::OperationMs);
+        QCOMPARE(bench.device.receivedFrames(),
+                 QList<QByteArray>({eraseCommand(Address, 0), pageOf(first, 0), eraseCommand(Address, 2)}) + pagesOf(replaced));
+        QCOMPARE(tool.desktop.fileDialog->filters, QStringList{"All files (*.bin)"});
+
+        tool.click("cmdLoad");
+        QCOMPARE(tool.text("校验和"), QStringLiteral("0"));
+        QCOMPARE(tool.text("读包数"), QStringLiteral("0"));
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("IAP"));
+        tool.desktop.fileDialog->answers << bench.files.filePath("missing.bin");
+        tool.click("cmdLoad");
+        QCOMPARE(tool.desktop.messageBox->shown, QStringList{"File not Found|File does not exist|!"});
+    }
+
+    // Each fault leaves the port held and the buttons busy until Refresh; pages: the first received.
+    void deviceFault_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<int>>("pages");
+        QTest::newRow("acknowledgement dropped") << QStringList{"--drop-ack", "2"} << "Erase ok" << QList<int>{0, 1};
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << Error << QList<int>{0, 1, 2};
+        QTest::newRow("OK restarts at page 0") << QStringList{"--ok-after", "1"} << Error << QList<int>{0, 1, 0};
+        QTest::newRow("acknowledgement merged with the checksum: sum from the wrong bytes") << QStringList{"--merge-checksum"} << Error << QList<int>{0, 1, 2};
+        QTest::newRow("image file vanishing") << QStringList{"--program-ms", "500"} << "The image file can't be read: %1" << QList<int>{0};
+    }
+
+    void deviceFault()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, status);
+        QFETCH(QList<int>, pages);
+        Bench bench(Fast + options);
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        const QByteArray image = pattern(5000, 5);
+        const QString path = startDownload(bench, image);
+        if (status.contains("%1")) {
+            status = status.arg(path);
+            // The sum shows as soon as a page is written, long before the slow device acknowledges it.
+            QObject::connect(tool.box("校验和"), &QLineEdit::textChanged, [path] { QFile::remove(path); });
+        }
+        QVERIFY(bench.device.waitForLog(" RX PAGE ", int(pages.size()), Bench::OperationMs));
+        WAIT_COMPARE(tool.status(), status, Bench::OperationMs);
+        const QList<QByteArray> frames = bench.device.receivedFrames();
+        for (qsizetype i = 0; i < pages.size(); ++i)
+            QCOMPARE(frames.value(i + 1), pageOf(image, pages[i]));
+        // Without a verdict, nothing must follow the last page received.
+        if (status != Error)
+            QVERIFY(!bench.device.waitForLog(" RX PAGE ", int(pages.size()) + 1, NothingMoreMs));
+        QCOMPARE(tool.status(), status);
+        QVERIFY(bench.portHeld());
+        QCOMPARE(tool.enabledOperations(), QString());
+        tool.click("刷新");
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("Read IAP"));
+        QVERIFY(bench.portLetGo());
+    }
+
+    // End Page is read as a number when the verdict comes: "9" typed over "10" is not beyond
+    // the last page acknowledged.
+    void endPageTypedDuringTheDownload()
+    {
+        Bench bench(Fast);
+        QVERIFY(bench.start());
+        startDownload(bench, pattern(10 * PageBytes + 100, 6));
+        QVERIFY(bench.device.waitForLog(" RX CMD "));
+        QCOMPARE(bench.tool().text("读包数"), QStringLiteral("10"));
+        bench.tool().type("读包数", "9");
+        WAIT_COMPARE(bench.tool().status(), Right, Bench::OperationMs);
+    }
+
+    // Another application chosen in mid-download: the download ends with the pages and the page
+    // count it started with, and the new choice is what the next download sends.
+    void applicationChosenInMidDownload()
+    {
+        Bench bench(Fast);
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        const QByteArray image = pattern(5 * PageBytes + 100, 7);
+        startDownload(bench, image);
+        QVERIFY(bench.device.waitForLog(" RX PAGE ", 2));
+        const QByteArray other = pattern(3000, 8);
+        bench.chooseApplication(other, "other.bin");
+        WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
+        QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{eraseCommand(Address, 5)} + pagesOf(image));
+        QCOMPARE(tool.text("读包数"), QStringLiteral("1"));
+
+        tool.click("开始下载");
+        WAIT_COMPARE(tool.statusLog().count(Right), 2, Bench::OperationMs);
+        QCOMPARE(bench.device.receivedFrames().mid(7), QList<QByteArray>{eraseCommand(Address, 1)} + pagesOf(other));
+    }
+
+    // Each poll's chunk is judged alone: a checksum reply cut by a pause is no reply at all.
+    void checksumReplySplitOverTwoPolls()
+    {
+        Pty pty;
+        QVERIFY(pty.isValid());
+        Tool tool(pty.listing());
+        QTemporaryDir files;
+        // The page sums to 000417D0: its bytes hold no "d", "ok" or "write" in any case.
+        const QByteArray image(1000, '\x01');
+        const QString path = files.filePath("app.bin");
+        QVERIFY(writeFile(path, image));
+        tool.desktop.fileDialog->answers << path;
+        tool.click("cmdLoad");
+        tool.click("开始下载");
+        QCOMPARE(pty.read(19).left(11), QByteArray("Erase      "));
+        QVERIFY(pty.write("Erase ok"));
+        QByteArray page;
+        QVERIFY(waitUntil([&] { return (page += pty.read(PageBytes - page.size(), 0)).size() == PageBytes; }, Pty::TimeoutMs));
+        QVERIFY(pty.write("Received"));
+        WAIT_COMPARE(tool.status(), QStringLiteral("IAP\u3000Successfully"), Pty::TimeoutMs);
+
+        const QByteArray reply = checksumReply("ChecksumI", byteSum(page));
+        QVERIFY(pty.write(reply.left(5)));
+        // The device pauses inside its reply (five times a poll's silence); what fell due runs first.
+        QTest::qWait(100);
+        QCoreApplication::processEvents();
+        QVERIFY(pty.write(reply.mid(5)));
+        QVERIFY(!waitUntil([&] { return tool.status() == Right; }, NothingMoreMs));
+        QVERIFY(pty.quiet(0));
+        tool.click("刷新");
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("Read IAP"));
+        QVERIFY(pty.letGo());
     }
 };
 

@@ -112,6 +112,12 @@ public:
     bool VersionShown = false;
     bool ReadInProgress = false;
 
+    // The chunk of one poll (protocol/ReplyDispatcher.cpp).
+    void Handle(const QByteArray& chunk);
+    // The Timer2 tick: sends the armed page, or reports the end of the page loop
+    // (protocol/PageSender.cpp).
+    void SendPage();
+
 signals:
     // The status line.
     void Status(const QString& text);
@@ -134,12 +140,9 @@ signals:
 private:
     // protocol/ReplyDispatcher.cpp
     void Tick();
-    void Handle(const QByteArray& chunk);
     void Dispatch(const QByteArray& chunk);
     bool ChecksumHolds(const QByteArray& chunk) const;
     void AcknowledgePage();
-    // protocol/PageSender.cpp
-    void SendPage();
     // flash_read/FlashRead.cpp
     bool ExpectsReadData() const { return receivedBytes < expectedBytes; }
     QByteArray TakeReadData(const QByteArray& chunk);

@@ -24,7 +24,7 @@ bool VirtualDevice::start()
 {
     // The test's own options come last and win.
     process.start(QStringLiteral(IAP_SIM_PATH), QStringList{"--log", dir.filePath(QStringLiteral("sim.log")), "--image", imagePath(),
-                                                            "--reply-gap-ms", "100"} + options);
+                                                            "--reply-gap-ms", "200"} + options);
     const QDeadlineTimer deadline(TimeoutMs);
     while (!process.canReadLine()) {
         if (deadline.hasExpired() || !process.waitForReadyRead(int(deadline.remainingTime())))

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 
+#include "Wait.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -133,6 +135,11 @@ bool Pty::held() const
     const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
     return locked;
+}
+
+bool Pty::letGo(int timeoutMs) const
+{
+    return waitUntil([this] { return !held(); }, timeoutMs);
 }
 
 void Pty::unplug()

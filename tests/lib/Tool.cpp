@@ -84,6 +84,11 @@ bool Bench::waitForStatus(const QString& text, int timeoutMs)
     return waitUntil([&] { return tool().status() == text; }, timeoutMs);
 }
 
+bool Bench::portLetGo(int timeoutMs) const
+{
+    return waitUntil([this] { return !portHeld(); }, timeoutMs);
+}
+
 bool Bench::portHeld() const
 {
     const int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -80,6 +80,9 @@ public:
     bool waitForStatus(const QString& text, int timeoutMs = OperationMs);
     // Another program's attempt to open the device's port is refused.
     bool portHeld() const;
+    // The port is let go within the bound: the tool's line releases it once its last bytes have
+    // left, a moment after the close.
+    bool portLetGo(int timeoutMs = 1000) const;
 
     RuntimeDir runtime;
     QTemporaryDir files;
