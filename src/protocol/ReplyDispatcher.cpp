@@ -44,7 +44,8 @@ private:
 // Page data stream at the line rate and a driver buffers only a few KiB, which fill long
 // before the next tick: while data keep coming, each poll is followed at once by the next.
 // When the data are complete the end of the read follows after a short pause, and one more
-// poll takes it.
+// poll takes it. A poll that ends just after the data may cut that reply: a rest too short to
+// be the whole reply is joined with the next poll before it is judged.
 QByteArray takeReadData(主窗口& w, ReadFlow& read, QByteArray chunk)
 {
     for (;;) {
@@ -52,7 +53,7 @@ QByteArray takeReadData(主窗口& w, ReadFlow& read, QByteArray chunk)
             return {};
         const QByteArray rest = read.TakeData(w, chunk);
         if (!rest.isEmpty())
-            return rest;
+            return rest.size() < ChecksumReplyBytes && w.serial.PortOpen() ? rest + w.serial.ReadPort() : rest;
         if (!w.serial.PortOpen())
             return {};
         if (!read.ExpectsData(w))
