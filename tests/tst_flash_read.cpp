@@ -36,8 +36,8 @@ private slots:
         QTest::newRow("1026") << "1026" << "TotalPages must <=1025";
         QTest::newRow("3") << "3" << "";
     }
-    // F2 elsewhere reveals nothing. A refused count sends nothing: the first command the device
-    // sees is that of a good count. Close ends a read but leaves "Read Flash" disabled.
+    // F2 elsewhere reveals nothing. A refused count sends nothing: the first command the device sees
+    // is that of a good count. Refresh ends a read; Close too, but leaves "Read Flash" disabled.
     void command()
     {
         QFETCH(QString, count);
@@ -57,12 +57,14 @@ private slots:
         QCOMPARE(pty.read(19).toHex(' '), QByteArray("46 6c 61 73 68 20 52 65 61 64 20 00 10 00 ff 00 00 00 03"));
         // The poll rate of a read shows nowhere but in the dispatcher's timer.
         QCOMPARE(tool.timer("Timer1")->interval(), 1000);
+        tool.click("刷新");
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("Read"));
+        QVERIFY(!pty.held());
+        startRead(tool, "256");
+        QCOMPARE(pty.read(19).right(4).toHex(' '), QByteArray("00 00 01 00"));
         tool.click("关闭串口");
         QCOMPARE(tool.enabledOperations(), QString());
         QVERIFY(!pty.held());
-        tool.click("刷新");
-        startRead(tool, "256");
-        QCOMPARE(pty.read(19).right(4).toHex(' '), QByteArray("00 00 01 00"));
     }
 
     // Pages holding every reply keyword, also across the ends of 2047-byte polls and as their last
