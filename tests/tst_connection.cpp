@@ -59,11 +59,10 @@ private slots:
     {
         Pty pty;
         QTemporaryDir dir;
-        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortValue>{{"pts", pty.path()}}, iap::PortNameRules::Verbatim);
+        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortValue>{{"VIRTUAL SERIAL", pty.path()}}, iap::PortNameRules::Verbatim);
         FakePortSource* source = ports.get();
         Tool tool(std::move(ports));
         auto* list = tool.control<QComboBox>("COMID");
-        list->setCurrentIndex(1);
         tool.click("关闭串口");
         QCOMPARE(tool.statusLog(), QStringList());
         tool.click("打开串口");

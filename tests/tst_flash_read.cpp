@@ -14,10 +14,11 @@ static const QString Right = QStringLiteral("Read Checksum right");
 static const QString Wrong = QStringLiteral("Read Checksum error");
 static const QStringList Fast{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"};
 
-// F2 in "Current Page", whatever the modifiers, then "Read Flash" for the count.
+// F2 in "Current Page", whatever the modifiers, shows "Read Flash"; a person clicks it if it is enabled.
 static void startRead(Tool& tool, const QString& count)
 {
     QTest::keyClick(tool.box("当前包"), Qt::Key_F2, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    QVERIFY(!tool.button("读Flash")->isHidden() && tool.button("读Flash")->isEnabled());
     tool.type("读包数", count);
     tool.click("读Flash");
 }
