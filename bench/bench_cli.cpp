@@ -18,7 +18,7 @@
 
 #include <sys/resource.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

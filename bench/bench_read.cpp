@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

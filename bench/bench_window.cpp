@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QRegularExpression>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

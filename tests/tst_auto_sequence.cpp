@@ -3,7 +3,7 @@
 #include "Tool.h"
 #include "Wait.h"
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

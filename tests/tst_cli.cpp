@@ -14,7 +14,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 // The line as the port left it, e.g. "115200 8N1 raw".
 static QString lineOf(const Pty& pty)
@@ -45,6 +45,7 @@ private slots:
         tool.control<QRadioButton>("波特率(0)")->click();
         QCOMPARE(lineOf(pty), QStringLiteral("115200 8N1 raw"));
         tool.click("关闭串口");
+        QVERIFY(pty.letGo());
         const int other = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(flock(other, LOCK_EX | LOCK_NB) == 0);
         tool.click("打开串口");

@@ -8,7 +8,7 @@
 
 #include <QFile>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <sys/resource.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 static const QString Right = QStringLiteral("Read Checksum right");
 static const QString Wrong = QStringLiteral("Read Checksum error");

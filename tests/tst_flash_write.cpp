@@ -7,7 +7,7 @@
 
 #include <ctime>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

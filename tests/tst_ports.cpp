@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 using Values = std::vector<iap::PortValue>;
 
 namespace {

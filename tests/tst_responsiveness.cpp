@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QClipboard>
 #include <QTest>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 class RulesTest : public QObject {
     Q_OBJECT

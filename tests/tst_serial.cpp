@@ -17,7 +17,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 using namespace std::chrono_literals;
 
 namespace {

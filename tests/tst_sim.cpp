@@ -10,7 +10,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-using namespace iap::tst;
+using namespace iap::test;
 // What the tool sends and what the device answers to it ("" for nothing within 300 ms).
 using Steps = QList<std::pair<QByteArray, QByteArray>>;
 

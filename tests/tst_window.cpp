@@ -5,7 +5,7 @@
 #include "Pty.h"
 #include <QApplication>
 
-using namespace iap::tst;
+using namespace iap::test;
 
 static void showEverything(Tool& tool)
 {

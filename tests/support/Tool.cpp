@@ -12,7 +12,7 @@
 #include "window/Assembly.h"
 #include "window/MainWindow.h"
 
-namespace iap::tst {
+namespace iap::test {
 
 Tool::Tool(std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
     : widget(CreateMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock)), makeTestDesktop(desktop)))
@@ -99,4 +99,4 @@ bool Bench::portHeld() const
     return held;
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-namespace iap::tst {
+namespace iap::test {
 
 // The virtual bootloader (iap-sim) run for a test, with its log and flash image in a folder of
 // its own. It announces itself in the folder XDG_RUNTIME_DIR names (see RuntimeDir). Replies
@@ -53,4 +53,4 @@ private:
     QStringList lines;
 };
 
-}  // namespace iap::tst
+}  // namespace iap::test

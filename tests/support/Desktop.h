@@ -9,7 +9,7 @@
 #include "platform/Platform.h"
 #include "window/Desktop.h"
 
-namespace iap::tst {
+namespace iap::test {
 
 // The dialogs answer from a queue; an empty queue answers "cancelled".
 class FakeFileDialog final : public FileDialog {
@@ -80,4 +80,4 @@ struct FakeDesktop {
 Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> ports = nullptr, std::unique_ptr<Clock> clock = nullptr);
 Desktop makeTestDesktop(FakeDesktop& desktop);
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -1,6 +1,6 @@
 #include "Desktop.h"
 
-namespace iap::tst {
+namespace iap::test {
 
 Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
 {
@@ -24,4 +24,4 @@ Desktop makeTestDesktop(FakeDesktop& desktop)
     return {std::move(fileDialog), std::move(messageBox)};
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -16,7 +16,7 @@
 #include "Device.h"
 #include "RuntimeDir.h"
 
-namespace iap::tst {
+namespace iap::test {
 
 // The real window, wired and loaded, with fake dialogs, message boxes and tones, reached the way
 // a person or a screen reader reaches it: by its controls' names, e.g. box("读包数"),
@@ -90,4 +90,4 @@ public:
     std::unique_ptr<Tool> window;
 };
 
-}  // namespace iap::tst
+}  // namespace iap::test

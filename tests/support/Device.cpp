@@ -8,7 +8,7 @@
 
 #include <csignal>
 
-namespace iap::tst {
+namespace iap::test {
 
 VirtualDevice::VirtualDevice(QStringList options) : options(std::move(options))
 {
@@ -113,4 +113,4 @@ bool VirtualDevice::restart()
     return signal(SIGUSR1) && waitForLog(QStringLiteral(" RESTART"), before + 1);
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

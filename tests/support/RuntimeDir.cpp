@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-namespace iap::tst {
+namespace iap::test {
 
 RuntimeDir::RuntimeDir()
 {
@@ -18,4 +18,4 @@ RuntimeDir::~RuntimeDir()
         qunsetenv("XDG_RUNTIME_DIR");
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-namespace iap::tst {
+namespace iap::test {
 
 constexpr int PageBytes = 2048;
 
@@ -31,4 +31,4 @@ inline QByteArray eraseCommand(quint32 address, quint32 count) { return command(
 inline QByteArray writeCommand(quint32 address, quint32 count) { return command("Flash Write", address, count); }
 inline QByteArray readCommand(quint32 address, quint32 count) { return command("Flash Read ", address, count); }
 
-}  // namespace iap::tst
+}  // namespace iap::test

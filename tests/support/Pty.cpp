@@ -13,7 +13,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace iap::tst {
+namespace iap::test {
 namespace {
 
 bool makeRaw(int fd)
@@ -149,4 +149,4 @@ void Pty::unplug()
     controller = -1;
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

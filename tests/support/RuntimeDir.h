@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QTemporaryDir>
 
-namespace iap::tst {
+namespace iap::test {
 
 // Points XDG_RUNTIME_DIR at a fresh private folder while it lives, so that port discovery sees
 // only the virtual devices the test itself announces.
@@ -22,4 +22,4 @@ private:
     bool hadPrevious = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
 };
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -9,7 +9,7 @@
 
 #include "serial/PortSource.h"
 
-namespace iap::tst {
+namespace iap::test {
 
 // A pseudo-terminal standing in for a serial port: the program under test opens the
 // subordinate side by its path, the test plays the device on the controlling side. Every wait
@@ -56,4 +56,4 @@ private:
     QString subordinate;
 };
 
-}  // namespace iap::tst
+}  // namespace iap::test

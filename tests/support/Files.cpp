@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-namespace iap::tst {
+namespace iap::test {
 
 QByteArray pattern(int length, int seed)
 {
@@ -57,4 +57,4 @@ QByteArray bigEndian(quint32 value)
     return QByteArray(bytes, sizeof bytes);
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace iap::tst {
+namespace iap::test {
 
 // Runs the event loop for that long, handling every event as it comes (QTest::qWait sleeps
 // between its rounds).
@@ -32,12 +32,12 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-}  // namespace iap::tst
+}  // namespace iap::test
 
 // Waits (bounded, wall-clock) until actual equals expected, then compares them, so that a
 // failure shows both values.
 #define WAIT_COMPARE(actual, expected, timeoutMs)                                        \
     do {                                                                                 \
-        ::iap::tst::waitUntil([&] { return (actual) == (expected); }, (timeoutMs));     \
+        ::iap::test::waitUntil([&] { return (actual) == (expected); }, (timeoutMs));     \
         QCOMPARE(actual, expected);                                                      \
     } while (false)
