@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -37,16 +36,6 @@ double childCpuMs()
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     return usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0 + usage.ru_stime.tv_sec * 1000.0 + usage.ru_stime.tv_usec / 1000.0;
-}
-
-QList<double> logInstants(VirtualDevice& device, const QString& kind)
-{
-    const QRegularExpression line(QStringLiteral("^([0-9.]+) ") + kind);
-    QList<double> instants;
-    for (const QString& text : device.logLines())
-        if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
-            instants << match.captured(1).toDouble();
-    return instants;
 }
 
 struct Figures {
@@ -104,7 +93,7 @@ int main(int argc, char** argv)
     bool met = together.exit == 0 && alone.exit == 0;
     for (int i = 0; i < Ports; ++i) {
         // The last download's pages on this device.
-        QList<double> pages = logInstants(*devices[std::size_t(i)], QStringLiteral("RX PAGE "));
+        QList<double> pages = devices[std::size_t(i)]->logInstantsMs(QStringLiteral("RX PAGE "));
         pages = pages.mid(pages.size() - (ImageBytes / PageBytes + 1));
         const double perPage = (pages.last() - pages.first()) / double(pages.size() - 1);
         std::printf("  port %d: %.2f ms/page, limit %.2f ms/page, ratio %.3f (goal >= 0.95)\n", i + 1, perPage, limit, limit / perPage);
@@ -122,7 +111,7 @@ int main(int argc, char** argv)
     met = met && read.exit == 0;
     for (int i = 0; i < Ports; ++i) {
         VirtualDevice& device = *devices[std::size_t(i)];
-        const double seconds = (logInstants(device, QStringLiteral("TX DATA ")).last() - logInstants(device, QStringLiteral("RX CMD ")).last()) / 1000;
+        const double seconds = (device.logInstantsMs(QStringLiteral("TX DATA ")).last() - device.logInstantsMs(QStringLiteral("RX CMD ")).last()) / 1000;
         const bool same = readFile(files.filePath(QStringLiteral("read-%1.bin").arg(QFileInfo(device.linkPath()).fileName())))
             == device.flash(0x08000000, ReadPages * PageBytes);
         std::printf("  port %d: %.3f s for %.3f s of line time, ratio %.4f (goal >= 0.97), file %s\n", i + 1, seconds, lineSeconds,

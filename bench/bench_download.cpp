@@ -11,7 +11,6 @@
 #include "Wait.h"
 
 #include <QApplication>
-#include <QRegularExpression>
 
 using namespace iap::test;
 
@@ -33,11 +32,7 @@ struct Model {
 
 double msPerPage(VirtualDevice& device)
 {
-    static const QRegularExpression pageLine(QStringLiteral("^([0-9.]+) RX PAGE "));
-    QList<double> instants;
-    for (const QString& line : device.logLines())
-        if (const QRegularExpressionMatch match = pageLine.match(line); match.hasMatch())
-            instants << match.captured(1).toDouble();
+    const QList<double> instants = device.logInstantsMs(QStringLiteral("RX PAGE "));
     return instants.size() < 2 ? 0 : (instants.last() - instants.first()) / double(instants.size() - 1);
 }
 

@@ -7,7 +7,6 @@
 #include "Wait.h"
 
 #include <QApplication>
-#include <QRegularExpression>
 
 using namespace iap::test;
 
@@ -15,15 +14,6 @@ namespace {
 
 constexpr int SilentWatchMs = 10000;
 constexpr int WriteTimeoutMs = 60000;
-
-double logInstant(VirtualDevice& device, const QString& pattern)
-{
-    const QRegularExpression line(QStringLiteral("^([0-9.]+) ") + pattern);
-    for (const QString& text : device.logLines())
-        if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
-            return match.captured(1).toDouble();
-    return -1;
-}
 
 }  // namespace
 
@@ -63,7 +53,8 @@ int main(int argc, char** argv)
         probe.restart();
         tool.click(QStringLiteral("写FLASH(0)"));
         waitUntil([&] { return tool.status().startsWith(QStringLiteral("Write Checksum")); }, WriteTimeoutMs);
-        const double firstPageMs = logInstant(bench.device, QStringLiteral("RX PAGE 0 ")) - logInstant(bench.device, QStringLiteral("RX CMD "));
+        const double firstPageMs = bench.device.logInstantsMs(QStringLiteral("RX PAGE 0 ")).value(0)
+            - bench.device.logInstantsMs(QStringLiteral("RX CMD ")).value(0);
         // The page is logged once its last byte is in: its own wire time comes off.
         const double pageWireMs = PageBytes * 10 * 1000.0 / 115200;
         std::printf("Flash write of 32 pages: %s; first page left %.1f ms after the command (goal 500 +- 50 ms)\n",

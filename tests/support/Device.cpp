@@ -81,6 +81,16 @@ bool VirtualDevice::waitForLog(const QString& substring, int count, int timeoutM
     return waitUntil([&] { return logCount(substring) >= count; }, timeoutMs);
 }
 
+QList<double> VirtualDevice::logInstantsMs(const QString& kind)
+{
+    const QRegularExpression line(QStringLiteral("^([0-9.]+) ") + QRegularExpression::escape(kind));
+    QList<double> instants;
+    for (const QString& text : logLines())
+        if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
+            instants << match.captured(1).toDouble();
+    return instants;
+}
+
 QList<QByteArray> VirtualDevice::receivedFrames()
 {
     static const QRegularExpression frameLine(QStringLiteral("^\\S+ RX (?:CMD|PAGE \\d+) ([0-9A-F ]+)$"));

@@ -34,6 +34,9 @@ public:
     QStringList logLines();
     int logCount(const QString& substring);
     bool waitForLog(const QString& substring, int count = 1, int timeoutMs = TimeoutMs);
+    // The instants, in ms since the device started, of the log lines that begin with `kind`
+    // ("RX CMD", "RX PAGE 0 ", "TX DATA", ...).
+    QList<double> logInstantsMs(const QString& kind);
     // Every command frame and page block received so far, in order.
     QList<QByteArray> receivedFrames();
     // The device's flash at device addresses, as it is now.
