@@ -47,7 +47,6 @@ public:
     void FlushPort();
     // Starts a poll unless the port is closed or a poll is outstanding; false when none started.
     bool Poll();
-    bool PollOutstanding() const { return pollOutstanding; }
     // Writes TransferBuffer[0..LastByteIndex]; the count written.
     std::int16_t WritePort();
 
