@@ -79,6 +79,8 @@ private slots:
             Pty pty;
             iap::SerialPort port(nullptr);
             const QStringList cooked{"1200", "icanon", "echo", "isig", "icrnl", "ixon", "istrip", "opost", "onlcr", "cstopb", "crtscts"};
+            // Bytes from before the open (the end of an earlier connection) are no reply to it.
+            QVERIFY(pty.write("Erase ok") && waitUntil([&] { return pty.waitingForProgram() == 8; }, 1000));
             QVERIFY(QProcess::execute("stty", QStringList{"-F", pty.path()} + cooked) == 0);
             QVERIFY(open(port, pty, settings));
             const termios line = pty.lineSettings();

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace iap::test {
@@ -118,6 +119,12 @@ bool Pty::quiet(int windowMs)
 {
     pollfd watched{controller, POLLIN, 0};
     return ::poll(&watched, 1, windowMs) == 0;
+}
+
+int Pty::waitingForProgram() const
+{
+    int bytes = 0;
+    return ioctl(keeper, FIONREAD, &bytes) == 0 ? bytes : -1;
 }
 
 termios Pty::lineSettings() const

@@ -37,6 +37,8 @@ public:
     QByteArray readChunk(int timeoutMs = TimeoutMs);
     // True when nothing arrives for windowMs.
     bool quiet(int windowMs);
+    // Bytes written to the program that it has not read yet.
+    int waitingForProgram() const;
     // The line settings the program left on the port.
     termios lineSettings() const;
     // Another program's attempt to open the port is refused.
