@@ -62,8 +62,9 @@ private:
 // device preselected, and a folder for the test's files.
 class Bench {
 public:
-    // Long enough for an operation of a few pages on a loaded machine under the sanitizers.
-    static constexpr int OperationMs = 30000;
+    // Several times what an operation of a few pages takes on a loaded machine under the
+    // sanitizers, and short enough that a fault which stalls a transfer fails its test soon.
+    static constexpr int OperationMs = 10000;
 
     explicit Bench(QStringList deviceOptions = {}) : device(std::move(deviceOptions)) {}
 
