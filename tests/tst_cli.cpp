@@ -55,7 +55,9 @@ private slots:
         const QString port = device.linkPath();
         const QByteArray app = pattern(5000, 1), header = QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes - 15, 2);
         const QByteArray slot = header + pattern(3000, 3);
+        const QByteArray slot1 = QByteArray("Flash Write") + bigEndian(0x08020000) + pattern(PageBytes - 15, 6) + pattern(100, 7);
         QVERIFY(writeFile(files.filePath("app.bin"), app) && writeFile(files.filePath("slot.flash"), slot));
+        QVERIFY(writeFile(files.filePath("slot1.flash"), slot1));
 
         Run run = cli({"download", "--port", port, "--address", "08004000", files.filePath("app.bin")});
         QCOMPARE(run.exit, 0);
@@ -68,10 +70,12 @@ private slots:
         QCOMPARE(device.flash(0x08010000, 2 * PageBytes), pagesOf(slot).mid(1).join());
 
         QVERIFY(device.restart());
-        run = cli({"program", "--port", port, "--address", "0x08004000", "--slot0", files.filePath("slot.flash"), "--app", files.filePath("app.bin"), "--json"});
+        run = cli({"program", "--port", port, "--address", "0x08004000", "--slot0", files.filePath("slot.flash"), "--slot1", files.filePath("slot1.flash"),
+                   "--app", files.filePath("app.bin"), "--json"});
         QCOMPARE(run.exit, 0);
         QVERIFY(run.out.contains(QStringLiteral("\"event\":\"result\",\"exit\":0,\"port\":\"%1\",\"text\":\"IAP Checksum right\"").arg(port)));
         QCOMPARE(device.flash(0x08010000, 2 * PageBytes), pagesOf(slot).mid(1).join());
+        QCOMPARE(device.flash(0x08020000, PageBytes), pagesOf(slot1).mid(1).join());
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
 
         run = cli({"ports"});
