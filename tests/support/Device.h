@@ -10,7 +10,7 @@ namespace iap::test {
 
 // The virtual bootloader (iap-sim) run for a test, with its log and flash image in a folder of
 // its own. It announces itself in the folder XDG_RUNTIME_DIR names (see RuntimeDir). Replies
-// are 100 ms apart unless the options say otherwise: far more than the 20 ms of silence that
+// are 200 ms apart unless the options say otherwise: far more than the 20 ms of silence that
 // ends a reply, so that a test process held up for a moment never sees two replies as one.
 class VirtualDevice {
 public:
