@@ -77,6 +77,10 @@ private slots:
         QCOMPARE(tool.enabledOperations(), QString());
         tool.click("刷新");
         QCOMPARE(tool.enabledOperations(), QStringLiteral("Read IAP"));
+        // The same image again, for the next device: every operation is busy once more.
+        tool.click("开始下载");
+        QCOMPARE(tool.enabledOperations(), QString());
+        tool.click("刷新");
         QVERIFY(tool.button("读Flash")->isHidden() && pty.letGo());
         source->ports.push_back({"usb-FTDI_USB_Serial", "/dev/ttyUSB0"});
         tool.click("刷新串口");

@@ -174,6 +174,12 @@ private slots:
         QCOMPARE(tool.button(chooser)->text(), otherPath);
         QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{writeCommand(Address, 2)} + pagesOf(image));
         QCOMPARE(tool.text("读包数"), endPage);
+        if (chooser == "cmdLoad") {
+            // The application chosen then goes out as one, with an application's texts.
+            tool.click("开始下载");
+            WAIT_COMPARE(tool.status(), QStringLiteral("IAP Checksum right"), Bench::OperationMs);
+            QVERIFY(tool.statusLog().contains(QStringLiteral("IAP\u3000Successfully")));
+        }
     }
 };
 
