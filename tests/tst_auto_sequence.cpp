@@ -3,6 +3,8 @@
 #include "Tool.h"
 #include "Wait.h"
 
+#include <QElapsedTimer>
+
 using namespace iap::test;
 
 namespace {
@@ -58,7 +60,12 @@ private slots:
         Tool& tool = bench.tool();
         tool.setAddress(Address);
         bench.chooseSlot(0, pattern(1000, 8));
+        QElapsedTimer sinceTicked;
+        sinceTicked.start();
         tool.control<QCheckBox>("Check1")->click();
+        // The first step 2 s after the tick: this clock sees the command late, never early.
+        QVERIFY(bench.device.waitForLog(" RX CMD ", 1, RoundMs));
+        QVERIFY2(sinceTicked.elapsed() >= 1900, qPrintable(QString::number(sinceTicked.elapsed())));
         QVERIFY(bench.device.waitForLog(" RX CMD ", 2, RoundMs));
         const QList<double> at = bench.device.logInstantsMs("RX CMD ");
         QVERIFY2(at.value(1) - at.value(0) >= 6600, qPrintable(QString::number(at.value(1) - at.value(0))));
