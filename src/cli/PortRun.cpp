@@ -31,6 +31,8 @@ PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, R
         break;
     }
     silence.setSingleShot(true);
+    // A coarse timer may end a 5 s wait a quarter of a second early.
+    silence.setTimerType(Qt::PreciseTimer);
     silence.setInterval(options.timeoutSeconds * 1000);
     connect(&silence, &QTimer::timeout, this, [this] {
         finish(Outcome::NoDevice, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(options.timeoutSeconds).arg(awaited));
