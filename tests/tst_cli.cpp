@@ -127,6 +127,7 @@ private slots:
         QTest::newRow("no pages") << QStringList{"read", "--address", "08004000", "--pages", "0", "-o", "out.bin"};
         QTest::newRow("1026 pages") << QStringList{"read", "--address", "08004000", "--pages", "1026", "-o", "out.bin"};
         QTest::newRow("plain image without address") << QStringList{"write", "app.bin"};
+        QTest::newRow("address other than the header's") << QStringList{"write", "--address", "08004000", "header.bin"};
         QTest::newRow("unknown option") << QStringList{"download", "--adress", "08004000", "app.bin"};
     }
 
@@ -137,6 +138,7 @@ private slots:
         QTemporaryDir files;
         VirtualDevice device(fast());
         QVERIFY(device.start() && writeFile(files.filePath("app.bin"), pattern(100, 6)));
+        QVERIFY(writeFile(files.filePath("header.bin"), QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes, 6)));
         for (QString& argument : arguments)
             if (argument.endsWith(QLatin1String(".bin")))
                 argument = files.filePath(argument);
