@@ -91,6 +91,8 @@ private slots:
         QVERIFY(readFile(bench.files.filePath("read-back.bin")) == data);
         QCOMPARE(tool.statusLog().last(2), (QStringList{"CommPort:" + bench.device.linkPath(), Right}));
         QCOMPARE(bench.device.receivedFrames().last(), readCommand(0x08004000, 3));
+        // Progress as a download shows it: the index of the last page received.
+        QCOMPARE(tool.text("当前包"), QStringLiteral("2"));
     }
 
     void readBackFile_data()
