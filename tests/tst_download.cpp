@@ -1,12 +1,13 @@
 // The application download through the real window into the virtual device: what it received,
 // its flash, what the window shows; a device that misbehaves; a reply split by a pause.
 #include "Files.h"
-// The older support library has a Pty.h of its own; the path picks this one.
 #include "Pty.h"
 #include "Tool.h"
 #include "Wait.h"
+#include "session/Session.h"
 
 #include <QFile>
+#include <QSignalSpy>
 
 using namespace iap::test;
 
@@ -212,10 +213,11 @@ private slots:
         WAIT_COMPARE(tool.status(), QStringLiteral("IAP\u3000Successfully"), Pty::TimeoutMs);
 
         const QByteArray reply = checksumReply("ChecksumI", byteSum(page));
+        // The device pauses inside its reply until the window has taken its start as a chunk;
+        // nothing on screen tells that, the session's own signal does.
+        QSignalSpy received(tool.window().findChild<iap::Session*>(), &iap::Session::Received);
         QVERIFY(pty.write(reply.left(5)));
-        // The device pauses inside its reply (five times a poll's silence); what fell due runs first.
-        QTest::qWait(100);
-        QCoreApplication::processEvents();
+        QVERIFY(received.wait(Pty::TimeoutMs));
         QVERIFY(pty.write(reply.mid(5)));
         QVERIFY(!waitUntil([&] { return tool.status() == Right; }, NothingMoreMs));
         QVERIFY(pty.quiet(0));

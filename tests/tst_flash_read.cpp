@@ -3,9 +3,12 @@
 #include "Tool.h"
 #include "Wait.h"
 #include "Pty.h"
+#include "session/Session.h"
+
+#include <QSignalSpy>
+
 #include <csignal>
 #include <ctime>
-#include <thread>
 #include <sys/resource.h>
 
 using namespace iap::test;
@@ -157,9 +160,9 @@ private slots:
         QTest::newRow("the reply cut by the end of a poll") << QList<QByteArray>{page.left(5), page.mid(5) + reply} << Right;
         QTest::newRow("the port vanishing in mid-read") << QList<QByteArray>{page.left(1000), {}} << QString();
     }
-    // The peer plays the device from a thread of its own while the window polls, and after each
-    // part pauses the line long enough to end a poll; an empty part pulls the plug. Whatever it
-    // does, the window does not spin, and Refresh gives "Read Flash" back.
+    // The peer plays the device, and after each part waits until the window has taken it as a
+    // chunk of its own; an empty part pulls the plug. Whatever it does, the window does not spin
+    // while it waits on the line, and Refresh gives "Read Flash" back.
     void peerPlaysTheDevice()
     {
         QFETCH(QList<QByteArray>, parts);
@@ -170,16 +173,24 @@ private slots:
         tool.desktop.fileDialog->answers << dir.filePath("read-back.bin");
         startRead(tool, "1");
         const std::clock_t before = std::clock();
-        const std::jthread device([&pty, parts] {
-            for (const QByteArray& part : parts) {
-                part.isEmpty() ? pty.unplug() : void(pty.write(part));
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Nothing on screen tells that a part was taken alone: the session's own signal does.
+        QSignalSpy received(tool.window().findChild<iap::Session*>(), &iap::Session::Received);
+        for (const QByteArray& part : parts) {
+            if (part.isEmpty()) {
+                pty.unplug();
+                continue;
             }
-        });
-        WAIT_COMPARE(tool.status(), verdict.isEmpty() ? "CommPort:" + pty.path() : verdict, 10000);
-        QTest::qWait(3000);  // a window of observation, not a wait for anything
+            received.clear();
+            QVERIFY(pty.write(part));
+            QVERIFY(received.wait(Pty::TimeoutMs));
+        }
+        const QString status = verdict.isEmpty() ? "CommPort:" + pty.path() : verdict;
+        WAIT_COMPARE(tool.status(), status, 10000);
+        const QString buttons = tool.enabledOperations();
+        // Three seconds in which nothing may change, the processor barely used.
+        QVERIFY(!waitUntil([&] { return tool.status() != status || tool.enabledOperations() != buttons; }, 3000));
         QVERIFY2(std::clock() - before < CLOCKS_PER_SEC / 4, qPrintable(QString::number(std::clock() - before)));
-        QCOMPARE(tool.enabledOperations(), verdict.isEmpty() ? QString() : QStringLiteral("Read"));
+        QCOMPARE(buttons, verdict.isEmpty() ? QString() : QStringLiteral("Read"));
         QCOMPARE(readFile(dir.filePath("read-back.bin")), verdict == Right ? parts.join().left(PageBytes) : QByteArray());
         tool.click("刷新");
         QCOMPARE(tool.enabledOperations(), QStringLiteral("Read"));

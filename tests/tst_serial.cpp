@@ -10,9 +10,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <ctime>
-#include <thread>
+#include <optional>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -115,19 +116,19 @@ private slots:
         const QByteArray first("Received"), second("ChecksumI\x00\x00\x10\x00", 13);
         int merged = 0;
         for (int attempt = 0; attempt < 30 && merged < 3; ++attempt) {
-            std::chrono::steady_clock::time_point start, end;
+            std::optional<std::chrono::steady_clock::time_point> end;
             const auto waitedBefore = runQueueWait();
-            std::thread device([&] {
-                start = std::chrono::steady_clock::now();
-                pty.write(first);
-                std::this_thread::sleep_for(30ms);
+            const auto start = std::chrono::steady_clock::now();
+            pty.write(first);
+            // The second reply leaves while the polls below run this thread's events.
+            QTimer::singleShot(30ms, Qt::PreciseTimer, [&] {
                 pty.write(second);
                 end = std::chrono::steady_clock::now();
             });
             const QByteArray chunk = poll(port);
             const QByteArray next = chunk == first ? poll(port) : QByteArray();
-            device.join();
-            if (end - start > 34ms || runQueueWait() - waitedBefore > 3ms)
+            QVERIFY(waitUntil([&] { return end.has_value(); }, Pty::TimeoutMs));
+            if (*end - start > 34ms || runQueueWait() - waitedBefore > 3ms)
                 continue;
             if (chunk == first && next == second)
                 return;
