@@ -15,7 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 #include "protocol/Replies.h"
 #include "window/Assembly.h"
@@ -96,24 +98,31 @@ void require(bool holds)
         std::abort();
 }
 
-// The pure rules, checked against what they promise for any chunk.
+const std::optional<iap::Operation> Operations[] = {std::nullopt, iap::Operation::Download, iap::Operation::FlashWrite, iap::Operation::FlashRead};
+
+// The pure rules, checked against what they promise for any chunk: the first test in order that
+// holds among those the operation can receive wins.
 void checkRecognition(const QByteArray& chunk)
 {
+    using iap::Operation;
+    using iap::Reply;
     const QByteArray lower = chunk.toLower();
-    for (const bool versionShown : {false, true}) {
-        const iap::Reply reply = iap::Recognise(chunk, versionShown);
-        if (lower.contains("checksumr"))
-            require(reply == iap::Reply::ChecksumRead);
-        else if (lower.contains("checksumw"))
-            require(reply == iap::Reply::ChecksumWrite);
-        else if (lower.contains("checksumi"))
-            require(reply == iap::Reply::ChecksumDownload);
-        else if (lower.contains("ok"))
-            require(reply == iap::Reply::EraseDone);
-        else if (!versionShown && lower.contains("write"))
-            require(reply == iap::Reply::Version);
-        else
-            require(reply == iap::Reply::Acknowledgements);
+    for (const std::optional<Operation> running : Operations) {
+        for (const bool versionShown : {false, true}) {
+            const bool transfer = running == Operation::Download || running == Operation::FlashWrite;
+            Reply expected = transfer ? Reply::Acknowledgements : Reply::Unexpected;
+            if (running == Operation::FlashRead && lower.contains("checksumr"))
+                expected = Reply::ChecksumRead;
+            else if (running == Operation::FlashWrite && lower.contains("checksumw"))
+                expected = Reply::ChecksumWrite;
+            else if (running == Operation::Download && lower.contains("checksumi"))
+                expected = Reply::ChecksumDownload;
+            else if (running == Operation::Download && lower.contains("ok"))
+                expected = Reply::EraseDone;
+            else if (transfer && !versionShown && lower.contains("write"))
+                expected = Reply::Version;
+            require(iap::Recognise(chunk, running, versionShown) == expected);
+        }
     }
     const std::optional<std::uint32_t> sum = iap::DeviceSum(chunk);
     require(sum.has_value() == (chunk.size() >= iap::ChecksumReplyBytes));
@@ -142,18 +151,17 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
 
     const std::uint8_t flags = data[0];
     w.提示音->setChecked(flags & 0x04);
-    if (flags & 0x10)
-        s.LoadImageFile(fixture->imagePath);
-    else
-        s.ImageFilePath = fixture->directory.filePath(QStringLiteral("missing.bin"));
-    w.AppImagePath = s.ImageFilePath;
+    const QString image = flags & 0x10 ? fixture->imagePath : fixture->directory.filePath(QStringLiteral("missing.bin"));
+    s.LoadImage(iap::ImageSnapshot::take(image));
+    w.AppImagePath = image;
     w.读包数->setText(QString::number(signed16(data + 9) % 1100));
     if (flags & 0x08)
         iap::读FlashClick(w);
     else
         s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
     s.VersionShown = flags & 0x01;
-    s.ReadInProgress = flags & 0x02;
+    int operation = (flags >> 1 & 1) | (flags >> 5 & 2);
+    s.RunningOperation = Operations[operation];
     s.SendNextPage = flags & 0x20;
     s.PageIndex = signed16(data + 1);
     s.LastPageIndex = signed16(data + 3);
@@ -172,7 +180,7 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
         if ((action & 0x04) && !s.serial.PortOpen())
             s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
         if (action & 0x08)
-            s.ReadInProgress = !s.ReadInProgress;
+            s.RunningOperation = Operations[++operation % std::size(Operations)];
         switch (action & 0x03) {
         case 0:
             s.Handle(chunk);

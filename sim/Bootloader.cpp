@@ -282,7 +282,7 @@ void Bootloader::startRead(std::uint64_t address, std::uint32_t count, Nanos at)
         data.notBefore = at + milliseconds(options.faults.replyDelayMs);
         transmitter.queue(std::move(data));
     }
-    queueChecksum("ChecksumR", flash.sum(address, length), at);
+    queueChecksum("ChecksumR", flash.sum(address, length), at, options.dataGapMs);
 }
 
 // Waiting for page blocks: a page is 2048 bytes however long the line stays silent, as in a
@@ -355,21 +355,21 @@ void Bootloader::handlePage(Nanos complete)
     }
 }
 
-void Bootloader::queueReply(const std::string& bytes, Nanos at, bool joinPrevious)
+void Bootloader::queueReply(const std::string& bytes, Nanos at, std::optional<std::uint64_t> gapMs)
 {
     Reply reply = Reply::text(bytes, at + milliseconds(options.faults.replyDelayMs));
-    reply.joinPrevious = joinPrevious;
+    reply.gapMs = gapMs;
     transmitter.queue(std::move(reply));
 }
 
-void Bootloader::queueChecksum(const char* keywordText, std::uint32_t sum, Nanos at)
+void Bootloader::queueChecksum(const char* keywordText, std::uint32_t sum, Nanos at, std::optional<std::uint64_t> gapMs)
 {
     std::uint32_t reported = sum;
     if (options.faults.wrongSum) {
         reported = sum + 1;
         log.write(std::string("FAULT wrong sum in ") + keywordText + ": " + hexWord(reported) + " instead of " + hexWord(sum));
     }
-    queueReply(keywordText + bigEndianBytes(reported), at, options.faults.mergeChecksum);
+    queueReply(keywordText + bigEndianBytes(reported), at, options.faults.mergeChecksum ? std::optional<std::uint64_t>(0) : gapMs);
 }
 
 void Bootloader::restart(Nanos now)

@@ -73,8 +73,8 @@ private:
     void takeGarbage();
     void flushGarbage();
 
-    void queueReply(const std::string& bytes, Nanos at, bool joinPrevious = false);
-    void queueChecksum(const char* keywordText, std::uint32_t sum, Nanos at);
+    void queueReply(const std::string& bytes, Nanos at, std::optional<std::uint64_t> gapMs = std::nullopt);
+    void queueChecksum(const char* keywordText, std::uint32_t sum, Nanos at, std::optional<std::uint64_t> gapMs = std::nullopt);
 
     const Options& options;
     Flash& flash;

@@ -56,9 +56,11 @@ bool DeviceProcess::start(std::string& error)
     if (!link.create(name, line.slavePath(), error))
         return false;
     transmitter.setFd(line.masterFd());
-    if (!portUse.watch(line.slavePath()))
+    if (portUse.watch(line.slavePath()))
+        transmitter.setDropping(true);
+    else
         log.write("INFO opening and closing of the port are not watched: a program that dies holding the port "
-                  "in exclusive mode leaves it so");
+                  "in exclusive mode leaves it so, and replies are kept for the next program that opens it");
 
     const std::string ready = "READY " + line.slavePath() + " " + link.path();
     log.write(ready);
@@ -156,6 +158,11 @@ void DeviceProcess::notePortUse()
         log.write("INFO port closed");
     if (events.closed > 0)
         line.releaseExclusiveUse();
+    portHolders = std::max(0, portHolders + events.opened - events.closed);
+    // A real line loses what a device sends while no program has the port open.
+    if (portHolders == 0)
+        line.discardUnread();
+    transmitter.setDropping(portHolders == 0);
 }
 
 void DeviceProcess::hangUp()

@@ -44,6 +44,8 @@ private:
     PortLink link;
     PortUseWatch portUse;
     SignalPipe signals;
+    // Programs that have the port open, as far as the watch tells.
+    int portHolders = 0;
 };
 
 }  // namespace iap::sim

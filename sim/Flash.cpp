@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,11 +97,14 @@ bool Flash::load(const std::string& path, std::string& note)
 
 bool Flash::save(const std::string& path) const
 {
-    // Written beside the image and renamed over it, so a reader never sees half a flash.
-    const std::string temporary = path + ".saving";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Written beside the image and renamed over it, so a reader never sees half a flash. The
+    // temporary file is a new one of an unpredictable name: a link planted beside the image
+    // cannot make the device write through it.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    fchmod(fd, 0644);
     std::size_t written = 0;
     while (written < memory.size()) {
         const ssize_t n = ::write(fd, memory.data() + written, memory.size() - written);

@@ -54,7 +54,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
             "--erase-ms", "--program-ms", "--version", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
-            "--noise", "--reply-delay-ms", "--reply-gap-ms"};
+            "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -122,6 +122,10 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 60'000))
                 return ParseOutcome::Error;
             options.replyGapMs = number;
+        } else if (option == "--data-gap-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.dataGapMs = number;
         } else if (option == "--version") {
             options.version = value;
         } else if (option == "--name") {
@@ -164,7 +168,8 @@ std::string describe(const Options& options)
 {
     std::string text = "model " + options.model + " baud " + std::to_string(options.baud) + " flash-base "
         + hexAddress(options.flashBase) + " flash-size " + std::to_string(options.flashSize) + " erase-ms "
-        + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " reply-gap-ms " + std::to_string(options.replyGapMs) + " version "
+        + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " reply-gap-ms " + std::to_string(options.replyGapMs)
+        + " data-gap-ms " + std::to_string(options.dataGapMs) + " version "
         + options.version;
     const Faults& faults = options.faults;
     if (faults.dropAck)
@@ -191,11 +196,13 @@ std::string helpText(const std::string& program)
     return "Usage: " + program + R"( [options]
 
 A virtual HX300/VR200 IAP bootloader on a pseudo-terminal. It announces its port by a
-link in $XDG_RUNTIME_DIR/iap-ports/ (or /tmp/iap-ports-<uid>/ without XDG_RUNTIME_DIR),
-prints "READY <port> <link>" on stdout and runs until SIGINT or SIGTERM, which remove
-the link. It keeps the port's slave end open, so the tool may close and reopen the port;
-when a program's descriptor of the port closes, the device clears the terminal's
+link in $XDG_RUNTIME_DIR/iap-ports/ (or /tmp/iap-ports-<uid>/ without XDG_RUNTIME_DIR)
+and holds an exclusive flock on the file of the link's name with ".lock" appended for as
+long as it runs, prints "READY <port> <link>" on stdout and runs until SIGINT or SIGTERM,
+which remove both. It keeps the port's slave end open, so the tool may close and reopen
+the port; when a program's descriptor of the port closes, the device clears the terminal's
 exclusive mode (Linux), so a tool that died holding the port does not lock out the next.
+Like a real line, it loses what it sends while no program has the port open (Linux).
 
 Device:
   --model HX300|VR200   device model: HX300 runs at 115200 baud, VR200 at 38400 (HX300)
@@ -208,6 +215,7 @@ Device:
   --erase-ms N          time to erase one page, in ms (20)
   --program-ms N        time to program one page, in ms (10)
   --reply-gap-ms N      silence between two replies, in ms (30)
+  --data-gap-ms N       silence between a read's page data and its checksum reply, in ms (30)
 
 Announcement and log:
   --name NAME           name of the link in the announcement folder (iap-sim-<pid>)
@@ -237,7 +245,8 @@ Signals:
 Line and timing:
   Every byte takes 10 bit times at the line rate in both directions. A frame counts as
   received when its last byte would have arrived on a real line; replies leave at the line
-  rate, and two replies are separated by --reply-gap-ms of silence. An erase reply follows the
+  rate, and two replies are separated by --reply-gap-ms of silence (a read's checksum reply
+  follows its data after --data-gap-ms). An erase reply follows the
   command after (count + 1) x erase time; a page acknowledgement follows the page after the
   program time.
 

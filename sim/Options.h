@@ -31,6 +31,8 @@ struct Options {
     std::uint64_t programMs = 10;
     // Silence between two replies; a real device's firmware leaves about 30 ms.
     std::uint64_t replyGapMs = 30;
+    // Silence between a read's page data and its checksum reply.
+    std::uint64_t dataGapMs = 30;
     std::string version = "V2.31";
     std::string linkName;  // empty: iap-sim-<pid>
     std::string logPath;   // empty: stderr

@@ -4,8 +4,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace iap::sim {
 
@@ -22,12 +25,28 @@ bool PortLink::create(const std::string& name, const std::string& target, std::s
         return false;
     }
     const std::string path = folder + "/" + name;
+    const std::string lockPath = announcementLockPath(path);
+    lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat lockFile {};
+    if (lock < 0 || fstat(lock, &lockFile) != 0 || !S_ISREG(lockFile.st_mode)) {
+        error = "cannot create the lock " + lockPath + " as a file of its own";
+        if (lock >= 0)
+            ::close(std::exchange(lock, -1));
+        return false;
+    }
+    if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        error = "another running device announces itself as " + path;
+        ::close(std::exchange(lock, -1));
+        return false;
+    }
     // A link of that name is left over from a device that was killed; a plain file is not ours.
     struct stat existing {};
     if (lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode))
         ::unlink(path.c_str());
     if (symlink(target.c_str(), path.c_str()) != 0) {
         error = "cannot create the link " + path + ": " + std::strerror(errno);
+        ::unlink(lockPath.c_str());
+        ::close(std::exchange(lock, -1));
         return false;
     }
     linkPath = path;
@@ -36,8 +55,14 @@ bool PortLink::create(const std::string& name, const std::string& target, std::s
 
 void PortLink::remove()
 {
+    // The link goes first: a link is never found without its live lock.
     if (!linkPath.empty())
         ::unlink(linkPath.c_str());
+    if (lock >= 0) {
+        if (!linkPath.empty())
+            ::unlink(announcementLockPath(linkPath).c_str());
+        ::close(std::exchange(lock, -1));
+    }
     linkPath.clear();
 }
 

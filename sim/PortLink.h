@@ -5,7 +5,8 @@
 namespace iap::sim {
 
 // The symbolic link in the per-user announcement folder by which port discovery finds the
-// device. It exists exactly while the line is up.
+// device, and the lock beside it that proves the device alive. Both exist exactly while the
+// line is up.
 class PortLink {
 public:
     PortLink() = default;
@@ -20,6 +21,7 @@ public:
 
 private:
     std::string linkPath;
+    int lock = -1;
 };
 
 }  // namespace iap::sim

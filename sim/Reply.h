@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace iap::sim {
@@ -18,7 +19,8 @@ struct Reply {
     Fill fill;
     std::string logText;          // shown after "TX " once the reply has left
     Nanos notBefore {};           // the device is ready to send it at this instant
-    bool joinPrevious = false;    // no silence before it: it merges with the reply before
+    // The silence before it; none: the device's reply gap. 0 merges it with the reply before.
+    std::optional<std::uint64_t> gapMs;
 
     static Reply text(std::string bytes, Nanos notBefore);
 };

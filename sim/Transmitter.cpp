@@ -39,7 +39,7 @@ Nanos Transmitter::startOf(const Reply& reply) const
 {
     if (!anySent)
         return reply.notBefore;
-    const Nanos silence = reply.joinPrevious ? Nanos::zero() : milliseconds(replyGapMs);
+    const Nanos silence = milliseconds(reply.gapMs.value_or(replyGapMs));
     return std::max(reply.notBefore, lastWrite + silence);
 }
 
@@ -70,6 +70,11 @@ void Transmitter::pump(Nanos now)
             sent = 0;
         }
         const std::uint64_t due = std::min(reply.length, timing.bytesWithin(now - start));
+        if (droppingOutput && sent < due) {
+            sent = due;
+            anySent = true;
+            lastWrite = now;
+        }
         while (sent < due) {
             if (masterFd < 0)
                 return;

@@ -15,11 +15,13 @@ class EventLog;
 // is written no earlier than the instant its stop bit would have left a real UART. Replies
 // follow each other with the reply gap between them unless a reply joins the one before.
 // When the tool does not read and the pseudo-terminal is full, sending waits; nothing is lost.
+// While no program has the port open, bytes leave at the same pace but reach nobody.
 class Transmitter {
 public:
     Transmitter(LineTiming timing, std::uint64_t replyGapMs, EventLog& log);
 
     void setFd(int fd) { masterFd = fd; }
+    void setDropping(bool dropping) { droppingOutput = dropping; }
     void queue(Reply reply);
     // Drops every reply not yet fully written.
     void clear();
@@ -50,6 +52,7 @@ private:
     bool anySent = false;
     Nanos lastWrite {};
     bool writeBlocked = false;
+    bool droppingOutput = false;
 };
 
 }  // namespace iap::sim

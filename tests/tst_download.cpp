@@ -6,7 +6,7 @@
 #include "Wait.h"
 #include "session/Session.h"
 
-#include <QFile>
+#include <cstdio>
 #include <QSignalSpy>
 
 using namespace iap::test;
@@ -83,7 +83,8 @@ private slots:
     }
 
     // The click lists the ports again to find a device plugged in late, and loads the image afresh;
-    // a cancelled dialog still starts the counts afresh and takes "Read Flash" away.
+    // a file replaced once a download has started changes nothing of it. A cancelled dialog still
+    // starts the counts afresh and takes "Read Flash" away.
     void applicationFile()
     {
         Bench bench(Fast);
@@ -98,6 +99,9 @@ private slots:
         WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
         const QByteArray replaced = pattern(6000, 3);
         QVERIFY(writeFile(path, replaced));
+        // As an editor or `cp new t && mv t app.bin` replaces it, once the first page is out.
+        QVERIFY(writeFile(path + ".new", pattern(6000, 4)));
+        QObject::connect(tool.box("校验和"), &QLineEdit::textChanged, [path] { std::rename(qPrintable(path + ".new"), qPrintable(path)); });
         tool.click("开始下载");
         WAIT_COMPARE(tool.statusLog().count(Right), 2, Bench::OperationMs);
         QCOMPARE(bench.device.receivedFrames(),
@@ -123,7 +127,6 @@ private slots:
         QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << Error << QList<int>{0, 1, 2};
         QTest::newRow("OK restarts at page 0") << QStringList{"--ok-after", "1"} << Error << QList<int>{0, 1, 0};
         QTest::newRow("acknowledgement merged with the checksum: sum from the wrong bytes") << QStringList{"--merge-checksum"} << Error << QList<int>{0, 1, 2};
-        QTest::newRow("image file vanishing") << QStringList{"--program-ms", "500"} << "The image file can't be read: %1" << QList<int>{0};
     }
 
     void deviceFault()
@@ -135,12 +138,7 @@ private slots:
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
         const QByteArray image = pattern(5000, 5);
-        const QString path = startDownload(bench, image);
-        if (status.contains("%1")) {
-            status = status.arg(path);
-            // The sum shows as soon as a page is written, long before the slow device acknowledges it.
-            QObject::connect(tool.box("校验和"), &QLineEdit::textChanged, [path] { QFile::remove(path); });
-        }
+        startDownload(bench, image);
         QVERIFY(bench.device.waitForLog(" RX PAGE ", int(pages.size()), Bench::OperationMs));
         WAIT_COMPARE(tool.status(), status, Bench::OperationMs);
         const QList<QByteArray> frames = bench.device.receivedFrames();

@@ -172,6 +172,7 @@ private slots:
         Tool tool(pty.listing());
         tool.desktop.fileDialog->answers << dir.filePath("read-back.bin");
         startRead(tool, "1");
+        QCOMPARE(pty.read(19), readCommand(0, 1));
         const std::clock_t before = std::clock();
         // Nothing on screen tells that a part was taken alone: the session's own signal does.
         QSignalSpy received(tool.window().findChild<iap::Session*>(), &iap::Session::Received);

@@ -1,12 +1,21 @@
 // Port discovery: which ports the list offers, in which order, and which one first.
 #include "Desktop.h"
+#include "Device.h"
 #include "Files.h"
+#include "Pty.h"
+#include "RuntimeDir.h"
+#include "Wait.h"
+#include "serial/PortAnnouncement_posix.h"
+#include "serial/SerialPort.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortSource_linux.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,7 +83,8 @@ private slots:
                               "ttyUSB0 | usb-serial/ftdi_sio " + device("pci0/usb1/1-1:1.0/ttyUSB0")}));
     }
 
-    // Anyone who can write into the announcement folder could plant a port there.
+    // Anyone who can write into the announcement folder could plant a port there; a link whose
+    // lock nobody holds was left by a device that died.
     void announcedPorts_data()
     {
         QTest::addColumn<int>("mode");
@@ -94,10 +104,35 @@ private slots:
         const QString folder = dir.filePath("iap-ports"), pts = dir.filePath("pts");
         QVERIFY(QDir().mkdir(folder) && writeFile(pts, {}) && writeFile(folder + "/plain", {}));
         QVERIFY(QFile::link(pts, folder + "/sim10") && QFile::link(pts, folder + "/sim9") && QFile::link(dir.filePath("gone"), folder + "/gone"));
+        QVERIFY(QFile::link(pts, folder + "/dead") && writeFile(folder + "/dead.lock", {}));
+        std::vector<int> locks;
+        const auto closeLocks = qScopeGuard([&locks] { std::for_each(locks.begin(), locks.end(), ::close); });
+        for (const char* name : {"/sim9.lock", "/sim10.lock", "/gone.lock"}) {
+            locks.push_back(::open(QFile::encodeName(folder + name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            QVERIFY(flock(locks.back(), LOCK_EX | LOCK_NB) == 0);
+        }
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0);
         QVERIFY(!foreignOwner || ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
         const QStringList trusted{folder + "/sim9 | VIRTUAL SERIAL -> " + pts, folder + "/sim10 | VIRTUAL SERIAL -> " + pts};
         QCOMPARE(listed(iap::LinuxPortSource(dir.filePath("no-sysfs"), folder).values()), mode == 0755 ? trusted : QStringList{});
+    }
+
+    // A device killed outright leaves its link behind, and a terminal opened later may get the
+    // number the link names: the lock the device held is free, so nothing opens the link.
+    void deadDevicesLinkIsNotOpened()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device;
+        QVERIFY(device.start());
+        const std::string link = QFile::encodeName(device.linkPath()).toStdString();
+        QVERIFY(iap::announcedDeviceAlive(link));
+        QVERIFY(device.signal(SIGKILL));
+        QVERIFY(waitUntil([&] { return !iap::announcedDeviceAlive(link); }, VirtualDevice::TimeoutMs));
+        Pty terminal;
+        QVERIFY(QFile::remove(device.linkPath()) && QFile::link(terminal.path(), device.linkPath()));
+        iap::SerialPort port(nullptr);
+        QVERIFY(!port.OpenPort(device.linkPath() + ':', "115200,n,8,1"));
+        QVERIFY(!terminal.held());
     }
 };
 

@@ -60,13 +60,20 @@ private slots:
 
     void replies()
     {
-        QCOMPARE(iap::Recognise("ChecksumWChecksumR", false), iap::Reply::ChecksumRead);
-        QCOMPARE(iap::Recognise("ChecksumIChecksumW", false), iap::Reply::ChecksumWrite);
-        QCOMPARE(iap::Recognise(QByteArray("okChecksumI\0\0\0\1", 15), false), iap::Reply::ChecksumDownload);
-        QCOMPARE(iap::Recognise(QByteArray("checksumW\0\0\0\1OK", 15), true), iap::Reply::ChecksumWrite);
-        QCOMPARE(iap::Recognise("Write OK", false), iap::Reply::EraseDone);
-        QCOMPARE(iap::Recognise("WriteV2.31", false), iap::Reply::Version);
-        QCOMPARE(iap::Recognise("Write", true), iap::Reply::Acknowledgements);
+        using iap::Reply;
+        const auto read = iap::Operation::FlashRead, write = iap::Operation::FlashWrite, download = iap::Operation::Download;
+        QCOMPARE(iap::Recognise("ChecksumWChecksumR", read, false), Reply::ChecksumRead);
+        // Each operation takes its own replies alone, in the order of the rules.
+        QCOMPARE(iap::Recognise("ChecksumWChecksumR", write, false), Reply::ChecksumWrite);
+        QCOMPARE(iap::Recognise("ChecksumIChecksumW", download, false), Reply::ChecksumDownload);
+        QCOMPARE(iap::Recognise(QByteArray("okChecksumI\0\0\0\1", 15), download, false), Reply::ChecksumDownload);
+        QCOMPARE(iap::Recognise(QByteArray("checksumW\0\0\0\1OK", 15), write, true), Reply::ChecksumWrite);
+        QCOMPARE(iap::Recognise("Write OK", download, false), Reply::EraseDone);
+        QCOMPARE(iap::Recognise("Write OK", write, false), Reply::Version);
+        QCOMPARE(iap::Recognise("WriteV2.31", download, false), Reply::Version);
+        QCOMPARE(iap::Recognise("Write", write, true), Reply::Acknowledgements);
+        QCOMPARE(iap::Recognise("Erase ok Write d", read, true), Reply::Unexpected);
+        QCOMPARE(iap::Recognise("ChecksumI", std::nullopt, true), Reply::Unexpected);
         const QByteArray reply("ChecksumI\x01\x02\x03\x0A", 13);
         QCOMPARE(iap::DeviceSum(reply + "tail"), std::optional<std::uint32_t>(0x0102030A));
         QVERIFY(!iap::DeviceSum(reply.left(12)));

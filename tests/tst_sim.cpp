@@ -58,7 +58,7 @@ private slots:
             << Steps{{eraseCommand(Base, 1), "Erase ok"}, {p0, "Received"}, {p1, "Received" + sum("ChecksumI", p01)},
                      {writeCommand(Base + 0x1000, 0), "WriteV2.31"}, {p2, "Write" + sum("ChecksumW", p2)},
                      {readCommand(Base, 3), pages + sum("ChecksumR", pages)}};
-        QTest::newRow("replies apart") << QStringList{"--reply-gap-ms", "600"} << 200
+        QTest::newRow("replies apart") << QStringList{"--reply-gap-ms", "600", "--data-gap-ms", "600"} << 200
                                        << Steps{{eraseCommand(Base, 0), "Erase ok"}, {p0, "Received"}, {{}, sum("ChecksumI", p0)},
                                                 {readCommand(Base, 1), p0}, {{}, sum("ChecksumR", p0)}};
         QTest::newRow("checksum merged") << QStringList{"--reply-gap-ms", "600", "--merge-checksum"} << 200

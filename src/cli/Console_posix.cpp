@@ -27,6 +27,8 @@ bool OutputIsTerminal()
 
 void OnStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
 {
+    // Output to a reader that has gone then fails like any other write.
+    std::signal(SIGPIPE, SIG_IGN);
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     // A signal handler may only write to a pipe; the event loop reads the number from it.
@@ -42,6 +44,7 @@ void OnStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace iap::cli

@@ -25,11 +25,18 @@ Options of every command that talks to a device:
                   ttyUSB0, /dev/ttyUSB0, or a virtual device's link path; give it again for
                   more ports, which then run at the same time
   --model M       HX300 (115200 baud, the default) or VR200 (38400 baud)
-  --timeout S     a device that sends nothing for S seconds while a reply is due ends that
-                  port's run with an error naming what was awaited (default 5)
-  --json          one JSON object per line for every event: port, event (status, page,
-                  sum, version, result), and page, pages, sum, text or exit as they apply
+  --timeout S     a device that makes no progress for S seconds (1 to 3600) ends that
+                  port's run with an error naming what was awaited (default 5); bytes that
+                  answer nothing are no progress
+  --json          one JSON object per line for every event: port, event (status, image,
+                  page, sum, version, result), and page, pages, sum, text, file, sha256 or
+                  exit as they apply; "image" names the file each transfer sends and the
+                  SHA-256 of the bytes sent, taken once before anything was sent
   --help          this help
+
+Before each command the line must be quiet: what a device still sends of an earlier exchange
+(a read given up, say) is thrown away, and the status says "Waiting for the device to stop
+sending" meanwhile.
 
 Output: on a terminal one live progress line per port (pages done of all, bytes per second,
 time left); elsewhere plain lines. At the end one line per port, "<port>: <result>": the
@@ -37,10 +44,12 @@ device's verdict ("IAP Checksum right", "Write Checksum error", "Read Checksum r
 what went wrong ("The COMM port is occupied or doesn't exit!", no reply, a file error).
 
 Exit status: 0 when every port ended right; 1 when a device's checksum differed; 2 for a usage
-or input error found before anything was sent (nothing is sent to any port then), or a file
-that could not be read or written; 3 when a port could not be opened or a device stopped
-answering. Across ports the highest applies. SIGINT (Ctrl-C) or SIGTERM stop sending, let
-every port go at once, write no file, and exit with 130 or 143.
+or input error found before anything was sent (nothing is sent to any port then: an empty
+image, one that would reach beyond 4 GiB, a port given twice, a read-back file that cannot be
+written, ...), or a file that could not be written at the end; 3 when a port could not be
+opened or a device stopped answering. Across ports the highest applies. SIGINT (Ctrl-C),
+SIGTERM or SIGHUP stop sending, let every port go at once, write no file, and exit with 130,
+143 or 129. A reader of the output that goes away stops nothing.
 )";
 
 QString commandHelp(Command command)

@@ -7,24 +7,32 @@
 #include <cstdint>
 #include <optional>
 
+#include "download/ImageSnapshot.h"
+
 namespace iap::cli {
 
 enum class Command { Ports, Download, Write, Read, Program };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct Options {
+    static constexpr int DefaultTimeoutSeconds = 5;
+    static constexpr int LongestTimeoutSeconds = 3600;
+    // In -o, the port's base name.
+    static inline const QString PortPlaceholder = QStringLiteral("{port}");
+
     Command command = Command::Ports;
     QStringList ports;
     QString settings;
     std::optional<std::array<std::uint8_t, 4>> address;
     int pages = 0;
     QString output;
-    // download: the application; write: the image; program: slot 0, slot 1, application.
-    QString image;
-    QString slot0;
-    QString slot1;
-    QString application;
-    int timeoutSeconds = 5;
+    // download: the application; write: the image; program: slot 0, slot 1, application. Each is
+    // taken once, before anything is sent, and every port is sent these bytes.
+    ImageSnapshot image;
+    ImageSnapshot slot0;
+    ImageSnapshot slot1;
+    ImageSnapshot application;
+    int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;
     bool help = false;
 
@@ -33,14 +41,23 @@ struct Options {
 };
 
 // Parses and checks the arguments (without the program's name). An empty error means they are
-// good; files are checked for being there and readable, and a flash image's header page
-// against --address.
+// good: the images are taken and checked (CheckInput), the ports and the read-back files too.
 Options ParseOptions(const QStringList& arguments, QString& error);
+
+// The checks of everything the arguments name, once they are parsed; the image files given by
+// path are taken here. Empty when all is well.
+struct ImagePaths {
+    QString image;
+    QString slot0;
+    QString slot1;
+    QString application;
+};
+QString CheckInput(Options& options, const ImagePaths& paths);
 
 // The help of the program, or of one command.
 QString HelpText(std::optional<Command> command);
 
-// "08004000" or "0x08004000": exactly eight hexadecimal digits.
+// "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
 std::optional<std::array<std::uint8_t, 4>> ParseAddress(const QString& text);
 
 }  // namespace iap::cli

@@ -5,7 +5,24 @@
 namespace iap::cli {
 namespace {
 
-const QString ImageUnreadable = QStringLiteral("The image file can't be read: ");
+QString describe(Session::Awaiting what, int page)
+{
+    switch (what) {
+    case Session::Awaiting::Quiet:
+        return QStringLiteral("the device to stop sending");
+    case Session::Awaiting::EraseReport:
+        return QStringLiteral("the erase report");
+    case Session::Awaiting::VersionReply:
+        return QStringLiteral("the bootloader's version reply");
+    case Session::Awaiting::Acknowledgement:
+        return QStringLiteral("the acknowledgement of page %1").arg(page);
+    case Session::Awaiting::PageData:
+        return QStringLiteral("the page data");
+    case Session::Awaiting::ChecksumReply:
+        break;
+    }
+    return QStringLiteral("the checksum reply");
+}
 
 }  // namespace
 
@@ -23,8 +40,8 @@ PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, R
         steps = {Step::Read};
         break;
     case Command::Program:
-        for (const auto& [file, which] : {std::pair{options.slot0, Step::WriteSlot0}, {options.slot1, Step::WriteSlot1}, {options.application, Step::Download}})
-            if (!file.isEmpty())
+        for (const auto& [image, which] : {std::pair{&options.slot0, Step::WriteSlot0}, {&options.slot1, Step::WriteSlot1}, {&options.application, Step::Download}})
+            if (image->isValid())
                 steps.push_back(which);
         break;
     case Command::Ports:
@@ -38,23 +55,19 @@ PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, R
         finish(Outcome::NoDevice, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(options.timeoutSeconds).arg(awaited));
     });
     session.serial.setStatusSink([this](const QString& text) { lastStatus = text; });
-    connect(&session, &Session::Received, &silence, qOverload<>(&QTimer::start));
     connect(&session, &Session::Status, this, [this](const QString& text) {
         lastStatus = text;
         report.Status(port, text);
-        if (text.startsWith(ImageUnreadable))
-            finish(Outcome::InputError, text);
-        else if (text.endsWith(QLatin1String("Successfully")))
-            expect(QStringLiteral("the checksum reply"));
     });
-    connect(&session, &Session::PageSent, this, [this](int index) { expect(QStringLiteral("the acknowledgement of page %1").arg(index)); });
+    // The watch counts from the last step of progress, not from the last byte: a device that
+    // talks without moving the operation on is timed out too.
+    connect(&session, &Session::Awaits, this, [this](Session::Awaiting what, int page) {
+        awaited = describe(what, page);
+        silence.start();
+    });
     connect(&session, &Session::PageAcknowledged, this,
-            [this](int index) { report.Progress(port, index - session.FirstDataPage + 1, pagesOfStep()); });
-    connect(&session, &Session::ReadProgress, this, [this](int pages) {
-        report.Progress(port, pages, options.pages);
-        if (pages == options.pages)
-            expect(QStringLiteral("the checksum reply"));
-    });
+            [this](int index) { report.Progress(port, index - session.FirstDataPage + 1, session.LastPageIndex - session.FirstDataPage + 1); });
+    connect(&session, &Session::ReadProgress, this, [this](int pages) { report.Progress(port, pages, options.pages); });
     connect(&session, &Session::ChecksumShown, this, [this](const QString& sum) { report.Sum(port, sum); });
     connect(&session, &Session::VersionCaption, this, [this](const QString& caption) { report.Version(port, caption); });
     connect(&session, &Session::Verified, this, &PortRun::onVerified);
@@ -65,53 +78,27 @@ void PortRun::Start()
     startStep();
 }
 
-int PortRun::pagesOfStep() const
-{
-    return session.LastPageIndex - session.FirstDataPage + 1;
-}
-
-void PortRun::expect(const QString& what)
-{
-    awaited = what;
-    silence.start();
-}
-
 void PortRun::startStep()
 {
     if (!session.Open(port, options.settings)) {
         finish(Outcome::NoDevice, lastStatus);
         return;
     }
-    session.ReadInProgress = false;
     const Step current = steps[step];
-    const QString image = current == Step::WriteSlot0 ? options.slot0
-        : current == Step::WriteSlot1             ? options.slot1
-        : current == Step::Download && options.command == Command::Program ? options.application
-                                                                             : options.image;
-    bool started = true;
-    switch (current) {
-    case Step::Download:
-        started = session.StartDownload(image, *options.address);
-        expect(QStringLiteral("the erase report"));
-        break;
-    case Step::Write:
-    case Step::WriteSlot0:
-    case Step::WriteSlot1: {
-        // A header page's own address wins; the options were checked against it.
-        started = session.AnnounceFlashWrite(image, [this](const auto& header) { return header ? *header : *options.address; });
-        if (started)
-            session.ArmFirstPageAfterWait([] { return true; });
-        expect(QStringLiteral("the bootloader's version reply"));
-        break;
-    }
-    case Step::Read:
+    if (current == Step::Read) {
         session.PrepareRead();
         session.RequestPages(*options.address, options.pages);
-        expect(QStringLiteral("the page data"));
-        break;
+        return;
     }
-    if (!started)
-        finish(Outcome::InputError, ImageUnreadable + image);
+    const ImageSnapshot& image = current == Step::WriteSlot0 ? options.slot0
+        : current == Step::WriteSlot1                      ? options.slot1
+        : current == Step::Download && options.command == Command::Program ? options.application
+                                                                             : options.image;
+    report.Image(port, image.path(), image.sha256Hex());
+    if (current == Step::Download)
+        session.StartDownload(image, *options.address);
+    else  // A header page's own address wins; the options were checked against it.
+        session.StartFlashWrite(image, [this](const auto& header) { return header ? *header : *options.address; }, [] { return true; });
 }
 
 void PortRun::onVerified(Session::Operation operation, bool right)

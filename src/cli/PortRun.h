@@ -18,7 +18,7 @@ enum class Outcome { Right = 0, ChecksumError = 1, InputError = 2, NoDevice = 3 
 
 // One port's run of a command on a session of its own: each step opens the port, starts its
 // operation and waits for the device's verdict, while a watch ends the run when the device
-// stays silent too long.
+// makes no progress for too long.
 class PortRun : public QObject {
     Q_OBJECT
 
@@ -39,9 +39,7 @@ private:
 
     void startStep();
     void onVerified(Session::Operation operation, bool right);
-    void expect(const QString& what);
     void finish(Outcome outcome, const QString& text);
-    int pagesOfStep() const;
 
     const Options& options;
     const QString port;

@@ -72,6 +72,12 @@ void Report::Version(const QString& port, const QString& version)
         json(port, "version", QStringLiteral("text"), version);
 }
 
+void Report::Image(const QString& port, const QString& file, const QString& sha256)
+{
+    if (style == Style::Json)
+        json(port, "image", QStringLiteral("file"), file, QStringLiteral("sha256"), sha256);
+}
+
 void Report::Result(const QString& port, const QString& text, int exitStatus)
 {
     if (style == Style::Json) {

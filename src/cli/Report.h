@@ -23,6 +23,8 @@ public:
     void Progress(const QString& port, int done, int total);
     void Sum(const QString& port, const QString& sum);
     void Version(const QString& port, const QString& version);
+    // The image a transfer sends, by its SHA-256 (JSON only).
+    void Image(const QString& port, const QString& file, const QString& sha256);
     // The port's end: the device's verdict or what went wrong; exitStatus as the program's.
     void Result(const QString& port, const QString& text, int exitStatus);
     // Every port has ended: the lines "<port>: <result>", in the order the ports were given.

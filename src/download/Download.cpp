@@ -3,13 +3,12 @@
 
 namespace iap {
 
-bool Session::StartDownload(const QString& imagePath, const std::array<std::uint8_t, 4>& address)
+void Session::StartDownload(const ImageSnapshot& image, const Address& address)
 {
-    if (!LoadImageFile(imagePath))
-        return false;
+    RunningOperation = Operation::Download;
+    LoadImage(image);
     ShowEndPage(LastPageIndex);
-    SendCommand(MakeCommandFrame(EraseKeyword, address, EndPage()));
-    return true;
+    SendWhenQuiet(MakeCommandFrame(EraseKeyword, address, EndPage()), [this] { emit Awaits(Awaiting::EraseReport, 0); });
 }
 
 }  // namespace iap

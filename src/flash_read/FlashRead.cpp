@@ -11,23 +11,26 @@ namespace iap {
 
 void Session::PrepareRead()
 {
-    ReadInProgress = true;
-    readEndPolled.reset();
-    readEndStart.clear();
-    receivedBytes = 0;
-    expectedBytes = 0;
     Enable(Timer1);
     SetInterval(Timer1, ReadPollIntervalMs);
     RunningChecksum = 0;
 }
 
-void Session::RequestPages(const std::array<std::uint8_t, 4>& address, int pages)
+void Session::RequestPages(const Address& address, int pages)
 {
-    expectedBytes = std::int64_t(std::clamp(pages, 0, ReadBackPages)) * PageBytes;
-    SendCommand(MakeCommandFrame(FlashReadKeyword, address, pages));
-    // The device starts to stream at once and a driver buffers only a few KiB: the first poll
-    // must not wait for the once-a-second tick.
-    serial.Poll();
+    RunningOperation = Operation::FlashRead;
+    readEndPolled.reset();
+    readEndStart.clear();
+    receivedBytes = 0;
+    expectedBytes = 0;
+    const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, ReadBackPages)) * PageBytes;
+    SendWhenQuiet(MakeCommandFrame(FlashReadKeyword, address, pages), [this, bytes] {
+        expectedBytes = bytes;
+        emit Awaits(Awaiting::PageData, 0);
+        // The device starts to stream at once and a driver buffers only a few KiB: the first
+        // poll must not wait for the once-a-second tick.
+        serial.Poll();
+    });
 }
 
 QByteArray Session::TakeReadData(const QByteArray& chunk)
@@ -43,6 +46,8 @@ QByteArray Session::TakeReadData(const QByteArray& chunk)
         ShowCurrentPage(QString::number(receivedBytes / PageBytes - 1));
     emit ChecksumShown(ChecksumDisplay(RunningChecksum));
     emit ReadProgress(PagesRead());
+    if (take > 0)
+        emit Awaits(ExpectsReadData() ? Awaiting::PageData : Awaiting::ChecksumReply, 0);
     return chunk.mid(take);
 }
 

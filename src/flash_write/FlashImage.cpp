@@ -4,35 +4,24 @@
 #include <algorithm>
 
 #include "protocol/Replies.h"
-#include "session/Session.h"
 
 namespace iap {
 namespace {
 
+// The first bytes of a flash image that tell its form.
+constexpr int HeadBytes = 21;
 constexpr int HeaderAddressOffset = 11;
 
 }  // namespace
 
-std::optional<std::array<std::uint8_t, 4>> FlashImageHeader(const QByteArray& head)
+std::optional<std::array<std::uint8_t, 4>> FlashImageHeader(const ImageSnapshot& image)
 {
-    if (!ContainsNoCase(head.left(FlashImageHeadBytes), "Flash Write") || head.size() < HeaderAddressOffset + 4)
+    const auto page = image.page(0);
+    if (!ContainsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))
         return std::nullopt;
     std::array<std::uint8_t, 4> address{};
-    std::copy_n(head.constData() + HeaderAddressOffset, address.size(), address.begin());
+    std::copy_n(page.begin() + HeaderAddressOffset, address.size(), address.begin());
     return address;
-}
-
-bool Session::LoadFlashImage(const QString& path)
-{
-    if (!LoadImageFile(path))
-        return false;
-    FirstDataPage = HeaderAddress() ? 1 : 0;
-    return true;
-}
-
-std::optional<std::array<std::uint8_t, 4>> Session::HeaderAddress() const
-{
-    return FlashImageHeader(QByteArray(reinterpret_cast<const char*>(PageBuffer.data()), FlashImageHeadBytes));
 }
 
 }  // namespace iap

@@ -2,22 +2,26 @@
 // awaited; the device's acknowledgements pace the rest.
 #include <QTimer>
 
+#include "flash_write/FlashImage.h"
 #include "session/Delay.h"
 #include "session/Session.h"
 #include "session/TimerControl.h"
 
 namespace iap {
 
-bool Session::AnnounceFlashWrite(const QString& imagePath, const std::function<Address(const std::optional<Address>& header)>& address)
+void Session::StartFlashWrite(const ImageSnapshot& image, const AddressChooser& address, std::function<bool()> stillWanted)
 {
-    if (!LoadFlashImage(imagePath))
-        return false;
-    const auto header = HeaderAddress();
+    RunningOperation = Operation::FlashWrite;
+    LoadImage(image);
+    const auto header = FlashImageHeader(image);
+    FirstDataPage = header ? 1 : 0;
     emit AddressFromImage(header ? QByteArray(reinterpret_cast<const char*>(header->data()), int(header->size())) : QByteArray());
     ShowEndPage(LastPageIndex - FirstDataPage);
-    SendCommand(MakeCommandFrame(FlashWriteKeyword, address(header), EndPage()));
-    VersionShown = false;
-    return true;
+    SendWhenQuiet(MakeCommandFrame(FlashWriteKeyword, address(header), EndPage()), [this, stillWanted = std::move(stillWanted)] {
+        VersionShown = false;
+        emit Awaits(Awaiting::VersionReply, 0);
+        ArmFirstPageAfterWait(stillWanted);
+    });
 }
 
 void Session::ArmFirstPageAfterWait(std::function<bool()> stillWanted)

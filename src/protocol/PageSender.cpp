@@ -2,6 +2,8 @@
 // it to the running checksum, or reports the end of the page loop. The dispatcher arms it.
 #include <QTimer>
 
+#include <utility>
+
 #include "protocol/Replies.h"
 #include "session/Session.h"
 #include "session/TimerControl.h"
@@ -10,30 +12,26 @@ namespace iap {
 
 void Session::SendPage()
 {
-    // With no page armed the timer rests: whatever arms a page enables it again.
-    if (!SendNextPage) {
+    // With no page armed the timer rests: whatever arms a page enables it again. A page armed
+    // on a connection that has gone since is neither sent nor counted.
+    if (!std::exchange(SendNextPage, false) || !serial.PortOpen()) {
         Disable(Timer2);
         return;
     }
-    SendNextPage = false;
     if (PageIndex > LastPageIndex) {
         emit Status(VersionShown ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
         PageIndex = 0;
+        emit Awaits(Awaiting::ChecksumReply, 0);
         return;
     }
-    // Sending the previous page again would end in a right checksum over wrong flash.
-    if (!ReadPage()) {
-        Disable(Timer2);
-        emit Status(QStringLiteral("The image file can't be read: ") + ImageFilePath);
-        return;
-    }
+    ReadPage();
     for (std::size_t k = 0; k < PageBuffer.size(); ++k) {
         RunningChecksum += PageBuffer[k];
         serial.TransferBuffer[k] = PageBuffer[k];
     }
     serial.LastByteIndex = PageBytes - 1;
     serial.WritePort();
-    emit PageSent(PageIndex);
+    emit Awaits(Awaiting::Acknowledgement, PageIndex);
     emit ChecksumShown(ChecksumDisplay(RunningChecksum));
     Disable(Timer2);
 }

@@ -1,5 +1,7 @@
 #include "protocol/Replies.h"
 
+#include <utility>
+
 namespace iap {
 
 bool ContainsNoCase(const QByteArray& chunk, const char* pattern)
@@ -7,20 +9,39 @@ bool ContainsNoCase(const QByteArray& chunk, const char* pattern)
     return chunk.toLower().contains(QByteArray(pattern).toLower());
 }
 
-Reply Recognise(const QByteArray& chunk, bool versionShown)
+namespace {
+
+bool receives(Operation running, Reply reply)
 {
+    switch (running) {
+    case Operation::Download:
+        return reply == Reply::ChecksumDownload || reply == Reply::EraseDone || reply == Reply::Version || reply == Reply::Acknowledgements;
+    case Operation::FlashWrite:
+        return reply == Reply::ChecksumWrite || reply == Reply::Version || reply == Reply::Acknowledgements;
+    case Operation::FlashRead:
+        return reply == Reply::ChecksumRead;
+    }
+    return false;
+}
+
+}  // namespace
+
+Reply Recognise(const QByteArray& chunk, std::optional<Operation> running, bool versionShown)
+{
+    if (!running)
+        return Reply::Unexpected;
     const QByteArray lower = chunk.toLower();
-    if (lower.contains("checksumr"))
-        return Reply::ChecksumRead;
-    if (lower.contains("checksumw"))
-        return Reply::ChecksumWrite;
-    if (lower.contains("checksumi"))
-        return Reply::ChecksumDownload;
-    if (lower.contains("ok"))
-        return Reply::EraseDone;
-    if (!versionShown && lower.contains("write"))
-        return Reply::Version;
-    return Reply::Acknowledgements;
+    const std::pair<Reply, bool> tests[] = {
+        {Reply::ChecksumRead, lower.contains("checksumr")},
+        {Reply::ChecksumWrite, lower.contains("checksumw")},
+        {Reply::ChecksumDownload, lower.contains("checksumi")},
+        {Reply::EraseDone, lower.contains("ok")},
+        {Reply::Version, !versionShown && lower.contains("write")},
+    };
+    for (const auto& [reply, holds] : tests)
+        if (holds && receives(*running, reply))
+            return reply;
+    return receives(*running, Reply::Acknowledgements) ? Reply::Acknowledgements : Reply::Unexpected;
 }
 
 std::optional<std::uint32_t> DeviceSum(const QByteArray& chunk)

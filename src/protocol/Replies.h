@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "protocol/Operation.h"
+
 namespace iap {
 
 // What a chunk from the device is taken for, tested in this order; the first that holds wins.
@@ -16,12 +18,17 @@ enum class Reply {
     EraseDone,         // contains "ok"
     Version,           // contains "Write" while no version has been shown
     Acknowledgements,  // everything else: "d" and "Write" each acknowledge a page
+    Unexpected,        // nothing the running operation can receive
 };
 
 // ASCII substring search without regard to letter case.
 bool ContainsNoCase(const QByteArray& chunk, const char* pattern);
 
-Reply Recognise(const QByteArray& chunk, bool versionShown);
+// Only the replies the running operation can receive are tested, in the order above: a read takes
+// its "ChecksumR" alone; a flash write has no erase, so "ok" in its version reply or its
+// acknowledgements is no erase report; a download takes neither a read's nor a write's checksum.
+// With no operation running, nothing is a reply.
+Reply Recognise(const QByteArray& chunk, std::optional<Operation> running, bool versionShown);
 
 // The device's sum: bytes 9 to 12 of the chunk, big-endian. A chunk too short to hold them
 // carries no sum.

@@ -25,9 +25,7 @@ void Session::Tick()
 
 void Session::Handle(const QByteArray& polled)
 {
-    // The next poll is counted from here, so that a page armed by this chunk leaves before it.
-    if (std::exchange(restingForPoll, false) || Timer1->isActive())
-        Timer1->start();
+    ResumeTicks();
     if (!polled.isEmpty())
         emit Received();
     if (std::exchange(readEndPolled, std::nullopt) == serial.Connection()) {
@@ -37,7 +35,7 @@ void Session::Handle(const QByteArray& polled)
         return;
     }
     readEndStart.clear();
-    if (!ReadInProgress || !ExpectsReadData()) {
+    if (RunningOperation != Operation::FlashRead || !ExpectsReadData()) {
         Dispatch(polled);
         return;
     }
@@ -80,8 +78,10 @@ void Session::Dispatch(const QByteArray& chunk)
     }
     Disable(Timer2);
 
-    const Reply reply = Recognise(chunk, VersionShown);
+    const Reply reply = Recognise(chunk, RunningOperation, VersionShown);
     switch (reply) {
+    case Reply::Unexpected:
+        return;
     case Reply::ChecksumRead:
         ReadCompletion(chunk);
         return;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,28 @@ bool ensureAnnouncementFolder(const std::string& folder)
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return false;
     return announcementFolderTrusted(folder);
+}
+
+std::string announcementLockPath(const std::string& linkPath)
+{
+    return linkPath + ".lock";
+}
+
+bool announcedDeviceAlive(const std::string& linkPath)
+{
+    const int lock = ::open(announcementLockPath(linkPath).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (lock < 0)
+        return false;
+    // Our own attempt fails exactly while the announcing program holds its lock.
+    const bool held = flock(lock, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(lock);
+    return held;
+}
+
+bool isAnnouncement(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash != std::string::npos && path.substr(0, slash) == announcementFolder();
 }
 
 }  // namespace iap

@@ -16,4 +16,13 @@ bool announcementFolderTrusted(const std::string& folder);
 // Creates the folder (mode 0700) when it is missing; true when it exists and is trusted.
 bool ensureAnnouncementFolder(const std::string& folder);
 
+// An announcement proves that its device is alive: the announcing program holds an exclusive
+// flock on the regular file named like the link with ".lock" appended, for as long as it runs.
+// A link whose lock nobody holds was left by a program that died; it may lead to a terminal
+// that another program has since got, so it is neither listed nor opened.
+std::string announcementLockPath(const std::string& linkPath);
+bool announcedDeviceAlive(const std::string& linkPath);
+// Whether a path names an entry of the current user's announcement folder.
+bool isAnnouncement(const std::string& path);
+
 }  // namespace iap

@@ -2,6 +2,7 @@
 
 #include "serial/LineSettings.h"
 #include "serial/LineState_posix.h"
+#include "serial/PortAnnouncement_posix.h"
 #include "serial/PortDeviceName.h"
 
 #include <algorithm>
@@ -89,6 +90,8 @@ public:
         eventfd_t stale = 0;
         eventfd_read(cancel, &stale);
         const std::string path = posixDevicePath(portDeviceName);
+        if (isAnnouncement(path) && !announcedDeviceAlive(path))
+            return false;
         // Non-blocking so that a port waiting for carrier cannot hold the open; reads and writes
         // wait through poll() with their own time-outs.
         const int opened = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -130,7 +130,8 @@ std::vector<PortValue> LinuxPortSource::announcedPorts() const
     const QDir dir(folder);
     const QDir::Filters everyEntry = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden;
     for (const QFileInfo& link : dir.entryInfoList(everyEntry)) {
-        if (!link.isSymLink() || !link.exists() || !fitsInEntry(link.absoluteFilePath()))
+        if (!link.isSymLink() || !link.exists() || !fitsInEntry(link.absoluteFilePath())
+            || !announcedDeviceAlive(QFile::encodeName(link.absoluteFilePath()).toStdString()))
             continue;
         ports.push_back({QStringLiteral("VIRTUAL SERIAL -> ") + link.symLinkTarget(), link.absoluteFilePath()});
     }

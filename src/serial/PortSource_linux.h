@@ -19,7 +19,8 @@ namespace iap {
 // its bus and an on-board UART's its serial driver. Ports come sorted by tty name, numbers
 // counted (ttyS2 before ttyS10).
 //
-// A virtual device is a symbolic link in the announcement folder whose target exists; its port
+// A virtual device is a symbolic link in the announcement folder whose target exists and whose
+// lock its announcing program holds (see PortAnnouncement_posix.h); its port
 // name is the link's absolute path and its device name "VIRTUAL SERIAL -> <target>". They follow
 // the sysfs ports, sorted by link name, so that the last one is the preferred port.
 class LinuxPortSource : public PortSource {

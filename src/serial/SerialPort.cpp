@@ -1,6 +1,7 @@
 #include "serial/SerialPort.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace iap {
 
@@ -19,6 +20,12 @@ constexpr CommTimeouts PortTimeouts{
     WriteTotalTimeoutMultiplierMs,
     WriteTotalTimeoutConstantMs,
 };
+
+// A read that ends empty only after quietMs of silence, whatever it asks for.
+constexpr CommTimeouts quietTimeouts(int quietMs)
+{
+    return {ReadIntervalTimeoutMs, 0, quietMs, WriteTotalTimeoutMultiplierMs, WriteTotalTimeoutConstantMs};
+}
 
 }  // namespace
 
@@ -50,12 +57,21 @@ void SerialPort::onLine(std::function<void()> job)
     QMetaObject::invokeMethod(lineContext, std::move(job), Qt::QueuedConnection);
 }
 
+void SerialPort::onConnection(quint64 polledConnection, std::function<void()> job)
+{
+    QMetaObject::invokeMethod(this, [this, polledConnection, job = std::move(job)] {
+        if (polledConnection == connection)
+            job();
+    });
+}
+
 void SerialPort::endPoll()
 {
+    // The connection changes first, so that a wait for quiet that the cancel wakes stops at once.
+    ++connection;
     if (pollOutstanding)
         device->cancelRead();
     pollOutstanding = false;
-    ++connection;
 }
 
 bool SerialPort::OpenPort(const QString& portDeviceName, const QString& settings)
@@ -108,11 +124,32 @@ bool SerialPort::Poll()
         if (count <= 0)
             device->flush();
         const QByteArray chunk(reinterpret_cast<const char*>(received.data()), std::clamp(count, 0, ReadRequestBytes));
-        QMetaObject::invokeMethod(this, [this, polledConnection, chunk] {
-            if (polledConnection != connection)
-                return;
+        onConnection(polledConnection, [this, chunk] {
             pollOutstanding = false;
             emit Polled(chunk);
+        });
+    });
+    return true;
+}
+
+bool SerialPort::AwaitQuiet(int quietMs)
+{
+    if (!portOpen || pollOutstanding)
+        return false;
+    pollOutstanding = true;
+    const quint64 awaitedConnection = connection;
+    onLine([this, awaitedConnection, quietMs] {
+        std::array<std::uint8_t, ReadRequestBytes> discarded{};
+        device->setTimeouts(quietTimeouts(quietMs));
+        bool told = false;
+        while (connection == awaitedConnection && device->read(discarded.data(), ReadRequestBytes) > 0) {
+            if (!std::exchange(told, true))
+                onConnection(awaitedConnection, [this] { emit Discarding(); });
+        }
+        device->setTimeouts(PortTimeouts);
+        onConnection(awaitedConnection, [this] {
+            pollOutstanding = false;
+            emit Quiet();
         });
     });
     return true;

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,10 @@ public:
     void FlushPort();
     // Starts a poll unless the port is closed or a poll is outstanding; false when none started.
     bool Poll();
+    // Like a poll, but whatever arrives is thrown away until the line has been silent for
+    // quietMs; then Quiet. Discarding tells, once, that bytes were thrown away. False when the
+    // port is closed or a poll is outstanding.
+    bool AwaitQuiet(int quietMs);
     // Writes TransferBuffer[0..LastByteIndex]; the count written.
     std::int16_t WritePort();
 
@@ -60,10 +65,14 @@ public:
 signals:
     // The bytes of one poll, one byte per character; empty when nothing arrived.
     void Polled(const QByteArray& chunk);
+    void Discarding();
+    void Quiet();
 
 private:
     void endPoll();
     void onLine(std::function<void()> job);
+    // Runs on this object's thread unless the connection has changed by then.
+    void onConnection(quint64 polledConnection, std::function<void()> job);
 
     std::unique_ptr<PortDevice> device;
     std::function<void(const QString&)> statusSink;
@@ -71,8 +80,9 @@ private:
     QObject* lineContext;
     bool portOpen = false;
     bool pollOutstanding = false;
-    // Counts opens and closes, so that a poll of an earlier connection is never handed on.
-    quint64 connection = 0;
+    // Counts opens and closes, so that a poll of an earlier connection is never handed on; the
+    // line's thread reads it to stop a wait for quiet that nobody wants any more.
+    std::atomic<quint64> connection = 0;
 };
 
 }  // namespace iap

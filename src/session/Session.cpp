@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include "session/TimerControl.h"
 
@@ -28,13 +29,15 @@ Session::Session(std::unique_ptr<PortDevice> device, Clock& clock, QObject* pare
     connect(Timer1, &QTimer::timeout, this, &Session::Tick);
     connect(Timer2, &QTimer::timeout, this, &Session::SendPage);
     connect(&serial, &SerialPort::Polled, this, &Session::Handle);
+    connect(&serial, &SerialPort::Quiet, this, &Session::OnQuiet);
+    connect(&serial, &SerialPort::Discarding, this, [this] { emit Status(QStringLiteral("Waiting for the device to stop sending")); });
 }
 
 Session::~Session() = default;
 
 bool Session::Open(const QString& portName, const QString& settings)
 {
-    restingForPoll = false;
+    Forget();
     serial.ClosePort();
     if (!serial.OpenPort(portName + u':', settings)) {
         Disable(Timer1);
@@ -46,7 +49,7 @@ bool Session::Open(const QString& portName, const QString& settings)
 
 void Session::Close()
 {
-    restingForPoll = false;
+    Forget();
     serial.FlushPort();
     serial.ClosePort();
     Disable(Timer1);
@@ -62,6 +65,38 @@ void Session::ShowCurrentPage(const QString& text)
 {
     shownCurrentPage = text.toLongLong();
     emit CurrentPageShown(text);
+}
+
+void Session::Forget()
+{
+    restingForPoll = false;
+    pendingCommand.reset();
+    RunningOperation.reset();
+    SendNextPage = false;
+    Disable(Timer2);
+}
+
+void Session::ResumeTicks()
+{
+    // The next poll is counted from here, so that a page armed just now leaves before it.
+    if (std::exchange(restingForPoll, false) || Timer1->isActive())
+        Timer1->start();
+}
+
+void Session::SendWhenQuiet(const CommandFrame& frame, std::function<void()> sent)
+{
+    pendingCommand = PendingCommand{frame, std::move(sent)};
+    emit Awaits(Awaiting::Quiet, 0);
+    serial.AwaitQuiet(LineQuietMs);
+}
+
+void Session::OnQuiet()
+{
+    if (auto command = std::exchange(pendingCommand, std::nullopt)) {
+        SendCommand(command->frame);
+        command->sent();
+    }
+    ResumeTicks();
 }
 
 void Session::SendCommand(const CommandFrame& frame)

@@ -11,7 +11,10 @@
 #include <optional>
 #include <vector>
 
+#include "download/ImageSnapshot.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/Operation.h"
+#include "protocol/Page.h"
 #include "serial/SerialPort.h"
 
 class QTimer;
@@ -19,8 +22,6 @@ class QTimer;
 namespace iap {
 
 class Clock;
-
-inline constexpr int PageBytes = 2048;
 
 // One port's connection to a device's bootloader and the transfer in progress on it: the serial
 // session, the reply dispatcher (Timer1) and the page sender (Timer2), the image being sent,
@@ -32,8 +33,10 @@ class Session : public QObject {
     Q_OBJECT
 
 public:
-    enum class Operation { Download, FlashWrite, FlashRead };
-    Q_ENUM(Operation)
+    using Operation = iap::Operation;
+    using Address = std::array<std::uint8_t, 4>;
+    // What the session waits for from the device as an operation moves on.
+    enum class Awaiting { Quiet, EraseReport, VersionReply, Acknowledgement, PageData, ChecksumReply };
 
     static constexpr int DispatcherStartIntervalMs = 2;
     static constexpr int PageSenderIntervalMs = 1;
@@ -41,6 +44,9 @@ public:
     static constexpr int ReadPollIntervalMs = 1000;
     static constexpr int ReadBackPages = 1025;
     static constexpr double CommandToFirstPageSeconds = 0.5;
+    // Longer than a device's pause between a read's page data and its checksum reply: a line this
+    // long silent carries nothing more of an earlier exchange.
+    static constexpr int LineQuietMs = 50;
 
     Session(std::unique_ptr<PortDevice> device, Clock& clock, QObject* parent = nullptr);
     ~Session() override;
@@ -51,36 +57,31 @@ public:
     // The written bytes leave, the port is released and Timer1 stops.
     void Close();
 
-    // Image files, page by page (download/ImageFile.cpp). The bytes of a page beyond the end of
-    // the file are 0xFF, as in erased flash. False when the file cannot be measured or read.
-    bool LoadImageFile(const QString& path);
-    bool ReadPage();
-    // A flash image: loads it and finds whether it begins with a header page, which supplies
-    // the target address (flash_write/FlashImage.cpp). False when it cannot be loaded.
-    bool LoadFlashImage(const QString& path);
+    // The image of the transfer: page PageIndex of it into PageBuffer.
+    void LoadImage(const ImageSnapshot& image);
+    void ReadPage();
     // Copies the frame into the transfer buffer and writes its 19 bytes.
     void SendCommand(const CommandFrame& frame);
 
-    // The download's start once the port is open: the image measured again, its last page index
-    // shown as End Page, and the erase command for the pages End Page shows (download/Download.cpp).
-    // False when the image cannot be read; nothing is sent then.
-    bool StartDownload(const QString& imagePath, const std::array<std::uint8_t, 4>& address);
-    // The flash write's announcement once the port is open: the image and its form (a header
-    // page's address goes out through AddressFromImage first, so that the front end can show
-    // it), End Page, and the command for the address the front end chooses given the header's
-    // (flash_write/FlashWrite.cpp). False when the image cannot be loaded; nothing is sent then.
-    using Address = std::array<std::uint8_t, 4>;
-    bool AnnounceFlashWrite(const QString& imagePath, const std::function<Address(const std::optional<Address>& header)>& address);
-
-    // The flash write's first page, half a second after its command, unless by then the port
-    // has been closed or reopened or `stillWanted` says no (flash_write/FlashWrite.cpp).
-    void ArmFirstPageAfterWait(std::function<bool()> stillWanted);
-    // A read begins: no byte is page data until its command is out, the sum starts afresh and
-    // the dispatcher polls once a second (flash_read/FlashRead.cpp).
+    // Each operation starts once the port is open, with a valid image, and sends its command
+    // once the line is quiet: whatever the device still sends of an earlier exchange is thrown
+    // away first, and the status says so while it lasts.
+    // The download: the image's last page index shown as End Page, then the erase command for
+    // the pages End Page shows (download/Download.cpp).
+    void StartDownload(const ImageSnapshot& image, const Address& address);
+    // The flash write: the image's form (a header page's address goes out through
+    // AddressFromImage first, so that the front end can show it), End Page, the command for the
+    // address the front end chooses given the header's, and half a second after the command the
+    // first page, unless by then the port has been closed or reopened or `stillWanted` says no
+    // (flash_write/FlashWrite.cpp).
+    using AddressChooser = std::function<Address(const std::optional<Address>& header)>;
+    void StartFlashWrite(const ImageSnapshot& image, const AddressChooser& address, std::function<bool()> stillWanted);
+    // A read begins: the sum starts afresh and the dispatcher polls once a second
+    // (flash_read/FlashRead.cpp).
     void PrepareRead();
     // The command for that many pages (at most ReadBackPages) from the address, once the port is
-    // open; page data are taken in from then on.
-    void RequestPages(const std::array<std::uint8_t, 4>& address, int pages);
+    // open; page data are taken in from the moment it has gone.
+    void RequestPages(const Address& address, int pages);
     int PagesRead() const { return int(receivedBytes / PageBytes); }
     // Writes the first `pages` pages read to the file, replacing what was there only once all of
     // it is written (flash_read/ReadBackFile.cpp). False when the file cannot be written; the
@@ -103,14 +104,15 @@ public:
     std::array<std::uint8_t, PageBytes> PageBuffer{};
     std::int32_t PageIndex = 0;
     std::int32_t LastPageIndex = 0;
-    std::int64_t ImageFileLength = 0;
     std::int32_t FirstDataPage = 0;
-    QString ImageFilePath;
+    ImageSnapshot Image;
     bool SendNextPage = false;
     // Summed modulo 2^32 and compared as unsigned, so images of any size neither overflow nor fail.
     std::uint32_t RunningChecksum = 0;
     bool VersionShown = false;
-    bool ReadInProgress = false;
+    // What the replies on this connection can answer: the operation last started on it, none
+    // once it is closed or reopened.
+    std::optional<Operation> RunningOperation;
 
     // The chunk of one poll (protocol/ReplyDispatcher.cpp).
     void Handle(const QByteArray& chunk);
@@ -128,8 +130,11 @@ signals:
     void VersionCaption(const QString& caption);
     // A flash image's form: the four address bytes of its header page, or none for a plain image.
     void AddressFromImage(const QByteArray& headerAddress);
-    // A page went out; a page was acknowledged; page data came in (for progress).
-    void PageSent(int index);
+    // Each step of progress (the command sent, a page sent, page data taken in, all pages sent
+    // or read) and what the session waits for from then on; `page` is the page whose
+    // acknowledgement is awaited.
+    void Awaits(iap::Session::Awaiting what, int page);
+    // A page was acknowledged; page data came in (for progress).
     void PageAcknowledged(int index);
     void ReadProgress(int pagesRead);
     // The device's sum has been compared: the operation has ended right or wrong.
@@ -148,12 +153,25 @@ private:
     QByteArray TakeReadData(const QByteArray& chunk);
     void ReadCompletion(const QByteArray& chunk);
 
-    // The header address of a flash image just loaded, while PageBuffer holds its page 0.
-    std::optional<std::array<std::uint8_t, 4>> HeaderAddress() const;
+    // flash_write/FlashWrite.cpp
+    void ArmFirstPageAfterWait(std::function<bool()> stillWanted);
+
+    // The command of the operation starting, sent once the line is quiet; then `sent` runs.
+    struct PendingCommand {
+        CommandFrame frame;
+        std::function<void()> sent;
+    };
+    void SendWhenQuiet(const CommandFrame& frame, std::function<void()> sent);
+    void OnQuiet();
+    // No page goes out any more and nothing is awaited on this connection.
+    void Forget();
+    // Timer1 runs again once the poll or the wait it rested for has ended.
+    void ResumeTicks();
 
     Clock& clock;
     // Timer1 was stopped by a tick that found a poll outstanding.
     bool restingForPoll = false;
+    std::optional<PendingCommand> pendingCommand;
     std::int64_t shownEndPage = 0;
     std::int64_t shownCurrentPage = 0;
     // The poll started after a read's last page data, on this connection, brings the read's end;

@@ -30,7 +30,7 @@ void cmdLoadClick(主窗口& w)
     w.cmdLoad->setText(name);
     w.开始下载->setEnabled(true);
     w.WhenNoTransfer([&w, name] {
-        w.session.LoadImageFile(name);
+        w.session.LastPageIndex = std::int32_t(QFileInfo(name).size() / PageBytes);
         w.读包数->setText(QString::number(w.session.LastPageIndex));
     });
 }

@@ -143,6 +143,8 @@ void paintBackground(QWidget* widget)
     读Flash = place<QPushButton>(p, QStringLiteral("读Flash"), QStringLiteral("Read Flash"), twips(4680, 1320, 1815, 615));
     读Flash->setVisible(false);
     引导程序版本 = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 4440);
+    // The version is the device's text: "<b>" in it is shown, not obeyed.
+    引导程序版本->setTextFormat(Qt::PlainText);
 
     Label5 = place<QPlainTextEdit>(p, QStringLiteral("Label5"), twips(120, 2280, 2055, 1455));
     Label5->setAccessibleName(QStringLiteral("Status"));
@@ -244,6 +246,7 @@ void 主窗口::WhenNoTransfer(std::function<void()> change)
 void 主窗口::EndTransfer()
 {
     TransferRunning = false;
+    ++TransferNumber;
     std::vector<std::function<void()>> changes;
     changes.swap(ChangesAfterTransfer);
     for (const auto& change : changes)

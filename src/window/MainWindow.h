@@ -48,7 +48,8 @@ public:
     // the transfer is over, and then happens as if the choice had been made just then.
     void BeginTransfer();
     void WhenNoTransfer(std::function<void()> change);
-    // The verdict, Refresh, or the start of another operation.
+    // The verdict, Refresh, or the start of another operation. Every transfer begun or ended
+    // counts in TransferNumber, so that a step waiting for its time can tell it is still wanted.
     void EndTransfer();
     // The status box.
     void SetStatus(const QString& text);

@@ -46,20 +46,21 @@ void guarded(主窗口& w, const std::function<void()>& steps)
 // then (Refresh, a verdict or another operation).
 void announce(主窗口& w, int index)
 {
-    if (!w.session.AnnounceFlashWrite(w.FlashImagePath[std::size_t(index)], [&w](const auto&) { return TargetAddress(w); })) {
+    const ImageSnapshot image = ImageSnapshot::take(w.FlashImagePath[std::size_t(index)]);
+    if (!image.isValid()) {
         errorPath(w);
         return;
     }
     w.BeginTransfer();
     const std::uint64_t transfer = w.TransferNumber;
     按钮控制(w, 1);
-    w.session.ArmFirstPageAfterWait([&w, transfer] { return w.TransferRunning && w.TransferNumber == transfer; });
+    w.session.StartFlashWrite(image, [&w](const auto&) { return TargetAddress(w); },
+                              [&w, transfer] { return w.TransferRunning && w.TransferNumber == transfer; });
 }
 
 void writeSlot(主窗口& w, int index)
 {
     w.EndTransfer();
-    w.session.ReadInProgress = false;
     w.ResetTransfer();
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
     OpenClick(w);
@@ -68,7 +69,11 @@ void writeSlot(主窗口& w, int index)
         return;
     }
     按钮控制(w, 1);
-    Delay(*w.platform.clock, SecondOpenWaitSeconds, &w, [&w, index] {
+    // Refresh or another operation within the wait gives this write up.
+    const std::uint64_t transfer = w.TransferNumber;
+    Delay(*w.platform.clock, SecondOpenWaitSeconds, &w, [&w, index, transfer] {
+        if (w.TransferNumber != transfer)
+            return;
         guarded(w, [&w, index] {
             Enable(w.session.Timer1);
             SetInterval(w.session.Timer1, Session::TransferPollIntervalMs);
@@ -87,7 +92,6 @@ void writeSlot(主窗口& w, int index)
 void 开始下载Click(主窗口& w)
 {
     w.EndTransfer();
-    w.session.ReadInProgress = false;
     OpenClick(w);
     w.引导程序版本->setText(QStringLiteral("IAP Version:"));
     if (!w.session.serial.PortOpen()) {
@@ -98,13 +102,15 @@ void 开始下载Click(主窗口& w)
         if (!w.session.serial.PortOpen())
             return;
     }
-    if (!w.session.StartDownload(w.AppImagePath, TargetAddress(w))) {
+    const ImageSnapshot image = ImageSnapshot::take(w.AppImagePath);
+    if (!image.isValid()) {
         w.SetStatus(QStringLiteral("The image file can't be read: ") + w.AppImagePath);
         w.开始下载->setEnabled(true);
         return;
     }
     按钮控制(w, 1);
     w.BeginTransfer();
+    w.session.StartDownload(image, TargetAddress(w));
 }
 
 void 写FLASHClick(主窗口& w, int index)

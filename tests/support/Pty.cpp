@@ -97,6 +97,12 @@ QByteArray Pty::readChunk(int timeoutMs)
     return readUntil(std::numeric_limits<qsizetype>::max(), timeoutMs, ReplySilenceMs);
 }
 
+// The program's events run meanwhile: what it sends may wait for them.
+bool Pty::readable(int timeoutMs) const
+{
+    return waitUntil([this] { return waitFor(controller, POLLIN, 0); }, timeoutMs);
+}
+
 QByteArray Pty::readUntil(qsizetype length, int timeoutMs, int silenceMs)
 {
     QByteArray bytes;
@@ -104,7 +110,7 @@ QByteArray Pty::readUntil(qsizetype length, int timeoutMs, int silenceMs)
     char buffer[4096];
     while (bytes.size() < length) {
         const int waitMs = bytes.isEmpty() || silenceMs < 0 ? int(deadline.remainingTime()) : silenceMs;
-        if (!waitFor(controller, POLLIN, waitMs))
+        if (!readable(waitMs))
             break;
         const ssize_t n = ::read(controller, buffer, std::size_t(std::min<qsizetype>(length - bytes.size(), sizeof buffer)));
         if (n > 0)
@@ -117,8 +123,7 @@ QByteArray Pty::readUntil(qsizetype length, int timeoutMs, int silenceMs)
 
 bool Pty::quiet(int windowMs)
 {
-    pollfd watched{controller, POLLIN, 0};
-    return ::poll(&watched, 1, windowMs) == 0;
+    return !readable(windowMs);
 }
 
 int Pty::waitingForProgram() const

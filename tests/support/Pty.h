@@ -49,6 +49,7 @@ public:
     void unplug();
 
 private:
+    bool readable(int timeoutMs) const;
     QByteArray readUntil(qsizetype length, int timeoutMs, int silenceMs);
 
     int controller = -1;

@@ -1,0 +1,157 @@
+// Everything the arguments name, checked before any port is opened: a run that would send a
+// device what it cannot take, lose a read or write where it cannot is refused as a whole.
+#include <QDir>
+#include <QFileInfo>
+
+#include <map>
+
+#include "cli/Options.h"
+#include "flash_write/FlashImage.h"
+#include "serial/PortDeviceName.h"
+#include "session/Session.h"
+
+namespace iap::cli {
+namespace {
+
+using Address = std::array<std::uint8_t, 4>;
+
+std::int64_t startOf(const Address& address)
+{
+    return std::int64_t(address[0]) << 24 | std::int64_t(address[1]) << 16 | std::int64_t(address[2]) << 8 | address[3];
+}
+
+QString take(ImageSnapshot& image, const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    image = ImageSnapshot::take(path);
+    switch (image.failure()) {
+    case ImageSnapshot::Failure::None:
+        return {};
+    case ImageSnapshot::Failure::BeyondAddressSpace:
+        return QStringLiteral("%1 is larger than the 4 GiB a device can address").arg(path);
+    case ImageSnapshot::Failure::Unreadable:
+        break;
+    }
+    return QStringLiteral("%1: no such file, or it cannot be read").arg(path);
+}
+
+// The pages from the first data page to the last go to the address: they must hold data and end
+// within the device's address space.
+QString checkPages(const ImageSnapshot& image, bool hasHeader, const Address& address)
+{
+    if (image.size() == 0)
+        return QStringLiteral("%1 is empty").arg(image.path());
+    if (hasHeader && image.size() <= PageBytes)
+        return QStringLiteral("%1 is a header page with no data after it").arg(image.path());
+    const std::int64_t pages = image.lastPageIndex() + 1 - (hasHeader ? 1 : 0);
+    if (startOf(address) + pages * PageBytes > AddressSpaceBytes)
+        return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(image.path());
+    return {};
+}
+
+QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address)
+{
+    if (!address)
+        return QStringLiteral("the application needs --address");
+    return checkPages(image, false, *address);
+}
+
+// A header page's own address wins; `strict` refuses an --address that differs from it.
+QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
+{
+    const auto header = FlashImageHeader(image);
+    if (!header && !address)
+        return QStringLiteral("%1 has no header page: it needs --address").arg(image.path());
+    if (strict && header && address && *header != *address)
+        return QStringLiteral("--address differs from the address in the header page of %1").arg(image.path());
+    return checkPages(image, header.has_value(), header ? *header : *address);
+}
+
+// The device a port name opens, however it is spelled: through links, relative or absolute.
+QString deviceOf(const QString& port)
+{
+#ifdef Q_OS_WIN
+    return QString::fromStdString(windowsDevicePath(port.toStdString())).toUpper();
+#else
+    const QFileInfo path(QString::fromStdString(posixDevicePath(port.toStdString())));
+    const QString canonical = path.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(path.absoluteFilePath()) : canonical;
+#endif
+}
+
+QString checkPorts(const QStringList& ports)
+{
+    std::map<QString, QString> byDevice;
+    for (const QString& port : ports) {
+        const auto [given, fresh] = byDevice.emplace(deviceOf(port), port);
+        if (!fresh)
+            return QStringLiteral("--port %1 and --port %2 are the same port").arg(given->second, port);
+    }
+    return {};
+}
+
+QString checkOutput(const Options& o)
+{
+    if (o.output.isEmpty())
+        return QStringLiteral("read needs -o OUT.bin");
+    if (o.ports.size() > 1 && !o.output.contains(Options::PortPlaceholder))
+        return QStringLiteral("with several ports, -o must contain {port}");
+    std::map<QString, QString> byFile;
+    for (const QString& port : o.ports) {
+        const QFileInfo file(o.outputFor(port));
+        const QFileInfo folder(file.absolutePath());
+        if (file.isDir())
+            return QStringLiteral("%1 is a folder").arg(file.filePath());
+        if (!folder.isDir())
+            return QStringLiteral("%1: its folder does not exist").arg(file.filePath());
+        if (!folder.isWritable())
+            return QStringLiteral("%1: its folder cannot be written").arg(file.filePath());
+        const auto [first, fresh] = byFile.emplace(QDir::cleanPath(file.absoluteFilePath()), port);
+        if (!fresh)
+            return QStringLiteral("ports %1 and %2 would both write %3").arg(first->second, port, file.filePath());
+    }
+    return {};
+}
+
+QString checkRead(const Options& o)
+{
+    if (!o.address)
+        return QStringLiteral("read needs --address");
+    if (o.pages < 1 || o.pages > Session::ReadBackPages)
+        return QStringLiteral("--pages must be from 1 to %1").arg(Session::ReadBackPages);
+    if (startOf(*o.address) + std::int64_t(o.pages) * PageBytes > AddressSpaceBytes)
+        return QStringLiteral("--address and --pages reach beyond the 4 GiB a device can address");
+    return checkOutput(o);
+}
+
+}  // namespace
+
+QString CheckInput(Options& o, const ImagePaths& paths)
+{
+    if (const QString error = checkPorts(o.ports); !error.isEmpty())
+        return error;
+    for (const auto& [image, path] : {std::pair{&o.image, paths.image}, {&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}, {&o.application, paths.application}})
+        if (const QString error = take(*image, path); !error.isEmpty())
+            return error;
+    switch (o.command) {
+    case Command::Download:
+        return checkApplication(o.image, o.address);
+    case Command::Write:
+        return checkFlashImage(o.image, o.address, true);
+    case Command::Read:
+        return checkRead(o);
+    case Command::Program:
+        if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
+            return QStringLiteral("program needs --slot0, --slot1 or --app");
+        for (const auto& [slot, path] : {std::pair{&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}})
+            if (const QString error = path.isEmpty() ? QString() : checkFlashImage(*slot, o.address, false); !error.isEmpty())
+                return error;
+        return paths.application.isEmpty() ? QString() : checkApplication(o.application, o.address);
+    case Command::Ports:
+        return {};
+    }
+    return {};
+}
+
+}  // namespace iap::cli

@@ -1,0 +1,50 @@
+#include "download/ImageSnapshot.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace iap {
+namespace {
+
+constexpr std::uint8_t ErasedByte = 0xFF;
+
+}  // namespace
+
+ImageSnapshot ImageSnapshot::take(const QString& path)
+{
+    ImageSnapshot image;
+    image.path_ = path;
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return image;
+    if (info.size() > AddressSpaceBytes) {
+        image.failure_ = Failure::BeyondAddressSpace;
+        return image;
+    }
+    image.bytes_ = file.readAll();
+    if (file.error() != QFileDevice::NoError || image.bytes_.size() > AddressSpaceBytes) {
+        image.bytes_.clear();
+        return image;
+    }
+    image.sha256_ = QCryptographicHash::hash(image.bytes_, QCryptographicHash::Sha256);
+    image.failure_ = Failure::None;
+    return image;
+}
+
+std::array<std::uint8_t, PageBytes> ImageSnapshot::page(std::int64_t p) const
+{
+    std::array<std::uint8_t, PageBytes> bytes;
+    bytes.fill(ErasedByte);
+    const std::int64_t start = p * PageBytes;
+    if (p >= 0 && start < bytes_.size()) {
+        const auto length = std::min<std::int64_t>(PageBytes, bytes_.size() - start);
+        std::copy_n(bytes_.constData() + start, length, bytes.begin());
+    }
+    return bytes;
+}
+
+}  // namespace iap

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace iap {
+
+// The exchanges a device's bootloader takes part in, each opened by its own command.
+enum class Operation { Download, FlashWrite, FlashRead };
+
+}  // namespace iap
