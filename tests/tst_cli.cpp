@@ -1,14 +1,19 @@
 // iap-cli end to end against virtual devices: each command, several ports at once, bad input
-// that sends nothing, a held port, a silent device and Ctrl-C.
+// that sends nothing, a held port, a silent or chattering device, signals and a reader that goes.
 #include "Device.h"
 #include "Files.h"
+#include "Pty.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -33,6 +38,17 @@ Run cli(const QStringList& arguments)
     process.waitForFinished(RunTimeoutMs);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput())};
 }
+
+// A run in the background, its output gathered as it comes.
+struct Background {
+    explicit Background(const QStringList& arguments) { process.start(QStringLiteral(IAP_CLI_PATH), arguments); }
+    bool waitForOutput(const QByteArray& text)
+    {
+        return waitUntil([&] { return (out += process.readAllStandardOutput()).contains(text); }, VirtualDevice::TimeoutMs);
+    }
+    QProcess process;
+    QByteArray out;
+};
 
 // Faster line and flash where their timing is not what a test is about.
 QStringList fast(QStringList more = {})
@@ -129,6 +145,20 @@ private slots:
         QTest::newRow("plain image without address") << QStringList{"write", "app.bin"};
         QTest::newRow("address other than the header's") << QStringList{"write", "--address", "08004000", "header.bin"};
         QTest::newRow("unknown option") << QStringList{"download", "--adress", "08004000", "app.bin"};
+        QTest::newRow("empty image") << QStringList{"download", "--address", "08004000", "empty.bin"};
+        QTest::newRow("header page alone") << QStringList{"write", "short.flash"};
+        QTest::newRow("pages beyond 4 GiB") << QStringList{"download", "--address", "FFFFF800", "header.bin"};
+        QTest::newRow("image of 5 GiB") << QStringList{"download", "--address", "00000000", "huge.bin"};
+        QTest::newRow("read beyond 4 GiB") << QStringList{"read", "--address", "FFFFF000", "--pages", "3", "-o", "out.bin"};
+        QTest::newRow("address with two 0x") << QStringList{"download", "--address", "0x0x123456", "app.bin"};
+        QTest::newRow("address with a space") << QStringList{"download", "--address", " 8004000", "app.bin"};
+        QTest::newRow("empty port") << QStringList{"download", "--port", "", "--address", "08004000", "app.bin"};
+        QTest::newRow("the port twice, as its link and its terminal") << QStringList{"download", "--port", "@terminal", "--address", "08004000", "app.bin"};
+        QTest::newRow("two ports, one read-back file") << QStringList{"read", "--port", "@twin", "--address", "08004000", "--pages", "1", "-o", "{port}.bin"};
+        QTest::newRow("timeout beyond an hour") << QStringList{"download", "--timeout", "3601", "--address", "08004000", "app.bin"};
+        QTest::newRow("read-back file a folder") << QStringList{"read", "--address", "08004000", "--pages", "1", "-o", "@folder"};
+        QTest::newRow("read-back file in a missing folder") << QStringList{"read", "--address", "08004000", "--pages", "1", "-o", "missing/out.bin"};
+        QTest::newRow("read-back file in a read-only folder") << QStringList{"read", "--address", "08004000", "--pages", "1", "-o", "@locked/out.bin"};
     }
 
     void badInputSendsNothing()
@@ -139,8 +169,18 @@ private slots:
         VirtualDevice device(fast());
         QVERIFY(device.start() && writeFile(files.filePath("app.bin"), pattern(100, 6)));
         QVERIFY(writeFile(files.filePath("header.bin"), QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes, 6)));
+        QVERIFY(writeFile(files.filePath("empty.bin"), {}) && writeFile(files.filePath("short.flash"), QByteArray("Flash Write") + bigEndian(0x08010000) + "tail"));
+        QFile huge(files.filePath("huge.bin"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(5) << 30));
+        const QString twin = files.filePath(QFileInfo(device.linkPath()).fileName());
+        QVERIFY(writeFile(twin, {}) && QDir(files.path()).mkdir("locked") && QFile::setPermissions(files.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        if (QTest::currentDataTag() == QByteArray("read-back file in a read-only folder") && geteuid() == 0)
+            QSKIP("root writes into a read-only folder");
+        const std::map<QString, QString> places{{"@terminal", device.portPath()}, {"@twin", twin}, {"@folder", files.path()}, {"@locked/out.bin", files.filePath("locked/out.bin")}};
         for (QString& argument : arguments)
-            if (argument.endsWith(QLatin1String(".bin")))
+            if (places.count(argument))
+                argument = places.at(argument);
+            else if (argument.endsWith(QLatin1String(".bin")) || argument.endsWith(QLatin1String(".flash")))
                 argument = files.filePath(argument);
         QCOMPARE(cli(arguments + QStringList{"--port", device.linkPath()}).exit, 2);
         QCOMPARE(device.logCount(QStringLiteral("INFO port opened")), 0);
@@ -169,21 +209,119 @@ private slots:
         ::close(holder);
     }
 
-    // Ctrl-C in mid-transfer: nothing more goes out and the port is let go at once.
-    void interruptLetsThePortGo()
+    // A device that talks without moving the operation on is timed out, before its command (a
+    // stream without a pause) as after it (replies that answer nothing).
+    void chatterIsNoProgress_data()
     {
+        QTest::addColumn<bool>("beforeTheCommand");
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("before the command") << true << 10;
+        QTest::newRow("after the command") << false << 40;
+    }
+    void chatterIsNoProgress()
+    {
+        QFETCH(bool, beforeTheCommand);
+        QFETCH(int, pauseMs);
+        QTemporaryDir files;
+        Pty device;
+        QVERIFY(writeFile(files.filePath("app.bin"), pattern(100, 9)));
+        QElapsedTimer clock;
+        clock.start();
+        Background run({"download", "--port", device.path(), "--timeout", "2", "--address", "08004000", files.filePath("app.bin")});
+        QVERIFY(beforeTheCommand || device.read(19).startsWith("Erase"));
+        QTimer chatter;
+        QObject::connect(&chatter, &QTimer::timeout, [&device] { device.write("~~~"); });
+        chatter.start(pauseMs);
+        QVERIFY(waitUntil([&] { return run.process.state() == QProcess::NotRunning; }, 3000));
+        QCOMPARE(run.process.exitCode(), 3);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        const QString awaited = beforeTheCommand ? "the device to stop sending" : "the erase report";
+        QVERIFY(run.process.readAllStandardOutput().contains(("No reply from the device for 2 s while waiting for " + awaited).toUtf8()));
+    }
+
+    // The image is taken once: replaced once its first page is out, as an editor or
+    // `cp new t && mv t app.bin` replaces it, it changes nothing of the run.
+    void imageReplacedInMidTransfer()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        VirtualDevice device({"--program-ms", "300"});
+        const QByteArray first = pattern(3 * PageBytes, 11);
+        const QString path = files.filePath("app.bin");
+        QVERIFY(device.start() && writeFile(path, first) && writeFile(path + ".new", pattern(3 * PageBytes, 12)));
+        Background run({"download", "--json", "--port", device.linkPath(), "--address", "08004000", path});
+        QVERIFY(device.waitForLog(QStringLiteral(" RX PAGE 0 ")));
+        QCOMPARE(std::rename(qPrintable(path + ".new"), qPrintable(path)), 0);
+        QVERIFY(run.process.waitForFinished(RunTimeoutMs));
+        QCOMPARE(run.process.exitCode(), 0);
+        QVERIFY(run.process.readAllStandardOutput().contains("\"sha256\":\"" + QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex() + '"'));
+        QCOMPARE(device.flash(Address, 4 * PageBytes), pagesOf(first).join());
+    }
+
+    // A read given up leaves the device streaming the rest of its pages: the runs that follow
+    // wait until it is done, take none of it for a reply, and go right.
+    void runsAfterAnAbandonedRead()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        const QByteArray flash = pattern(16 * PageBytes, 13), app = pattern(5000, 14);
+        VirtualDevice device;
+        QVERIFY(writeFile(device.imagePath(), flash) && device.start() && writeFile(files.filePath("app.bin"), app));
+        const QStringList read{"read", "--json", "--port", device.linkPath(), "--address", "08000000", "-o", files.filePath("read.bin"), "--pages"};
+        Background abandoned(read + QStringList{"16"});
+        QVERIFY(abandoned.waitForOutput("\"event\":\"page\""));
+        ::kill(pid_t(abandoned.process.processId()), SIGINT);
+        QVERIFY(abandoned.process.waitForFinished(RunTimeoutMs));
+        const Run next = cli(read + QStringList{"2"});
+        QCOMPARE(next.exit, 0);
+        QVERIFY(next.out.contains("Waiting for the device to stop sending"));
+        QCOMPARE(readFile(files.filePath("read.bin")), flash.left(2 * PageBytes));
+        QCOMPARE(cli({"download", "--port", device.linkPath(), "--address", "08004000", files.filePath("app.bin")}).exit, 0);
+        QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
+    }
+
+    // A signal in mid-transfer: nothing more goes out, the port is let go at once and no file is written.
+    void signalStopsTheRun_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Ctrl-C") << SIGINT << "download";
+        QTest::newRow("SIGTERM") << SIGTERM << "read";
+        QTest::newRow("SIGHUP") << SIGHUP << "read";
+    }
+    void signalStopsTheRun()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QString, command);
         RuntimeDir runtime;
         QTemporaryDir files;
         VirtualDevice device({"--model", "VR200"});
         QVERIFY(device.start() && writeFile(files.filePath("app.bin"), pattern(16 * PageBytes, 8)));
-        QProcess process;
-        process.start(QStringLiteral(IAP_CLI_PATH), {"download", "--port", device.linkPath(), "--model", "VR200", "--address", "08004000", files.filePath("app.bin")});
-        QVERIFY(device.waitForLog(QStringLiteral(" RX PAGE 1 ")));
-        ::kill(pid_t(process.processId()), SIGINT);
-        QVERIFY(process.waitForFinished(RunTimeoutMs));
-        QCOMPARE(process.exitCode(), 130);
+        const QStringList what = command == "read" ? QStringList{"--pages", "16", "-o", files.filePath("read.bin")} : QStringList{files.filePath("app.bin")};
+        Background run(QStringList{command, "--json", "--port", device.linkPath(), "--model", "VR200", "--address", "08004000"} + what);
+        QVERIFY(run.waitForOutput("\"event\":\"page\""));
+        ::kill(pid_t(run.process.processId()), signalNumber);
+        QVERIFY(run.process.waitForFinished(RunTimeoutMs));
+        QCOMPARE(run.process.exitCode(), 128 + signalNumber);
         QVERIFY(device.waitForLog(QStringLiteral("INFO port closed")));
         QVERIFY(device.logCount(QStringLiteral(" RX PAGE ")) <= 3);
+        QVERIFY(!QFile::exists(files.filePath("read.bin")));
+    }
+
+    // A reader of the output that goes away after the first line stops nothing.
+    void readerGoingAway()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        VirtualDevice device(fast());
+        const QByteArray app = pattern(5 * PageBytes, 15);
+        QVERIFY(device.start() && writeFile(files.filePath("app.bin"), app));
+        QProcess shell;
+        shell.start("bash", {"-c", "set -o pipefail; \"$0\" \"$@\" | head -n 1", IAP_CLI_PATH, "download", "--json", "--port", device.linkPath(),
+                             "--address", "08004000", files.filePath("app.bin")});
+        QVERIFY(shell.waitForFinished(RunTimeoutMs));
+        QCOMPARE(shell.exitCode(), 0);
+        QCOMPARE(device.flash(Address, 6 * PageBytes), pagesOf(app).join());
     }
 };
 

@@ -73,6 +73,7 @@ private slots:
 
     // Pages holding every reply keyword, also across the ends of 2047-byte polls and as their last
     // bytes, written with "Write Flash" and read back: they stay data, and nothing else is done.
+    // A read before the write takes none of the write's replies and lends the next read nothing.
     void writtenImageReadsBackByteForByte()
     {
         QByteArray data = pattern(3 * PageBytes, 3);
@@ -85,6 +86,9 @@ private slots:
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
         bench.chooseSlot(0, QByteArray("Flash Write") + bigEndian(0x08004000) + pattern(PageBytes - 15) + data);
+        tool.click("刷新");
+        startRead(tool, "1");
+        QVERIFY(bench.waitForStatus(Right));
         tool.click("写FLASH(0)");
         QVERIFY(bench.waitForStatus("Write Checksum right"));
         tool.desktop.fileDialog->answers << bench.files.filePath("read-back.bin");
@@ -96,6 +100,25 @@ private slots:
         QCOMPARE(bench.device.receivedFrames().last(), readCommand(0x08004000, 3));
         // Progress as a download shows it: the index of the last page received.
         QCOMPARE(tool.text("当前包"), QStringLiteral("2"));
+    }
+
+    // IAP pressed while a read streams in: the rest of the read is thrown away, and the window
+    // says so, before the download's command goes.
+    void downloadStartedDuringARead()
+    {
+        Bench bench;
+        QVERIFY(writeFile(bench.device.imagePath(), pattern(16 * PageBytes, 7)) && bench.start());
+        Tool& tool = bench.tool();
+        tool.setAddress(0x08000000);
+        const QByteArray app = pattern(3000, 8);
+        bench.chooseApplication(app);
+        tool.click("刷新");
+        startRead(tool, "16");
+        WAIT_COMPARE(tool.text("当前包"), QStringLiteral("1"), Bench::OperationMs);
+        tool.click("开始下载");
+        QVERIFY(bench.waitForStatus("IAP Checksum right"));
+        QVERIFY(tool.statusLog().contains("Waiting for the device to stop sending"));
+        QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>({readCommand(0x08000000, 16), eraseCommand(0x08000000, 1)}) + pagesOf(app));
     }
 
     void readBackFile_data()

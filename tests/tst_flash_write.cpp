@@ -1,11 +1,16 @@
 // "Write Flash" through the real window into the virtual device, as the device and the window show it.
 #include "Files.h"
+#include "Pty.h"
 #include "Tool.h"
 #include "Wait.h"
 
 #include <QFile>
 
 #include <ctime>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace iap::test;
 
@@ -23,8 +28,9 @@ class FlashWriteTest : public QObject {
 private slots:
     void plainImageGoesToTheBoxesAddress()
     {
-        // The version reply comes 0.35 s after the command, inside the half-second wait.
-        Bench bench(Fast + QStringList{"--reply-delay-ms", "350"});
+        // The version reply comes 0.35 s after the command, inside the half-second wait. A write
+        // has no erase: its "OK" is no erase report; and the device's text is shown as text.
+        Bench bench(Fast + QStringList{"--reply-delay-ms", "350", "--version", "<b>OK</b>"});
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
         const QByteArray image = pattern(5000, 1);
@@ -36,7 +42,8 @@ private slots:
         QCOMPARE(bench.device.receivedFrames().value(0).toHex(' ').toUpper(), QByteArray("46 6C 61 73 68 20 57 72 69 74 65 08 00 40 00 00 00 00 02"));
         QCOMPARE(bench.device.receivedFrames().mid(1), pagesOf(image));
         QCOMPARE(tool.statusLog().mid(1), QStringList({"Write readly", "Write 1", "Write 2", "Write 3", "Write Flash Successfully", Right}));
-        QCOMPARE(tool.control<QLabel>("引导程序版本")->text(), QStringLiteral("IAP Version:  V2.31"));
+        QCOMPARE(tool.control<QLabel>("引导程序版本")->text(), QStringLiteral("IAP Version:  <b>OK</b>"));
+        QCOMPARE(tool.control<QLabel>("引导程序版本")->textFormat(), Qt::PlainText);
         QCOMPARE(bench.device.flash(Address, 3 * PageBytes), pagesOf(image).join());
         QCOMPARE(tool.enabledOperations(), QStringLiteral("Read Write0"));
         QVERIFY(bench.portLetGo());
@@ -112,6 +119,54 @@ private slots:
         WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
         QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{writeCommand(Address, 1)} + pagesOf(second));
         QCOMPARE(tool.button("Command1(0)")->text(), first);
+    }
+
+    // A chunk holding both "Write" and "d" acknowledges two pages. Refresh as an acknowledgement
+    // is shown lets no page go and counts none into the sum.
+    void acknowledgementsAndRefresh()
+    {
+        Pty pty;
+        Tool tool(pty.listing());
+        QTemporaryDir files;
+        const QByteArray image = pattern(4 * PageBytes, 7);
+        QVERIFY(writeFile(files.filePath("slot.flash"), image));
+        tool.desktop.fileDialog->answers << files.filePath("slot.flash");
+        tool.click("Command1(0)");
+        tool.click("写FLASH(0)");
+        QCOMPARE(pty.read(19).left(11), QByteArray("Flash Write"));
+        QVERIFY(pty.write("WriteV1"));
+        QCOMPARE(pty.read(PageBytes), pageOf(image, 0));
+        QVERIFY(pty.write("Write done"));
+        QCOMPARE(pty.read(PageBytes), pageOf(image, 2));
+        QCOMPARE(tool.status(), QStringLiteral("Write 2"));
+        const QString sum = tool.text("校验和");
+        QObject::connect(tool.box("当前包"), &QLineEdit::textChanged, [&tool] { tool.click("刷新"); });
+        QVERIFY(pty.write("Write"));
+        QVERIFY(pty.letGo());
+        QVERIFY(pty.quiet(500));
+        QCOMPARE(tool.text("校验和"), sum);
+    }
+
+    // Refresh while "Write Flash" waits to try a held port again gives the write up: IAP pressed
+    // then downloads, and no write comes in its way.
+    void refreshGivesUpAWriteWaitingToOpenAgain()
+    {
+        Bench bench(Fast + QStringList{"--erase-ms", "1000"});
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        tool.setAddress(Address);
+        bench.chooseSlot(0, pattern(3000, 11));
+        bench.chooseApplication(pattern(1000, 12));
+        const int holder = ::open(qPrintable(bench.device.portPath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0 && flock(holder, LOCK_EX | LOCK_NB) == 0);
+        tool.click("写FLASH(0)");
+        QCOMPARE(tool.status(), QStringLiteral("The COMM port is occupied or doesn't exit!"));
+        tool.click("刷新");
+        ::close(holder);
+        tool.click("开始下载");
+        QVERIFY(bench.waitForStatus("IAP Checksum right"));
+        QCOMPARE(bench.device.receivedFrames().value(0), eraseCommand(Address, 0));
+        QCOMPARE(bench.device.logCount(" RX CMD "), 1);
     }
 
     // A fault leaves the buttons busy until Refresh; a dead line must not be polled flat out.

@@ -1,9 +1,12 @@
 // The virtual device's side of the wire, which the tool's tests rely on: its three exchanges
-// byte for byte, the gap between its replies, and each fault that those tests put on.
+// byte for byte, the gap between its replies, each fault that those tests put on, what it sends
+// while nobody listens, and how it saves its flash.
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -86,6 +89,32 @@ private slots:
             const qsizetype length = silenceMs ? 1 << 20 : std::max<qsizetype>(answer.size(), 1);
             QCOMPARE(ask(fd, sent, length, silenceMs ? silenceMs : 5000, answer.isEmpty() ? 300 : 5000), answer);
         }
+    }
+
+    // As on a real line, what the device sends while no program has the port open is lost.
+    void outputWithNobodyListeningIsLost()
+    {
+        VirtualDevice device;
+        QVERIFY(device.start());
+        int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QCOMPARE(ask(fd, readCommand(Base, 4), 1, 0, 5000).size(), 1);
+        ::close(fd);
+        QVERIFY(device.waitForLog(" TX 43 68 65 63 6B 73 75 6D 52"));
+        fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QCOMPARE(ask(fd, {}, 1, 0, 300), QByteArray());
+        ::close(fd);
+    }
+
+    // The flash is saved through a new file of its own: a link planted where a temporary file
+    // might be leads nowhere.
+    void savingFollowsNoPlantedLink()
+    {
+        QTemporaryDir dir;
+        VirtualDevice device;
+        QVERIFY(device.start() && writeFile(dir.filePath("precious"), "precious"));
+        QVERIFY(QFile::link(dir.filePath("precious"), device.imagePath() + ".saving"));
+        QCOMPARE(device.flash(Base, 4), QByteArray(4, '\xFF'));
+        QCOMPARE(readFile(dir.filePath("precious")), QByteArray("precious"));
     }
 };
 

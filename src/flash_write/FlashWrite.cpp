@@ -19,6 +19,9 @@ void Session::StartFlashWrite(const ImageSnapshot& image, const AddressChooser& 
     ShowEndPage(LastPageIndex - FirstDataPage);
     SendWhenQuiet(MakeCommandFrame(FlashWriteKeyword, address(header), EndPage()), [this, stillWanted = std::move(stillWanted)] {
         VersionShown = false;
+        // The version reply comes during the wait; a poll rate left at a read's second would take
+        // it and the first acknowledgement as one chunk.
+        SetInterval(Timer1, TransferPollIntervalMs);
         emit Awaits(Awaiting::VersionReply, 0);
         ArmFirstPageAfterWait(stillWanted);
     });

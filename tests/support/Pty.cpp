@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <limits>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -87,30 +86,19 @@ bool Pty::write(const QByteArray& bytes)
     return true;
 }
 
-QByteArray Pty::read(qsizetype length, int timeoutMs)
-{
-    return readUntil(length, timeoutMs, -1);
-}
-
-QByteArray Pty::readChunk(int timeoutMs)
-{
-    return readUntil(std::numeric_limits<qsizetype>::max(), timeoutMs, ReplySilenceMs);
-}
-
 // The program's events run meanwhile: what it sends may wait for them.
 bool Pty::readable(int timeoutMs) const
 {
     return waitUntil([this] { return waitFor(controller, POLLIN, 0); }, timeoutMs);
 }
 
-QByteArray Pty::readUntil(qsizetype length, int timeoutMs, int silenceMs)
+QByteArray Pty::read(qsizetype length, int timeoutMs)
 {
     QByteArray bytes;
     const QDeadlineTimer deadline(timeoutMs);
     char buffer[4096];
     while (bytes.size() < length) {
-        const int waitMs = bytes.isEmpty() || silenceMs < 0 ? int(deadline.remainingTime()) : silenceMs;
-        if (!readable(waitMs))
+        if (!readable(int(deadline.remainingTime())))
             break;
         const ssize_t n = ::read(controller, buffer, std::size_t(std::min<qsizetype>(length - bytes.size(), sizeof buffer)));
         if (n > 0)

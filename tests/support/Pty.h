@@ -17,8 +17,6 @@ namespace iap::test {
 class Pty {
 public:
     static constexpr int TimeoutMs = 5000;
-    // A reply ends when the line has been silent this long, as in the tool's poll.
-    static constexpr int ReplySilenceMs = 20;
 
     Pty();
     ~Pty();
@@ -33,8 +31,6 @@ public:
     bool write(const QByteArray& bytes);
     // length bytes, or fewer when the time runs out first.
     QByteArray read(qsizetype length, int timeoutMs = TimeoutMs);
-    // The bytes until ReplySilenceMs of silence; empty when nothing came within timeoutMs.
-    QByteArray readChunk(int timeoutMs = TimeoutMs);
     // True when nothing arrives for windowMs.
     bool quiet(int windowMs);
     // Bytes written to the program that it has not read yet.
@@ -50,7 +46,6 @@ public:
 
 private:
     bool readable(int timeoutMs) const;
-    QByteArray readUntil(qsizetype length, int timeoutMs, int silenceMs);
 
     int controller = -1;
     // Keeps the subordinate side open between the program's opens, so that the controlling
