@@ -265,8 +265,10 @@ private slots:
         RuntimeDir runtime;
         QTemporaryDir files;
         const QByteArray flash = pattern(16 * PageBytes, 13), app = pattern(5000, 14);
+        const QByteArray slot = QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes + 100, 16);
         VirtualDevice device;
         QVERIFY(writeFile(device.imagePath(), flash) && device.start() && writeFile(files.filePath("app.bin"), app));
+        QVERIFY(writeFile(files.filePath("slot.flash"), slot));
         const QStringList read{"read", "--json", "--port", device.linkPath(), "--address", "08000000", "-o", files.filePath("read.bin"), "--pages"};
         Background abandoned(read + QStringList{"16"});
         QVERIFY(abandoned.waitForOutput("\"event\":\"page\""));
@@ -277,7 +279,9 @@ private slots:
         QVERIFY(next.out.contains("Waiting for the device to stop sending"));
         QCOMPARE(readFile(files.filePath("read.bin")), flash.left(2 * PageBytes));
         QCOMPARE(cli({"download", "--port", device.linkPath(), "--address", "08004000", files.filePath("app.bin")}).exit, 0);
+        QCOMPARE(cli({"write", "--port", device.linkPath(), files.filePath("slot.flash")}).exit, 0);
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
+        QCOMPARE(device.flash(0x08010000, PageBytes), pagesOf(slot).value(1));
     }
 
     // A signal in mid-transfer: nothing more goes out, the port is let go at once and no file is written.
