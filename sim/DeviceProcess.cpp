@@ -158,10 +158,9 @@ void DeviceProcess::notePortUse()
         log.write("INFO port closed");
     if (events.closed > 0)
         line.releaseExclusiveUse();
+    // Two opens or two closes in a row may reach the device as one event, so the count is only
+    // good enough to stop waiting for a reader, never to throw away what a reader may get.
     portHolders = std::max(0, portHolders + events.opened - events.closed);
-    // A real line loses what a device sends while no program has the port open.
-    if (portHolders == 0)
-        line.discardUnread();
     transmitter.setDropping(portHolders == 0);
 }
 

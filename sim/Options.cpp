@@ -202,7 +202,8 @@ long as it runs, prints "READY <port> <link>" on stdout and runs until SIGINT or
 which remove both. It keeps the port's slave end open, so the tool may close and reopen
 the port; when a program's descriptor of the port closes, the device clears the terminal's
 exclusive mode (Linux), so a tool that died holding the port does not lock out the next.
-Like a real line, it loses what it sends while no program has the port open (Linux).
+Like a real line, it never waits for a program that has closed the port: what the
+pseudo-terminal cannot take while no program has it open is lost (Linux).
 
 Device:
   --model HX300|VR200   device model: HX300 runs at 115200 baud, VR200 at 38400 (HX300)

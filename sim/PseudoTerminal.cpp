@@ -80,12 +80,6 @@ void PseudoTerminal::releaseExclusiveUse()
         ioctl(slave, TIOCNXCL);
 }
 
-void PseudoTerminal::discardUnread()
-{
-    if (slave >= 0)
-        tcflush(slave, TCIFLUSH);
-}
-
 void PseudoTerminal::close()
 {
     if (slave >= 0)

@@ -18,8 +18,6 @@ public:
     void close();
     // Clears the exclusive mode (TIOCEXCL) that a program may have left on the terminal.
     void releaseExclusiveUse();
-    // Throws away what was sent but not read: the port's last program has closed it.
-    void discardUnread();
 
     bool isOpen() const { return master >= 0; }
     int masterFd() const { return master; }

@@ -15,7 +15,9 @@ class EventLog;
 // is written no earlier than the instant its stop bit would have left a real UART. Replies
 // follow each other with the reply gap between them unless a reply joins the one before.
 // When the tool does not read and the pseudo-terminal is full, sending waits; nothing is lost.
-// While no program has the port open, bytes leave at the same pace but reach nobody.
+// While no program has the port open, what the pseudo-terminal cannot take leaves at the same
+// pace and reaches nobody (the next program's open throws away what it holds), so the device
+// never waits for a program that has gone.
 class Transmitter {
 public:
     Transmitter(LineTiming timing, std::uint64_t replyGapMs, EventLog& log);
