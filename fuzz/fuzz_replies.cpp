@@ -1,45 +1,49 @@
-// Arbitrary device replies against the reply recognition and against the reply dispatcher and the
-// page sender of a real window, in any state a transfer can leave them in. The chunks go straight
-// to the dispatcher as if a poll had brought them; the window's port is a stand-in that takes
-// every write, so no serial line is involved.
+// Arbitrary device replies against the reply recognition and against the operations of a real
+// window, in any state a transfer can leave them in. The window starts its operations as a person
+// does; the chunks go to the running operation as if a poll had brought them, and the page sender
+// gets its turns between them. The window's port is a stand-in that takes every write and never
+// receives anything of its own, so no serial line is involved.
 //
 // Input: a state header, then records of one action byte, a 16-bit length and that many bytes.
 #include <QApplication>
 #include <QByteArray>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 #include <memory>
-#include <optional>
 
-#include "protocol/Replies.h"
+#include "protocol/ReplyRecognition.h"
 #include "window/Assembly.h"
+#include "window/ButtonStates.h"
+#include "window/FileChoice.h"
 #include "window/MainWindow.h"
 #include "window/Operations.h"
 
 namespace {
 
-constexpr int PageBytes = 2048;
-constexpr int ImageBytes = 2 * PageBytes + 952;
-constexpr int StateHeaderBytes = 12;
+constexpr int ImageBytes = 2 * iap::PageBytes + 952;
+constexpr int StateHeaderBytes = 4;
 constexpr int RecordHeaderBytes = 3;
 constexpr std::size_t MaxChunkBytes = 4096;
 constexpr int MaxVersionCharacters = 20;
+// Long enough for the page sender's timer and the line's quiet wait to come round.
+constexpr int TurnMs = 2;
 
 // A port that is always there and never receives anything of its own.
 class StandInPort final : public iap::PortDevice {
 public:
     bool open(const std::string&) override { return true; }
     bool setTimeouts(const iap::CommTimeouts&) override { return true; }
-    bool buildLineSettings(const std::string&) override { return true; }
-    bool applyLineSettings() override { return true; }
+    bool setLine(int) override { return true; }
     int read(std::uint8_t*, int) override { return 0; }
     void cancelRead() override {}
     int write(const std::uint8_t*, int byteCount) override { return byteCount; }
@@ -47,31 +51,31 @@ public:
     bool close() override { return true; }
 };
 
-class NoPorts final : public iap::PortSource {
+class OnePort final : public iap::PortSource {
 public:
-    std::vector<iap::PortValue> values() override { return {}; }
+    std::vector<iap::PortValue> values() override { return {{QStringLiteral("USB stand-in"), QStringLiteral("fuzz")}}; }
     iap::PortNameRules nameRules() const override { return iap::PortNameRules::Verbatim; }
 };
 
-class NoDialog final : public iap::FileDialog {
+// Every open dialog chooses the fixture's image; no save dialog chooses a file.
+class FixtureDialog final : public iap::FileDialog {
 public:
-    QString ShowOpen(QWidget*, const QString&) override { return {}; }
-    QString ShowSave(QWidget*, const QString&) override { return {}; }
+    explicit FixtureDialog(QString path) : path(std::move(path)) {}
+    QString showOpen(QWidget*, const QString&) override { return path; }
+    QString showSave(QWidget*, const QString&) override { return {}; }
+
+private:
+    QString path;
 };
 
 class NoMessage final : public iap::MessageBox {
 public:
-    void Show(QWidget*, const QString&, const QString&, Icon) override {}
+    void show(QWidget*, const QString&, const QString&, Icon) override {}
 };
 
 class Silence final : public iap::Tone {
 public:
-    void Beep(int, int) override {}
-};
-
-class StoppedClock final : public iap::Clock {
-public:
-    std::int64_t NowMs() override { return 0; }
+    void beep(int, int) override {}
 };
 
 struct Fixture {
@@ -98,75 +102,86 @@ void require(bool holds)
         std::abort();
 }
 
-const std::optional<iap::Operation> Operations[] = {std::nullopt, iap::Operation::Download, iap::Operation::FlashWrite, iap::Operation::FlashRead};
-
 // The pure rules, checked against what they promise for any chunk: the first test in order that
 // holds among those the operation can receive wins.
 void checkRecognition(const QByteArray& chunk)
 {
-    using iap::Operation;
+    using iap::OperationKind;
     using iap::Reply;
     const QByteArray lower = chunk.toLower();
-    for (const std::optional<Operation> running : Operations) {
+    for (const OperationKind running : {OperationKind::Download, OperationKind::FlashWrite, OperationKind::FlashRead}) {
         for (const bool versionShown : {false, true}) {
-            const bool transfer = running == Operation::Download || running == Operation::FlashWrite;
+            const bool transfer = running != OperationKind::FlashRead;
             Reply expected = transfer ? Reply::Acknowledgements : Reply::Unexpected;
-            if (running == Operation::FlashRead && lower.contains("checksumr"))
+            if (running == OperationKind::FlashRead && lower.contains("checksumr"))
                 expected = Reply::ChecksumRead;
-            else if (running == Operation::FlashWrite && lower.contains("checksumw"))
+            else if (running == OperationKind::FlashWrite && lower.contains("checksumw"))
                 expected = Reply::ChecksumWrite;
-            else if (running == Operation::Download && lower.contains("checksumi"))
+            else if (running == OperationKind::Download && lower.contains("checksumi"))
                 expected = Reply::ChecksumDownload;
-            else if (running == Operation::Download && lower.contains("ok"))
+            else if (running == OperationKind::Download && lower.contains("ok"))
                 expected = Reply::EraseDone;
             else if (transfer && !versionShown && lower.contains("write"))
                 expected = Reply::Version;
-            require(iap::Recognise(chunk, running, versionShown) == expected);
+            iap::ReplyRecognition recognition;
+            recognition.setVersionShown(versionShown);
+            require(recognition.recognise(chunk, running) == expected);
         }
     }
-    const std::optional<std::uint32_t> sum = iap::DeviceSum(chunk);
+    const std::optional<std::uint32_t> sum = iap::deviceSum(chunk);
     require(sum.has_value() == (chunk.size() >= iap::ChecksumReplyBytes));
-    require(iap::VersionText(chunk).size() <= MaxVersionCharacters);
+    require(iap::versionText(chunk).size() <= MaxVersionCharacters);
     if (sum) {
-        const QString shown = iap::ChecksumDisplay(*sum);
+        const QString shown = iap::checksumDisplay(*sum);
         require(shown.size() >= 4 && shown.size() <= 8 && shown == shown.toUpper());
     }
 }
 
-std::int32_t signed16(const std::uint8_t* bytes)
+void turn()
 {
-    return std::int16_t(std::uint16_t(bytes[0] << 8 | bytes[1]));
+    QEventLoop loop;
+    QTimer::singleShot(TurnMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Starts an operation as a person would; the one the chunks go to from now on.
+iap::Exchange& start(iap::MainWindow& w, std::uint8_t which)
+{
+    iap::Bootloader& device = w.bootloader;
+    switch (which % 4) {
+    case 0:
+        iap::startDownload(w);
+        return device.download();
+    case 1:
+        iap::startFlashWrite(w, which / 4 % 2);
+        return device.flashWrite();
+    case 2:
+        iap::startFlashRead(w);
+        return device.flashRead();
+    default:
+        iap::refresh(w);
+        return device.download();
+    }
 }
 
 void driveWindow(const std::uint8_t* data, std::size_t size)
 {
-    iap::Platform platform;
+    iap::Platform platform = iap::makeSystemPlatform();
     platform.portDevice = std::make_unique<StandInPort>();
-    platform.portSource = std::make_unique<NoPorts>();
+    platform.portSource = std::make_unique<OnePort>();
     platform.tone = std::make_unique<Silence>();
-    platform.clock = std::make_unique<StoppedClock>();
-    auto window = iap::CreateMainWindow(std::move(platform), iap::Desktop{std::make_unique<NoDialog>(), std::make_unique<NoMessage>()});
-    iap::主窗口& w = *window;
-    iap::Session& s = w.session;
+    auto window = iap::createMainWindow(std::move(platform),
+                                        iap::Desktop{std::make_unique<FixtureDialog>(fixture->imagePath), std::make_unique<NoMessage>()});
+    iap::MainWindow& w = *window;
 
     const std::uint8_t flags = data[0];
-    w.提示音->setChecked(flags & 0x04);
-    const QString image = flags & 0x10 ? fixture->imagePath : fixture->directory.filePath(QStringLiteral("missing.bin"));
-    s.LoadImage(iap::ImageSnapshot::take(image));
-    w.AppImagePath = image;
-    w.读包数->setText(QString::number(signed16(data + 9) % 1100));
-    if (flags & 0x08)
-        iap::读FlashClick(w);
-    else
-        s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
-    s.VersionShown = flags & 0x01;
-    int operation = (flags >> 1 & 1) | (flags >> 5 & 2);
-    s.RunningOperation = Operations[operation];
-    s.SendNextPage = flags & 0x20;
-    s.PageIndex = signed16(data + 1);
-    s.LastPageIndex = signed16(data + 3);
-    s.RunningChecksum = std::uint32_t(data[5]) << 24 | std::uint32_t(data[6]) << 16 | std::uint32_t(data[7]) << 8 | data[8];
-    w.当前包->setText(QString::number(signed16(data + 10)));
+    w.toneBox->setChecked(flags & 0x01);
+    iap::chooseApplication(w);
+    for (int slot = 0; slot < 2; ++slot)
+        iap::chooseFlashImage(w, slot);
+    w.endPageBox->setText(QString::number(data[1] % 8));
+    iap::Exchange* running = &start(w, data[2]);
+    turn();
 
     std::size_t at = StateHeaderBytes;
     while (at + RecordHeaderBytes <= size) {
@@ -176,29 +191,23 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
         const QByteArray chunk(reinterpret_cast<const char*>(data + at + RecordHeaderBytes), qsizetype(length));
         at += RecordHeaderBytes + length;
         checkRecognition(chunk);
-        // A verified transfer closes the port; an operation that follows opens it again.
-        if ((action & 0x04) && !s.serial.PortOpen())
-            s.Open(QStringLiteral("fuzz"), QStringLiteral("115200,n,8,1"));
-        if (action & 0x08)
-            s.RunningOperation = Operations[++operation % std::size(Operations)];
         switch (action & 0x03) {
         case 0:
-            s.Handle(chunk);
+            running->take(chunk);
             break;
         case 1:
-            s.SendPage();
+            turn();
             break;
         case 2:
-            s.Handle(chunk);
-            s.SendPage();
+            running->take(chunk);
+            turn();
             break;
         default:
-            s.SendNextPage = true;
-            s.SendPage();
+            running = &start(w, action >> 2);
+            turn();
             break;
         }
     }
-    QCoreApplication::sendPostedEvents();
 }
 
 }  // namespace

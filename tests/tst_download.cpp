@@ -4,7 +4,7 @@
 #include "Pty.h"
 #include "Tool.h"
 #include "Wait.h"
-#include "session/Session.h"
+#include "session/Connection.h"
 
 #include <cstdio>
 #include <QSignalSpy>
@@ -213,7 +213,7 @@ private slots:
         const QByteArray reply = checksumReply("ChecksumI", byteSum(page));
         // The device pauses inside its reply until the window has taken its start as a chunk;
         // nothing on screen tells that, the session's own signal does.
-        QSignalSpy received(tool.window().findChild<iap::Session*>(), &iap::Session::Received);
+        QSignalSpy received(tool.window().findChild<iap::Connection*>(), &iap::Connection::received);
         QVERIFY(pty.write(reply.left(5)));
         QVERIFY(received.wait(Pty::TimeoutMs));
         QVERIFY(pty.write(reply.mid(5)));

@@ -3,7 +3,7 @@
 #include "Tool.h"
 #include "Wait.h"
 #include "Pty.h"
-#include "session/Session.h"
+#include "session/Connection.h"
 
 #include <QSignalSpy>
 
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(pty.read(19), readCommand(0, 1));
         const std::clock_t before = std::clock();
         // Nothing on screen tells that a part was taken alone: the session's own signal does.
-        QSignalSpy received(tool.window().findChild<iap::Session*>(), &iap::Session::Received);
+        QSignalSpy received(tool.window().findChild<iap::Connection*>(), &iap::Connection::received);
         for (const QByteArray& part : parts) {
             if (part.isEmpty()) {
                 pty.unplug();

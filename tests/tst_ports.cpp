@@ -44,7 +44,7 @@ QStringList listed(const Values& ports)
 {
     QStringList names;
     for (const iap::PortValue& port : ports)
-        names << port.portName + " | " + port.deviceName;
+        names << port.portName() + " | " + port.deviceName();
     return names;
 }
 
@@ -57,7 +57,10 @@ private slots:
     void registryEntries()
     {
         const auto entries = [](const Values& values) {
-            return iap::PortDiscovery(std::make_unique<FakePortSource>(values, iap::PortNameRules::Registry)).EnumSerialPorts();
+            QStringList texts;
+            for (const iap::PortEntry& entry : iap::PortDiscovery(std::make_unique<FakePortSource>(values, iap::PortNameRules::Registry)).enumerate())
+                texts << entry.text();
+            return texts;
         };
         // The last USB, VCP or SER port comes first as well.
         QCOMPARE(entries({{"\\Device\\VCP0", "COM5"}, {"\\Device\\Serial0", "COM1"}, {"\\Device\\BthModem0", "COM7"}}),
@@ -131,7 +134,7 @@ private slots:
         Pty terminal;
         QVERIFY(QFile::remove(device.linkPath()) && QFile::link(terminal.path(), device.linkPath()));
         iap::SerialPort port(nullptr);
-        QVERIFY(!port.OpenPort(device.linkPath() + ':', "115200,n,8,1"));
+        QVERIFY(!port.open(device.linkPath(), 115200));
         QVERIFY(!terminal.held());
     }
 };

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool open(iap::SerialPort& port, const Pty& pty, const char* settings = "115200,n,8,1") { return port.OpenPort(pty.path() + ':', settings); }
+bool open(iap::SerialPort& port, const Pty& pty, int baudRate = 115200) { return port.open(pty.path(), baudRate); }
 
 // How long this process's threads have waited, runnable, for a processor (0 where the kernel
 // does not say).
@@ -40,8 +40,8 @@ std::chrono::nanoseconds runQueueWait()
 // One poll of the port, as the dispatcher starts it and gets its chunk.
 QByteArray poll(iap::SerialPort& port)
 {
-    QSignalSpy polled(&port, &iap::SerialPort::Polled);
-    return port.Poll() && polled.wait(5000) ? polled.value(0).value(0).toByteArray() : QByteArray("no poll");
+    QSignalSpy polled(&port, &iap::SerialPort::polled);
+    return port.poll() && polled.wait(5000) ? polled.value(0).value(0).toByteArray() : QByteArray("no poll");
 }
 
 }  // namespace
@@ -54,11 +54,9 @@ private slots:
     {
         Pty pty;
         iap::SerialPort tool(nullptr), other(nullptr);
-        QStringList statuses;
-        other.setStatusSink([&](const QString& text) { statuses << text; });
         QVERIFY(open(tool, pty) && pty.held());
         QVERIFY(!open(other, pty));
-        tool.ClosePort();
+        tool.close();
         // The line lets the port go once an outstanding poll has ended, at once.
         QVERIFY(pty.letGo());
         // Another program's lock keeps the tool out too, whoever runs it.
@@ -66,35 +64,32 @@ private slots:
         QVERIFY(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0);
         QVERIFY(!open(other, pty));
         ::close(fd);
-        QVERIFY(!other.OpenPort("/nonexistent/ttyIAP0:", "115200,n,8,1"));
-        QVERIFY(!open(other, pty, "115200,n,8") && !pty.held());
+        QVERIFY(!other.open("/nonexistent/ttyIAP0", 115200));
+        // A rate the line does not take leaves the port closed.
+        QVERIFY(!open(other, pty, 12345) && !pty.held());
         QVERIFY(open(other, pty));
-        QCOMPARE(statuses, QStringList(4, QStringLiteral("The COMM port is occupied or doesn't exit!")));
     }
 
     // On a line left slow, cooked, echoing and with handshakes, the settings take hold, bytes that cooking would
     // turn, drop or hold back pass both ways as they are, and a poll takes one reply or at most 2047 bytes.
     void settingsAndBytes()
     {
-        for (const auto& [settings, speed] : {std::pair{"115200,n,8,1", B115200}, std::pair{"38400,n,8,1", B38400}}) {
+        for (const auto& [baudRate, speed] : {std::pair{115200, B115200}, std::pair{38400, B38400}}) {
             Pty pty;
             iap::SerialPort port(nullptr);
             const QStringList cooked{"1200", "icanon", "echo", "isig", "icrnl", "ixon", "istrip", "opost", "onlcr", "cstopb", "crtscts"};
             // Bytes from before the open (the end of an earlier connection) are no reply to it.
             QVERIFY(pty.write("Erase ok") && waitUntil([&] { return pty.waitingForProgram() == 8; }, 1000));
             QVERIFY(QProcess::execute("stty", QStringList{"-F", pty.path()} + cooked) == 0);
-            QVERIFY(open(port, pty, settings));
+            QVERIFY(open(port, pty, baudRate));
             const termios line = pty.lineSettings();
             QCOMPARE(cfgetospeed(&line), speed);
             QCOMPARE(cfgetispeed(&line), speed);
             QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
             QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
             const QByteArray page = pattern(PageBytes, 1).replace(0, 4, "\n\r\x11\x13");
-            std::copy(page.begin(), page.end(), port.TransferBuffer.begin());
-            port.LastByteIndex = 18;
-            QCOMPARE(port.WritePort(), 19);
-            port.LastByteIndex = 2047;
-            QCOMPARE(port.WritePort(), 2048);
+            QCOMPARE(port.write(page.left(19)), 19);
+            QCOMPARE(port.write(page), 2048);
             QCOMPARE(pty.read(19 + 2048), page.left(19) + page);
             const QByteArray reply("ChecksumI\x0d\x11\x13\xff", 13);
             QVERIFY(pty.write(reply));
@@ -158,7 +153,7 @@ private slots:
                      qPrintable(QStringLiteral("%1 ms, %2 ms of processor time").arg(wall.elapsed()).arg(cpuMs)));
         }
         wall.start();
-        QCOMPARE(port.WritePort(), 0);
+        QCOMPARE(port.write("Erase      "), 0);
         QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
     }
 };

@@ -6,7 +6,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    auto window = iap::CreateMainWindow(iap::makeSystemPlatform(), iap::makeSystemDesktop());
+    auto window = iap::createMainWindow(iap::makeSystemPlatform(), iap::makeSystemDesktop());
     window->show();
     return app.exec();
 }

@@ -24,12 +24,13 @@ constexpr int StoppedBySignalBase = 128;
 int listPorts()
 {
     PortDiscovery discovery(makeSystemPortSource());
-    const QStringList entries = discovery.EnumSerialPorts();
-    if (!entries.first().isEmpty())
-        std::printf("%s\n", qPrintable(entries.first()));
-    for (qsizetype i = 1; i < entries.size(); ++i)
-        if (entries[i] != entries.first())
-            std::printf("%s\n", qPrintable(entries[i]));
+    const std::vector<PortEntry> entries = discovery.enumerate();
+    const QString preferred = entries.front().text();
+    if (!preferred.isEmpty())
+        std::printf("%s\n", qPrintable(preferred));
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        if (entries[i].text() != preferred)
+            std::printf("%s\n", qPrintable(entries[i].text()));
     return 0;
 }
 
@@ -59,7 +60,7 @@ int RunCommandLine(const QStringList& arguments)
 
     int running = int(runs.size());
     for (auto& run : runs) {
-        QObject::connect(run.get(), &PortRun::Done, qApp, [&running] {
+        QObject::connect(run.get(), &PortRun::done, qApp, [&running] {
             if (--running == 0)
                 QCoreApplication::exit(0);
         });
@@ -67,11 +68,11 @@ int RunCommandLine(const QStringList& arguments)
     // Nothing more goes out, every port is let go at once, and no file is written.
     OnStopRequest(qApp, [&runs](int signalNumber) {
         for (auto& run : runs)
-            run->Stop();
+            run->stop();
         QCoreApplication::exit(StoppedBySignalBase + signalNumber);
     });
     for (auto& run : runs)
-        run->Start();
+        run->start();
     const int stopped = running > 0 ? QCoreApplication::exec() : 0;
     if (stopped != 0)
         return stopped;

@@ -6,19 +6,12 @@
 #include <map>
 
 #include "cli/Options.h"
+#include "flash_read/FlashRead.h"
 #include "flash_write/FlashImage.h"
 #include "serial/PortDeviceName.h"
-#include "session/Session.h"
 
 namespace iap::cli {
 namespace {
-
-using Address = std::array<std::uint8_t, 4>;
-
-std::int64_t startOf(const Address& address)
-{
-    return std::int64_t(address[0]) << 24 | std::int64_t(address[1]) << 16 | std::int64_t(address[2]) << 8 | address[3];
-}
 
 QString take(ImageSnapshot& image, const QString& path)
 {
@@ -33,7 +26,7 @@ QString take(ImageSnapshot& image, const QString& path)
     case ImageSnapshot::Failure::Unreadable:
         break;
     }
-    return QStringLiteral("%1: no such file, or it cannot be read").arg(path);
+    return image.unreadableText();
 }
 
 // The pages from the first data page to the last go to the address: they must hold data and end
@@ -45,7 +38,7 @@ QString checkPages(const ImageSnapshot& image, bool hasHeader, const Address& ad
     if (hasHeader && image.size() <= PageBytes)
         return QStringLiteral("%1 is a header page with no data after it").arg(image.path());
     const std::int64_t pages = image.lastPageIndex() + 1 - (hasHeader ? 1 : 0);
-    if (startOf(address) + pages * PageBytes > AddressSpaceBytes)
+    if (addressValue(address) + pages * PageBytes > AddressSpaceBytes)
         return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(image.path());
     return {};
 }
@@ -60,7 +53,7 @@ QString checkApplication(const ImageSnapshot& image, const std::optional<Address
 // A header page's own address wins; `strict` refuses an --address that differs from it.
 QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
 {
-    const auto header = FlashImageHeader(image);
+    const auto header = flashImageHeader(image);
     if (!header && !address)
         return QStringLiteral("%1 has no header page: it needs --address").arg(image.path());
     if (strict && header && address && *header != *address)
@@ -118,9 +111,9 @@ QString checkRead(const Options& o)
 {
     if (!o.address)
         return QStringLiteral("read needs --address");
-    if (o.pages < 1 || o.pages > Session::ReadBackPages)
-        return QStringLiteral("--pages must be from 1 to %1").arg(Session::ReadBackPages);
-    if (startOf(*o.address) + std::int64_t(o.pages) * PageBytes > AddressSpaceBytes)
+    if (o.pages < 1 || o.pages > FlashRead::MaxPages)
+        return QStringLiteral("--pages must be from 1 to %1").arg(FlashRead::MaxPages);
+    if (addressValue(*o.address) + std::int64_t(o.pages) * PageBytes > AddressSpaceBytes)
         return QStringLiteral("--address and --pages reach beyond the 4 GiB a device can address");
     return checkOutput(o);
 }

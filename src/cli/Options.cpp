@@ -2,9 +2,7 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
-#include "session/DeviceModel.h"
+#include "protocol/HexNumber.h"
 
 namespace iap::cli {
 namespace {
@@ -23,14 +21,14 @@ std::optional<Command> commandNamed(const QString& name)
 
 }  // namespace
 
-std::optional<std::array<std::uint8_t, 4>> ParseAddress(const QString& text)
+std::optional<Address> ParseAddress(const QString& text)
 {
-    const QString digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2) : text;
-    const bool allHex = std::all_of(digits.begin(), digits.end(), [](QChar c) { return QStringLiteral("0123456789abcdefABCDEF").contains(c); });
-    if (digits.size() != AddressDigits || !allHex)
+    const QStringView digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? QStringView(text).mid(2) : QStringView(text);
+    const LeadingHex hex(digits);
+    if (digits.size() != AddressDigits || hex.digits() != AddressDigits)
         return std::nullopt;
-    const std::uint32_t value = digits.toUInt(nullptr, 16);
-    return std::array<std::uint8_t, 4>{std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
+    const auto value = std::uint32_t(hex.value());
+    return Address{std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
 }
 
 QString Options::outputFor(const QString& port) const
@@ -41,7 +39,6 @@ QString Options::outputFor(const QString& port) const
 Options ParseOptions(const QStringList& arguments, QString& error)
 {
     Options o;
-    o.settings = Hx300Settings;
     if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
         o.help = true;
         return o;
@@ -74,9 +71,9 @@ Options ParseOptions(const QStringList& arguments, QString& error)
         } else if (argument == QLatin1String("--model")) {
             const QString model = value().toUpper();
             if (model == QLatin1String("HX300"))
-                o.settings = Hx300Settings;
+                o.model = DeviceModel::Hx300;
             else if (model == QLatin1String("VR200"))
-                o.settings = Vr200Settings;
+                o.model = DeviceModel::Vr200;
             else if (error.isEmpty())
                 error = QStringLiteral("--model must be HX300 or VR200");
         } else if (argument == QLatin1String("--address")) {

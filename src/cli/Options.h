@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "download/ImageSnapshot.h"
+#include "protocol/Page.h"
+#include "session/DeviceModel.h"
+#include "session/ImageSnapshot.h"
 
 namespace iap::cli {
 
@@ -22,8 +24,8 @@ struct Options {
 
     Command command = Command::Ports;
     QStringList ports;
-    QString settings;
-    std::optional<std::array<std::uint8_t, 4>> address;
+    DeviceModel model = DeviceModel::Hx300;
+    std::optional<Address> address;
     int pages = 0;
     QString output;
     // download: the application; write: the image; program: slot 0, slot 1, application. Each is
@@ -58,6 +60,6 @@ QString CheckInput(Options& options, const ImagePaths& paths);
 QString HelpText(std::optional<Command> command);
 
 // "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
-std::optional<std::array<std::uint8_t, 4>> ParseAddress(const QString& text);
+std::optional<Address> ParseAddress(const QString& text);
 
 }  // namespace iap::cli

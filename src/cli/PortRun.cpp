@@ -3,31 +3,9 @@
 #include "cli/Report.h"
 
 namespace iap::cli {
-namespace {
-
-QString describe(Session::Awaiting what, int page)
-{
-    switch (what) {
-    case Session::Awaiting::Quiet:
-        return QStringLiteral("the device to stop sending");
-    case Session::Awaiting::EraseReport:
-        return QStringLiteral("the erase report");
-    case Session::Awaiting::VersionReply:
-        return QStringLiteral("the bootloader's version reply");
-    case Session::Awaiting::Acknowledgement:
-        return QStringLiteral("the acknowledgement of page %1").arg(page);
-    case Session::Awaiting::PageData:
-        return QStringLiteral("the page data");
-    case Session::Awaiting::ChecksumReply:
-        break;
-    }
-    return QStringLiteral("the checksum reply");
-}
-
-}  // namespace
 
 PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, Report& output)
-    : options(chosen), port(portName), report(output), session(makeSystemPortDevice(), clock)
+    : options(chosen), port(portName), report(output), bootloader(makeSystemPortDevice(), clock)
 {
     switch (options.command) {
     case Command::Download:
@@ -47,47 +25,32 @@ PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, R
     case Command::Ports:
         break;
     }
-    silence.setSingleShot(true);
-    // A coarse timer may end a 5 s wait a quarter of a second early.
-    silence.setTimerType(Qt::PreciseTimer);
-    silence.setInterval(options.timeoutSeconds * 1000);
-    connect(&silence, &QTimer::timeout, this, [this] {
-        finish(Outcome::NoDevice, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(options.timeoutSeconds).arg(awaited));
-    });
-    session.serial.setStatusSink([this](const QString& text) { lastStatus = text; });
-    connect(&session, &Session::Status, this, [this](const QString& text) {
-        lastStatus = text;
-        report.Status(port, text);
-    });
-    // The watch counts from the last step of progress, not from the last byte: a device that
-    // talks without moving the operation on is timed out too.
-    connect(&session, &Session::Awaits, this, [this](Session::Awaiting what, int page) {
-        awaited = describe(what, page);
-        silence.start();
-    });
-    connect(&session, &Session::PageAcknowledged, this,
-            [this](int index) { report.Progress(port, index - session.FirstDataPage + 1, session.LastPageIndex - session.FirstDataPage + 1); });
-    connect(&session, &Session::ReadProgress, this, [this](int pages) { report.Progress(port, pages, options.pages); });
-    connect(&session, &Session::ChecksumShown, this, [this](const QString& sum) { report.Sum(port, sum); });
-    connect(&session, &Session::VersionCaption, this, [this](const QString& caption) { report.Version(port, caption); });
-    connect(&session, &Session::Verified, this, &PortRun::onVerified);
+    bootloader.setReplyTimeout(options.timeoutSeconds);
+    connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.Status(port, text); });
+    for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
+        connect(operation, &DeviceOperation::status, this, [this](const QString& text) { report.Status(port, text); });
+        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) { report.Progress(port, done, total); });
+        connect(operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { report.Sum(port, checksumDisplay(sum)); });
+        connect(operation, &DeviceOperation::finished, this, &PortRun::ended);
+    }
+    for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
+        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) { report.Version(port, PageTransfer::versionCaption(version)); });
 }
 
-void PortRun::Start()
+void PortRun::start()
 {
     startStep();
 }
 
 void PortRun::startStep()
 {
-    if (!session.Open(port, options.settings)) {
-        finish(Outcome::NoDevice, lastStatus);
+    if (!bootloader.connection().open(port, options.model)) {
+        finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
         return;
     }
     const Step current = steps[step];
     if (current == Step::Read) {
-        session.PrepareRead();
-        session.RequestPages(*options.address, options.pages);
+        bootloader.flashRead().start(*options.address, options.pages);
         return;
     }
     const ImageSnapshot& image = current == Step::WriteSlot0 ? options.slot0
@@ -95,49 +58,58 @@ void PortRun::startStep()
         : current == Step::Download && options.command == Command::Program ? options.application
                                                                              : options.image;
     report.Image(port, image.path(), image.sha256Hex());
+    // A header page's own address wins; the options were checked against it.
     if (current == Step::Download)
-        session.StartDownload(image, *options.address);
-    else  // A header page's own address wins; the options were checked against it.
-        session.StartFlashWrite(image, [this](const auto& header) { return header ? *header : *options.address; }, [] { return true; });
+        bootloader.download().start(image, *options.address);
+    else
+        bootloader.flashWrite().start(image, options.address.value_or(Address{}));
 }
 
-void PortRun::onVerified(Session::Operation operation, bool right)
+void PortRun::ended(const OperationResult& outcome)
 {
-    if (!right) {
-        finish(Outcome::ChecksumError, lastStatus);
+    switch (outcome.kind()) {
+    case OperationResult::Kind::Right:
+        break;
+    case OperationResult::Kind::ChecksumError:
+        finish(Outcome::ChecksumError, outcome.text());
+        return;
+    case OperationResult::Kind::ImageUnreadable:
+        finish(Outcome::InputError, outcome.text());
+        return;
+    case OperationResult::Kind::PortUnavailable:
+    case OperationResult::Kind::NoReply:
+        finish(Outcome::NoDevice, outcome.text());
         return;
     }
-    if (operation == Session::Operation::FlashRead) {
+    if (steps[step] == Step::Read) {
         const QString file = options.outputFor(port);
-        if (!session.SaveReadBack(file, session.PagesRead())) {
-            finish(Outcome::InputError, QStringLiteral("The read-back file can't be written: ") + file);
+        if (!bootloader.flashRead().save(file)) {
+            finish(Outcome::InputError, FlashRead::unwritableText(file));
             return;
         }
     }
-    session.Close();
+    bootloader.connection().close();
     if (++step < steps.size())
         startStep();
     else
-        finish(Outcome::Right, lastStatus);
+        finish(Outcome::Right, outcome.text());
 }
 
-void PortRun::Stop()
+void PortRun::stop()
 {
-    silence.stop();
-    session.serial.ClosePort();
-    done = true;
+    bootloader.connection().abandon();
+    finished = true;
 }
 
 void PortRun::finish(Outcome outcome, const QString& text)
 {
-    if (done)
+    if (finished)
         return;
-    done = true;
-    silence.stop();
-    session.Close();
+    finished = true;
+    bootloader.connection().close();
     result = outcome;
     report.Result(port, text, int(outcome));
-    emit Done();
+    emit done();
 }
 
 }  // namespace iap::cli

@@ -2,12 +2,11 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <vector>
 
 #include "cli/Options.h"
-#include "session/Session.h"
+#include "production/Bootloader.h"
 
 namespace iap::cli {
 
@@ -16,42 +15,39 @@ class Report;
 // Exit statuses, worst last: across ports the worst applies.
 enum class Outcome { Right = 0, ChecksumError = 1, InputError = 2, NoDevice = 3 };
 
-// One port's run of a command on a session of its own: each step opens the port, starts its
-// operation and waits for the device's verdict, while a watch ends the run when the device
-// makes no progress for too long.
+// One port's run of a command on a bootloader of its own: each step opens the port, starts its
+// operation and waits for its result; a device that makes no progress for the time allowed ends
+// the run.
 class PortRun : public QObject {
     Q_OBJECT
 
 public:
     PortRun(const Options& options, const QString& port, Clock& clock, Report& report);
 
-    void Start();
+    void start();
     // Stops at once: nothing more is sent and the port is let go.
-    void Stop();
+    void stop();
 
     Outcome outcome() const { return result; }
 
 signals:
-    void Done();
+    void done();
 
 private:
     enum class Step { WriteSlot0, WriteSlot1, Download, Write, Read };
 
     void startStep();
-    void onVerified(Session::Operation operation, bool right);
+    void ended(const OperationResult& result);
     void finish(Outcome outcome, const QString& text);
 
     const Options& options;
     const QString port;
     Report& report;
-    Session session;
-    QTimer silence;
+    Bootloader bootloader;
     std::vector<Step> steps;
     std::size_t step = 0;
-    QString awaited;
-    QString lastStatus;
     Outcome result = Outcome::Right;
-    bool done = false;
+    bool finished = false;
 };
 
 }  // namespace iap::cli

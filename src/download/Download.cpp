@@ -1,14 +1,41 @@
-// The application download's start: everything after it is driven by the device's replies.
-#include "session/Session.h"
+#include "download/Download.h"
+
+#include "protocol/CommandFrame.h"
+#include "session/Connection.h"
 
 namespace iap {
 
-void Session::StartDownload(const ImageSnapshot& image, const Address& address)
+Download::Download(Connection& connection, ReplyRecognition& recognition, QObject* parent)
+    : PageTransfer(connection, recognition, OperationKind::Download, parent)
 {
-    RunningOperation = Operation::Download;
-    LoadImage(image);
-    ShowEndPage(LastPageIndex);
-    SendWhenQuiet(MakeCommandFrame(EraseKeyword, address, EndPage()), [this] { emit Awaits(Awaiting::EraseReport, 0); });
+}
+
+void Download::start(const ImageSnapshot& image, const Address& address)
+{
+    prepare(image, 0);
+    begin(commandFrame(EraseKeyword, address, endPage()), [this] { awaits(Awaiting::EraseReport); });
+}
+
+void Download::handle(Reply reply, const QByteArray& chunk)
+{
+    if (reply == Reply::EraseDone) {
+        emit status(QStringLiteral("Erase ok"));
+        connection().pollEvery(PollIntervalMs);
+        startPages();
+        return;
+    }
+    if (reply != Reply::ChecksumDownload)
+        return;
+    // The verdict: the device's sum is that of the pages sent, and the last page announced has
+    // been acknowledged.
+    if (!checksumHolds(chunk)) {
+        emit status(QStringLiteral("IAP Checksum error"));
+        finish({OperationResult::Kind::ChecksumError, QStringLiteral("IAP Checksum error")});
+        return;
+    }
+    emit status(QStringLiteral("IAP Checksum right"));
+    clearCurrentPage();
+    finish({OperationResult::Kind::Right, QStringLiteral("IAP Checksum right")});
 }
 
 }  // namespace iap

@@ -1,62 +1,86 @@
-// The flash read: its command, the reception of its page data and its end.
-#include <QTimer>
+#include "flash_read/FlashRead.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "protocol/Replies.h"
-#include "session/Session.h"
-#include "session/TimerControl.h"
+#include "protocol/CommandFrame.h"
+#include "session/Connection.h"
 
 namespace iap {
 
-void Session::PrepareRead()
+FlashRead::FlashRead(Connection& connection, QObject* parent)
+    : DeviceOperation(connection, OperationKind::FlashRead, parent)
 {
-    Enable(Timer1);
-    SetInterval(Timer1, ReadPollIntervalMs);
-    RunningChecksum = 0;
 }
 
-void Session::RequestPages(const Address& address, int pages)
+void FlashRead::start(const Address& address, int pages)
 {
-    RunningOperation = Operation::FlashRead;
-    readEndPolled.reset();
-    readEndStart.clear();
-    receivedBytes = 0;
+    connection().pollEvery(PollIntervalMs);
     expectedBytes = 0;
-    const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, ReadBackPages)) * PageBytes;
-    SendWhenQuiet(MakeCommandFrame(FlashReadKeyword, address, pages), [this, bytes] {
+    received.clear();
+    sum = 0;
+    endStart.reset();
+    const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, MaxPages)) * PageBytes;
+    begin(commandFrame(FlashReadKeyword, address, pages), [this, bytes] {
         expectedBytes = bytes;
-        emit Awaits(Awaiting::PageData, 0);
+        awaits(Awaiting::PageData);
         // The device starts to stream at once and a driver buffers only a few KiB: the first
         // poll must not wait for the once-a-second tick.
-        serial.Poll();
+        connection().pollNow();
     });
 }
 
-QByteArray Session::TakeReadData(const QByteArray& chunk)
+void FlashRead::take(const QByteArray& polled)
 {
-    const auto take = qsizetype(std::min<std::int64_t>(chunk.size(), expectedBytes - receivedBytes));
-    for (qsizetype k = 0; k < take; ++k, ++receivedBytes) {
-        const auto byte = std::uint8_t(chunk[k]);
-        ReadBackStore[std::size_t(receivedBytes)] = byte;
-        RunningChecksum += byte;
+    if (endStart) {
+        const QByteArray chunk = *std::exchange(endStart, std::nullopt) + polled;
+        if (!chunk.isEmpty())
+            judge(chunk);
+        return;
     }
+    if (received.size() >= expectedBytes) {
+        judge(polled);
+        return;
+    }
+    // Page data stream at the line rate and a driver buffers only a few KiB: while they keep
+    // coming, each poll is followed at once by the next. The read's end follows the data.
+    if (polled.isEmpty())
+        return;
+    const QByteArray rest = takeData(polled);
+    if (rest.size() >= ChecksumReplyBytes) {
+        judge(rest);
+        return;
+    }
+    if (received.size() >= expectedBytes)
+        endStart = rest;
+    connection().pollNow();
+}
+
+QByteArray FlashRead::takeData(const QByteArray& chunk)
+{
+    const auto take = qsizetype(std::min<std::int64_t>(chunk.size(), expectedBytes - received.size()));
+    for (qsizetype k = 0; k < take; ++k)
+        sum += std::uint8_t(chunk[k]);
+    received += chunk.left(take);
     // Progress as a download shows it: the last page received and the running sum.
-    if (receivedBytes >= PageBytes)
-        ShowCurrentPage(QString::number(receivedBytes / PageBytes - 1));
-    emit ChecksumShown(ChecksumDisplay(RunningChecksum));
-    emit ReadProgress(PagesRead());
+    if (pagesRead() > 0)
+        emit currentPageShown(pagesRead() - 1);
+    emit runningSum(sum);
+    emit progress(pagesRead(), int(expectedBytes / PageBytes));
     if (take > 0)
-        emit Awaits(ExpectsReadData() ? Awaiting::PageData : Awaiting::ChecksumReply, 0);
+        awaits(received.size() < expectedBytes ? Awaiting::PageData : Awaiting::ChecksumReply);
     return chunk.mid(take);
 }
 
-void Session::ReadCompletion(const QByteArray& chunk)
+void FlashRead::judge(const QByteArray& chunk)
 {
-    const auto sum = DeviceSum(chunk);
-    const bool right = sum && *sum == RunningChecksum;
-    emit Status(right ? QStringLiteral("Read Checksum right") : QStringLiteral("Read Checksum error"));
-    emit Verified(Operation::FlashRead, right);
+    if (chunk.isEmpty() || recognition.recognise(chunk, OperationKind::FlashRead) != Reply::ChecksumRead)
+        return;
+    const auto deviceSays = deviceSum(chunk);
+    const bool right = deviceSays && *deviceSays == sum;
+    const QString text = right ? QStringLiteral("Read Checksum right") : QStringLiteral("Read Checksum error");
+    emit status(text);
+    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, text});
 }
 
 }  // namespace iap

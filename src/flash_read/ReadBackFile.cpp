@@ -2,19 +2,17 @@
 // complete, so that a failure never leaves half a file in place of the user's old one.
 #include <QSaveFile>
 
-#include <algorithm>
-
-#include "session/Session.h"
+#include "flash_read/FlashRead.h"
 
 namespace iap {
 
-bool Session::SaveReadBack(const QString& fileName, int pages) const
+bool FlashRead::save(const QString& fileName) const
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const qint64 bytes = qint64(std::clamp(pages, 0, ReadBackPages)) * PageBytes;
-    if (file.write(reinterpret_cast<const char*>(ReadBackStore.data()), bytes) != bytes)
+    const QByteArray pages = received.left(qsizetype(pagesRead()) * PageBytes);
+    if (file.write(pages) != pages.size())
         return false;
     // Qt's commit does not see a buffered write that fails at the last flush (a full disk).
     return file.flush() && file.commit();

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "protocol/Replies.h"
+#include "protocol/ReplyRecognition.h"
 
 namespace iap {
 namespace {
@@ -14,12 +14,12 @@ constexpr int HeaderAddressOffset = 11;
 
 }  // namespace
 
-std::optional<std::array<std::uint8_t, 4>> FlashImageHeader(const ImageSnapshot& image)
+std::optional<Address> flashImageHeader(const ImageSnapshot& image)
 {
     const auto page = image.page(0);
-    if (!ContainsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))
+    if (!containsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))
         return std::nullopt;
-    std::array<std::uint8_t, 4> address{};
+    Address address{};
     std::copy_n(page.begin() + HeaderAddressOffset, address.size(), address.begin());
     return address;
 }

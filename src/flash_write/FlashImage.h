@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "download/ImageSnapshot.h"
+#include "session/ImageSnapshot.h"
 
 namespace iap {
 
 // A flash image begins with a header page when the text "Flash Write", in any case, stands
 // within the first 21 bytes of its page 0 (whose bytes beyond a short file's end are 0xFF);
 // bytes 11 to 14 then hold the target address. None for a plain image.
-std::optional<std::array<std::uint8_t, 4>> FlashImageHeader(const ImageSnapshot& image);
+std::optional<Address> flashImageHeader(const ImageSnapshot& image);
 
 }  // namespace iap

@@ -1,47 +1,54 @@
-// The flash write's start: the command, then the first page half a second later with no reply
-// awaited; the device's acknowledgements pace the rest.
-#include <QTimer>
+#include "flash_write/FlashWrite.h"
 
 #include "flash_write/FlashImage.h"
-#include "session/Delay.h"
-#include "session/Session.h"
-#include "session/TimerControl.h"
+#include "platform/Clock.h"
+#include "protocol/CommandFrame.h"
+#include "session/Connection.h"
 
 namespace iap {
 
-void Session::StartFlashWrite(const ImageSnapshot& image, const AddressChooser& address, std::function<bool()> stillWanted)
+FlashWrite::FlashWrite(Connection& connection, ReplyRecognition& recognition, Clock& clock, QObject* parent)
+    : PageTransfer(connection, recognition, OperationKind::FlashWrite, parent), clock(clock)
 {
-    RunningOperation = Operation::FlashWrite;
-    LoadImage(image);
-    const auto header = FlashImageHeader(image);
-    FirstDataPage = header ? 1 : 0;
-    emit AddressFromImage(header ? QByteArray(reinterpret_cast<const char*>(header->data()), int(header->size())) : QByteArray());
-    ShowEndPage(LastPageIndex - FirstDataPage);
-    SendWhenQuiet(MakeCommandFrame(FlashWriteKeyword, address(header), EndPage()), [this, stillWanted = std::move(stillWanted)] {
-        VersionShown = false;
-        // The version reply comes during the wait; a poll rate left at a read's second would take
-        // it and the first acknowledgement as one chunk.
-        SetInterval(Timer1, TransferPollIntervalMs);
-        emit Awaits(Awaiting::VersionReply, 0);
-        ArmFirstPageAfterWait(stillWanted);
+}
+
+void FlashWrite::start(const ImageSnapshot& image, const Address& address)
+{
+    const auto header = flashImageHeader(image);
+    emit imageAddress(header);
+    prepare(image, header ? 1 : 0);
+    begin(commandFrame(FlashWriteKeyword, header.value_or(address), endPage()), [this] {
+        replies().setVersionShown(false);
+        // The version reply comes during the wait; a poll rate left at a read's second would
+        // take it and the first acknowledgement as one chunk.
+        connection().pollEvery(PollIntervalMs);
+        awaits(Awaiting::VersionReply);
+        const quint64 planned = connection().number();
+        clock.after(CommandToFirstPageMs, this, [this, planned] {
+            // Given up by then: Refresh, or another operation, ended the connection.
+            if (planned != connection().number())
+                return;
+            connection().pollEvery(PollIntervalMs);
+            emit runningSum(0);
+            startPages();
+        });
     });
 }
 
-void Session::ArmFirstPageAfterWait(std::function<bool()> stillWanted)
+void FlashWrite::handle(Reply reply, const QByteArray& chunk)
 {
-    const quint64 connection = serial.Connection();
-    Delay(clock, CommandToFirstPageSeconds, this, [this, connection, stillWanted = std::move(stillWanted)] {
-        if (connection != serial.Connection() || !stillWanted())
-            return;
-        Enable(Timer1);
-        SetInterval(Timer1, TransferPollIntervalMs);
-        PageIndex = FirstDataPage;
-        RunningChecksum = 0;
-        emit ChecksumShown(QStringLiteral("0"));
-        ShowCurrentPage(QString::number(PageIndex));
-        SendNextPage = true;
-        Enable(Timer2);
-    });
+    if (reply != Reply::ChecksumWrite)
+        return;
+    // The verdict: the device's sum is that of the pages sent, and the last page announced has
+    // been acknowledged.
+    if (!checksumHolds(chunk)) {
+        emit status(QStringLiteral("Write Checksum error"));
+        finish({OperationResult::Kind::ChecksumError, QStringLiteral("Write Checksum error")});
+        return;
+    }
+    emit status(QStringLiteral("Write Checksum right"));
+    clearCurrentPage();
+    finish({OperationResult::Kind::Right, QStringLiteral("Write Checksum right")});
 }
 
 }  // namespace iap

@@ -9,7 +9,7 @@ namespace {
 class MonotonicClock final : public Clock {
 public:
     MonotonicClock() { started.start(); }
-    std::int64_t NowMs() override { return started.elapsed(); }
+    std::int64_t nowMs() override { return started.elapsed(); }
 
 private:
     QElapsedTimer started;

@@ -21,7 +21,7 @@ void quietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 class AlsaTone final : public Tone {
 public:
-    void Beep(int frequencyHz, int durationMs) override
+    void beep(int frequencyHz, int durationMs) override
     {
         if (frequencyHz <= 0 || durationMs <= 0)
             return;
@@ -59,7 +59,7 @@ public:
 #else
 class SilentTone final : public Tone {
 public:
-    void Beep(int, int) override {}
+    void beep(int, int) override {}
 };
 #endif
 

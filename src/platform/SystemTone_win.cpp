@@ -7,7 +7,7 @@ namespace {
 
 class WindowsTone final : public Tone {
 public:
-    void Beep(int frequencyHz, int durationMs) override { ::Beep(DWORD(frequencyHz), DWORD(durationMs)); }
+    void beep(int frequencyHz, int durationMs) override { ::Beep(DWORD(frequencyHz), DWORD(durationMs)); }
 };
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace iap {
 class Tone {
 public:
     virtual ~Tone() = default;
-    virtual void Beep(int frequencyHz, int durationMs) = 0;
+    virtual void beep(int frequencyHz, int durationMs) = 0;
 };
 
 }  // namespace iap

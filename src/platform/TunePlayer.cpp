@@ -19,11 +19,11 @@ TunePlayer::~TunePlayer()
     thread.wait();
 }
 
-void TunePlayer::Play(std::vector<Note> tune)
+void TunePlayer::play(std::vector<Note> tune)
 {
     QMetaObject::invokeMethod(context, [this, tune = std::move(tune)] {
         for (const Note& note : tune)
-            tone.Beep(note.frequencyHz, note.durationMs);
+            tone.beep(note.frequencyHz(), note.durationMs());
     });
 }
 

@@ -13,9 +13,15 @@ class Tone;
 // sound. A tune still playing when the player goes is played to its end first.
 class TunePlayer {
 public:
-    struct Note {
-        int frequencyHz;
-        int durationMs;
+    class Note {
+    public:
+        constexpr Note(int frequencyHz, int durationMs) : frequency(frequencyHz), duration(durationMs) {}
+        constexpr int frequencyHz() const { return frequency; }
+        constexpr int durationMs() const { return duration; }
+
+    private:
+        int frequency;
+        int duration;
     };
 
     explicit TunePlayer(Tone& tone);
@@ -23,7 +29,7 @@ public:
     TunePlayer(const TunePlayer&) = delete;
     TunePlayer& operator=(const TunePlayer&) = delete;
 
-    void Play(std::vector<Note> tune);
+    void play(std::vector<Note> tune);
 
 private:
     Tone& tone;

@@ -27,32 +27,17 @@ std::optional<speed_t> speedFor(int baudRate)
     }
 }
 
-tcflag_t characterSizeFor(int dataBits)
-{
-    switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
-    }
-}
 }  // namespace
 
-std::optional<termios> rawLineState(const termios& current, const LineSettings& settings)
+std::optional<termios> rawLineState(const termios& current, int baudRate)
 {
-    const auto speed = speedFor(settings.baudRate);
+    const auto speed = speedFor(baudRate);
     if (!speed)
         return std::nullopt;
     termios state = current;
     cfmakeraw(&state);
     state.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    state.c_cflag |= CLOCAL | CREAD | characterSizeFor(settings.dataBits);
-    if (settings.parity != Parity::None)
-        state.c_cflag |= PARENB;
-    if (settings.parity == Parity::Odd)
-        state.c_cflag |= PARODD;
-    if (settings.stopBits == 2)
-        state.c_cflag |= CSTOPB;
+    state.c_cflag |= CLOCAL | CREAD | CS8;
     state.c_iflag &= ~(IXON | IXOFF | IXANY);
     state.c_cc[VMIN] = 1;
     state.c_cc[VTIME] = 0;

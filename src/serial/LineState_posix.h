@@ -1,7 +1,5 @@
 #pragma once
 
-#include "serial/LineSettings.h"
-
 #include <optional>
 
 #include <termios.h>
@@ -10,8 +8,8 @@ namespace iap {
 
 // The terminal state for a serial line: `current` made raw (every byte value passes, nothing is
 // echoed, translated or taken as a signal), the receiver on, modem lines ignored, no hardware
-// or XON/XOFF handshake, and the rate, parity, data bits and stop bits of `settings`.
-// Empty when the system has no such rate.
-std::optional<termios> rawLineState(const termios& current, const LineSettings& settings);
+// or XON/XOFF handshake, 8 data bits, no parity, 1 stop bit, at the rate. Empty when the system
+// has no such rate.
+std::optional<termios> rawLineState(const termios& current, int baudRate);
 
 }  // namespace iap

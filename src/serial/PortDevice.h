@@ -7,15 +7,29 @@
 namespace iap {
 
 // The five time-outs of a serial port, in the operating system's own terms: a read ends after
-// ReadInterval of silence that follows at least one byte, or after
-// ReadTotalMultiplier × requested bytes + ReadTotalConstant; a write may take
-// WriteTotalMultiplier × bytes + WriteTotalConstant.
-struct CommTimeouts {
-    int readIntervalTimeoutMs = 0;
-    int readTotalTimeoutMultiplierMs = 0;
-    int readTotalTimeoutConstantMs = 0;
-    int writeTotalTimeoutMultiplierMs = 0;
-    int writeTotalTimeoutConstantMs = 0;
+// readInterval of silence that follows at least one byte, or after
+// readTotalMultiplier × requested bytes + readTotalConstant; a write may take
+// writeTotalMultiplier × bytes + writeTotalConstant.
+class CommTimeouts {
+public:
+    constexpr CommTimeouts(int readIntervalMs, int readTotalMultiplierMs, int readTotalConstantMs, int writeTotalMultiplierMs,
+                           int writeTotalConstantMs)
+        : readInterval(readIntervalMs), readMultiplier(readTotalMultiplierMs), readConstant(readTotalConstantMs),
+          writeMultiplier(writeTotalMultiplierMs), writeConstant(writeTotalConstantMs)
+    {
+    }
+    constexpr int readIntervalMs() const { return readInterval; }
+    constexpr int readTotalMultiplierMs() const { return readMultiplier; }
+    constexpr int readTotalConstantMs() const { return readConstant; }
+    constexpr int writeTotalMultiplierMs() const { return writeMultiplier; }
+    constexpr int writeTotalConstantMs() const { return writeConstant; }
+
+private:
+    int readInterval;
+    int readMultiplier;
+    int readConstant;
+    int writeMultiplier;
+    int writeConstant;
 };
 
 // The operating system's serial calls, one per step that SerialPort takes, so that SerialPort
@@ -28,15 +42,13 @@ public:
     virtual ~PortDevice() = default;
 
     // Opens an existing port for reading and writing, for this program alone, with nothing
-    // received yet. portDeviceName is what the window passes: a port name followed by ':'. An
-    // already open port is released first.
-    virtual bool open(const std::string& portDeviceName) = 0;
+    // received yet. portName is the name the port list shows. An already open port is released
+    // first.
+    virtual bool open(const std::string& portName) = 0;
     virtual bool setTimeouts(const CommTimeouts& timeouts) = 0;
-    // Builds the port state from a settings text such as "115200,n,8,1": baud rate, parity,
-    // data bits and stop bits from the text; no flow control, raw 8-bit transfer.
-    virtual bool buildLineSettings(const std::string& settingsText) = 0;
-    // Applies the port state that buildLineSettings built.
-    virtual bool applyLineSettings() = 0;
+    // The line at that rate, 8 data bits, no parity, 1 stop bit, no flow control, every byte
+    // passed raw. False when the port does not take the rate.
+    virtual bool setLine(int baudRate) = 0;
     // Blocks as the read time-outs say; the count of bytes stored at buffer, 0 on silence or failure.
     virtual int read(std::uint8_t* buffer, int requestedBytes) = 0;
     // Ends the read in progress at once with what it has got; with none in progress, the next

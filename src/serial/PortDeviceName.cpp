@@ -6,29 +6,20 @@ namespace {
 
 const std::string WindowsDeviceNamespace = "\\\\.\\";
 
-std::string withoutTrailingColon(const std::string& portDeviceName)
-{
-    if (!portDeviceName.empty() && portDeviceName.back() == ':')
-        return portDeviceName.substr(0, portDeviceName.size() - 1);
-    return portDeviceName;
-}
-
 }  // namespace
 
-std::string posixDevicePath(const std::string& portDeviceName)
+std::string posixDevicePath(const std::string& portName)
 {
-    const std::string name = withoutTrailingColon(portDeviceName);
-    if (!name.empty() && name.front() == '/')
-        return name;
-    return "/dev/" + name;
+    if (!portName.empty() && portName.front() == '/')
+        return portName;
+    return "/dev/" + portName;
 }
 
-std::string windowsDevicePath(const std::string& portDeviceName)
+std::string windowsDevicePath(const std::string& portName)
 {
-    const std::string name = withoutTrailingColon(portDeviceName);
-    if (name.starts_with(WindowsDeviceNamespace))
-        return name;
-    return WindowsDeviceNamespace + name;
+    if (portName.starts_with(WindowsDeviceNamespace))
+        return portName;
+    return WindowsDeviceNamespace + portName;
 }
 
 }  // namespace iap

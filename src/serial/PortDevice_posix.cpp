@@ -1,6 +1,5 @@
 #include "serial/PortDevice.h"
 
-#include "serial/LineSettings.h"
 #include "serial/LineState_posix.h"
 #include "serial/PortAnnouncement_posix.h"
 #include "serial/PortDeviceName.h"
@@ -83,13 +82,13 @@ public:
             ::close(cancel);
     }
 
-    bool open(const std::string& portDeviceName) override
+    bool open(const std::string& portName) override
     {
         close();
         // A cancel meant for the previous port's last read must not end the first read of this one.
         eventfd_t stale = 0;
         eventfd_read(cancel, &stale);
-        const std::string path = posixDevicePath(portDeviceName);
+        const std::string path = posixDevicePath(portName);
         if (isAnnouncement(path) && !announcedDeviceAlive(path))
             return false;
         // Non-blocking so that a port waiting for carrier cannot hold the open; reads and writes
@@ -125,27 +124,18 @@ public:
         return true;
     }
 
-    bool buildLineSettings(const std::string& settingsText) override
+    bool setLine(int baudRate) override
     {
-        pendingState.reset();
-        const auto settings = parseLineSettings(settingsText);
-        if (fd < 0 || !settings)
-            return false;
         termios current{};
-        if (tcgetattr(fd, &current) != 0)
+        if (fd < 0 || tcgetattr(fd, &current) != 0)
             return false;
-        pendingState = rawLineState(current, *settings);
-        return pendingState.has_value();
-    }
-
-    bool applyLineSettings() override
-    {
-        if (fd < 0 || !pendingState || tcsetattr(fd, TCSANOW, &*pendingState) != 0)
+        const auto state = rawLineState(current, baudRate);
+        if (!state || tcsetattr(fd, TCSANOW, &*state) != 0)
             return false;
         // tcsetattr succeeds when any part of the request took; a rate the driver refused
         // would leave the line at a speed the device does not speak.
         termios applied{};
-        return tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == cfgetospeed(&*pendingState);
+        return tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == cfgetospeed(&*state);
     }
 
     int read(std::uint8_t* buffer, int requestedBytes) override
@@ -153,9 +143,9 @@ public:
         if (fd < 0 || requestedBytes <= 0)
             return 0;
         const Clock::time_point deadline = Clock::now()
-            + milliseconds(timeouts.readTotalTimeoutMultiplierMs) * requestedBytes
-            + milliseconds(timeouts.readTotalTimeoutConstantMs);
-        const milliseconds interval(timeouts.readIntervalTimeoutMs);
+            + milliseconds(timeouts.readTotalMultiplierMs()) * requestedBytes
+            + milliseconds(timeouts.readTotalConstantMs());
+        const milliseconds interval(timeouts.readIntervalMs());
         int received = 0;
         std::optional<Clock::time_point> lastByte;
         while (received < requestedBytes) {
@@ -185,8 +175,8 @@ public:
         if (fd < 0 || byteCount <= 0)
             return 0;
         const Clock::time_point deadline = Clock::now()
-            + milliseconds(timeouts.writeTotalTimeoutMultiplierMs) * byteCount
-            + milliseconds(timeouts.writeTotalTimeoutConstantMs);
+            + milliseconds(timeouts.writeTotalMultiplierMs()) * byteCount
+            + milliseconds(timeouts.writeTotalConstantMs());
         int written = 0;
         while (written < byteCount) {
             const ssize_t put = ::write(fd, bytes + written, byteCount - written);
@@ -208,8 +198,8 @@ public:
         if (fd < 0)
             return false;
         const Clock::time_point deadline = Clock::now()
-            + milliseconds(timeouts.writeTotalTimeoutMultiplierMs) * FlushBoundBytes
-            + milliseconds(timeouts.writeTotalTimeoutConstantMs);
+            + milliseconds(timeouts.writeTotalMultiplierMs()) * FlushBoundBytes
+            + milliseconds(timeouts.writeTotalConstantMs());
         // tcdrain() would wait for as long as the line is held up; polling the queue keeps the
         // wait bounded and ends at once on a port that has gone.
         for (;;) {
@@ -233,7 +223,6 @@ public:
         ioctl(fd, TIOCNXCL);
         const int closing = fd;
         fd = -1;
-        pendingState.reset();
         return ::close(closing) == 0;
     }
 
@@ -260,8 +249,7 @@ private:
 
     const int cancel;
     int fd = -1;
-    CommTimeouts timeouts;
-    std::optional<termios> pendingState;
+    CommTimeouts timeouts{0, 0, 0, 0, 0};
 };
 
 }  // namespace

@@ -35,11 +35,11 @@ public:
                 CloseHandle(event);
     }
 
-    bool open(const std::string& portDeviceName) override
+    bool open(const std::string& portName) override
     {
         close();
         ResetEvent(cancel);
-        const std::string path = windowsDevicePath(portDeviceName);
+        const std::string path = windowsDevicePath(portName);
         handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return false;
@@ -54,35 +54,32 @@ public:
         if (handle == INVALID_HANDLE_VALUE)
             return false;
         COMMTIMEOUTS commTimeouts{};
-        commTimeouts.ReadIntervalTimeout = static_cast<DWORD>(timeouts.readIntervalTimeoutMs);
-        commTimeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(timeouts.readTotalTimeoutMultiplierMs);
-        commTimeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(timeouts.readTotalTimeoutConstantMs);
-        commTimeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(timeouts.writeTotalTimeoutMultiplierMs);
-        commTimeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(timeouts.writeTotalTimeoutConstantMs);
+        commTimeouts.ReadIntervalTimeout = static_cast<DWORD>(timeouts.readIntervalMs());
+        commTimeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(timeouts.readTotalMultiplierMs());
+        commTimeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(timeouts.readTotalConstantMs());
+        commTimeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(timeouts.writeTotalMultiplierMs());
+        commTimeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(timeouts.writeTotalConstantMs());
         if (!SetCommTimeouts(handle, &commTimeouts))
             return false;
-        readTotalTimeoutMultiplierMs = timeouts.readTotalTimeoutMultiplierMs;
-        readTotalTimeoutConstantMs = timeouts.readTotalTimeoutConstantMs;
+        readTotalTimeoutMultiplierMs = timeouts.readTotalMultiplierMs();
+        readTotalTimeoutConstantMs = timeouts.readTotalConstantMs();
         return true;
     }
 
-    bool buildLineSettings(const std::string& settingsText) override
+    bool setLine(int baudRate) override
     {
-        // A zeroed record leaves every handshake off, so only the text's four fields take effect.
-        pendingState = DCB{};
-        pendingState.DCBlength = sizeof(DCB);
-        stateBuilt = BuildCommDCBA(settingsText.c_str(), &pendingState) != FALSE;
-        // Windows supports binary mode only; saying so keeps drivers from reading EOF characters.
-        if (stateBuilt)
-            pendingState.fBinary = TRUE;
-        return stateBuilt;
-    }
-
-    bool applyLineSettings() override
-    {
-        if (handle == INVALID_HANDLE_VALUE || !stateBuilt)
+        if (handle == INVALID_HANDLE_VALUE)
             return false;
-        return SetCommState(handle, &pendingState) != FALSE;
+        // A zeroed record leaves every handshake off; Windows supports binary mode only, and
+        // saying so keeps drivers from reading EOF characters.
+        DCB state{};
+        state.DCBlength = sizeof(DCB);
+        state.BaudRate = static_cast<DWORD>(baudRate);
+        state.ByteSize = 8;
+        state.Parity = NOPARITY;
+        state.StopBits = ONESTOPBIT;
+        state.fBinary = TRUE;
+        return SetCommState(handle, &state) != FALSE;
     }
 
     int read(std::uint8_t* buffer, int requestedBytes) override
@@ -139,7 +136,6 @@ public:
             return false;
         const HANDLE closing = handle;
         handle = INVALID_HANDLE_VALUE;
-        stateBuilt = false;
         return CloseHandle(closing) != FALSE;
     }
 
@@ -148,8 +144,6 @@ private:
     const HANDLE writeDone;
     const HANDLE cancel;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    DCB pendingState{};
-    bool stateBuilt = false;
     int readTotalTimeoutMultiplierMs = 0;
     int readTotalTimeoutConstantMs = 0;
 };

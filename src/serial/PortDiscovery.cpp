@@ -6,8 +6,6 @@ namespace iap {
 
 namespace {
 
-constexpr QLatin1String EntrySeparator("  ");
-
 // USB adapters, virtual COM ports and serial devices are the ones a technician plugs the
 // device into, so the last of them listed is offered first.
 bool isPreferredDevice(const QString& deviceName)
@@ -26,40 +24,27 @@ PortDiscovery::PortDiscovery(std::unique_ptr<PortSource> source)
 {
 }
 
-QStringList PortDiscovery::EnumSerialPorts()
+std::vector<PortEntry> PortDiscovery::enumerate()
 {
-    PortEntries = QStringList{QString()};
+    std::vector<PortEntry> entries(1);
     try {
-        if (source) {
-            const PortNameRules rules = source->nameRules();
-            for (PortValue& value : source->values())
-                accept(std::move(value), rules);
+        if (!source)
+            return entries;
+        const bool registry = source->nameRules() == PortNameRules::Registry;
+        for (const PortValue& value : source->values()) {
+            const QString portName = registry ? value.portName().toUpper() : value.portName();
+            const QString deviceName = registry ? value.deviceName().toUpper() : value.deviceName();
+            if (registry && !portName.contains(QLatin1String("COM")))
+                continue;
+            entries.emplace_back(portName, deviceName);
+            if (isPreferredDevice(deviceName))
+                entries.front() = entries.back();
         }
     } catch (...) {
         // The window needs a port list whatever the system did: a failing source lists
         // what had been accepted before it failed.
     }
-    return PortEntries;
-}
-
-void PortDiscovery::accept(PortValue value, PortNameRules rules)
-{
-    if (rules == PortNameRules::Registry) {
-        value.portName = value.portName.toUpper();
-        value.deviceName = value.deviceName.toUpper();
-        if (!value.portName.contains(QLatin1String("COM")))
-            return;
-    }
-    const QString entry = value.portName + EntrySeparator + value.deviceName;
-    PortEntries.append(entry);
-    if (isPreferredDevice(value.deviceName))
-        PortEntries[0] = entry;
-}
-
-QString portNameOfEntry(const QString& entry)
-{
-    const qsizetype separator = entry.indexOf(EntrySeparator);
-    return separator < 0 ? entry : entry.left(separator);
+    return entries;
 }
 
 }  // namespace iap

@@ -1,34 +1,39 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <memory>
+#include <vector>
 
 #include "serial/PortSource.h"
 
 namespace iap {
 
-// Which serial ports exist and which of them to offer first.
-// An entry is the port name, two spaces and the device name. Nothing here ever throws.
+// One item of the port list: the port's name, which opens it, and the device behind it.
+class PortEntry {
+public:
+    PortEntry() = default;
+    PortEntry(QString portName, QString deviceName) : port(std::move(portName)), device(std::move(deviceName)) {}
+    const QString& portName() const { return port; }
+    // As the list shows it: the port name, two spaces and the device name; empty for no port.
+    QString text() const { return port.isEmpty() ? QString() : port + QLatin1String("  ") + device; }
+
+private:
+    QString port;
+    QString device;
+};
+
+// Which serial ports exist and which of them to offer first. Nothing here ever throws.
 class PortDiscovery {
 public:
     explicit PortDiscovery(std::unique_ptr<PortSource> source);
 
-    // Rebuilds PortEntries from the source and returns a copy of it.
-    QStringList EnumSerialPorts();
-
-    // Index 0: a copy of the preferred entry, or the empty text when no entry qualifies;
-    // then every accepted port in the source's order.
-    QStringList PortEntries{QString()};
+    // Item 0: a copy of the preferred entry (the last USB, VCP or serial adapter listed), or an
+    // empty entry when none qualifies; then every accepted port in the source's order.
+    std::vector<PortEntry> enumerate();
 
 private:
-    void accept(PortValue value, PortNameRules rules);
-
     std::unique_ptr<PortSource> source;
 };
-
-// The port name of an entry: its text before the two spaces (the whole text when it has none).
-QString portNameOfEntry(const QString& entry);
 
 }  // namespace iap

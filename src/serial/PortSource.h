@@ -9,9 +9,15 @@ namespace iap {
 
 // One serial port as the system lists it: the name of the device behind it and the name that
 // opens it (on Windows a registry value's name and its data).
-struct PortValue {
-    QString deviceName;
-    QString portName;
+class PortValue {
+public:
+    PortValue(QString deviceName, QString portName) : device(std::move(deviceName)), port(std::move(portName)) {}
+    const QString& deviceName() const { return device; }
+    const QString& portName() const { return port; }
+
+private:
+    QString device;
+    QString port;
 };
 
 // How discovery treats a source's names. The Windows registry lists every serial port device,

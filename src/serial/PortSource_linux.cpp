@@ -1,5 +1,6 @@
 #include "serial/PortSource_linux.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,53 +17,13 @@ namespace {
 // serial-core's PORT_UNKNOWN: the port exists in the driver's table but no UART answered.
 constexpr int NoUartPortType = 0;
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
 // Names ordered as people count them: ttyS2 before ttyS10.
-bool naturalLess(const QString& a, const QString& b)
-{
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (!isAsciiDigit(a[i]) || !isAsciiDigit(b[j])) {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-            continue;
-        }
-        while (i + 1 < a.size() && a[i] == u'0' && isAsciiDigit(a[i + 1]))
-            ++i;
-        while (j + 1 < b.size() && b[j] == u'0' && isAsciiDigit(b[j + 1]))
-            ++j;
-        qsizetype iEnd = i;
-        while (iEnd < a.size() && isAsciiDigit(a[iEnd]))
-            ++iEnd;
-        qsizetype jEnd = j;
-        while (jEnd < b.size() && isAsciiDigit(b[jEnd]))
-            ++jEnd;
-        const QStringView x = QStringView(a).sliced(i, iEnd - i);
-        const QStringView y = QStringView(b).sliced(j, jEnd - j);
-        if (x.size() != y.size())
-            return x.size() < y.size();
-        if (x != y)
-            return x < y;
-        i = iEnd;
-        j = jEnd;
-    }
-    if ((i < a.size()) != (j < b.size()))
-        return j < b.size();
-    // Equal by number ("ttyS01", "ttyS1"): plain order keeps the sort strict.
-    return a < b;
-}
-
 void sortByPortName(std::vector<PortValue>& ports)
 {
-    std::sort(ports.begin(), ports.end(),
-              [](const PortValue& a, const PortValue& b) { return naturalLess(a.portName, b.portName); });
+    // The C locale compares code points whatever the mode; English counts numbers as people do.
+    QCollator collator(QLocale(QLocale::English, QLocale::UnitedStates));
+    collator.setNumericMode(true);
+    std::sort(ports.begin(), ports.end(), [&collator](const PortValue& a, const PortValue& b) { return collator.compare(a.portName(), b.portName()) < 0; });
 }
 
 QString linkedName(const QString& link)
@@ -113,7 +74,7 @@ std::vector<PortValue> LinuxPortSource::sysfsPorts() const
             continue;
         const QString bus = linkedName(ttyPath + QLatin1String("/device/subsystem"));
         const QString busAndDriver = bus.isEmpty() ? driver : bus + u'/' + driver;
-        ports.push_back({busAndDriver + u' ' + devicePath, tty});
+        ports.emplace_back(busAndDriver + u' ' + devicePath, tty);
     }
     sortByPortName(ports);
     return ports;
@@ -133,7 +94,7 @@ std::vector<PortValue> LinuxPortSource::announcedPorts() const
         if (!link.isSymLink() || !link.exists() || !fitsInEntry(link.absoluteFilePath())
             || !announcedDeviceAlive(QFile::encodeName(link.absoluteFilePath()).toStdString()))
             continue;
-        ports.push_back({QStringLiteral("VIRTUAL SERIAL -> ") + link.symLinkTarget(), link.absoluteFilePath()});
+        ports.emplace_back(QStringLiteral("VIRTUAL SERIAL -> ") + link.symLinkTarget(), link.absoluteFilePath());
     }
     sortByPortName(ports);
     return ports;

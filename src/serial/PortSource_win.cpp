@@ -75,9 +75,10 @@ public:
                                               reinterpret_cast<LPBYTE>(data.data()), &dataBytes);
             if (result != ERROR_SUCCESS)
                 break;
-            PortValue port;
-            if (cutAtNul(name, port.deviceName) && cutAtNul(data, port.portName))
-                ports.push_back(std::move(port));
+            QString deviceName;
+            QString portName;
+            if (cutAtNul(name, deviceName) && cutAtNul(data, portName))
+                ports.emplace_back(deviceName, portName);
         }
         return ports;
     }

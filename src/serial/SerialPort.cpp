@@ -13,18 +13,13 @@ constexpr int ReadTotalTimeoutConstantMs = 1;
 constexpr int WriteTotalTimeoutMultiplierMs = 1;
 constexpr int WriteTotalTimeoutConstantMs = 10;
 
-constexpr CommTimeouts PortTimeouts{
-    ReadIntervalTimeoutMs,
-    ReadTotalTimeoutMultiplierMs,
-    ReadTotalTimeoutConstantMs,
-    WriteTotalTimeoutMultiplierMs,
-    WriteTotalTimeoutConstantMs,
-};
+constexpr CommTimeouts PortTimeouts(ReadIntervalTimeoutMs, ReadTotalTimeoutMultiplierMs, ReadTotalTimeoutConstantMs,
+                                    WriteTotalTimeoutMultiplierMs, WriteTotalTimeoutConstantMs);
 
 // A read that ends empty only after quietMs of silence, whatever it asks for.
 constexpr CommTimeouts quietTimeouts(int quietMs)
 {
-    return {ReadIntervalTimeoutMs, 0, quietMs, WriteTotalTimeoutMultiplierMs, WriteTotalTimeoutConstantMs};
+    return CommTimeouts(ReadIntervalTimeoutMs, 0, quietMs, WriteTotalTimeoutMultiplierMs, WriteTotalTimeoutConstantMs);
 }
 
 }  // namespace
@@ -45,11 +40,6 @@ SerialPort::~SerialPort()
     QMetaObject::invokeMethod(lineContext, [] {}, Qt::BlockingQueuedConnection);
     line.quit();
     line.wait();
-}
-
-void SerialPort::setStatusSink(std::function<void(const QString&)> sink)
-{
-    statusSink = std::move(sink);
 }
 
 void SerialPort::onLine(std::function<void()> job)
@@ -74,12 +64,11 @@ void SerialPort::endPoll()
     pollOutstanding = false;
 }
 
-bool SerialPort::OpenPort(const QString& portDeviceName, const QString& settings)
+bool SerialPort::open(const QString& portName, int baudRate)
 {
     endPoll();
     portOpen = false;
-    const std::string name = portDeviceName.toLocal8Bit().toStdString();
-    const std::string settingsText = settings.toStdString();
+    const std::string name = portName.toLocal8Bit().toStdString();
     bool opened = false;
     // On the line's thread, after whatever it still has to do for the previous connection.
     QMetaObject::invokeMethod(
@@ -87,31 +76,29 @@ bool SerialPort::OpenPort(const QString& portDeviceName, const QString& settings
         [&] {
             if (!device->open(name))
                 return;
-            opened = device->setTimeouts(PortTimeouts) && device->buildLineSettings(settingsText) && device->applyLineSettings();
+            opened = device->setTimeouts(PortTimeouts) && device->setLine(baudRate);
             if (!opened)
                 device->close();
         },
         Qt::BlockingQueuedConnection);
-    if (!opened && statusSink)
-        statusSink(QString::fromLatin1(OpenFailureText));
     portOpen = opened;
     return opened;
 }
 
-void SerialPort::ClosePort()
+void SerialPort::close()
 {
     portOpen = false;
     endPoll();
     onLine([this] { device->close(); });
 }
 
-void SerialPort::FlushPort()
+void SerialPort::flush()
 {
     if (portOpen)
         onLine([this] { device->flush(); });
 }
 
-bool SerialPort::Poll()
+bool SerialPort::poll()
 {
     if (!portOpen || pollOutstanding)
         return false;
@@ -126,13 +113,13 @@ bool SerialPort::Poll()
         const QByteArray chunk(reinterpret_cast<const char*>(received.data()), std::clamp(count, 0, ReadRequestBytes));
         onConnection(polledConnection, [this, chunk] {
             pollOutstanding = false;
-            emit Polled(chunk);
+            emit polled(chunk);
         });
     });
     return true;
 }
 
-bool SerialPort::AwaitQuiet(int quietMs)
+bool SerialPort::awaitQuiet(int quietMs)
 {
     if (!portOpen || pollOutstanding)
         return false;
@@ -144,25 +131,22 @@ bool SerialPort::AwaitQuiet(int quietMs)
         bool told = false;
         while (connection == awaitedConnection && device->read(discarded.data(), ReadRequestBytes) > 0) {
             if (!std::exchange(told, true))
-                onConnection(awaitedConnection, [this] { emit Discarding(); });
+                onConnection(awaitedConnection, [this] { emit discarding(); });
         }
         device->setTimeouts(PortTimeouts);
         onConnection(awaitedConnection, [this] {
             pollOutstanding = false;
-            emit Quiet();
+            emit quiet();
         });
     });
     return true;
 }
 
-std::int16_t SerialPort::WritePort()
+int SerialPort::write(const QByteArray& bytes)
 {
     if (!portOpen)
         return 0;
-    // LastByteIndex comes from whichever sender ran last; a bad value must never send bytes
-    // from outside the buffer.
-    const int byteCount = std::clamp<std::int32_t>(LastByteIndex, 0, TransferBufferBytes - 1) + 1;
-    return static_cast<std::int16_t>(device->write(TransferBuffer.data(), byteCount));
+    return device->write(reinterpret_cast<const std::uint8_t*>(bytes.constData()), int(bytes.size()));
 }
 
 }  // namespace iap

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QString>
-
 namespace iap {
 
-// The line settings each device model speaks, as the port's settings text.
-inline const QString Hx300Settings = QStringLiteral("115200,n,8,1");
-inline const QString Vr200Settings = QStringLiteral("38400,n,8,1");
+// The device models the tool speaks to; each has its own line rate (8N1 both).
+enum class DeviceModel { Hx300, Vr200 };
+
+constexpr int baudRateOf(DeviceModel model)
+{
+    return model == DeviceModel::Hx300 ? 115200 : 38400;
+}
 
 }  // namespace iap

@@ -1,15 +1,15 @@
 #include "window/Assembly.h"
 
-#include "window/Wiring.h"
 #include "window/MainWindow.h"
+#include "window/Wiring.h"
 
 namespace iap {
 
-std::unique_ptr<主窗口> CreateMainWindow(Platform platform, Desktop desktop)
+std::unique_ptr<MainWindow> createMainWindow(Platform platform, Desktop desktop)
 {
-    auto window = std::make_unique<主窗口>(std::move(platform), std::move(desktop));
-    Wire(*window);
-    window->Load();
+    auto window = std::make_unique<MainWindow>(std::move(platform), std::move(desktop));
+    wire(*window);
+    window->load();
     return window;
 }
 

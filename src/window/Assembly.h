@@ -7,9 +7,9 @@
 
 namespace iap {
 
-class 主窗口;
+class MainWindow;
 
-// The window with every control and timer wired to its handler, after its Load.
-std::unique_ptr<主窗口> CreateMainWindow(Platform platform, Desktop desktop);
+// The window with every control and timer wired to its handler, after its start-up.
+std::unique_ptr<MainWindow> createMainWindow(Platform platform, Desktop desktop);
 
 }  // namespace iap

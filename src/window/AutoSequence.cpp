@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "window/MainWindow.h"
-#include "session/TimerControl.h"
+#include "window/Operations.h"
 
 namespace iap {
 namespace {
@@ -16,40 +16,37 @@ constexpr int DownloadStartedPauseMs = 20000;
 
 }  // namespace
 
-void Check1Click(主窗口& w)
+void automaticToggled(MainWindow& w)
 {
-    w.AutoStep = 1;
-    if (w.Check1->checkState() != Qt::Unchecked)
-        Enable(w.Timer3);
-    else
-        Disable(w.Timer3);
+    w.automaticStep = 1;
+    if (w.automaticBox->checkState() == Qt::Unchecked)
+        w.automaticTimer->stop();
+    else if (!w.automaticTimer->isActive())
+        w.automaticTimer->start();
 }
 
-void Timer3Tick(主窗口& w)
+void automaticTick(MainWindow& w)
 {
-    SetInterval(w.Timer3, StepIntervalMs);
-    if (w.session.serial.PortOpen())
+    w.automaticTimer->setInterval(StepIntervalMs);
+    if (w.bootloader.connection().isOpen())
         return;
-    switch (w.AutoStep) {
+    switch (w.automaticStep) {
     case 1:
-        if (w.写FLASH[0]->isEnabled())
-            w.写FLASH[0]->click();
+    case 2: {
+        const int slot = w.automaticStep - 1;
+        if (w.writeFlashButtons[std::size_t(slot)]->isEnabled())
+            startFlashWrite(w, slot);
         else
-            w.AutoStep = 2;
+            ++w.automaticStep;
         break;
-    case 2:
-        if (w.写FLASH[1]->isEnabled())
-            w.写FLASH[1]->click();
-        else
-            w.AutoStep = 3;
-        break;
+    }
     case 3:
-        if (w.开始下载->isEnabled()) {
-            SetInterval(w.Timer3, DownloadStartedPauseMs);
-            w.开始下载->click();
+        if (w.downloadButton->isEnabled()) {
+            w.automaticTimer->setInterval(DownloadStartedPauseMs);
+            startDownload(w);
         } else {
-            SetInterval(w.Timer3, NoApplicationPauseMs);
-            w.AutoStep = 1;
+            w.automaticTimer->setInterval(NoApplicationPauseMs);
+            w.automaticStep = 1;
         }
         break;
     default:

@@ -4,7 +4,7 @@
 
 namespace iap {
 
-std::int64_t BoxNumber(const QString& text)
+std::int64_t boxNumber(const QString& text)
 {
     qsizetype i = 0;
     while (i < text.size() && text[i].isSpace())

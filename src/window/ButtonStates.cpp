@@ -7,29 +7,29 @@
 
 namespace iap {
 
-void 按钮控制(主窗口& w, std::int16_t mode)
+void setBusy(MainWindow& w, bool busy)
 {
-    if (mode == 1) {
-        w.读Flash->setEnabled(false);
-        w.写FLASH[0]->setEnabled(false);
-        w.写FLASH[1]->setEnabled(false);
-        w.开始下载->setEnabled(false);
-    } else if (mode == 2) {
-        w.读Flash->setEnabled(true);
-        if (!w.FlashImagePath[0].isEmpty())
-            w.写FLASH[0]->setEnabled(true);
-        if (!w.FlashImagePath[1].isEmpty())
-            w.写FLASH[1]->setEnabled(true);
-        if (!w.AppImagePath.isEmpty())
-            w.开始下载->setEnabled(true);
-        CloseClick(w);
-        w.EndTransfer();
+    if (busy) {
+        w.readFlashButton->setEnabled(false);
+        for (QPushButton* button : w.writeFlashButtons)
+            button->setEnabled(false);
+        w.downloadButton->setEnabled(false);
+        return;
     }
+    // A button whose file is not chosen keeps the state it had.
+    w.readFlashButton->setEnabled(true);
+    for (std::size_t slot = 0; slot < w.writeFlashButtons.size(); ++slot)
+        if (!w.flashImagePaths[slot].isEmpty())
+            w.writeFlashButtons[slot]->setEnabled(true);
+    if (!w.applicationPath.isEmpty())
+        w.downloadButton->setEnabled(true);
+    closePort(w);
+    w.endTransfer();
 }
 
-void 刷新Click(主窗口& w)
+void refresh(MainWindow& w)
 {
-    按钮控制(w, 2);
+    setBusy(w, false);
 }
 
 }  // namespace iap

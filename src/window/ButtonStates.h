@@ -1,15 +1,13 @@
 #pragma once
 
-#include <cstdint>
-
 namespace iap {
 
-class 主窗口;
+class MainWindow;
 
-// Mode 1 (busy): every operation button is disabled. Mode 2 (idle): "Read Flash" and each
-// operation whose file is chosen are enabled again and the port is closed. Other modes: nothing.
-void 按钮控制(主窗口& w, std::int16_t mode);
+// Busy: every operation button is disabled. Idle: "Read Flash" and each operation whose file is
+// chosen are enabled again, and the port is closed.
+void setBusy(MainWindow& w, bool busy);
 // "Refresh": the way out of an operation that waits for a reply that never comes.
-void 刷新Click(主窗口& w);
+void refresh(MainWindow& w);
 
 }  // namespace iap

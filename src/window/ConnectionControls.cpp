@@ -7,29 +7,27 @@
 #include <system_error>
 
 #include "window/MainWindow.h"
-#include "session/DeviceModel.h"
-#include "session/TimerControl.h"
 
 namespace iap {
 namespace {
 
-void reportUnexpected(主窗口& w, int number, const QString& description)
+void reportUnexpected(MainWindow& w, int number, const QString& description)
 {
-    Disable(w.session.Timer1);
-    w.SetStatus(QStringLiteral("Error.Number:%1,%2!").arg(number).arg(description));
-    w.ListPorts();
+    w.bootloader.connection().close();
+    w.setStatus(QStringLiteral("Error.Number:%1,%2!").arg(number).arg(description));
+    w.listPorts();
 }
 
 }  // namespace
 
-void OpenClick(主窗口& w)
+void openPort(MainWindow& w)
 {
     try {
-        const QString settings = w.波特率->isChecked() ? Hx300Settings : Vr200Settings;
+        const DeviceModel model = w.hx300Option->isChecked() ? DeviceModel::Hx300 : DeviceModel::Vr200;
         // The whole port name, not its first four characters: COM10 and Linux names need it all.
-        const QString portName = portNameOfEntry(w.COMID->currentText());
-        if (w.session.Open(portName, settings))
-            w.SetStatus(QStringLiteral("CommPort:") + portName);
+        const QString portName = w.portList->currentData().toString();
+        if (w.bootloader.connection().open(portName, model))
+            w.setStatus(QStringLiteral("CommPort:") + portName);
     } catch (const std::system_error& error) {
         reportUnexpected(w, error.code().value(), QString::fromLocal8Bit(error.what()));
     } catch (const std::exception& error) {
@@ -39,19 +37,19 @@ void OpenClick(主窗口& w)
     }
 }
 
-void CloseClick(主窗口& w)
+void closePort(MainWindow& w)
 {
-    w.session.Close();
+    w.bootloader.connection().close();
 }
 
-void 刷新串口Click(主窗口& w)
+void seekPorts(MainWindow& w)
 {
-    w.ListPorts();
+    w.listPorts();
 }
 
-void 波特率Click(主窗口& w)
+void hx300Chosen(MainWindow& w)
 {
-    OpenClick(w);
+    openPort(w);
 }
 
 }  // namespace iap

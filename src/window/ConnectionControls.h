@@ -2,15 +2,16 @@
 
 namespace iap {
 
-class 主窗口;
+class MainWindow;
 
-// Closes, then opens the chosen port at the chosen model's rate; Timer1 runs exactly when it opened.
-void OpenClick(主窗口& w);
-// Flushes and closes the port and stops Timer1; the status box keeps its text.
-void CloseClick(主窗口& w);
+// "Open", and every operation as it starts: closes, then opens the chosen port at the chosen
+// model's rate; polling runs exactly when it opened.
+void openPort(MainWindow& w);
+// "Close": flushes and closes the port and stops polling; the status box keeps its text.
+void closePort(MainWindow& w);
 // "Seek-Com": rebuilds the port list; an open port stays open.
-void 刷新串口Click(主窗口& w);
+void seekPorts(MainWindow& w);
 // The HX300 option became selected: the port is reopened at its rate.
-void 波特率Click(主窗口& w);
+void hx300Chosen(MainWindow& w);
 
 }  // namespace iap

@@ -5,50 +5,46 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "session/TimerControl.h"
 #include "window/MainWindow.h"
 
 namespace iap {
 
-void cmdLoadClick(主窗口& w)
+void chooseApplication(MainWindow& w)
 {
-    w.读Flash->setEnabled(false);
-    w.WhenNoTransfer([&w] {
-        w.ResetTransfer();
-        w.session.VersionShown = false;
+    w.readFlashButton->setEnabled(false);
+    w.whenNoTransfer([&w] {
+        w.resetTransferBoxes();
+        w.bootloader.forgetVersion();
     });
 
-    const QString name = w.desktop.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.bin)"));
+    const QString name = w.desktop.fileDialog->showOpen(&w, QStringLiteral("All files (*.bin)"));
     if (name.isEmpty())
         return;
-    Enable(w.session.Timer1);
     if (!QFileInfo(name).isFile()) {
-        w.desktop.messageBox->Show(&w, QStringLiteral("File does not exist"), QStringLiteral("File not Found"), MessageBox::Icon::Exclamation);
+        w.desktop.messageBox->show(&w, QStringLiteral("File does not exist"), QStringLiteral("File not Found"), MessageBox::Icon::Exclamation);
         return;
     }
-    w.AppImagePath = name;
-    w.cmdLoad->setText(name);
-    w.开始下载->setEnabled(true);
-    w.WhenNoTransfer([&w, name] {
-        w.session.LastPageIndex = std::int32_t(QFileInfo(name).size() / PageBytes);
-        w.读包数->setText(QString::number(w.session.LastPageIndex));
-    });
+    w.applicationPath = name;
+    w.openApplicationButton->setText(name);
+    w.downloadButton->setEnabled(true);
+    // The last page index, as the download will announce it.
+    w.whenNoTransfer([&w, name] { w.endPageBox->setText(QString::number(QFileInfo(name).size() / PageBytes)); });
 }
 
-void Command1Click(主窗口& w, int index)
+void chooseFlashImage(MainWindow& w, int slot)
 {
-    w.读Flash->setEnabled(false);
-    w.WhenNoTransfer([&w] {
-        w.ResetTransfer();
-        w.引导程序版本->setText(QStringLiteral("IAP Version:"));
+    w.readFlashButton->setEnabled(false);
+    w.whenNoTransfer([&w] {
+        w.resetTransferBoxes();
+        w.bootloaderVersionLabel->setText(QStringLiteral("IAP Version:"));
     });
 
-    const QString name = w.desktop.fileDialog->ShowOpen(&w, QStringLiteral("All files (*.flash)"));
+    const QString name = w.desktop.fileDialog->showOpen(&w, QStringLiteral("All files (*.flash)"));
     if (name.isEmpty())
         return;
-    w.FlashImagePath[std::size_t(index)] = name;
-    w.Command1[std::size_t(index)]->setText(name);
-    w.写FLASH[std::size_t(index)]->setEnabled(true);
+    w.flashImagePaths[std::size_t(slot)] = name;
+    w.openFlashButtons[std::size_t(slot)]->setText(name);
+    w.writeFlashButtons[std::size_t(slot)]->setEnabled(true);
 }
 
 }  // namespace iap

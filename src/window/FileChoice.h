@@ -2,11 +2,11 @@
 
 namespace iap {
 
-class 主窗口;
+class MainWindow;
 
 // "Open APP File": chooses the application image.
-void cmdLoadClick(主窗口& w);
-// "Open Flash File" of slot index (0 or 1).
-void Command1Click(主窗口& w, int index);
+void chooseApplication(MainWindow& w);
+// "Open Flash File" of slot 0 or 1.
+void chooseFlashImage(MainWindow& w, int slot);
 
 }  // namespace iap

@@ -11,8 +11,8 @@ class FileDialog {
 public:
     virtual ~FileDialog() = default;
     // filter: Qt's form, e.g. "All files (*.bin)".
-    virtual QString ShowOpen(QWidget* parent, const QString& filter) = 0;
-    virtual QString ShowSave(QWidget* parent, const QString& filter) = 0;
+    virtual QString showOpen(QWidget* parent, const QString& filter) = 0;
+    virtual QString showSave(QWidget* parent, const QString& filter) = 0;
 };
 
 }  // namespace iap

@@ -3,27 +3,16 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
+
+#include "protocol/HexNumber.h"
 #include "window/MainWindow.h"
 
 namespace iap {
 namespace {
 
-constexpr std::int16_t Backspace = 8;
-
-bool isDecimal(std::int16_t key) { return key >= '0' && key <= '9'; }
-bool isHex(std::int16_t key) { return isDecimal(key) || (key >= 'A' && key <= 'F') || (key >= 'a' && key <= 'f'); }
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
+constexpr char16_t Backspace = 8;
+constexpr std::uint64_t ByteMax = 0xFF;
 
 // Keys that move the focus or the cursor, or delete, rather than type a character. The platform
 // attaches text to some of them (Tab "\t", Delete "\x7f"), but they must work as in any text box.
@@ -50,7 +39,7 @@ bool isNavigationOrEditing(int key)
 
 class KeyPressFilter final : public QObject {
 public:
-    KeyPressFilter(QObject* parent, std::uint8_t mode) : QObject(parent), mode(mode) {}
+    KeyPressFilter(QObject* parent, EntryKeys keys) : QObject(parent), keys(keys) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -60,78 +49,49 @@ public:
         const QString text = keyEvent->text();
         if (text.isEmpty() || isNavigationOrEditing(keyEvent->key()))
             return false;
-        for (QChar c : text) {
-            std::int16_t key = c.unicode() > 0x7FFF ? 0 : std::int16_t(c.unicode());
-            FilterKey(key, mode);
-            if (key == 0)
-                return true;
-        }
-        return false;
+        return !std::all_of(text.begin(), text.end(), [this](QChar c) { return typable(c.unicode(), keys); });
     }
 
 private:
-    std::uint8_t mode;
+    EntryKeys keys;
 };
 
 }  // namespace
 
-void FilterKey(std::int16_t& key, std::uint8_t mode)
+bool typable(char16_t key, EntryKeys keys)
 {
-    if (mode == 1 && isDecimal(key))
-        return;
-    if (mode == 2 && isHex(key))
-        return;
-    if (mode == 3 && (key == '.' || isDecimal(key)))
-        return;
-    if (key != Backspace)
-        key = 0;
+    if (key == Backspace || (key >= u'0' && key <= u'9'))
+        return true;
+    return keys == EntryKeys::Hexadecimal && ((key >= u'A' && key <= u'F') || (key >= u'a' && key <= u'f'));
 }
 
-void InstallKeyFilter(QLineEdit* box, std::uint8_t mode)
+void installKeyFilter(QLineEdit* box, EntryKeys keys)
 {
-    box->installEventFilter(new KeyPressFilter(box, mode));
+    box->installEventFilter(new KeyPressFilter(box, keys));
 }
 
-std::uint8_t AddressByte(const QString& text)
+std::uint8_t addressByte(const QString& text)
 {
-    int value = 0;
-    for (QChar c : text) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            break;
-        value = value * 16 + digit;
-        if (value > 0xFF)
-            return 0xFF;
-    }
-    return std::uint8_t(value);
+    return std::uint8_t(std::min(LeadingHex(text).value(), ByteMax));
 }
 
-bool ExceedsByte(const QString& text)
+bool exceedsByte(const QString& text)
 {
-    int value = 0;
-    for (QChar c : text) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            return false;
-        value = value * 16 + digit;
-        if (value > 0xFF)
-            return true;
-    }
-    return false;
+    return LeadingHex(text).value() > ByteMax;
 }
 
-void 目标地址Change(主窗口& w, int index)
+void addressBoxChanged(MainWindow& w, int index)
 {
-    QLineEdit* box = w.目标地址[std::size_t(index)];
-    if (ExceedsByte(box->text()))
+    QLineEdit* box = w.addressBoxes[std::size_t(index)];
+    if (exceedsByte(box->text()))
         box->setText(QStringLiteral("FF"));
 }
 
-std::array<std::uint8_t, 4> TargetAddress(const 主窗口& w)
+Address targetAddress(const MainWindow& w)
 {
-    std::array<std::uint8_t, 4> bytes{};
+    Address bytes{};
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = AddressByte(w.目标地址[i]->text());
+        bytes[i] = addressByte(w.addressBoxes[i]->text());
     return bytes;
 }
 

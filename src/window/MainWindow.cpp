@@ -16,7 +16,7 @@
 
 #include <type_traits>
 
-#include "window/BoxNumber.h"
+#include "protocol/ReplyRecognition.h"
 #include "window/VersionCaption.h"
 
 namespace iap {
@@ -104,12 +104,12 @@ void paintBackground(QWidget* widget)
 
 }  // namespace
 
-主窗口::主窗口(Platform system, Desktop dialogs)
+MainWindow::MainWindow(Platform system, Desktop dialogs)
     : platform(std::move(system)),
       desktop(std::move(dialogs)),
       discovery(std::move(platform.portSource)),
       tunes(*platform.tone),
-      session(*new Session(std::move(platform.portDevice), *platform.clock, this))
+      bootloader(*new Bootloader(std::move(platform.portDevice), *platform.clock, this))
 {
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("IAP"));
@@ -117,159 +117,139 @@ void paintBackground(QWidget* widget)
     setFixedSize(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
     paintBackground(this);
 
-    Picture1 = place<QWidget>(this, QStringLiteral("Picture1(0)"), twips(120, 120, 6735, 7215));
-    paintBackground(Picture1);
-    QWidget* p = Picture1;
+    panel = place<QWidget>(this, QStringLiteral("Picture1(0)"), twips(120, 120, 6735, 7215));
+    paintBackground(panel);
+    QWidget* p = panel;
 
-    COMID = place<QComboBox>(p, QStringLiteral("COMID"), twips(240, 120, 4215, 330));
-    COMID->setFont(QFont(QStringLiteral("Verdana"), 9));
-    COMID->setAccessibleName(QStringLiteral("Port"));
-    Frame1 = place<QGroupBox>(p, QStringLiteral("Frame1"), twips(4680, 0, 1815, 615));
-    paintBackground(Frame1);
+    portList = place<QComboBox>(p, QStringLiteral("COMID"), twips(240, 120, 4215, 330));
+    portList->setFont(QFont(QStringLiteral("Verdana"), 9));
+    portList->setAccessibleName(QStringLiteral("Port"));
+    modelFrame = place<QGroupBox>(p, QStringLiteral("Frame1"), twips(4680, 0, 1815, 615));
+    paintBackground(modelFrame);
     // The design lets each of these controls reach a little under its right-hand neighbour; they end
     // where the neighbour begins, so that the neighbour takes every click on its face.
-    波特率 = place<QRadioButton>(Frame1, QStringLiteral("波特率(0)"), QStringLiteral("HX300"), twips(120, 240, 840, 180));
-    Option1 = place<QRadioButton>(Frame1, QStringLiteral("Option1(1)"), QStringLiteral("VR200"), twips(960, 240, 855, 180));
-    波特率->setChecked(true);
+    hx300Option = place<QRadioButton>(modelFrame, QStringLiteral("波特率(0)"), QStringLiteral("HX300"), twips(120, 240, 840, 180));
+    vr200Option = place<QRadioButton>(modelFrame, QStringLiteral("Option1(1)"), QStringLiteral("VR200"), twips(960, 240, 855, 180));
+    hx300Option->setChecked(true);
 
-    打开串口 = place<QPushButton>(p, QStringLiteral("打开串口"), QStringLiteral("Open"), twips(240, 720, 975, 375));
-    关闭串口 = place<QPushButton>(p, QStringLiteral("关闭串口"), QStringLiteral("Close"), twips(1320, 720, 855, 375));
-    刷新串口 = place<QPushButton>(p, QStringLiteral("刷新串口"), QStringLiteral("Seek-Com"), twips(2520, 720, 1935, 375));
-    刷新 = place<QPushButton>(p, QStringLiteral("刷新"), QStringLiteral("Refresh"), twips(4680, 720, 1815, 375));
+    openButton = place<QPushButton>(p, QStringLiteral("打开串口"), QStringLiteral("Open"), twips(240, 720, 975, 375));
+    closeButton = place<QPushButton>(p, QStringLiteral("关闭串口"), QStringLiteral("Close"), twips(1320, 720, 855, 375));
+    seekPortsButton = place<QPushButton>(p, QStringLiteral("刷新串口"), QStringLiteral("Seek-Com"), twips(2520, 720, 1935, 375));
+    refreshButton = place<QPushButton>(p, QStringLiteral("刷新"), QStringLiteral("Refresh"), twips(4680, 720, 1815, 375));
 
-    Label4 = roomyLabel(p, QStringLiteral("Label4"), QStringLiteral("IAP ver"), twips(240, 1320, 630, 180), 1740);
-    Check1 = place<QCheckBox>(p, QStringLiteral("Check1"), QStringLiteral("ATUO"), twips(2040, 1320, 1080, 255));
-    提示音 = place<QCheckBox>(p, QStringLiteral("提示音"), QStringLiteral("Tone"), twips(3120, 1320, 1215, 180));
-    读Flash = place<QPushButton>(p, QStringLiteral("读Flash"), QStringLiteral("Read Flash"), twips(4680, 1320, 1815, 615));
-    读Flash->setVisible(false);
-    引导程序版本 = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 4440);
+    programVersionLabel = roomyLabel(p, QStringLiteral("Label4"), QStringLiteral("IAP ver"), twips(240, 1320, 630, 180), 1740);
+    automaticBox = place<QCheckBox>(p, QStringLiteral("Check1"), QStringLiteral("ATUO"), twips(2040, 1320, 1080, 255));
+    toneBox = place<QCheckBox>(p, QStringLiteral("提示音"), QStringLiteral("Tone"), twips(3120, 1320, 1215, 180));
+    readFlashButton = place<QPushButton>(p, QStringLiteral("读Flash"), QStringLiteral("Read Flash"), twips(4680, 1320, 1815, 615));
+    readFlashButton->setVisible(false);
+    bootloaderVersionLabel = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 4440);
     // The version is the device's text: "<b>" in it is shown, not obeyed.
-    引导程序版本->setTextFormat(Qt::PlainText);
+    bootloaderVersionLabel->setTextFormat(Qt::PlainText);
 
-    Label5 = place<QPlainTextEdit>(p, QStringLiteral("Label5"), twips(120, 2280, 2055, 1455));
-    Label5->setAccessibleName(QStringLiteral("Status"));
+    statusBox = place<QPlainTextEdit>(p, QStringLiteral("Label5"), twips(120, 2280, 2055, 1455));
+    statusBox->setAccessibleName(QStringLiteral("Status"));
     // Tab leaves the status box like every other box instead of being typed into it.
-    Label5->setTabChangesFocus(true);
-    Label3 = place<QLabel>(p, QStringLiteral("Label3"), QStringLiteral("Addr(Hex)："), twips(2640, 2280, 990, 180));
+    statusBox->setTabChangesFocus(true);
+    addressLabel = place<QLabel>(p, QStringLiteral("Label3"), QStringLiteral("Addr(Hex)："), twips(2640, 2280, 990, 180));
     const std::array<int, 4> addressLeftTwips{2640, 3120, 3600, 4080};
     for (int i = 0; i < 4; ++i)
-        目标地址[i] = box(p, QStringLiteral("目标地址(%1)").arg(i), QStringLiteral("Address byte %1").arg(i),
+        addressBoxes[i] = box(p, QStringLiteral("目标地址(%1)").arg(i), QStringLiteral("Address byte %1").arg(i),
                         twips(addressLeftTwips[i], 2640, 375, 375));
-    GHHGF = place<QLabel>(p, QStringLiteral("GHHGF"), QStringLiteral("Checksum："), twips(4680, 2280, 1815, 180));
-    校验和 = box(p, QStringLiteral("校验和"), QStringLiteral("Checksum"), twips(4680, 2640, 1815, 375));
-    Label1 = place<QLabel>(p, QStringLiteral("Label1"), QStringLiteral("Current Page："), twips(2640, 3120, 1260, 180));
-    当前包 = box(p, QStringLiteral("当前包"), QStringLiteral("Current Page"), twips(2640, 3360, 1815, 375));
-    Label2 = place<QLabel>(p, QStringLiteral("Label2"), QStringLiteral("End Page："), twips(4680, 3120, 1815, 180));
-    读包数 = box(p, QStringLiteral("读包数"), QStringLiteral("End Page"), twips(4680, 3360, 1815, 375));
+    checksumLabel = place<QLabel>(p, QStringLiteral("GHHGF"), QStringLiteral("Checksum："), twips(4680, 2280, 1815, 180));
+    checksumBox = box(p, QStringLiteral("校验和"), QStringLiteral("Checksum"), twips(4680, 2640, 1815, 375));
+    currentPageLabel = place<QLabel>(p, QStringLiteral("Label1"), QStringLiteral("Current Page："), twips(2640, 3120, 1260, 180));
+    currentPageBox = box(p, QStringLiteral("当前包"), QStringLiteral("Current Page"), twips(2640, 3360, 1815, 375));
+    endPageLabel = place<QLabel>(p, QStringLiteral("Label2"), QStringLiteral("End Page："), twips(4680, 3120, 1815, 180));
+    endPageBox = box(p, QStringLiteral("读包数"), QStringLiteral("End Page"), twips(4680, 3360, 1815, 375));
 
     const std::array<int, 2> slotTopTwips{3960, 5100};
     for (int i = 0; i < 2; ++i) {
-        Command1[i] = place<QPushButton>(p, QStringLiteral("Command1(%1)").arg(i), QStringLiteral("Open Flash File"),
+        openFlashButtons[i] = place<QPushButton>(p, QStringLiteral("Command1(%1)").arg(i), QStringLiteral("Open Flash File"),
                                          twips(120, slotTopTwips[i], 4335, 735));
-        写FLASH[i] = place<QPushButton>(p, QStringLiteral("写FLASH(%1)").arg(i), QStringLiteral("Write Flash"),
+        writeFlashButtons[i] = place<QPushButton>(p, QStringLiteral("写FLASH(%1)").arg(i), QStringLiteral("Write Flash"),
                                         twips(4680, slotTopTwips[i], 1815, 735));
-        写FLASH[i]->setEnabled(false);
+        writeFlashButtons[i]->setEnabled(false);
     }
-    cmdLoad = place<QPushButton>(p, QStringLiteral("cmdLoad"), QStringLiteral("Open APP File"), twips(120, 6240, 4335, 735));
-    开始下载 = place<QPushButton>(p, QStringLiteral("开始下载"), QStringLiteral("IAP"), twips(4680, 6240, 1815, 735));
-    开始下载->setEnabled(false);
+    openApplicationButton = place<QPushButton>(p, QStringLiteral("cmdLoad"), QStringLiteral("Open APP File"), twips(120, 6240, 4335, 735));
+    downloadButton = place<QPushButton>(p, QStringLiteral("开始下载"), QStringLiteral("IAP"), twips(4680, 6240, 1815, 735));
+    downloadButton->setEnabled(false);
 
-    Line1 = line(p, QStringLiteral("Line1"), twips(0, 1200, 6735, 15));
-    Line2 = line(p, QStringLiteral("Line2"), twips(2880, 2760, 1320, 15));
-    Line3 = line(p, QStringLiteral("Line3"), twips(0, 2160, 6735, 15));
-    Line2->lower();
+    separators = {line(p, QStringLiteral("Line1"), twips(0, 1200, 6735, 15)), line(p, QStringLiteral("Line2"), twips(2880, 2760, 1320, 15)),
+                  line(p, QStringLiteral("Line3"), twips(0, 2160, 6735, 15))};
+    separators[1]->lower();
 
     // Tab walks the window as it reads: top to bottom, left to right.
-    const QList<QWidget*> readingOrder{COMID, 波特率, Option1, 打开串口, 关闭串口, 刷新串口, 刷新, Check1, 提示音, 读Flash, Label5,
-                                       目标地址[0], 目标地址[1], 目标地址[2], 目标地址[3], 校验和, 当前包, 读包数,
-                                       Command1[0], 写FLASH[0], Command1[1], 写FLASH[1], cmdLoad, 开始下载};
+    const QList<QWidget*> readingOrder{portList, hx300Option, vr200Option, openButton, closeButton, seekPortsButton, refreshButton,
+                                       automaticBox, toneBox, readFlashButton, statusBox, addressBoxes[0], addressBoxes[1],
+                                       addressBoxes[2], addressBoxes[3], checksumBox, currentPageBox, endPageBox,
+                                       openFlashButtons[0], writeFlashButtons[0], openFlashButtons[1], writeFlashButtons[1],
+                                       openApplicationButton, downloadButton};
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder[i - 1], readingOrder[i]);
 
-    Timer3 = new QTimer(this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(Timer3InitialIntervalMs);
+    automaticTimer = new QTimer(this);
+    automaticTimer->setObjectName(QStringLiteral("Timer3"));
+    automaticTimer->setInterval(AutomaticFirstTickMs);
 
-    session.serial.setStatusSink([this](const QString& text) { SetStatus(text); });
-    connect(&session, &Session::Status, this, &主窗口::SetStatus);
-    connect(&session, &Session::CurrentPageShown, 当前包, &QLineEdit::setText);
-    connect(&session, &Session::ChecksumShown, 校验和, &QLineEdit::setText);
-    connect(&session, &Session::EndPageShown, 读包数, &QLineEdit::setText);
-    connect(&session, &Session::VersionCaption, 引导程序版本, &QLabel::setText);
-    // The verdict compares the pages acknowledged with what End Page and Current Page show when
-    // it comes, whoever wrote them there.
-    session.EndPage = [this] { return BoxNumber(读包数->text()); };
-    session.CurrentPage = [this] { return BoxNumber(当前包->text()); };
 }
 
-主窗口::~主窗口() = default;
+MainWindow::~MainWindow() = default;
 
-void 主窗口::Load()
+void MainWindow::load()
 {
-    Label4->setText(VersionCaption());
-    AutoStep = 1;
-    ListPorts();
+    programVersionLabel->setText(programVersionCaption());
+    automaticStep = 1;
+    listPorts();
 }
 
-void 主窗口::ListPorts()
+void MainWindow::listPorts()
 {
-    const QStringList entries = discovery.EnumSerialPorts();
-    COMID->clear();
-    COMID->addItems(entries);
-    if (COMID->count() > 0)
-        COMID->setCurrentIndex(0);
+    portList->clear();
+    for (const PortEntry& entry : discovery.enumerate())
+        portList->addItem(entry.text(), entry.portName());
+    if (portList->count() > 0)
+        portList->setCurrentIndex(0);
 }
 
-void 主窗口::ResetTransfer()
+void MainWindow::resetTransferBoxes()
 {
-    校验和->setText(QStringLiteral("0"));
-    session.RunningChecksum = 0;
-    读包数->setText(QStringLiteral("0"));
-    session.LastPageIndex = 0;
-    session.PageIndex = 0;
+    checksumBox->setText(QStringLiteral("0"));
+    endPageBox->setText(QStringLiteral("0"));
 }
 
-void 主窗口::BeginTransfer()
+void MainWindow::beginTransfer()
 {
-    TransferRunning = true;
-    ++TransferNumber;
+    transferRunning = true;
+    ++transferNumber;
 }
 
-void 主窗口::WhenNoTransfer(std::function<void()> change)
+void MainWindow::whenNoTransfer(std::function<void()> change)
 {
-    if (TransferRunning)
-        ChangesAfterTransfer.push_back(std::move(change));
+    if (transferRunning)
+        changesAfterTransfer.push_back(std::move(change));
     else
         change();
 }
 
-void 主窗口::EndTransfer()
+void MainWindow::endTransfer()
 {
-    TransferRunning = false;
-    ++TransferNumber;
+    transferRunning = false;
+    ++transferNumber;
     std::vector<std::function<void()>> changes;
-    changes.swap(ChangesAfterTransfer);
+    changes.swap(changesAfterTransfer);
     for (const auto& change : changes)
         change();
 }
 
-void 主窗口::SetStatus(const QString& text)
+void MainWindow::setStatus(const QString& text)
 {
-    Label5->setPlainText(text);
+    statusBox->setPlainText(text);
 }
 
-QString 主窗口::Status() const
+void MainWindow::closeEvent(QCloseEvent* event)
 {
-    return Label5->toPlainText();
-}
-
-void 主窗口::closeEvent(QCloseEvent* event)
-{
-    session.serial.FlushPort();
-    session.serial.ClosePort();
-    session.Timer1->stop();
-    session.Timer2->stop();
-    Timer3->stop();
+    bootloader.connection().close();
+    automaticTimer->stop();
     event->accept();
     QCoreApplication::quit();
 }

@@ -10,8 +10,8 @@
 
 #include "platform/Platform.h"
 #include "platform/TunePlayer.h"
+#include "production/Bootloader.h"
 #include "serial/PortDiscovery.h"
-#include "session/Session.h"
 #include "window/Desktop.h"
 
 class QCheckBox;
@@ -28,80 +28,95 @@ class QTimer;
 namespace iap {
 
 // The tool's one window: every control, the port list, the images chosen and the automatic
-// sequence. The port's session (a child of the window) holds the transfer in progress and tells
-// the window what to show; the handlers in this folder work on both, and one place wires them up.
-class 主窗口 : public QWidget {
+// sequence. The bootloader on the chosen port (a child of the window) runs the operations and
+// tells the window what to show; the handlers in this folder work on both, and one place wires
+// them up.
+//
+// The controls keep the names of the window's design as their objectNames, so that a reader can
+// trace each control to it:
+//
+//   design name            identifier                 design name        identifier
+//   Picture1(0)            panel                      Label5             statusBox
+//   COMID                  portList                   Label3             addressLabel
+//   Frame1                 modelFrame                 目标地址(0..3)      addressBoxes
+//   波特率(0)               hx300Option                GHHGF              checksumLabel
+//   Option1(1)             vr200Option                校验和              checksumBox
+//   打开串口                openButton                 Label1             currentPageLabel
+//   关闭串口                closeButton                当前包              currentPageBox
+//   刷新串口                seekPortsButton            Label2             endPageLabel
+//   刷新                    refreshButton              读包数              endPageBox
+//   Label4                 programVersionLabel        Command1(0..1)     openFlashButtons
+//   Check1                 automaticBox               写FLASH(0..1)      writeFlashButtons
+//   提示音                  toneBox                    cmdLoad            openApplicationButton
+//   读Flash                readFlashButton            开始下载            downloadButton
+//   引导程序版本             bootloaderVersionLabel     Line1, Line2, Line3  separators
+//   Timer3                 automaticTimer
+class MainWindow : public QWidget {
 public:
-    static constexpr int Timer3InitialIntervalMs = 2000;
+    static constexpr int AutomaticFirstTickMs = 2000;
 
-    主窗口(Platform platform, Desktop desktop);
-    ~主窗口() override;
+    MainWindow(Platform platform, Desktop desktop);
+    ~MainWindow() override;
 
     // Start-up: the version, the first step of the automatic sequence and the port list.
-    void Load();
+    void load();
     // Refills the port list with a fresh enumeration and selects its item 0.
-    void ListPorts();
-    // Choosing an image or starting a write starts the checksum and the page counters afresh.
-    void ResetTransfer();
+    void listPorts();
+    // Choosing an image or starting a write starts the checksum and the page counts afresh.
+    void resetTransferBoxes();
     // A transfer (download, flash write or read) keeps the file, the page counts and the sum it
     // started with to its end: what a file chosen meanwhile would change under it waits until
     // the transfer is over, and then happens as if the choice had been made just then.
-    void BeginTransfer();
-    void WhenNoTransfer(std::function<void()> change);
+    void beginTransfer();
+    void whenNoTransfer(std::function<void()> change);
     // The verdict, Refresh, or the start of another operation. Every transfer begun or ended
-    // counts in TransferNumber, so that a step waiting for its time can tell it is still wanted.
-    void EndTransfer();
-    // The status box.
-    void SetStatus(const QString& text);
-    QString Status() const;
+    // counts in transferNumber, so that a step waiting for its time can tell it is still wanted.
+    void endTransfer();
+    void setStatus(const QString& text);
 
-    // Controls, named as in the window's design.
-    QWidget* Picture1;
-    QComboBox* COMID;
-    QGroupBox* Frame1;
-    QRadioButton* 波特率;   // the HX300 option, index 0 of its control array
-    QRadioButton* Option1;  // the VR200 option, index 1
-    QPushButton* 打开串口;
-    QPushButton* 关闭串口;
-    QPushButton* 刷新串口;
-    QPushButton* 刷新;
-    QLabel* Label4;
-    QCheckBox* Check1;
-    QCheckBox* 提示音;
-    QPushButton* 读Flash;
-    QLabel* 引导程序版本;
-    QPlainTextEdit* Label5;
-    QLabel* Label3;
-    std::array<QLineEdit*, 4> 目标地址;
-    QLabel* GHHGF;
-    QLineEdit* 校验和;
-    QLabel* Label1;
-    QLineEdit* 当前包;
-    QLabel* Label2;
-    QLineEdit* 读包数;
-    std::array<QPushButton*, 2> Command1;
-    std::array<QPushButton*, 2> 写FLASH;
-    QPushButton* cmdLoad;
-    QPushButton* 开始下载;
-    QTimer* Timer3;
-    QFrame* Line1;
-    QFrame* Line2;
-    QFrame* Line3;
+    QWidget* panel;
+    QComboBox* portList;
+    QGroupBox* modelFrame;
+    QRadioButton* hx300Option;
+    QRadioButton* vr200Option;
+    QPushButton* openButton;
+    QPushButton* closeButton;
+    QPushButton* seekPortsButton;
+    QPushButton* refreshButton;
+    QLabel* programVersionLabel;
+    QCheckBox* automaticBox;
+    QCheckBox* toneBox;
+    QPushButton* readFlashButton;
+    QLabel* bootloaderVersionLabel;
+    QPlainTextEdit* statusBox;
+    QLabel* addressLabel;
+    std::array<QLineEdit*, 4> addressBoxes;
+    QLabel* checksumLabel;
+    QLineEdit* checksumBox;
+    QLabel* currentPageLabel;
+    QLineEdit* currentPageBox;
+    QLabel* endPageLabel;
+    QLineEdit* endPageBox;
+    std::array<QPushButton*, 2> openFlashButtons;
+    std::array<QPushButton*, 2> writeFlashButtons;
+    QPushButton* openApplicationButton;
+    QPushButton* downloadButton;
+    QTimer* automaticTimer;
+    std::array<QFrame*, 3> separators;
 
-    std::array<QString, 2> FlashImagePath;
-    QString AppImagePath;
-    std::int32_t AutoStep = 0;
-    bool TransferRunning = false;
-    std::uint64_t TransferNumber = 0;
-    std::vector<std::function<void()>> ChangesAfterTransfer;
+    std::array<QString, 2> flashImagePaths;
+    QString applicationPath;
+    // The automatic sequence's step: 1 writes flash slot 0, 2 flash slot 1, 3 downloads the application.
+    std::int32_t automaticStep = 0;
+    bool transferRunning = false;
+    std::uint64_t transferNumber = 0;
+    std::vector<std::function<void()>> changesAfterTransfer;
 
     Platform platform;
     Desktop desktop;
     PortDiscovery discovery;
     TunePlayer tunes;
-    // The port and the transfer on it; Timer1 (the reply dispatcher) and Timer2 (the page
-    // sender) are its own.
-    Session& session;
+    Bootloader& bootloader;
 
 protected:
     // Unload: the port is flushed and closed and the program ends; nothing is saved.

@@ -11,7 +11,7 @@ class MessageBox {
 public:
     enum class Icon { None, Exclamation };
     virtual ~MessageBox() = default;
-    virtual void Show(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+    virtual void show(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
 };
 
 }  // namespace iap

@@ -4,12 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <exception>
 
-#include "session/Delay.h"
-#include "session/TimerControl.h"
 #include "window/BoxNumber.h"
 #include "window/ButtonStates.h"
 #include "window/ConnectionControls.h"
@@ -19,21 +16,21 @@
 namespace iap {
 namespace {
 
-constexpr double SecondOpenWaitSeconds = Session::CommandToFirstPageSeconds;
+constexpr int SecondOpenWaitMs = FlashWrite::CommandToFirstPageMs;
 
-void refuse(主窗口& w, const QString& text)
+void refuse(MainWindow& w, const QString& text)
 {
-    w.desktop.messageBox->Show(&w, text, w.windowTitle(), MessageBox::Icon::None);
+    w.desktop.messageBox->show(&w, text, w.windowTitle(), MessageBox::Icon::None);
 }
 
-void errorPath(主窗口& w)
+// A fault in the write, also in a step that runs after a wait, gives both "Write Flash" back.
+void errorPath(MainWindow& w)
 {
-    w.写FLASH[0]->setEnabled(true);
-    w.写FLASH[1]->setEnabled(true);
+    for (QPushButton* button : w.writeFlashButtons)
+        button->setEnabled(true);
 }
 
-// Any fault in the write, also in a step that runs after a wait, takes the error path.
-void guarded(主窗口& w, const std::function<void()>& steps)
+void guarded(MainWindow& w, const std::function<void()>& steps)
 {
     try {
         steps();
@@ -42,152 +39,144 @@ void guarded(主窗口& w, const std::function<void()>& steps)
     }
 }
 
-// The command, then the first page half a second later unless the write has been given up by
-// then (Refresh, a verdict or another operation).
-void announce(主窗口& w, int index)
+void announce(MainWindow& w, int slot)
 {
-    const ImageSnapshot image = ImageSnapshot::take(w.FlashImagePath[std::size_t(index)]);
+    const ImageSnapshot image = ImageSnapshot::take(w.flashImagePaths[std::size_t(slot)]);
     if (!image.isValid()) {
         errorPath(w);
         return;
     }
-    w.BeginTransfer();
-    const std::uint64_t transfer = w.TransferNumber;
-    按钮控制(w, 1);
-    w.session.StartFlashWrite(image, [&w](const auto&) { return TargetAddress(w); },
-                              [&w, transfer] { return w.TransferRunning && w.TransferNumber == transfer; });
+    w.beginTransfer();
+    setBusy(w, true);
+    w.bootloader.flashWrite().start(image, targetAddress(w));
 }
 
-void writeSlot(主窗口& w, int index)
+void writeSlot(MainWindow& w, int slot)
 {
-    w.EndTransfer();
-    w.ResetTransfer();
-    w.引导程序版本->setText(QStringLiteral("IAP Version:"));
-    OpenClick(w);
-    if (w.session.serial.PortOpen()) {
-        announce(w, index);
+    w.endTransfer();
+    w.resetTransferBoxes();
+    w.bootloaderVersionLabel->setText(QStringLiteral("IAP Version:"));
+    openPort(w);
+    if (w.bootloader.connection().isOpen()) {
+        announce(w, slot);
         return;
     }
-    按钮控制(w, 1);
+    setBusy(w, true);
     // Refresh or another operation within the wait gives this write up.
-    const std::uint64_t transfer = w.TransferNumber;
-    Delay(*w.platform.clock, SecondOpenWaitSeconds, &w, [&w, index, transfer] {
-        if (w.TransferNumber != transfer)
+    const std::uint64_t transfer = w.transferNumber;
+    w.platform.clock->after(SecondOpenWaitMs, &w, [&w, slot, transfer] {
+        if (w.transferNumber != transfer)
             return;
-        guarded(w, [&w, index] {
-            Enable(w.session.Timer1);
-            SetInterval(w.session.Timer1, Session::TransferPollIntervalMs);
-            w.SetStatus(QString());
-            w.ListPorts();
-            OpenClick(w);
-            // Arming the page sender without an open port could only report a write that never happened.
-            if (w.session.serial.PortOpen())
-                announce(w, index);
+        guarded(w, [&w, slot] {
+            w.setStatus(QString());
+            w.listPorts();
+            openPort(w);
+            // Starting the page loop without an open port could only report a write that never happened.
+            if (w.bootloader.connection().isOpen())
+                announce(w, slot);
         });
     });
 }
 
 }  // namespace
 
-void 开始下载Click(主窗口& w)
+void startDownload(MainWindow& w)
 {
-    w.EndTransfer();
-    OpenClick(w);
-    w.引导程序版本->setText(QStringLiteral("IAP Version:"));
-    if (!w.session.serial.PortOpen()) {
+    w.endTransfer();
+    openPort(w);
+    w.bootloaderVersionLabel->setText(QStringLiteral("IAP Version:"));
+    if (!w.bootloader.connection().isOpen()) {
         // A device plugged in after start-up is found by a fresh list; its preferred entry is tried.
-        w.SetStatus(QString());
-        w.ListPorts();
-        OpenClick(w);
-        if (!w.session.serial.PortOpen())
+        w.setStatus(QString());
+        w.listPorts();
+        openPort(w);
+        if (!w.bootloader.connection().isOpen())
             return;
     }
-    const ImageSnapshot image = ImageSnapshot::take(w.AppImagePath);
+    const ImageSnapshot image = ImageSnapshot::take(w.applicationPath);
     if (!image.isValid()) {
-        w.SetStatus(QStringLiteral("The image file can't be read: ") + w.AppImagePath);
-        w.开始下载->setEnabled(true);
+        w.setStatus(image.unreadableText());
+        w.downloadButton->setEnabled(true);
         return;
     }
-    按钮控制(w, 1);
-    w.BeginTransfer();
-    w.session.StartDownload(image, TargetAddress(w));
+    setBusy(w, true);
+    w.beginTransfer();
+    w.bootloader.download().start(image, targetAddress(w));
 }
 
-void 写FLASHClick(主窗口& w, int index)
+void startFlashWrite(MainWindow& w, int slot)
 {
-    guarded(w, [&w, index] { writeSlot(w, index); });
+    guarded(w, [&w, slot] { writeSlot(w, slot); });
 }
 
-void 读FlashClick(主窗口& w)
+void startFlashRead(MainWindow& w)
 {
-    const std::int64_t pages = BoxNumber(w.读包数->text());
+    const std::int64_t pages = boxNumber(w.endPageBox->text());
     if (pages < 1) {
         refuse(w, QStringLiteral("TotalPages must >=1"));
         return;
     }
-    // The store holds 1025 pages; more would be lost or overrun it.
-    if (pages > Session::ReadBackPages) {
-        refuse(w, QStringLiteral("TotalPages must <=%1").arg(Session::ReadBackPages));
+    // More than a read keeps would be lost.
+    if (pages > FlashRead::MaxPages) {
+        refuse(w, QStringLiteral("TotalPages must <=%1").arg(FlashRead::MaxPages));
         return;
     }
-    w.EndTransfer();
-    w.session.PrepareRead();
-    w.读Flash->setEnabled(false);
-    w.校验和->setText(QStringLiteral("0"));
-    OpenClick(w);
-    if (!w.session.serial.PortOpen())
+    w.endTransfer();
+    w.readFlashButton->setEnabled(false);
+    w.checksumBox->setText(QStringLiteral("0"));
+    openPort(w);
+    if (!w.bootloader.connection().isOpen())
         return;
-    w.BeginTransfer();
-    w.session.RequestPages(TargetAddress(w), int(pages));
+    w.beginTransfer();
+    w.bootloader.flashRead().start(targetAddress(w), int(pages));
 }
 
-void 当前包KeyDown(主窗口& w, int key)
+void currentPageKeyDown(MainWindow& w, int key)
 {
     if (key == Qt::Key_F2)
-        w.读Flash->setVisible(true);
+        w.readFlashButton->setVisible(true);
 }
 
-void ShowImageAddress(主窗口& w, const QByteArray& headerAddress)
+void showImageAddress(MainWindow& w, const std::optional<Address>& headerAddress)
 {
-    for (std::size_t k = 0; k < w.目标地址.size(); ++k) {
-        if (!headerAddress.isEmpty())
-            w.目标地址[k]->setText(QString::number(std::uint8_t(headerAddress[qsizetype(k)]), 16).toUpper());
-        w.目标地址[k]->setEnabled(headerAddress.isEmpty());
+    for (std::size_t k = 0; k < w.addressBoxes.size(); ++k) {
+        if (headerAddress)
+            w.addressBoxes[k]->setText(QString::number((*headerAddress)[k], 16).toUpper());
+        w.addressBoxes[k]->setEnabled(!headerAddress);
     }
 }
 
-void OnVerified(主窗口& w, Session::Operation operation, bool right)
+void downloadEnded(MainWindow& w, const OperationResult& result)
 {
-    switch (operation) {
-    case Session::Operation::FlashWrite:
-        if (right) {
-            ++w.AutoStep;
-            按钮控制(w, 2);
-        }
-        break;
-    case Session::Operation::Download:
-        if (right) {
-            按钮控制(w, 2);
-            w.AutoStep = 1;
-            if (w.提示音->checkState() == Qt::Checked)
-                w.tunes.Play({{659, 300}, {523, 300}, {587, 300}});
-        } else {
-            w.AutoStep = 3;
-        }
-        break;
-    case Session::Operation::FlashRead: {
-        w.读Flash->setEnabled(true);
-        if (!right)
-            break;
-        // Exactly the pages this read asked for and verified, whatever the box shows by now.
-        const int pagesVerified = w.session.PagesRead();
-        const QString name = w.desktop.fileDialog->ShowSave(&w, QStringLiteral("*.BIN (*.bin)"));
-        if (!name.isEmpty() && !w.session.SaveReadBack(name, pagesVerified))
-            w.SetStatus(QStringLiteral("The read-back file can't be written: ") + name);
-        break;
+    if (result.isRight()) {
+        setBusy(w, false);
+        w.automaticStep = 1;
+        if (w.toneBox->checkState() == Qt::Checked)
+            w.tunes.play({{659, 300}, {523, 300}, {587, 300}});
+    } else {
+        w.automaticStep = 3;
     }
+    w.endTransfer();
+}
+
+void flashWriteEnded(MainWindow& w, const OperationResult& result)
+{
+    if (result.isRight()) {
+        ++w.automaticStep;
+        setBusy(w, false);
     }
-    w.EndTransfer();
+    w.endTransfer();
+}
+
+void flashReadEnded(MainWindow& w, const OperationResult& result)
+{
+    w.readFlashButton->setEnabled(true);
+    if (result.isRight()) {
+        const QString name = w.desktop.fileDialog->showSave(&w, QStringLiteral("*.BIN (*.bin)"));
+        if (!name.isEmpty() && !w.bootloader.flashRead().save(name))
+            w.setStatus(FlashRead::unwritableText(name));
+    }
+    w.endTransfer();
 }
 
 }  // namespace iap

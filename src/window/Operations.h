@@ -1,28 +1,28 @@
 #pragma once
 
-#include <QByteArray>
+#include <optional>
 
-#include "session/Session.h"
+#include "protocol/Page.h"
 
 namespace iap {
 
-class 主窗口;
+class MainWindow;
+class OperationResult;
 
-// "IAP": reopens the port, reloads the application image and sends the erase command; the
-// device's replies drive the rest.
-void 开始下载Click(主窗口& w);
-// "Write Flash" of slot index (0 or 1): announces the write, then arms the page sender half a
-// second later; the device's acknowledgements pace the pages.
-void 写FLASHClick(主窗口& w, int index);
+// "IAP": reopens the port, takes the application image and starts the download.
+void startDownload(MainWindow& w);
+// "Write Flash" of slot 0 or 1: reopens the port, takes the slot's image and starts the write.
+void startFlashWrite(MainWindow& w, int slot);
 // "Read Flash": checks the page count, reopens the port and asks for the pages.
-void 读FlashClick(主窗口& w);
+void startFlashRead(MainWindow& w);
 // F2 in the "Current Page" box reveals "Read Flash".
-void 当前包KeyDown(主窗口& w, int key);
+void currentPageKeyDown(MainWindow& w, int key);
 
 // A flash image's header page fills the address boxes and locks them; a plain image unlocks them.
-void ShowImageAddress(主窗口& w, const QByteArray& headerAddress);
-// The device's sum compared: the buttons, the automatic sequence, the tone and the read-back
-// file follow from the verdict.
-void OnVerified(主窗口& w, Session::Operation operation, bool right);
+void showImageAddress(MainWindow& w, const std::optional<Address>& headerAddress);
+// The verdicts: the buttons, the automatic sequence, the tone and the read-back file follow.
+void downloadEnded(MainWindow& w, const OperationResult& result);
+void flashWriteEnded(MainWindow& w, const OperationResult& result);
+void flashReadEnded(MainWindow& w, const OperationResult& result);
 
 }  // namespace iap

@@ -8,12 +8,12 @@ namespace {
 
 class QtFileDialog final : public FileDialog {
 public:
-    QString ShowOpen(QWidget* parent, const QString& filter) override
+    QString showOpen(QWidget* parent, const QString& filter) override
     {
         return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
     }
     // QFileDialog asks before it replaces an existing file.
-    QString ShowSave(QWidget* parent, const QString& filter) override
+    QString showSave(QWidget* parent, const QString& filter) override
     {
         return QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
     }
@@ -21,7 +21,7 @@ public:
 
 class QtMessageBox final : public MessageBox {
 public:
-    void Show(QWidget* parent, const QString& text, const QString& title, Icon icon) override
+    void show(QWidget* parent, const QString& text, const QString& title, Icon icon) override
     {
         QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
         box.exec();

@@ -5,6 +5,6 @@
 namespace iap {
 
 // "Version:  1.0.46": the word, a colon, two spaces, then major.minor.revision of the build.
-QString VersionCaption();
+QString programVersionCaption();
 
 }  // namespace iap

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "window/AutoSequence.h"
+#include "window/BoxNumber.h"
 #include "window/ButtonStates.h"
 #include "window/ConnectionControls.h"
 #include "window/FileChoice.h"
@@ -35,38 +37,69 @@ private:
     std::function<void(int)> handler;
 };
 
+// What an operation shows goes into the window's boxes and status line.
+void show(MainWindow& w, DeviceOperation& operation)
+{
+    QObject::connect(&operation, &DeviceOperation::status, &w, &MainWindow::setStatus);
+    QObject::connect(&operation, &DeviceOperation::currentPageShown, w.currentPageBox,
+                     [&w](std::int64_t page) { w.currentPageBox->setText(QString::number(page)); });
+    QObject::connect(&operation, &DeviceOperation::currentPageCleared, w.currentPageBox, &QLineEdit::clear);
+    QObject::connect(&operation, &DeviceOperation::runningSum, w.checksumBox,
+                     [&w](std::uint32_t sum) { w.checksumBox->setText(checksumDisplay(sum)); });
+}
+
+void show(MainWindow& w, PageTransfer& transfer)
+{
+    show(w, static_cast<DeviceOperation&>(transfer));
+    QObject::connect(&transfer, &PageTransfer::endPageShown, w.endPageBox, [&w](std::int64_t page) { w.endPageBox->setText(QString::number(page)); });
+    QObject::connect(&transfer, &PageTransfer::versionReported, w.bootloaderVersionLabel,
+                     [&w](const QString& version) { w.bootloaderVersionLabel->setText(PageTransfer::versionCaption(version)); });
+    // The verdict compares the pages acknowledged with End Page and Current Page as the user
+    // sees them when it comes, also after the user typed into them.
+    for (QLineEdit* box : {w.endPageBox, w.currentPageBox})
+        QObject::connect(box, &QLineEdit::textEdited, &transfer,
+                         [&w, &transfer] { transfer.compareWithShownPages(boxNumber(w.endPageBox->text()), boxNumber(w.currentPageBox->text())); });
+}
+
 }  // namespace
 
-void Wire(主窗口& w)
+void wire(MainWindow& w)
 {
-    QObject::connect(w.打开串口, &QPushButton::clicked, &w, [&w] { OpenClick(w); });
-    QObject::connect(w.关闭串口, &QPushButton::clicked, &w, [&w] { CloseClick(w); });
-    QObject::connect(w.刷新串口, &QPushButton::clicked, &w, [&w] { 刷新串口Click(w); });
-    QObject::connect(w.刷新, &QPushButton::clicked, &w, [&w] { 刷新Click(w); });
-    QObject::connect(w.波特率, &QRadioButton::toggled, &w, [&w](bool selected) {
+    QObject::connect(w.openButton, &QPushButton::clicked, &w, [&w] { openPort(w); });
+    QObject::connect(w.closeButton, &QPushButton::clicked, &w, [&w] { closePort(w); });
+    QObject::connect(w.seekPortsButton, &QPushButton::clicked, &w, [&w] { seekPorts(w); });
+    QObject::connect(w.refreshButton, &QPushButton::clicked, &w, [&w] { refresh(w); });
+    QObject::connect(w.hx300Option, &QRadioButton::toggled, &w, [&w](bool selected) {
         if (selected)
-            波特率Click(w);
+            hx300Chosen(w);
     });
-    QObject::connect(w.Check1, &QCheckBox::toggled, &w, [&w] { Check1Click(w); });
+    QObject::connect(w.automaticBox, &QCheckBox::toggled, &w, [&w] { automaticToggled(w); });
 
     for (int i = 0; i < 4; ++i) {
-        InstallKeyFilter(w.目标地址[std::size_t(i)], HexKeys);
-        QObject::connect(w.目标地址[std::size_t(i)], &QLineEdit::textChanged, &w, [&w, i] { 目标地址Change(w, i); });
+        installKeyFilter(w.addressBoxes[std::size_t(i)], EntryKeys::Hexadecimal);
+        QObject::connect(w.addressBoxes[std::size_t(i)], &QLineEdit::textChanged, &w, [&w, i] { addressBoxChanged(w, i); });
     }
-    InstallKeyFilter(w.读包数, DecimalKeys);
-    w.当前包->installEventFilter(new KeyDownFilter(w.当前包, [&w](int key) { 当前包KeyDown(w, key); }));
+    installKeyFilter(w.endPageBox, EntryKeys::Decimal);
+    w.currentPageBox->installEventFilter(new KeyDownFilter(w.currentPageBox, [&w](int key) { currentPageKeyDown(w, key); }));
 
-    QObject::connect(w.cmdLoad, &QPushButton::clicked, &w, [&w] { cmdLoadClick(w); });
-    QObject::connect(w.开始下载, &QPushButton::clicked, &w, [&w] { 开始下载Click(w); });
+    QObject::connect(w.openApplicationButton, &QPushButton::clicked, &w, [&w] { chooseApplication(w); });
+    QObject::connect(w.downloadButton, &QPushButton::clicked, &w, [&w] { startDownload(w); });
     for (int i = 0; i < 2; ++i) {
-        QObject::connect(w.Command1[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { Command1Click(w, i); });
-        QObject::connect(w.写FLASH[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { 写FLASHClick(w, i); });
+        QObject::connect(w.openFlashButtons[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { chooseFlashImage(w, i); });
+        QObject::connect(w.writeFlashButtons[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { startFlashWrite(w, i); });
     }
-    QObject::connect(w.读Flash, &QPushButton::clicked, &w, [&w] { 读FlashClick(w); });
-    QObject::connect(w.Timer3, &QTimer::timeout, &w, [&w] { Timer3Tick(w); });
+    QObject::connect(w.readFlashButton, &QPushButton::clicked, &w, [&w] { startFlashRead(w); });
+    QObject::connect(w.automaticTimer, &QTimer::timeout, &w, [&w] { automaticTick(w); });
 
-    QObject::connect(&w.session, &Session::AddressFromImage, &w, [&w](const QByteArray& address) { ShowImageAddress(w, address); });
-    QObject::connect(&w.session, &Session::Verified, &w, [&w](Session::Operation operation, bool right) { OnVerified(w, operation, right); });
+    Bootloader& device = w.bootloader;
+    QObject::connect(&device.connection(), &Connection::status, &w, &MainWindow::setStatus);
+    show(w, device.download());
+    show(w, device.flashWrite());
+    show(w, device.flashRead());
+    QObject::connect(&device.flashWrite(), &FlashWrite::imageAddress, &w, [&w](const std::optional<Address>& header) { showImageAddress(w, header); });
+    QObject::connect(&device.download(), &Download::finished, &w, [&w](const OperationResult& result) { downloadEnded(w, result); });
+    QObject::connect(&device.flashWrite(), &FlashWrite::finished, &w, [&w](const OperationResult& result) { flashWriteEnded(w, result); });
+    QObject::connect(&device.flashRead(), &FlashRead::finished, &w, [&w](const OperationResult& result) { flashReadEnded(w, result); });
 }
 
 }  // namespace iap

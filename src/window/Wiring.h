@@ -2,9 +2,9 @@
 
 namespace iap {
 
-class 主窗口;
+class MainWindow;
 
-// The one place where controls and timers meet their handlers.
-void Wire(主窗口& w);
+// The one place where controls, timers and the bootloader meet their handlers.
+void wire(MainWindow& w);
 
 }  // namespace iap

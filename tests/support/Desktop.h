@@ -14,8 +14,8 @@ namespace iap::test {
 // The dialogs answer from a queue; an empty queue answers "cancelled".
 class FakeFileDialog final : public FileDialog {
 public:
-    QString ShowOpen(QWidget*, const QString& filter) override { return answer(filter); }
-    QString ShowSave(QWidget*, const QString& filter) override { return answer(filter); }
+    QString showOpen(QWidget*, const QString& filter) override { return answer(filter); }
+    QString showSave(QWidget*, const QString& filter) override { return answer(filter); }
 
     QQueue<QString> answers;
     QStringList filters;
@@ -30,7 +30,7 @@ private:
 
 class FakeMessageBox final : public MessageBox {
 public:
-    void Show(QWidget*, const QString& text, const QString& title, Icon icon) override
+    void show(QWidget*, const QString& text, const QString& title, Icon icon) override
     {
         shown << QStringList{title, text, icon == Icon::Exclamation ? "!" : ""}.join(u'|');
     }
@@ -41,7 +41,7 @@ public:
 // The tool plays its tunes on a thread of their own.
 class FakeTone final : public Tone {
 public:
-    void Beep(int frequencyHz, int durationMs) override
+    void beep(int frequencyHz, int durationMs) override
     {
         const QMutexLocker lock(&mutex);
         notes.push_back({frequencyHz, durationMs});

@@ -15,7 +15,7 @@
 namespace iap::test {
 
 Tool::Tool(std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
-    : widget(CreateMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock)), makeTestDesktop(desktop)))
+    : widget(createMainWindow(makeTestPlatform(desktop, std::move(ports), std::move(clock)), makeTestDesktop(desktop)))
 {
     auto* statusBox = control<QPlainTextEdit>(QStringLiteral("Label5"));
     QObject::connect(statusBox, &QPlainTextEdit::textChanged, widget.get(), [this, statusBox] { statuses << statusBox->toPlainText(); });

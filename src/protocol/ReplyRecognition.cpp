@@ -1,24 +1,19 @@
-#include "protocol/Replies.h"
+#include "protocol/ReplyRecognition.h"
 
 #include <utility>
 
 namespace iap {
 
-bool ContainsNoCase(const QByteArray& chunk, const char* pattern)
-{
-    return chunk.toLower().contains(QByteArray(pattern).toLower());
-}
-
 namespace {
 
-bool receives(Operation running, Reply reply)
+bool receives(OperationKind running, Reply reply)
 {
     switch (running) {
-    case Operation::Download:
+    case OperationKind::Download:
         return reply == Reply::ChecksumDownload || reply == Reply::EraseDone || reply == Reply::Version || reply == Reply::Acknowledgements;
-    case Operation::FlashWrite:
+    case OperationKind::FlashWrite:
         return reply == Reply::ChecksumWrite || reply == Reply::Version || reply == Reply::Acknowledgements;
-    case Operation::FlashRead:
+    case OperationKind::FlashRead:
         return reply == Reply::ChecksumRead;
     }
     return false;
@@ -26,25 +21,28 @@ bool receives(Operation running, Reply reply)
 
 }  // namespace
 
-Reply Recognise(const QByteArray& chunk, std::optional<Operation> running, bool versionShown)
+Reply ReplyRecognition::recognise(const QByteArray& chunk, OperationKind running) const
 {
-    if (!running)
-        return Reply::Unexpected;
     const QByteArray lower = chunk.toLower();
     const std::pair<Reply, bool> tests[] = {
         {Reply::ChecksumRead, lower.contains("checksumr")},
         {Reply::ChecksumWrite, lower.contains("checksumw")},
         {Reply::ChecksumDownload, lower.contains("checksumi")},
         {Reply::EraseDone, lower.contains("ok")},
-        {Reply::Version, !versionShown && lower.contains("write")},
+        {Reply::Version, !shown && lower.contains("write")},
     };
     for (const auto& [reply, holds] : tests)
-        if (holds && receives(*running, reply))
+        if (holds && receives(running, reply))
             return reply;
-    return receives(*running, Reply::Acknowledgements) ? Reply::Acknowledgements : Reply::Unexpected;
+    return receives(running, Reply::Acknowledgements) ? Reply::Acknowledgements : Reply::Unexpected;
 }
 
-std::optional<std::uint32_t> DeviceSum(const QByteArray& chunk)
+bool containsNoCase(const QByteArray& chunk, const char* pattern)
+{
+    return chunk.toLower().contains(QByteArray(pattern).toLower());
+}
+
+std::optional<std::uint32_t> deviceSum(const QByteArray& chunk)
 {
     if (chunk.size() < ChecksumReplyBytes)
         return std::nullopt;
@@ -54,14 +52,14 @@ std::optional<std::uint32_t> DeviceSum(const QByteArray& chunk)
     return sum;
 }
 
-QString VersionText(const QByteArray& chunk)
+QString versionText(const QByteArray& chunk)
 {
     constexpr int VersionStart = 5;
     constexpr int VersionLength = 20;
     return QString::fromLatin1(chunk.mid(VersionStart, VersionLength));
 }
 
-QString ChecksumDisplay(std::uint32_t sum)
+QString checksumDisplay(std::uint32_t sum)
 {
     QString text;
     for (int shift = 24; shift >= 0; shift -= 8)

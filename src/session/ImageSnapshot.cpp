@@ -1,4 +1,4 @@
-#include "download/ImageSnapshot.h"
+#include "session/ImageSnapshot.h"
 
 #include <QCryptographicHash>
 #include <QFile>

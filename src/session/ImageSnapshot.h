@@ -29,6 +29,7 @@ public:
     std::int32_t lastPageIndex() const { return std::int32_t(bytes_.size() / PageBytes); }
     // Page p; its bytes beyond the end of the file are 0xFF, as in erased flash.
     std::array<std::uint8_t, PageBytes> page(std::int64_t p) const;
+    QString unreadableText() const { return QStringLiteral("The image file can't be read: ") + path_; }
     // What identifies the bytes that went out, for a record of the run.
     QString sha256Hex() const { return QString::fromLatin1(sha256_.toHex()); }
 

@@ -3,6 +3,6 @@
 namespace iap {
 
 // The exchanges a device's bootloader takes part in, each opened by its own command.
-enum class Operation { Download, FlashWrite, FlashRead };
+enum class OperationKind { Download, FlashWrite, FlashRead };
 
 }  // namespace iap

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+#include "protocol/Page.h"
+#include "protocol/ReplyRecognition.h"
+#include "session/DeviceOperation.h"
+
+namespace iap {
+
+// The flash read: the command for a number of pages, the pages' data as they stream in, and the
+// verdict on the device's "ChecksumR". Page data are data whatever they hold: only the bytes
+// after the last page requested can be the device's checksum reply.
+class FlashRead : public DeviceOperation {
+    Q_OBJECT
+
+public:
+    static constexpr int MaxPages = 1025;
+    static constexpr int PollIntervalMs = 1000;
+
+    FlashRead(Connection& connection, QObject* parent);
+
+    // Once the port is open: the command for that many pages (1 to MaxPages) from the address.
+    void start(const Address& address, int pages);
+    int pagesRead() const { return int(received.size() / PageBytes); }
+    // Writes the pages read to the file, replacing what was there only once all of it is written
+    // (ReadBackFile.cpp). False when the file cannot be written; the old file is then untouched.
+    bool save(const QString& fileName) const;
+    static QString unwritableText(const QString& fileName) { return QStringLiteral("The read-back file can't be written: ") + fileName; }
+
+private:
+    void take(const QByteArray& chunk) override;
+    // Takes what belongs to the pages requested; the rest of the chunk.
+    QByteArray takeData(const QByteArray& chunk);
+    void judge(const QByteArray& chunk);
+
+    ReplyRecognition recognition;
+    std::int64_t expectedBytes = 0;
+    QByteArray received;
+    std::uint32_t sum = 0;
+    // Bytes after the data too short to be the read's end: a poll's end cut it, and the next
+    // poll brings the rest.
+    std::optional<QByteArray> endStart;
+};
+
+}  // namespace iap

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+
+#include "protocol/Page.h"
+#include "session/PageTransfer.h"
+
+namespace iap {
+
+class Clock;
+
+// The flash write: the command for the image's data pages, the first page half a second later
+// with no reply awaited, the device's acknowledgements pacing the rest, and the verdict on the
+// device's "ChecksumW". An image that begins with a header page goes to the header's address.
+class FlashWrite : public PageTransfer {
+    Q_OBJECT
+
+public:
+    static constexpr int CommandToFirstPageMs = 500;
+
+    FlashWrite(Connection& connection, ReplyRecognition& recognition, Clock& clock, QObject* parent);
+
+    // Once the port is open. A plain image goes to `address`.
+    void start(const ImageSnapshot& image, const Address& address);
+
+signals:
+    // The image's form, before its command goes: the address of its header page, or none.
+    void imageAddress(std::optional<iap::Address> headerAddress);
+
+private:
+    void handle(Reply reply, const QByteArray& chunk) override;
+
+    Clock& clock;
+};
+
+}  // namespace iap

@@ -1,0 +1,20 @@
+#include "production/Bootloader.h"
+
+namespace iap {
+
+Bootloader::Bootloader(std::unique_ptr<PortDevice> device, Clock& clock, QObject* parent)
+    : QObject(parent),
+      link(std::move(device), this),
+      applicationDownload(link, recognition, this),
+      imageWrite(link, recognition, clock, this),
+      readBack(link, this)
+{
+}
+
+void Bootloader::setReplyTimeout(int seconds)
+{
+    for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&applicationDownload, &imageWrite, &readBack})
+        operation->setReplyTimeout(seconds);
+}
+
+}  // namespace iap

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+#include "download/Download.h"
+#include "flash_read/FlashRead.h"
+#include "flash_write/FlashWrite.h"
+#include "protocol/ReplyRecognition.h"
+#include "session/Connection.h"
+
+namespace iap {
+
+class Clock;
+class PortDevice;
+
+// A device's bootloader on one port, as the tool drives it: the connection and the three
+// operations that run on it, one at a time, each on a connection opened afresh.
+class Bootloader : public QObject {
+    Q_OBJECT
+
+public:
+    Bootloader(std::unique_ptr<PortDevice> device, Clock& clock, QObject* parent = nullptr);
+
+    Connection& connection() { return link; }
+    Download& download() { return applicationDownload; }
+    FlashWrite& flashWrite() { return imageWrite; }
+    FlashRead& flashRead() { return readBack; }
+
+    // Until the bootloader's version comes again, a transfer's end is told as a download's
+    // ("IAP　Successfully"): a new application image was chosen.
+    void forgetVersion() { recognition.setVersionShown(false); }
+    // Every operation ends when the device makes no progress for that many seconds (0: never).
+    void setReplyTimeout(int seconds);
+
+private:
+    Connection link;
+    ReplyRecognition recognition;
+    Download applicationDownload;
+    FlashWrite imageWrite;
+    FlashRead readBack;
+};
+
+}  // namespace iap

@@ -1,0 +1,117 @@
+#include "session/Connection.h"
+
+#include <QTimer>
+
+#include <utility>
+
+#include "session/Exchange.h"
+
+namespace iap {
+
+Connection::Connection(std::unique_ptr<PortDevice> device, QObject* parent)
+    : QObject(parent), serial(std::move(device)), pollTimer(new QTimer(this))
+{
+    pollTimer->setObjectName(QStringLiteral("Timer1"));
+    pollTimer->setInterval(StartPollIntervalMs);
+    pollTimer->setTimerType(Qt::PreciseTimer);
+    connect(pollTimer, &QTimer::timeout, this, &Connection::tick);
+    connect(&serial, &SerialPort::polled, this, &Connection::take);
+    connect(&serial, &SerialPort::quiet, this, &Connection::onQuiet);
+    connect(&serial, &SerialPort::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
+}
+
+bool Connection::open(const QString& portName, DeviceModel model)
+{
+    end();
+    serial.close();
+    if (!serial.open(portName, baudRateOf(model))) {
+        pollTimer->stop();
+        emit status(QString::fromLatin1(PortUnavailableText));
+        return false;
+    }
+    if (!pollTimer->isActive())
+        pollTimer->start();
+    return true;
+}
+
+void Connection::close()
+{
+    end();
+    serial.flush();
+    serial.close();
+    pollTimer->stop();
+}
+
+void Connection::abandon()
+{
+    end();
+    serial.close();
+    pollTimer->stop();
+}
+
+void Connection::end()
+{
+    restingForPoll = false;
+    exchange = nullptr;
+    pendingCommand.reset();
+    emit ended();
+}
+
+void Connection::start(Exchange& next, const QByteArray& command, std::function<void()> sent)
+{
+    exchange = &next;
+    pendingCommand = PendingCommand{command, std::move(sent)};
+    serial.awaitQuiet(QuietMs);
+}
+
+void Connection::onQuiet()
+{
+    if (auto command = std::exchange(pendingCommand, std::nullopt)) {
+        serial.write(command->bytes);
+        command->sent();
+    }
+    resumeTicks();
+}
+
+int Connection::write(const QByteArray& bytes)
+{
+    return serial.write(bytes);
+}
+
+void Connection::pollEvery(int intervalMs)
+{
+    // A window timer's way: enabling a running timer leaves its count alone, a new interval
+    // starts it afresh.
+    if (!pollTimer->isActive())
+        pollTimer->start();
+    pollTimer->setInterval(intervalMs);
+}
+
+void Connection::tick()
+{
+    // A tick that would find nothing to do is not waited for: with no port open the timer rests
+    // until the next open, and while a poll is outstanding until its chunk has been handled.
+    pollTimer->stop();
+    if (!serial.isOpen())
+        return;
+    serial.poll();
+    restingForPoll = true;
+}
+
+void Connection::take(const QByteArray& chunk)
+{
+    resumeTicks();
+    if (!chunk.isEmpty())
+        emit received();
+    if (exchange)
+        exchange->take(chunk);
+}
+
+void Connection::resumeTicks()
+{
+    // The next poll is counted from here, so that a page armed by this chunk leaves before it.
+    if (std::exchange(restingForPoll, false) || pollTimer->isActive())
+        pollTimer->start();
+}
+
+}  // namespace iap

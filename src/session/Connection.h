@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "serial/SerialPort.h"
+#include "session/DeviceModel.h"
+
+class QTimer;
+
+namespace iap {
+
+class Exchange;
+
+// One port's connection to a device: the port, the poll loop that brings what the device sends
+// (Timer1) and the exchange those bytes go to. Every operation opens it afresh, and sends its
+// command once the line is quiet: whatever the device still sends of an earlier exchange is
+// thrown away first, and the status says so while it lasts. Everything runs on the thread that
+// owns the connection; the line itself waits on a thread of its own.
+class Connection : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int StartPollIntervalMs = 2;
+    // Longer than a device's pause between a read's page data and its checksum reply: a line this
+    // long silent carries nothing more of an earlier exchange.
+    static constexpr int QuietMs = 50;
+    static constexpr const char* PortUnavailableText = "The COMM port is occupied or doesn't exit!";
+    static constexpr const char* WaitingText = "Waiting for the device to stop sending";
+
+    explicit Connection(std::unique_ptr<PortDevice> device, QObject* parent = nullptr);
+
+    // Closes whatever was open, then opens the port named as the port list shows it at the
+    // model's rate. Polling runs exactly when the port opened; a failure is told by status.
+    bool open(const QString& portName, DeviceModel model);
+    // What was written leaves, the port is released and polling stops.
+    void close();
+    // The port is released at once, whatever is still to leave (the run was stopped).
+    void abandon();
+    bool isOpen() const { return serial.isOpen(); }
+    // Changes with every open and close: a step that waits for its time belongs to the
+    // connection it was planned on.
+    quint64 number() const { return serial.connectionNumber(); }
+
+    // From now on the bytes on this connection go to `exchange`; its command goes once the
+    // line is quiet, and then `sent` runs. A close or a reopen ends the exchange.
+    void start(Exchange& exchange, const QByteArray& command, std::function<void()> sent);
+    int write(const QByteArray& bytes);
+    // Polls every intervalMs from now on (the poll loop resumes if it rested).
+    void pollEvery(int intervalMs);
+    // Polls at once: page data keep coming faster than the ticks.
+    void pollNow() { serial.poll(); }
+
+signals:
+    void status(const QString& text);
+    // Any bytes came from the device.
+    void received();
+    // This connection was closed or reopened: nothing more comes on it.
+    void ended();
+
+private:
+    struct PendingCommand {
+        QByteArray bytes;
+        std::function<void()> sent;
+    };
+
+    void tick();
+    void take(const QByteArray& chunk);
+    void onQuiet();
+    void end();
+    // The poll loop runs again once the poll or the wait it rested for has ended.
+    void resumeTicks();
+
+    SerialPort serial;
+    QTimer* pollTimer;
+    // The poll loop was stopped by a tick that found a poll outstanding.
+    bool restingForPoll = false;
+    Exchange* exchange = nullptr;
+    std::optional<PendingCommand> pendingCommand;
+};
+
+}  // namespace iap

@@ -1,0 +1,63 @@
+#include "session/DeviceOperation.h"
+
+#include "session/Connection.h"
+
+namespace iap {
+
+QString DeviceOperation::describe(Awaiting what, int page)
+{
+    switch (what) {
+    case Awaiting::Quiet:
+        return QStringLiteral("the device to stop sending");
+    case Awaiting::EraseReport:
+        return QStringLiteral("the erase report");
+    case Awaiting::VersionReply:
+        return QStringLiteral("the bootloader's version reply");
+    case Awaiting::Acknowledgement:
+        return QStringLiteral("the acknowledgement of page %1").arg(page);
+    case Awaiting::PageData:
+        return QStringLiteral("the page data");
+    case Awaiting::ChecksumReply:
+        break;
+    }
+    return QStringLiteral("the checksum reply");
+}
+
+DeviceOperation::DeviceOperation(Connection& connection, OperationKind kind, QObject* parent)
+    : QObject(parent), link(connection), operationKind(kind)
+{
+    watch.setSingleShot(true);
+    // A coarse timer may end a 5 s wait a quarter of a second early.
+    watch.setTimerType(Qt::PreciseTimer);
+    connect(&watch, &QTimer::timeout, this, [this] {
+        finish({OperationResult::Kind::NoReply, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(timeoutSeconds).arg(awaited)});
+    });
+    connect(&link, &Connection::ended, &watch, &QTimer::stop);
+}
+
+void DeviceOperation::setReplyTimeout(int seconds)
+{
+    timeoutSeconds = seconds;
+    watch.setInterval(seconds * 1000);
+}
+
+void DeviceOperation::begin(const QByteArray& command, std::function<void()> sent)
+{
+    awaits(Awaiting::Quiet);
+    link.start(*this, command, std::move(sent));
+}
+
+void DeviceOperation::awaits(Awaiting what, int page)
+{
+    awaited = describe(what, page);
+    if (timeoutSeconds > 0)
+        watch.start();
+}
+
+void DeviceOperation::finish(const OperationResult& result)
+{
+    watch.stop();
+    emit finished(result);
+}
+
+}  // namespace iap

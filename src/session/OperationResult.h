@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace iap {
+
+// How an operation ended, and the text that tells it.
+class OperationResult {
+public:
+    enum class Kind {
+        Right,            // the device's sum agreed
+        ChecksumError,    // the device's sum, or the pages it acknowledged, did not
+        ImageUnreadable,  // the image could not be taken: nothing was sent
+        PortUnavailable,  // the port could not be opened: nothing was sent
+        NoReply,          // the device made no progress for the time allowed
+    };
+
+    OperationResult(Kind kind, QString text) : resultKind(kind), resultText(std::move(text)) {}
+    Kind kind() const { return resultKind; }
+    bool isRight() const { return resultKind == Kind::Right; }
+    const QString& text() const { return resultText; }
+
+private:
+    Kind resultKind;
+    QString resultText;
+};
+
+}  // namespace iap

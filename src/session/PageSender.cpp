@@ -1,0 +1,69 @@
+#include "session/PageSender.h"
+
+#include <QTimer>
+
+#include <utility>
+
+#include "session/Connection.h"
+
+namespace iap {
+
+PageSender::PageSender(Connection& connection, QObject* parent) : QObject(parent), link(connection), timer(new QTimer(this))
+{
+    timer->setObjectName(QStringLiteral("Timer2"));
+    timer->setInterval(IntervalMs);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, &PageSender::tick);
+    connect(&link, &Connection::ended, this, &PageSender::disarm);
+}
+
+void PageSender::restartAt(std::int32_t first)
+{
+    next = first;
+    runningSum = 0;
+}
+
+void PageSender::arm()
+{
+    armed = true;
+    resume();
+}
+
+void PageSender::disarm()
+{
+    armed = false;
+    timer->stop();
+}
+
+void PageSender::pause()
+{
+    timer->stop();
+}
+
+void PageSender::resume()
+{
+    if (!timer->isActive())
+        timer->start();
+}
+
+void PageSender::tick()
+{
+    // With no page armed the timer rests: whatever arms a page starts it again.
+    if (!std::exchange(armed, false) || !link.isOpen()) {
+        timer->stop();
+        return;
+    }
+    if (next > lastPage()) {
+        next = 0;
+        emit allSent();
+        return;
+    }
+    const auto page = pages.page(next);
+    for (const std::uint8_t byte : page)
+        runningSum += byte;
+    link.write(QByteArray(reinterpret_cast<const char*>(page.data()), qsizetype(page.size())));
+    timer->stop();
+    emit pageSent(next, runningSum);
+}
+
+}  // namespace iap

@@ -1,0 +1,95 @@
+#include "session/PageTransfer.h"
+
+#include "session/Connection.h"
+
+namespace iap {
+
+PageTransfer::PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent)
+    : DeviceOperation(connection, kind, parent), recognition(recognition), sender(connection, this)
+{
+    connect(&sender, &PageSender::pageSent, this, [this](std::int32_t page, std::uint32_t sum) {
+        awaits(Awaiting::Acknowledgement, page);
+        emit runningSum(sum);
+    });
+    connect(&sender, &PageSender::allSent, this, [this] {
+        emit status(this->recognition.versionShown() ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+        awaits(Awaiting::ChecksumReply);
+    });
+}
+
+void PageTransfer::compareWithShownPages(std::int64_t endPage, std::int64_t currentPage)
+{
+    shownEndPage = endPage;
+    shownCurrentPage = currentPage;
+}
+
+void PageTransfer::prepare(const ImageSnapshot& image, std::int32_t firstDataPage)
+{
+    sender.load(image);
+    firstPage = firstDataPage;
+    shownEndPage = std::int64_t(sender.lastPage()) - firstDataPage;
+    emit endPageShown(shownEndPage);
+}
+
+void PageTransfer::startPages()
+{
+    sender.restartAt(firstPage);
+    showCurrentPage(firstPage);
+    sender.arm();
+}
+
+bool PageTransfer::checksumHolds(const QByteArray& chunk) const
+{
+    const auto sum = deviceSum(chunk);
+    return sum && *sum == sender.sum() && shownEndPage <= shownCurrentPage;
+}
+
+void PageTransfer::showCurrentPage(std::int64_t page)
+{
+    shownCurrentPage = page;
+    emit currentPageShown(page);
+}
+
+void PageTransfer::clearCurrentPage()
+{
+    shownCurrentPage = 0;
+    emit currentPageCleared();
+}
+
+void PageTransfer::take(const QByteArray& chunk)
+{
+    // An empty poll lets the page sender go on; any reply holds it until the next one.
+    if (chunk.isEmpty()) {
+        sender.resume();
+        return;
+    }
+    sender.pause();
+    const Reply reply = recognition.recognise(chunk, kind());
+    switch (reply) {
+    case Reply::Version:
+        emit versionReported(versionText(chunk));
+        emit status(QStringLiteral("Write readly"));
+        recognition.setVersionShown(true);
+        return;
+    case Reply::Acknowledgements:
+        if (containsNoCase(chunk, "d"))
+            acknowledge();
+        if (containsNoCase(chunk, "Write")) {
+            acknowledge();
+            emit status(QStringLiteral("Write %1").arg(sender.nextPage()));
+        }
+        return;
+    default:
+        handle(reply, chunk);
+    }
+}
+
+void PageTransfer::acknowledge()
+{
+    const std::int32_t page = sender.acknowledge();
+    showCurrentPage(page);
+    emit progress(page - firstPage + 1, sender.lastPage() - firstPage + 1);
+    sender.arm();
+}
+
+}  // namespace iap

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+#include "protocol/ReplyRecognition.h"
+#include "session/DeviceOperation.h"
+#include "session/PageSender.h"
+
+namespace iap {
+
+class Clock;
+
+// What a download and a flash write share: the page loop. Each acknowledgement shows the page it
+// acknowledges and lets the next page go ("d" and "Write" in one chunk are two acknowledgements),
+// the bootloader's version reply is told, and the device's checksum reply ends the transfer,
+// which each transfer judges itself.
+class PageTransfer : public DeviceOperation {
+    Q_OBJECT
+
+public:
+    // Transfers poll at this rate from their command on.
+    static constexpr int PollIntervalMs = 50;
+
+    // What the verdict compares with the pages acknowledged: End Page and Current Page as they
+    // stand when the verdict comes. A front end whose user can change them says so here; by
+    // default they are the numbers the transfer showed last.
+    void compareWithShownPages(std::int64_t endPage, std::int64_t currentPage);
+    // How the bootloader's version is shown.
+    static QString versionCaption(const QString& version) { return QStringLiteral("IAP Version:  ") + version; }
+
+signals:
+    void endPageShown(std::int64_t page);
+    // The text the bootloader sends after "Write".
+    void versionReported(const QString& version);
+
+protected:
+    PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
+
+    // The image to send, from its first data page to its last. The end page its command
+    // announces counts the first data page as 0.
+    void prepare(const ImageSnapshot& image, std::int32_t firstDataPage);
+    std::int64_t endPage() const { return shownEndPage; }
+    // The page loop starts at the first data page, the sum afresh.
+    void startPages();
+    // The device's sum equals the sum of the pages sent, and the end page has been reached.
+    bool checksumHolds(const QByteArray& chunk) const;
+    void showCurrentPage(std::int64_t page);
+    void clearCurrentPage();
+    ReplyRecognition& replies() { return recognition; }
+
+    // A reply the page loop does not handle itself: the checksum reply, and a download's erase report.
+    virtual void handle(Reply reply, const QByteArray& chunk) = 0;
+
+private:
+    void take(const QByteArray& chunk) override;
+    void acknowledge();
+
+    ReplyRecognition& recognition;
+    PageSender sender;
+    std::int32_t firstPage = 0;
+    std::int64_t shownEndPage = 0;
+    std::int64_t shownCurrentPage = 0;
+};
+
+}  // namespace iap
