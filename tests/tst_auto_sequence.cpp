@@ -1,4 +1,6 @@
-// The automatic sequence ("ATUO") as the virtual device sees it: which commands come, in which order.
+// The automatic sequence ("ATUO") as the virtual device sees it: which commands come, in which order
+// and how far apart. The tool's clock runs five times as fast as the device's: the rests are the
+// device's instants times five.
 #include "Files.h"
 #include "Tool.h"
 #include "Wait.h"
@@ -10,6 +12,7 @@ using namespace iap::test;
 namespace {
 
 constexpr quint32 Address = 0x08004000;
+constexpr int Speed = 5;
 const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1"};
 // From ticking "ATUO" to the last of three operations, a step of 1 s before each.
 constexpr int RoundMs = 30000;
@@ -33,7 +36,7 @@ private slots:
     void programsOneDeviceAfterAnother()
     {
         Bench bench(Fast);
-        QVERIFY(bench.start());
+        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
         Tool& tool = bench.tool();
         tool.setAddress(Address);
         bench.chooseSlot(0, pattern(1000, 1));
@@ -48,7 +51,7 @@ private slots:
         // A download that has started holds the sequence for 20 s (less 5 %, a coarse timer's leeway).
         WAIT_COMPARE(commands(bench.device), round + round.mid(0, 1), RoundMs);
         const QList<double> at = bench.device.logInstantsMs("RX CMD ");
-        QVERIFY2(at.value(3) - at.value(2) >= 19000, qPrintable(QString::number(at.value(3) - at.value(2))));
+        QVERIFY2((at.value(3) - at.value(2)) * Speed >= 19000, qPrintable(QString::number(at.value(3) - at.value(2))));
     }
 
     // With slot 0 alone the sequence steps once a second through the empty steps, then rests
@@ -56,7 +59,7 @@ private slots:
     void roundWithoutApplicationRestsBeforeTheNext()
     {
         Bench bench(Fast);
-        QVERIFY(bench.start());
+        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
         Tool& tool = bench.tool();
         tool.setAddress(Address);
         bench.chooseSlot(0, pattern(1000, 8));
@@ -65,10 +68,10 @@ private slots:
         tool.control<QCheckBox>("Check1")->click();
         // The first step 2 s after the tick: this clock sees the command late, never early.
         QVERIFY(bench.device.waitForLog(" RX CMD ", 1, RoundMs));
-        QVERIFY2(sinceTicked.elapsed() >= 1900, qPrintable(QString::number(sinceTicked.elapsed())));
+        QVERIFY2(sinceTicked.elapsed() * Speed >= 1900, qPrintable(QString::number(sinceTicked.elapsed())));
         QVERIFY(bench.device.waitForLog(" RX CMD ", 2, RoundMs));
         const QList<double> at = bench.device.logInstantsMs("RX CMD ");
-        QVERIFY2(at.value(1) - at.value(0) >= 6600, qPrintable(QString::number(at.value(1) - at.value(0))));
+        QVERIFY2((at.value(1) - at.value(0)) * Speed >= 6600, qPrintable(QString::number(at.value(1) - at.value(0))));
         QCOMPARE(commands(bench.device), (QList<QByteArray>{writeCommand(Address, 0), writeCommand(Address, 0)}));
     }
 
@@ -77,7 +80,7 @@ private slots:
     void untickingStopsTheSequence()
     {
         Bench bench(Fast);
-        QVERIFY(bench.start());
+        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
         Tool& tool = bench.tool();
         tool.setAddress(Address);
         bench.chooseSlot(1, pattern(3 * PageBytes, 4));
@@ -95,7 +98,7 @@ private slots:
     void checksumErrorHoldsTheSequenceUntilRefresh()
     {
         Bench bench(Fast + QStringList{"--erase-ms", "1000"});
-        QVERIFY(bench.start());
+        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
         Tool& tool = bench.tool();
         tool.setAddress(Address);
         bench.chooseSlot(0, pattern(1000, 6));

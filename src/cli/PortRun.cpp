@@ -3,85 +3,116 @@
 #include "cli/Report.h"
 
 namespace iap::cli {
+namespace {
 
-PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, Report& output)
-    : options(chosen), port(portName), report(output), bootloader(makeSystemPortDevice(), clock)
+Outcome outcomeOf(OperationResult::Kind kind)
 {
-    switch (options.command) {
-    case Command::Download:
-        steps = {Step::Download};
-        break;
-    case Command::Write:
-        steps = {Step::Write};
-        break;
-    case Command::Read:
-        steps = {Step::Read};
-        break;
-    case Command::Program:
-        for (const auto& [image, which] : {std::pair{&options.slot0, Step::WriteSlot0}, {&options.slot1, Step::WriteSlot1}, {&options.application, Step::Download}})
-            if (image->isValid())
-                steps.push_back(which);
-        break;
-    case Command::Ports:
+    switch (kind) {
+    case OperationResult::Kind::Right:
+        return Outcome::Right;
+    case OperationResult::Kind::ChecksumError:
+        return Outcome::ChecksumError;
+    case OperationResult::Kind::ImageUnreadable:
+        return Outcome::InputError;
+    case OperationResult::Kind::PortUnavailable:
+    case OperationResult::Kind::NoReply:
         break;
     }
+    return Outcome::NoDevice;
+}
+
+}  // namespace
+
+PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, Report& output)
+    : options(chosen), port(portName), report(output), bootloader(makeSystemPortDevice(), clock), round(*this, clock)
+{
     bootloader.setReplyTimeout(options.timeoutSeconds);
     connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.Status(port, text); });
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
         connect(operation, &DeviceOperation::status, this, [this](const QString& text) { report.Status(port, text); });
         connect(operation, &DeviceOperation::progress, this, [this](int done, int total) { report.Progress(port, done, total); });
         connect(operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { report.Sum(port, checksumDisplay(sum)); });
-        connect(operation, &DeviceOperation::finished, this, &PortRun::ended);
+        connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& outcome) { ended(operation->kind(), outcome); });
     }
     for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
         connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) { report.Version(port, PageTransfer::versionCaption(version)); });
+    connect(&round, &ProductionRound::finished, this, [this](bool right) {
+        if (right)
+            finish(Outcome::Right, lastResult);
+    });
 }
 
 void PortRun::start()
 {
-    startStep();
+    switch (options.command) {
+    case Command::Download:
+        transfer(options.image, OperationKind::Download);
+        break;
+    case Command::Write:
+        transfer(options.image, OperationKind::FlashWrite);
+        break;
+    case Command::Read:
+        if (open())
+            bootloader.flashRead().start(*options.address, options.pages);
+        break;
+    case Command::Program:
+        round.runOnce();
+        break;
+    case Command::Ports:
+        break;
+    }
 }
 
-void PortRun::startStep()
+bool PortRun::ready(ProductionRound::Step step) const
 {
-    if (!bootloader.connection().open(port, options.model)) {
-        finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
-        return;
+    switch (step) {
+    case ProductionRound::Step::FlashSlot0:
+        return options.slot0.isValid();
+    case ProductionRound::Step::FlashSlot1:
+        return options.slot1.isValid();
+    case ProductionRound::Step::Application:
+        return options.application.isValid();
+    case ProductionRound::Step::Past:
+        break;
     }
-    const Step current = steps[step];
-    if (current == Step::Read) {
-        bootloader.flashRead().start(*options.address, options.pages);
+    return false;
+}
+
+void PortRun::run(ProductionRound::Step step)
+{
+    if (step == ProductionRound::Step::Application)
+        transfer(options.application, OperationKind::Download);
+    else
+        transfer(step == ProductionRound::Step::FlashSlot0 ? options.slot0 : options.slot1, OperationKind::FlashWrite);
+}
+
+bool PortRun::open()
+{
+    if (bootloader.connection().open(port, options.model))
+        return true;
+    finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
+    return false;
+}
+
+void PortRun::transfer(const ImageSnapshot& image, OperationKind kind)
+{
+    if (!open())
         return;
-    }
-    const ImageSnapshot& image = current == Step::WriteSlot0 ? options.slot0
-        : current == Step::WriteSlot1                      ? options.slot1
-        : current == Step::Download && options.command == Command::Program ? options.application
-                                                                             : options.image;
     report.Image(port, image.path(), image.sha256Hex());
     // A header page's own address wins; the options were checked against it.
-    if (current == Step::Download)
+    if (kind == OperationKind::Download)
         bootloader.download().start(image, *options.address);
     else
         bootloader.flashWrite().start(image, options.address.value_or(Address{}));
 }
 
-void PortRun::ended(const OperationResult& outcome)
+void PortRun::ended(OperationKind kind, const OperationResult& outcome)
 {
-    switch (outcome.kind()) {
-    case OperationResult::Kind::Right:
-        break;
-    case OperationResult::Kind::ChecksumError:
-        finish(Outcome::ChecksumError, outcome.text());
-        return;
-    case OperationResult::Kind::ImageUnreadable:
-        finish(Outcome::InputError, outcome.text());
-        return;
-    case OperationResult::Kind::PortUnavailable:
-    case OperationResult::Kind::NoReply:
-        finish(Outcome::NoDevice, outcome.text());
+    if (!outcome.isRight()) {
+        finish(outcomeOf(outcome.kind()), outcome.text());
         return;
     }
-    if (steps[step] == Step::Read) {
+    if (kind == OperationKind::FlashRead) {
         const QString file = options.outputFor(port);
         if (!bootloader.flashRead().save(file)) {
             finish(Outcome::InputError, FlashRead::unwritableText(file));
@@ -89,10 +120,11 @@ void PortRun::ended(const OperationResult& outcome)
         }
     }
     bootloader.connection().close();
-    if (++step < steps.size())
-        startStep();
+    lastResult = outcome.text();
+    if (options.command == Command::Program)
+        round.ended(kind, true);
     else
-        finish(Outcome::Right, outcome.text());
+        finish(Outcome::Right, lastResult);
 }
 
 void PortRun::stop()

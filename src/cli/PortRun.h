@@ -3,10 +3,9 @@
 #include <QObject>
 #include <QString>
 
-#include <vector>
-
 #include "cli/Options.h"
 #include "production/Bootloader.h"
+#include "production/ProductionRound.h"
 
 namespace iap::cli {
 
@@ -15,10 +14,10 @@ class Report;
 // Exit statuses, worst last: across ports the worst applies.
 enum class Outcome { Right = 0, ChecksumError = 1, InputError = 2, NoDevice = 3 };
 
-// One port's run of a command on a bootloader of its own: each step opens the port, starts its
-// operation and waits for its result; a device that makes no progress for the time allowed ends
-// the run.
-class PortRun : public QObject {
+// One port's run of a command on a bootloader of its own: a download, a write or a read, or
+// (program) one production round. Each operation opens the port, starts and waits for its
+// result; a device that makes no progress for the time allowed ends the run.
+class PortRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
@@ -34,18 +33,22 @@ signals:
     void done();
 
 private:
-    enum class Step { WriteSlot0, WriteSlot1, Download, Write, Read };
+    // The production round's steps on this port.
+    bool busy() const override { return false; }
+    bool ready(ProductionRound::Step step) const override;
+    void run(ProductionRound::Step step) override;
 
-    void startStep();
-    void ended(const OperationResult& result);
+    bool open();
+    void transfer(const ImageSnapshot& image, OperationKind kind);
+    void ended(OperationKind kind, const OperationResult& result);
     void finish(Outcome outcome, const QString& text);
 
     const Options& options;
     const QString port;
     Report& report;
     Bootloader bootloader;
-    std::vector<Step> steps;
-    std::size_t step = 0;
+    ProductionRound round;
+    QString lastResult;
     Outcome result = Outcome::Right;
     bool finished = false;
 };

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include "window/MainWindow.h"
 #include "window/Operations.h"
@@ -10,48 +9,52 @@
 namespace iap {
 namespace {
 
-constexpr int StepIntervalMs = 1000;
-constexpr int NoApplicationPauseMs = 5000;
-constexpr int DownloadStartedPauseMs = 20000;
+class WindowSteps final : public ProductionRound::Runner {
+public:
+    explicit WindowSteps(MainWindow& w) : w(w) {}
+
+    bool busy() const override { return w.bootloader.connection().isOpen(); }
+
+    bool ready(ProductionRound::Step step) const override
+    {
+        switch (step) {
+        case ProductionRound::Step::FlashSlot0:
+            return w.writeFlashButtons[0]->isEnabled();
+        case ProductionRound::Step::FlashSlot1:
+            return w.writeFlashButtons[1]->isEnabled();
+        case ProductionRound::Step::Application:
+            return w.downloadButton->isEnabled();
+        case ProductionRound::Step::Past:
+            break;
+        }
+        return false;
+    }
+
+    void run(ProductionRound::Step step) override
+    {
+        if (step == ProductionRound::Step::Application)
+            startDownload(w);
+        else
+            startFlashWrite(w, step == ProductionRound::Step::FlashSlot0 ? 0 : 1);
+    }
+
+private:
+    MainWindow& w;
+};
 
 }  // namespace
 
-void automaticToggled(MainWindow& w)
+std::unique_ptr<ProductionRound::Runner> makeWindowSteps(MainWindow& w)
 {
-    w.automaticStep = 1;
-    if (w.automaticBox->checkState() == Qt::Unchecked)
-        w.automaticTimer->stop();
-    else if (!w.automaticTimer->isActive())
-        w.automaticTimer->start();
+    return std::make_unique<WindowSteps>(w);
 }
 
-void automaticTick(MainWindow& w)
+void automaticToggled(MainWindow& w)
 {
-    w.automaticTimer->setInterval(StepIntervalMs);
-    if (w.bootloader.connection().isOpen())
-        return;
-    switch (w.automaticStep) {
-    case 1:
-    case 2: {
-        const int slot = w.automaticStep - 1;
-        if (w.writeFlashButtons[std::size_t(slot)]->isEnabled())
-            startFlashWrite(w, slot);
-        else
-            ++w.automaticStep;
-        break;
-    }
-    case 3:
-        if (w.downloadButton->isEnabled()) {
-            w.automaticTimer->setInterval(DownloadStartedPauseMs);
-            startDownload(w);
-        } else {
-            w.automaticTimer->setInterval(NoApplicationPauseMs);
-            w.automaticStep = 1;
-        }
-        break;
-    default:
-        break;
-    }
+    if (w.automaticBox->checkState() == Qt::Unchecked)
+        w.round.stop();
+    else
+        w.round.startContinuous();
 }
 
 }  // namespace iap

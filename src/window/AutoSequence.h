@@ -1,13 +1,17 @@
 #pragma once
 
+#include <memory>
+
+#include "production/ProductionRound.h"
+
 namespace iap {
 
 class MainWindow;
 
-// "ATUO" ticked or cleared: the sequence starts again from its first step.
+// The window's steps of the production round ("ATUO"): a step is ready when its button is
+// enabled, runs as its button does, and no step starts while an operation holds the port.
+std::unique_ptr<ProductionRound::Runner> makeWindowSteps(MainWindow& w);
+// "ATUO" ticked or cleared: the round starts again from its first step.
 void automaticToggled(MainWindow& w);
-// One step: whenever no operation holds the port, write flash slot 0, slot 1, then download the
-// application, passing over every one whose button is disabled.
-void automaticTick(MainWindow& w);
 
 }  // namespace iap

@@ -12,11 +12,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <type_traits>
 
 #include "protocol/ReplyRecognition.h"
+#include "window/AutoSequence.h"
 #include "window/VersionCaption.h"
 
 namespace iap {
@@ -109,7 +109,9 @@ MainWindow::MainWindow(Platform system, Desktop dialogs)
       desktop(std::move(dialogs)),
       discovery(std::move(platform.portSource)),
       tunes(*platform.tone),
-      bootloader(*new Bootloader(std::move(platform.portDevice), *platform.clock, this))
+      bootloader(*new Bootloader(std::move(platform.portDevice), *platform.clock, this)),
+      roundSteps(makeWindowSteps(*this)),
+      round(*new ProductionRound(*roundSteps, *platform.clock, this))
 {
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("IAP"));
@@ -187,9 +189,6 @@ MainWindow::MainWindow(Platform system, Desktop dialogs)
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder[i - 1], readingOrder[i]);
 
-    automaticTimer = new QTimer(this);
-    automaticTimer->setObjectName(QStringLiteral("Timer3"));
-    automaticTimer->setInterval(AutomaticFirstTickMs);
 
 }
 
@@ -198,7 +197,6 @@ MainWindow::~MainWindow() = default;
 void MainWindow::load()
 {
     programVersionLabel->setText(programVersionCaption());
-    automaticStep = 1;
     listPorts();
 }
 
@@ -249,7 +247,7 @@ void MainWindow::setStatus(const QString& text)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     bootloader.connection().close();
-    automaticTimer->stop();
+    round.stop();
     event->accept();
     QCoreApplication::quit();
 }

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/TunePlayer.h"
 #include "production/Bootloader.h"
+#include "production/ProductionRound.h"
 #include "serial/PortDiscovery.h"
 #include "window/Desktop.h"
 
@@ -23,7 +24,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 
 namespace iap {
 
@@ -50,15 +50,12 @@ namespace iap {
 //   提示音                  toneBox                    cmdLoad            openApplicationButton
 //   读Flash                readFlashButton            开始下载            downloadButton
 //   引导程序版本             bootloaderVersionLabel     Line1, Line2, Line3  separators
-//   Timer3                 automaticTimer
 class MainWindow : public QWidget {
 public:
-    static constexpr int AutomaticFirstTickMs = 2000;
-
     MainWindow(Platform platform, Desktop desktop);
     ~MainWindow() override;
 
-    // Start-up: the version, the first step of the automatic sequence and the port list.
+    // Start-up: the version and the port list.
     void load();
     // Refills the port list with a fresh enumeration and selects its item 0.
     void listPorts();
@@ -101,13 +98,10 @@ public:
     std::array<QPushButton*, 2> writeFlashButtons;
     QPushButton* openApplicationButton;
     QPushButton* downloadButton;
-    QTimer* automaticTimer;
     std::array<QFrame*, 3> separators;
 
     std::array<QString, 2> flashImagePaths;
     QString applicationPath;
-    // The automatic sequence's step: 1 writes flash slot 0, 2 flash slot 1, 3 downloads the application.
-    std::int32_t automaticStep = 0;
     bool transferRunning = false;
     std::uint64_t transferNumber = 0;
     std::vector<std::function<void()>> changesAfterTransfer;
@@ -117,6 +111,9 @@ public:
     PortDiscovery discovery;
     TunePlayer tunes;
     Bootloader& bootloader;
+    // The automatic sequence ("ATUO"): production rounds, one device after another.
+    std::unique_ptr<ProductionRound::Runner> roundSteps;
+    ProductionRound& round;
 
 protected:
     // Unload: the port is flushed and closed and the program ends; nothing is saved.

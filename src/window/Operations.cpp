@@ -150,21 +150,18 @@ void downloadEnded(MainWindow& w, const OperationResult& result)
 {
     if (result.isRight()) {
         setBusy(w, false);
-        w.automaticStep = 1;
         if (w.toneBox->checkState() == Qt::Checked)
             w.tunes.play({{659, 300}, {523, 300}, {587, 300}});
-    } else {
-        w.automaticStep = 3;
     }
+    w.round.ended(OperationKind::Download, result.isRight());
     w.endTransfer();
 }
 
 void flashWriteEnded(MainWindow& w, const OperationResult& result)
 {
-    if (result.isRight()) {
-        ++w.automaticStep;
+    w.round.ended(OperationKind::FlashWrite, result.isRight());
+    if (result.isRight())
         setBusy(w, false);
-    }
     w.endTransfer();
 }
 

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <functional>
 
@@ -89,7 +88,6 @@ void wire(MainWindow& w)
         QObject::connect(w.writeFlashButtons[std::size_t(i)], &QPushButton::clicked, &w, [&w, i] { startFlashWrite(w, i); });
     }
     QObject::connect(w.readFlashButton, &QPushButton::clicked, &w, [&w] { startFlashRead(w); });
-    QObject::connect(w.automaticTimer, &QTimer::timeout, &w, [&w] { automaticTick(w); });
 
     Bootloader& device = w.bootloader;
     QObject::connect(&device.connection(), &Connection::status, &w, &MainWindow::setStatus);

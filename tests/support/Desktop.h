@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QQueue>
 #include <QStringList>
@@ -66,6 +67,21 @@ public:
 
     std::vector<PortValue> ports;
     PortNameRules rules;
+};
+
+// A clock that runs `speed` times as fast as the real one, so that the tool's long rests pass
+// quickly; what the device does keeps the real time.
+class FastClock final : public Clock {
+public:
+    explicit FastClock(int speed) : speed(speed) { started.start(); }
+    std::int64_t nowMs() override { return started.elapsed() * speed; }
+
+protected:
+    std::int64_t realMsFor(std::int64_t clockMs) const override { return (clockMs + speed - 1) / speed; }
+
+private:
+    int speed;
+    QElapsedTimer started;
 };
 
 // What a person sees and hears of the desktop, kept reachable after the window took the fakes.
