@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QFileInfo>
 
 #include "protocol/HexNumber.h"
@@ -49,79 +51,68 @@ Options ParseOptions(const QStringList& arguments, QString& error)
         return o;
     }
     o.command = *command;
-    QStringList files;
-    ImagePaths paths;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const auto value = [&]() -> QString {
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            error = QStringLiteral("%1 needs a value").arg(argument);
-            return {};
-        };
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            o.help = true;
-        } else if (argument == QLatin1String("--json")) {
-            o.json = true;
-        } else if (argument == QLatin1String("--port")) {
-            const QString port = value();
-            if (port.isEmpty() && error.isEmpty())
-                error = QStringLiteral("--port needs the name of a port");
-            o.ports << port;
-        } else if (argument == QLatin1String("--model")) {
-            const QString model = value().toUpper();
-            if (model == QLatin1String("HX300"))
-                o.model = DeviceModel::Hx300;
-            else if (model == QLatin1String("VR200"))
-                o.model = DeviceModel::Vr200;
-            else if (error.isEmpty())
-                error = QStringLiteral("--model must be HX300 or VR200");
-        } else if (argument == QLatin1String("--address")) {
-            const QString text = value();
-            o.address = ParseAddress(text);
-            if (!o.address && error.isEmpty())
-                error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
-        } else if (argument == QLatin1String("--pages")) {
-            const QString text = value();
-            bool ok = false;
-            o.pages = text.toInt(&ok);
-            if (!ok && error.isEmpty())
-                error = QStringLiteral("--pages %1 is not a number").arg(text);
-        } else if (argument == QLatin1String("-o")) {
-            o.output = value();
-        } else if (argument == QLatin1String("--timeout")) {
-            const QString text = value();
-            bool ok = false;
-            o.timeoutSeconds = text.toInt(&ok);
-            if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > Options::LongestTimeoutSeconds) && error.isEmpty())
-                error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(Options::LongestTimeoutSeconds);
-        } else if (argument == QLatin1String("--slot0")) {
-            paths.slot0 = value();
-        } else if (argument == QLatin1String("--slot1")) {
-            paths.slot1 = value();
-        } else if (argument == QLatin1String("--app")) {
-            paths.application = value();
-        } else if (argument.startsWith(u'-')) {
-            error = QStringLiteral("unknown option %1").arg(argument);
-        } else {
-            files << argument;
-        }
-        if (!error.isEmpty())
-            return o;
+
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption json(QStringLiteral("json"));
+    const auto withValue = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")); };
+    const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
+                             output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
+                             application = withValue("app");
+    QCommandLineParser parser;
+    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application});
+    if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
+        const QStringList unknown = parser.unknownOptionNames();
+        error = unknown.isEmpty() ? parser.errorText()
+                                  : QStringLiteral("unknown option %1%2").arg(unknown.first().size() > 1 ? QStringLiteral("--") : QStringLiteral("-"), unknown.first());
+        return o;
     }
+    o.help = parser.isSet(help);
     if (o.help)
         return o;
+    o.json = parser.isSet(json);
+    o.ports = parser.values(port);
+    if (o.ports.contains(QString()))
+        error = QStringLiteral("--port needs the name of a port");
+    for (const QString& name : parser.values(model)) {
+        if (name.compare(QLatin1String("HX300"), Qt::CaseInsensitive) == 0)
+            o.model = DeviceModel::Hx300;
+        else if (name.compare(QLatin1String("VR200"), Qt::CaseInsensitive) == 0)
+            o.model = DeviceModel::Vr200;
+        else if (error.isEmpty())
+            error = QStringLiteral("--model must be HX300 or VR200");
+    }
+    for (const QString& text : parser.values(address)) {
+        o.address = ParseAddress(text);
+        if (!o.address && error.isEmpty())
+            error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
+    }
+    for (const QString& text : parser.values(pages)) {
+        bool ok = false;
+        o.pages = text.toInt(&ok);
+        if (!ok && error.isEmpty())
+            error = QStringLiteral("--pages %1 is not a number").arg(text);
+    }
+    for (const QString& text : parser.values(timeout)) {
+        bool ok = false;
+        o.timeoutSeconds = text.toInt(&ok);
+        if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > Options::LongestTimeoutSeconds) && error.isEmpty())
+            error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(Options::LongestTimeoutSeconds);
+    }
+    o.output = parser.value(output);
+    if (!error.isEmpty())
+        return o;
+
+    const QStringList files = parser.positionalArguments();
     const bool takesFile = o.command == Command::Download || o.command == Command::Write;
     if (files.size() != (takesFile ? 1 : 0)) {
         error = takesFile ? QStringLiteral("give exactly one image file") : QStringLiteral("unexpected argument %1").arg(files.value(0));
         return o;
     }
-    paths.image = files.value(0);
     if (o.command != Command::Ports && o.ports.isEmpty()) {
         error = QStringLiteral("give at least one --port");
         return o;
     }
-    error = CheckInput(o, paths);
+    error = CheckInput(o, ImagePaths{files.value(0), parser.value(slot0), parser.value(slot1), parser.value(application)});
     return o;
 }
 
