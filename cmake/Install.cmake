@@ -7,11 +7,11 @@ if(UNIX AND NOT APPLE)
   # The entry starts the program by its full path, which is known only when installing
   # (`cmake --install <build> --prefix <dir>`), so that it works whether or not <dir>/bin is on PATH.
   install(CODE "
-    set(IAP_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/bin/iap\")
+    set(IAP_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/iap\")
     configure_file(\"${IAP_PACKAGING_DIR}/iap.desktop.in\" \"${IAP_DESKTOP_ENTRY}\" @ONLY)
   ")
-  install(FILES ${IAP_DESKTOP_ENTRY} DESTINATION share/applications)
-  install(FILES ${IAP_PACKAGING_DIR}/iap.svg DESTINATION share/icons/hicolor/scalable/apps)
+  install(FILES ${IAP_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${IAP_PACKAGING_DIR}/iap.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
   # Installs the build into a fresh folder and checks what a desktop finds there.
   add_test(NAME install_layout

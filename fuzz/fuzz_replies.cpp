@@ -22,11 +22,11 @@
 #include <memory>
 
 #include "protocol/ReplyRecognition.h"
-#include "window/Assembly.h"
-#include "window/ButtonStates.h"
-#include "window/FileChoice.h"
-#include "window/MainWindow.h"
-#include "window/Operations.h"
+#include "Assembly.h"
+#include "ButtonStates.h"
+#include "FileChoice.h"
+#include "MainWindow.h"
+#include "Operations.h"
 
 namespace {
 

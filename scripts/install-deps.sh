@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the tool and its virtual device need on Debian 12; with --for-tests also what the
-# tests, the fuzzer and the Windows syntax check need.
+# tests, the fuzzer and the Windows syntax check need. Further arguments name more packages.
 set -euo pipefail
 
 packages=(
@@ -9,9 +9,13 @@ packages=(
   fonts-wqy-microhei
   desktop-file-utils
 )
-if [ "${1:-}" = "--for-tests" ]; then
-  packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
-fi
+for argument in "$@"; do
+  if [ "$argument" = "--for-tests" ]; then
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
+  else
+    packages+=("$argument")
+  fi
+done
 
 missing=()
 for p in "${packages[@]}"; do

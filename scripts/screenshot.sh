@@ -14,17 +14,7 @@ operation_tenths=300
 # Time for the window to take in a reply, or to paint itself, once the device has sent it.
 settle_seconds=1
 
-"$root/scripts/install-deps.sh"
-missing=()
-for p in xvfb x11-utils xdotool imagemagick desktop-file-utils; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-deps.sh" xvfb x11-utils xdotool imagemagick desktop-file-utils
 
 # Only the two programs are installed: the tests and benchmarks need not be built for the picture.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

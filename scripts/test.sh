@@ -7,11 +7,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --for-tests
 export QT_QPA_PLATFORM=offscreen
 
-"$root/scripts/build.sh" "$root/build-test"
+"$root/scripts/build.sh" "$root/build-test" -DIAP_WARNINGS_AS_ERRORS=ON
 # The tests wait on pseudo-terminals far more than they compute: several run at once.
 (cd "$root/build-test" && ctest --output-on-failure -j4)
 
-"$root/scripts/build.sh" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DIAP_SANITIZE=ON
+"$root/scripts/build.sh" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DIAP_SANITIZE=ON -DIAP_WARNINGS_AS_ERRORS=ON
 (cd "$root/build-asan" && ctest --output-on-failure -j4)
 
 "$root/scripts/fuzz.sh"

@@ -1,5 +1,5 @@
 // Port discovery: which ports the list offers, in which order, and which one first.
-#include "Desktop.h"
+#include "FakeDesktop.h"
 #include "Device.h"
 #include "Files.h"
 #include "Pty.h"

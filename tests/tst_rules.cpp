@@ -1,9 +1,9 @@
 // The pure rules under the window, the protocol and the serial link.
 #include "Tool.h"
-#include "window/HexEntry.h"
+#include "HexEntry.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/ReplyRecognition.h"
-#include "window/BoxNumber.h"
+#include "BoxNumber.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "window/Assembly.h"
-#include "window/MainWindow.h"
+#include "Assembly.h"
+#include "MainWindow.h"
 
 int main(int argc, char** argv)
 {

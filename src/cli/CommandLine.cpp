@@ -1,4 +1,4 @@
-#include "cli/CommandLine.h"
+#include "CommandLine.h"
 
 #include <QCoreApplication>
 
@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "cli/Console.h"
-#include "cli/Options.h"
-#include "cli/PortRun.h"
-#include "cli/Report.h"
+#include "Console.h"
+#include "Options.h"
+#include "PortRun.h"
+#include "Report.h"
 #include "platform/Platform.h"
 #include "serial/PortDiscovery.h"
 

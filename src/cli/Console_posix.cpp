@@ -1,4 +1,4 @@
-#include "cli/Console.h"
+#include "Console.h"
 
 #include <QSocketNotifier>
 

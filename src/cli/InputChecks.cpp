@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "cli/Options.h"
+#include "Options.h"
 #include "flash_read/FlashRead.h"
 #include "flash_write/FlashImage.h"
 #include "serial/PortDeviceName.h"

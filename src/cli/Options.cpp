@@ -1,4 +1,4 @@
-#include "cli/Options.h"
+#include "Options.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

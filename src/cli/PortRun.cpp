@@ -1,6 +1,6 @@
-#include "cli/PortRun.h"
+#include "PortRun.h"
 
-#include "cli/Report.h"
+#include "Report.h"
 
 namespace iap::cli {
 namespace {

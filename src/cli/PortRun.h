@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include "cli/Options.h"
+#include "Options.h"
 #include "production/Bootloader.h"
 #include "production/ProductionRound.h"
 

@@ -1,4 +1,4 @@
-#include "cli/Report.h"
+#include "Report.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include <QCoreApplication>
 
-#include "cli/CommandLine.h"
+#include "CommandLine.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
-#include "window/Assembly.h"
+#include "Assembly.h"
 
-#include "window/MainWindow.h"
-#include "window/Wiring.h"
+#include "MainWindow.h"
+#include "Wiring.h"
 
 namespace iap {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "window/Desktop.h"
+#include "Desktop.h"
 
 namespace iap {
 

@@ -1,10 +1,10 @@
-#include "window/AutoSequence.h"
+#include "AutoSequence.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 
-#include "window/MainWindow.h"
-#include "window/Operations.h"
+#include "MainWindow.h"
+#include "Operations.h"
 
 namespace iap {
 namespace {

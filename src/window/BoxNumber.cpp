@@ -1,4 +1,4 @@
-#include "window/BoxNumber.h"
+#include "BoxNumber.h"
 
 #include <limits>
 

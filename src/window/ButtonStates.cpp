@@ -1,9 +1,9 @@
-#include "window/ButtonStates.h"
+#include "ButtonStates.h"
 
 #include <QPushButton>
 
-#include "window/ConnectionControls.h"
-#include "window/MainWindow.h"
+#include "ConnectionControls.h"
+#include "MainWindow.h"
 
 namespace iap {
 

@@ -1,4 +1,4 @@
-#include "window/ConnectionControls.h"
+#include "ConnectionControls.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -6,7 +6,7 @@
 #include <exception>
 #include <system_error>
 
-#include "window/MainWindow.h"
+#include "MainWindow.h"
 
 namespace iap {
 namespace {

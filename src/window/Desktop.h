@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "window/FileDialog.h"
-#include "window/MessageBox.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
 
 namespace iap {
 

@@ -1,11 +1,11 @@
-#include "window/FileChoice.h"
+#include "FileChoice.h"
 
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "window/MainWindow.h"
+#include "MainWindow.h"
 
 namespace iap {
 

@@ -1,4 +1,4 @@
-#include "window/HexEntry.h"
+#include "HexEntry.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "protocol/HexNumber.h"
-#include "window/MainWindow.h"
+#include "MainWindow.h"
 
 namespace iap {
 namespace {

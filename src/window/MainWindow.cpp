@@ -1,4 +1,4 @@
-#include "window/MainWindow.h"
+#include "MainWindow.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -16,8 +16,8 @@
 #include <type_traits>
 
 #include "protocol/ReplyRecognition.h"
-#include "window/AutoSequence.h"
-#include "window/VersionCaption.h"
+#include "AutoSequence.h"
+#include "VersionCaption.h"
 
 namespace iap {
 namespace {

@@ -13,7 +13,7 @@
 #include "production/Bootloader.h"
 #include "production/ProductionRound.h"
 #include "serial/PortDiscovery.h"
-#include "window/Desktop.h"
+#include "Desktop.h"
 
 class QCheckBox;
 class QComboBox;

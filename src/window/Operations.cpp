@@ -1,4 +1,4 @@
-#include "window/Operations.h"
+#include "Operations.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -7,11 +7,11 @@
 
 #include <exception>
 
-#include "window/BoxNumber.h"
-#include "window/ButtonStates.h"
-#include "window/ConnectionControls.h"
-#include "window/HexEntry.h"
-#include "window/MainWindow.h"
+#include "BoxNumber.h"
+#include "ButtonStates.h"
+#include "ConnectionControls.h"
+#include "HexEntry.h"
+#include "MainWindow.h"
 
 namespace iap {
 namespace {

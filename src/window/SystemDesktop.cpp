@@ -1,7 +1,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "window/Desktop.h"
+#include "Desktop.h"
 
 namespace iap {
 namespace {

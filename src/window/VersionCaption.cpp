@@ -1,4 +1,4 @@
-#include "window/VersionCaption.h"
+#include "VersionCaption.h"
 
 namespace iap {
 

@@ -1,4 +1,4 @@
-#include "window/Wiring.h"
+#include "Wiring.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -9,14 +9,14 @@
 
 #include <functional>
 
-#include "window/AutoSequence.h"
-#include "window/BoxNumber.h"
-#include "window/ButtonStates.h"
-#include "window/ConnectionControls.h"
-#include "window/FileChoice.h"
-#include "window/HexEntry.h"
-#include "window/MainWindow.h"
-#include "window/Operations.h"
+#include "AutoSequence.h"
+#include "BoxNumber.h"
+#include "ButtonStates.h"
+#include "ConnectionControls.h"
+#include "FileChoice.h"
+#include "HexEntry.h"
+#include "MainWindow.h"
+#include "Operations.h"
 
 namespace iap {
 namespace {

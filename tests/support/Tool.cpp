@@ -9,8 +9,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "window/Assembly.h"
-#include "window/MainWindow.h"
+#include "Assembly.h"
+#include "MainWindow.h"
 
 namespace iap::test {
 

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "Desktop.h"
+#include "FakeDesktop.h"
 #include "Device.h"
 #include "RuntimeDir.h"
 

@@ -1,4 +1,4 @@
-#include "Desktop.h"
+#include "FakeDesktop.h"
 
 namespace iap::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "window/Desktop.h"
+#include "Desktop.h"
 
 namespace iap::test {
 
