@@ -166,10 +166,7 @@ iap::Exchange& start(iap::MainWindow& w, std::uint8_t which)
 
 void driveWindow(const std::uint8_t* data, std::size_t size)
 {
-    iap::Platform platform = iap::makeSystemPlatform();
-    platform.portDevice = std::make_unique<StandInPort>();
-    platform.portSource = std::make_unique<OnePort>();
-    platform.tone = std::make_unique<Silence>();
+    iap::Platform platform(std::make_unique<StandInPort>(), std::make_unique<OnePort>(), std::make_unique<Silence>(), iap::makeSystemClock());
     auto window = iap::createMainWindow(std::move(platform),
                                         iap::Desktop{std::make_unique<FixtureDialog>(fixture->imagePath), std::make_unique<NoMessage>()});
     iap::MainWindow& w = *window;

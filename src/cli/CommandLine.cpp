@@ -36,24 +36,24 @@ int listPorts()
 
 }  // namespace
 
-int RunCommandLine(const QStringList& arguments)
+int runCommandLine(const QStringList& arguments)
 {
     QString error;
-    const Options options = ParseOptions(arguments, error);
+    const Options options = parseOptions(arguments, error);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
         return UsageStatus;
     }
     if (options.help) {
         const bool general = arguments.isEmpty() || arguments.first().startsWith(u'-');
-        std::printf("%s", qPrintable(HelpText(general ? std::nullopt : std::optional(options.command))));
+        std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
         return 0;
     }
     if (options.command == Command::Ports)
         return listPorts();
 
     const auto clock = makeSystemClock();
-    Report report(options.json ? Report::Style::Json : OutputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
+    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (const QString& port : options.ports)
         runs.push_back(std::make_unique<PortRun>(options, port, *clock, report));
@@ -66,7 +66,7 @@ int RunCommandLine(const QStringList& arguments)
         });
     }
     // Nothing more goes out, every port is let go at once, and no file is written.
-    OnStopRequest(qApp, [&runs](int signalNumber) {
+    onStopRequest(qApp, [&runs](int signalNumber) {
         for (auto& run : runs)
             run->stop();
         QCoreApplication::exit(StoppedBySignalBase + signalNumber);
@@ -76,7 +76,7 @@ int RunCommandLine(const QStringList& arguments)
     const int stopped = running > 0 ? QCoreApplication::exec() : 0;
     if (stopped != 0)
         return stopped;
-    report.Finish();
+    report.finish();
     Outcome worst = Outcome::Right;
     for (const auto& run : runs)
         worst = std::max(worst, run->outcome());

@@ -6,6 +6,6 @@ namespace iap::cli {
 
 // Runs iap-cli with its arguments (without the program's name) on the running application's
 // event loop; the program's exit status.
-int RunCommandLine(const QStringList& arguments);
+int runCommandLine(const QStringList& arguments);
 
 }  // namespace iap::cli

@@ -20,12 +20,12 @@ void writeSignal(int signalNumber)
 
 }  // namespace
 
-bool OutputIsTerminal()
+bool outputIsTerminal()
 {
     return ::isatty(STDOUT_FILENO) == 1;
 }
 
-void OnStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
+void onStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
 {
     // Output to a reader that has gone then fails like any other write.
     std::signal(SIGPIPE, SIG_IGN);

@@ -31,12 +31,12 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 }  // namespace
 
-bool OutputIsTerminal()
+bool outputIsTerminal()
 {
     return _isatty(_fileno(stdout)) != 0;
 }
 
-void OnStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
+void onStopRequest(QObject* context, std::function<void(int signalNumber)> stop)
 {
     stopContext = context;
     stopHandler = std::move(stop);

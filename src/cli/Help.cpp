@@ -115,7 +115,7 @@ Example:
 
 }  // namespace
 
-QString HelpText(std::optional<Command> command)
+QString helpText(std::optional<Command> command)
 {
     return command ? commandHelp(*command) : QString::fromLatin1(Overview);
 }

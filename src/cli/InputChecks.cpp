@@ -120,7 +120,7 @@ QString checkRead(const Options& o)
 
 }  // namespace
 
-QString CheckInput(Options& o, const ImagePaths& paths)
+QString checkInput(Options& o, const ImagePaths& paths)
 {
     if (const QString error = checkPorts(o.ports); !error.isEmpty())
         return error;

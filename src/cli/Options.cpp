@@ -23,7 +23,7 @@ std::optional<Command> commandNamed(const QString& name)
 
 }  // namespace
 
-std::optional<Address> ParseAddress(const QString& text)
+std::optional<Address> parseAddress(const QString& text)
 {
     const QStringView digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? QStringView(text).mid(2) : QStringView(text);
     const LeadingHex hex(digits);
@@ -38,7 +38,7 @@ QString Options::outputFor(const QString& port) const
     return QString(output).replace(PortPlaceholder, QFileInfo(port).fileName());
 }
 
-Options ParseOptions(const QStringList& arguments, QString& error)
+Options parseOptions(const QStringList& arguments, QString& error)
 {
     Options o;
     if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
@@ -82,7 +82,7 @@ Options ParseOptions(const QStringList& arguments, QString& error)
             error = QStringLiteral("--model must be HX300 or VR200");
     }
     for (const QString& text : parser.values(address)) {
-        o.address = ParseAddress(text);
+        o.address = parseAddress(text);
         if (!o.address && error.isEmpty())
             error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
     }
@@ -112,7 +112,7 @@ Options ParseOptions(const QStringList& arguments, QString& error)
         error = QStringLiteral("give at least one --port");
         return o;
     }
-    error = CheckInput(o, ImagePaths{files.value(0), parser.value(slot0), parser.value(slot1), parser.value(application)});
+    error = checkInput(o, ImagePaths{files.value(0), parser.value(slot0), parser.value(slot1), parser.value(application)});
     return o;
 }
 

@@ -43,8 +43,8 @@ struct Options {
 };
 
 // Parses and checks the arguments (without the program's name). An empty error means they are
-// good: the images are taken and checked (CheckInput), the ports and the read-back files too.
-Options ParseOptions(const QStringList& arguments, QString& error);
+// good: the images are taken and checked (checkInput), the ports and the read-back files too.
+Options parseOptions(const QStringList& arguments, QString& error);
 
 // The checks of everything the arguments name, once they are parsed; the image files given by
 // path are taken here. Empty when all is well.
@@ -54,12 +54,12 @@ struct ImagePaths {
     QString slot1;
     QString application;
 };
-QString CheckInput(Options& options, const ImagePaths& paths);
+QString checkInput(Options& options, const ImagePaths& paths);
 
 // The help of the program, or of one command.
-QString HelpText(std::optional<Command> command);
+QString helpText(std::optional<Command> command);
 
 // "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
-std::optional<Address> ParseAddress(const QString& text);
+std::optional<Address> parseAddress(const QString& text);
 
 }  // namespace iap::cli

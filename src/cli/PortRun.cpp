@@ -27,15 +27,15 @@ PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, R
     : options(chosen), port(portName), report(output), bootloader(makeSystemPortDevice(), clock), round(*this, clock)
 {
     bootloader.setReplyTimeout(options.timeoutSeconds);
-    connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.Status(port, text); });
+    connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.status(port, text); });
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
-        connect(operation, &DeviceOperation::status, this, [this](const QString& text) { report.Status(port, text); });
-        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) { report.Progress(port, done, total); });
-        connect(operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { report.Sum(port, checksumDisplay(sum)); });
+        connect(operation, &DeviceOperation::status, this, [this](const QString& text) { report.status(port, text); });
+        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) { report.progress(port, done, total); });
+        connect(operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { report.sum(port, checksumDisplay(sum)); });
         connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& outcome) { ended(operation->kind(), outcome); });
     }
     for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
-        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) { report.Version(port, PageTransfer::versionCaption(version)); });
+        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) { report.version(port, PageTransfer::versionCaption(version)); });
     connect(&round, &ProductionRound::finished, this, [this](bool right) {
         if (right)
             finish(Outcome::Right, lastResult);
@@ -98,7 +98,7 @@ void PortRun::transfer(const ImageSnapshot& image, OperationKind kind)
 {
     if (!open())
         return;
-    report.Image(port, image.path(), image.sha256Hex());
+    report.image(port, image.path(), image.sha256Hex());
     // A header page's own address wins; the options were checked against it.
     if (kind == OperationKind::Download)
         bootloader.download().start(image, *options.address);
@@ -140,7 +140,7 @@ void PortRun::finish(Outcome outcome, const QString& text)
     finished = true;
     bootloader.connection().close();
     result = outcome;
-    report.Result(port, text, int(outcome));
+    report.result(port, text, int(outcome));
     emit done();
 }
 

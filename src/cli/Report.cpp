@@ -25,7 +25,7 @@ void Report::json(const QString& port, const char* event, const QString& key, co
     std::fflush(out);
 }
 
-void Report::Status(const QString& port, const QString& text)
+void Report::status(const QString& port, const QString& text)
 {
     switch (style) {
     case Style::Json:
@@ -42,7 +42,7 @@ void Report::Status(const QString& port, const QString& text)
     }
 }
 
-void Report::Progress(const QString& port, int done, int total)
+void Report::progress(const QString& port, int done, int total)
 {
     if (style == Style::Json) {
         json(port, "page", QStringLiteral("page"), done, QStringLiteral("pages"), total);
@@ -60,25 +60,25 @@ void Report::Progress(const QString& port, int done, int total)
     redraw();
 }
 
-void Report::Sum(const QString& port, const QString& sum)
+void Report::sum(const QString& port, const QString& sum)
 {
     if (style == Style::Json)
         json(port, "sum", QStringLiteral("sum"), sum);
 }
 
-void Report::Version(const QString& port, const QString& version)
+void Report::version(const QString& port, const QString& version)
 {
     if (style == Style::Json)
         json(port, "version", QStringLiteral("text"), version);
 }
 
-void Report::Image(const QString& port, const QString& file, const QString& sha256)
+void Report::image(const QString& port, const QString& file, const QString& sha256)
 {
     if (style == Style::Json)
         json(port, "image", QStringLiteral("file"), file, QStringLiteral("sha256"), sha256);
 }
 
-void Report::Result(const QString& port, const QString& text, int exitStatus)
+void Report::result(const QString& port, const QString& text, int exitStatus)
 {
     if (style == Style::Json) {
         json(port, "result", QStringLiteral("text"), text, QStringLiteral("exit"), exitStatus);
@@ -91,7 +91,7 @@ void Report::Result(const QString& port, const QString& text, int exitStatus)
     }
 }
 
-void Report::Finish()
+void Report::finish()
 {
     if (style != Style::Plain)
         return;

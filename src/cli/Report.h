@@ -19,16 +19,16 @@ public:
 
     Report(Style style, const QStringList& ports, std::FILE* out = stdout);
 
-    void Status(const QString& port, const QString& text);
-    void Progress(const QString& port, int done, int total);
-    void Sum(const QString& port, const QString& sum);
-    void Version(const QString& port, const QString& version);
+    void status(const QString& port, const QString& text);
+    void progress(const QString& port, int done, int total);
+    void sum(const QString& port, const QString& sum);
+    void version(const QString& port, const QString& version);
     // The image a transfer sends, by its SHA-256 (JSON only).
-    void Image(const QString& port, const QString& file, const QString& sha256);
+    void image(const QString& port, const QString& file, const QString& sha256);
     // The port's end: the device's verdict or what went wrong; exitStatus as the program's.
-    void Result(const QString& port, const QString& text, int exitStatus);
+    void result(const QString& port, const QString& text, int exitStatus);
     // Every port has ended: the lines "<port>: <result>", in the order the ports were given.
-    void Finish();
+    void finish();
 
 private:
     struct Line {

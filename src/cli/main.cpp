@@ -5,5 +5,5 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return iap::cli::RunCommandLine(QCoreApplication::arguments().mid(1));
+    return iap::cli::runCommandLine(QCoreApplication::arguments().mid(1));
 }

@@ -107,11 +107,11 @@ void paintBackground(QWidget* widget)
 MainWindow::MainWindow(Platform system, Desktop dialogs)
     : platform(std::move(system)),
       desktop(std::move(dialogs)),
-      discovery(std::move(platform.portSource)),
-      tunes(*platform.tone),
-      bootloader(*new Bootloader(std::move(platform.portDevice), *platform.clock, this)),
+      discovery(platform.takePortSource()),
+      tunes(platform.tone()),
+      bootloader(*new Bootloader(platform.takePortDevice(), platform.clock(), this)),
       roundSteps(makeWindowSteps(*this)),
-      round(*new ProductionRound(*roundSteps, *platform.clock, this))
+      round(*new ProductionRound(*roundSteps, platform.clock(), this))
 {
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("IAP"));

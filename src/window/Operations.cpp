@@ -64,7 +64,7 @@ void writeSlot(MainWindow& w, int slot)
     setBusy(w, true);
     // Refresh or another operation within the wait gives this write up.
     const std::uint64_t transfer = w.transferNumber;
-    w.platform.clock->after(SecondOpenWaitMs, &w, [&w, slot, transfer] {
+    w.platform.clock().after(SecondOpenWaitMs, &w, [&w, slot, transfer] {
         if (w.transferNumber != transfer)
             return;
         guarded(w, [&w, slot] {

@@ -4,15 +4,10 @@ namespace iap::test {
 
 Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> ports, std::unique_ptr<Clock> clock)
 {
-    Platform platform = makeSystemPlatform();
-    if (ports)
-        platform.portSource = std::move(ports);
-    if (clock)
-        platform.clock = std::move(clock);
     auto tone = std::make_unique<FakeTone>();
     desktop.tone = tone.get();
-    platform.tone = std::move(tone);
-    return platform;
+    return Platform(makeSystemPortDevice(), ports ? std::move(ports) : makeSystemPortSource(), std::move(tone),
+                    clock ? std::move(clock) : makeSystemClock());
 }
 
 Desktop makeTestDesktop(FakeDesktop& desktop)

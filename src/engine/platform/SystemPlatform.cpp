@@ -24,12 +24,7 @@ std::unique_ptr<Clock> makeSystemClock()
 
 Platform makeSystemPlatform()
 {
-    Platform platform;
-    platform.portDevice = makeSystemPortDevice();
-    platform.portSource = makeSystemPortSource();
-    platform.tone = makeSystemTone();
-    platform.clock = makeSystemClock();
-    return platform;
+    return Platform(makeSystemPortDevice(), makeSystemPortSource(), makeSystemTone(), makeSystemClock());
 }
 
 }  // namespace iap

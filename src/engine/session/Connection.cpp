@@ -53,22 +53,24 @@ void Connection::end()
 {
     restingForPoll = false;
     exchange = nullptr;
-    pendingCommand.reset();
+    pendingCommand.clear();
+    afterCommand = nullptr;
     emit ended();
 }
 
 void Connection::start(Exchange& next, const QByteArray& command, std::function<void()> sent)
 {
     exchange = &next;
-    pendingCommand = PendingCommand{command, std::move(sent)};
+    pendingCommand = command;
+    afterCommand = std::move(sent);
     serial.awaitQuiet(QuietMs);
 }
 
 void Connection::onQuiet()
 {
-    if (auto command = std::exchange(pendingCommand, std::nullopt)) {
-        serial.write(command->bytes);
-        command->sent();
+    if (!pendingCommand.isEmpty()) {
+        serial.write(std::exchange(pendingCommand, {}));
+        std::exchange(afterCommand, nullptr)();
     }
     resumeTicks();
 }

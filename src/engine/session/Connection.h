@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "serial/SerialPort.h"
 #include "session/DeviceModel.h"
@@ -64,11 +63,6 @@ signals:
     void ended();
 
 private:
-    struct PendingCommand {
-        QByteArray bytes;
-        std::function<void()> sent;
-    };
-
     void tick();
     void take(const QByteArray& chunk);
     void onQuiet();
@@ -81,7 +75,9 @@ private:
     // The poll loop was stopped by a tick that found a poll outstanding.
     bool restingForPoll = false;
     Exchange* exchange = nullptr;
-    std::optional<PendingCommand> pendingCommand;
+    // The command of the exchange starting, until the line is quiet; then what follows it.
+    QByteArray pendingCommand;
+    std::function<void()> afterCommand;
 };
 
 }  // namespace iap
