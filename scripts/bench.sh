@@ -6,5 +6,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 "$root/scripts/build.sh" "$root/build"
 for bench in "$root"/build/bench/bench_*; do
-  [ -f "$bench" ] && [ -x "$bench" ] && "$bench"
+  if [ -f "$bench" ] && [ -x "$bench" ]; then "$bench"; fi
 done
