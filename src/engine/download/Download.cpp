@@ -24,18 +24,10 @@ void Download::handle(Reply reply, const QByteArray& chunk)
         startPages();
         return;
     }
-    if (reply != Reply::ChecksumDownload)
-        return;
     // The verdict: the device's sum is that of the pages sent, and the last page announced has
     // been acknowledged.
-    if (!checksumHolds(chunk)) {
-        emit status(QStringLiteral("IAP Checksum error"));
-        finish({OperationResult::Kind::ChecksumError, QStringLiteral("IAP Checksum error")});
-        return;
-    }
-    emit status(QStringLiteral("IAP Checksum right"));
-    clearCurrentPage();
-    finish({OperationResult::Kind::Right, QStringLiteral("IAP Checksum right")});
+    if (reply == Reply::ChecksumDownload)
+        endWith(checksumHolds(chunk), QStringLiteral("IAP Checksum right"), QStringLiteral("IAP Checksum error"));
 }
 
 }  // namespace iap

@@ -37,18 +37,10 @@ void FlashWrite::start(const ImageSnapshot& image, const Address& address)
 
 void FlashWrite::handle(Reply reply, const QByteArray& chunk)
 {
-    if (reply != Reply::ChecksumWrite)
-        return;
     // The verdict: the device's sum is that of the pages sent, and the last page announced has
     // been acknowledged.
-    if (!checksumHolds(chunk)) {
-        emit status(QStringLiteral("Write Checksum error"));
-        finish({OperationResult::Kind::ChecksumError, QStringLiteral("Write Checksum error")});
-        return;
-    }
-    emit status(QStringLiteral("Write Checksum right"));
-    clearCurrentPage();
-    finish({OperationResult::Kind::Right, QStringLiteral("Write Checksum right")});
+    if (reply == Reply::ChecksumWrite)
+        endWith(checksumHolds(chunk), QStringLiteral("Write Checksum right"), QStringLiteral("Write Checksum error"));
 }
 
 }  // namespace iap

@@ -56,6 +56,14 @@ void PageTransfer::clearCurrentPage()
     emit currentPageCleared();
 }
 
+void PageTransfer::endWith(bool right, const QString& rightText, const QString& errorText)
+{
+    emit status(right ? rightText : errorText);
+    if (right)
+        clearCurrentPage();
+    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, right ? rightText : errorText});
+}
+
 void PageTransfer::take(const QByteArray& chunk)
 {
     // An empty poll lets the page sender go on; any reply holds it until the next one.

@@ -48,7 +48,8 @@ protected:
     // The device's sum equals the sum of the pages sent, and the end page has been reached.
     bool checksumHolds(const QByteArray& chunk) const;
     void showCurrentPage(std::int64_t page);
-    void clearCurrentPage();
+    // The transfer's end: right (Current Page is emptied) or not, and the text that says so.
+    void endWith(bool right, const QString& rightText, const QString& errorText);
     ReplyRecognition& replies() { return recognition; }
 
     // A reply the page loop does not handle itself: the checksum reply, and a download's erase report.
@@ -57,6 +58,7 @@ protected:
 private:
     void take(const QByteArray& chunk) override;
     void acknowledge();
+    void clearCurrentPage();
 
     ReplyRecognition& recognition;
     PageSender sender;
