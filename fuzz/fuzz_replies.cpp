@@ -1,8 +1,8 @@
 // Arbitrary device replies against the reply recognition and against the operations of a real
 // window, in any state a transfer can leave them in. The window starts its operations as a person
 // does; the chunks go to the running operation as if a poll had brought them, and the page sender
-// gets its turns between them. The window's port is a stand-in that takes every write and never
-// receives anything of its own, so no serial line is involved.
+// gets its turns between them. The window's port is a pseudo-terminal whose other end nobody
+// reads or writes.
 //
 // Input: a state header, then records of one action byte, a 16-bit length and that many bytes.
 #include <QApplication>
@@ -21,6 +21,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "protocol/ReplyRecognition.h"
 #include "Assembly.h"
 #include "ButtonStates.h"
@@ -38,23 +41,22 @@ constexpr int MaxVersionCharacters = 20;
 // Long enough for the page sender's timer and the line's quiet wait to come round.
 constexpr int TurnMs = 2;
 
-// A port that is always there and never receives anything of its own.
-class StandInPort final : public iap::PortDevice {
-public:
-    bool open(const std::string&) override { return true; }
-    bool setTimeouts(const iap::CommTimeouts&) override { return true; }
-    bool setLine(int) override { return true; }
-    int read(std::uint8_t*, int) override { return 0; }
-    void cancelRead() override {}
-    int write(const std::uint8_t*, int byteCount) override { return byteCount; }
-    bool flush() override { return true; }
-    bool close() override { return true; }
-};
-
+// A pseudo-terminal, listed as the one port there is.
 class OnePort final : public iap::PortSource {
 public:
-    std::vector<iap::PortValue> values() override { return {{QStringLiteral("USB stand-in"), QStringLiteral("fuzz")}}; }
+    OnePort() : controller(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK))
+    {
+        if (controller < 0 || grantpt(controller) != 0 || unlockpt(controller) != 0)
+            std::abort();
+        name = QString::fromLocal8Bit(ptsname(controller));
+    }
+    ~OnePort() override { ::close(controller); }
+    std::vector<iap::PortValue> values() override { return {{QStringLiteral("USB stand-in"), name}}; }
     iap::PortNameRules nameRules() const override { return iap::PortNameRules::Verbatim; }
+
+private:
+    int controller;
+    QString name;
 };
 
 // Every open dialog chooses the fixture's image; no save dialog chooses a file.
@@ -166,7 +168,7 @@ iap::Exchange& start(iap::MainWindow& w, std::uint8_t which)
 
 void driveWindow(const std::uint8_t* data, std::size_t size)
 {
-    iap::Platform platform(std::make_unique<StandInPort>(), std::make_unique<OnePort>(), std::make_unique<Silence>(), iap::makeSystemClock());
+    iap::Platform platform(std::make_unique<OnePort>(), std::make_unique<Silence>(), iap::makeSystemClock());
     auto window = iap::createMainWindow(std::move(platform),
                                         iap::Desktop{std::make_unique<FixtureDialog>(fixture->imagePath), std::make_unique<NoMessage>()});
     iap::MainWindow& w = *window;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libasound2-dev
+  qt6-base-dev qt6-serialport-dev libasound2-dev
   fonts-wqy-microhei
   desktop-file-utils
 )

@@ -8,7 +8,6 @@
 #include "Options.h"
 #include "flash_read/FlashRead.h"
 #include "flash_write/FlashImage.h"
-#include "serial/PortDeviceName.h"
 
 namespace iap::cli {
 namespace {
@@ -65,9 +64,9 @@ QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>
 QString deviceOf(const QString& port)
 {
 #ifdef Q_OS_WIN
-    return QString::fromStdString(windowsDevicePath(port.toStdString())).toUpper();
+    return port.toUpper();
 #else
-    const QFileInfo path(QString::fromStdString(posixDevicePath(port.toStdString())));
+    const QFileInfo path(port.startsWith(u'/') ? port : QStringLiteral("/dev/") + port);
     const QString canonical = path.canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(path.absoluteFilePath()) : canonical;
 #endif

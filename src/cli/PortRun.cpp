@@ -24,7 +24,7 @@ Outcome outcomeOf(OperationResult::Kind kind)
 }  // namespace
 
 PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, Report& output)
-    : options(chosen), port(portName), report(output), bootloader(makeSystemPortDevice(), clock), round(*this, clock)
+    : options(chosen), port(portName), report(output), bootloader(clock), round(*this, clock)
 {
     bootloader.setReplyTimeout(options.timeoutSeconds);
     connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.status(port, text); });

@@ -6,7 +6,7 @@ Platform makeTestPlatform(FakeDesktop& desktop, std::unique_ptr<PortSource> port
 {
     auto tone = std::make_unique<FakeTone>();
     desktop.tone = tone.get();
-    return Platform(makeSystemPortDevice(), ports ? std::move(ports) : makeSystemPortSource(), std::move(tone),
+    return Platform(ports ? std::move(ports) : makeSystemPortSource(), std::move(tone),
                     clock ? std::move(clock) : makeSystemClock());
 }
 

@@ -4,29 +4,25 @@
 
 #include "platform/Clock.h"
 #include "platform/Tone.h"
-#include "serial/PortDevice.h"
 #include "serial/PortSource.h"
 
 namespace iap {
 
-// What the tool asks of the operating system: the serial port, the list of ports, the tone and
-// the clock. The programs use the system's own, the tests put fakes in.
+// What the tool asks of the operating system besides its serial ports: the list of ports, the
+// tone and the clock. The programs use the system's own, the tests put fakes in.
 class Platform {
 public:
-    Platform(std::unique_ptr<PortDevice> portDevice, std::unique_ptr<PortSource> portSource, std::unique_ptr<Tone> tone,
-             std::unique_ptr<Clock> clock)
-        : device(std::move(portDevice)), source(std::move(portSource)), sound(std::move(tone)), time(std::move(clock))
+    Platform(std::unique_ptr<PortSource> portSource, std::unique_ptr<Tone> tone, std::unique_ptr<Clock> clock)
+        : source(std::move(portSource)), sound(std::move(tone)), time(std::move(clock))
     {
     }
 
-    // The port and the list go to whoever drives them; the tone and the clock stay here.
-    std::unique_ptr<PortDevice> takePortDevice() { return std::move(device); }
+    // The list goes to whoever shows it; the tone and the clock stay here.
     std::unique_ptr<PortSource> takePortSource() { return std::move(source); }
     Tone& tone() { return *sound; }
     Clock& clock() { return *time; }
 
 private:
-    std::unique_ptr<PortDevice> device;
     std::unique_ptr<PortSource> source;
     std::unique_ptr<Tone> sound;
     std::unique_ptr<Clock> time;

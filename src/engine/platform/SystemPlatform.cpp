@@ -24,7 +24,7 @@ std::unique_ptr<Clock> makeSystemClock()
 
 Platform makeSystemPlatform()
 {
-    return Platform(makeSystemPortDevice(), makeSystemPortSource(), makeSystemTone(), makeSystemClock());
+    return Platform(makeSystemPortSource(), makeSystemTone(), makeSystemClock());
 }
 
 }  // namespace iap

@@ -2,9 +2,9 @@
 
 namespace iap {
 
-Bootloader::Bootloader(std::unique_ptr<PortDevice> device, Clock& clock, QObject* parent)
+Bootloader::Bootloader(Clock& clock, QObject* parent)
     : QObject(parent),
-      link(std::move(device), this),
+      link(this),
       applicationDownload(link, recognition, this),
       imageWrite(link, recognition, clock, this),
       readBack(link, this)

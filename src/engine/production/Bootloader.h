@@ -13,7 +13,6 @@
 namespace iap {
 
 class Clock;
-class PortDevice;
 
 // A device's bootloader on one port, as the tool drives it: the connection and the three
 // operations that run on it, one at a time, each on a connection opened afresh.
@@ -21,7 +20,7 @@ class Bootloader : public QObject {
     Q_OBJECT
 
 public:
-    Bootloader(std::unique_ptr<PortDevice> device, Clock& clock, QObject* parent = nullptr);
+    explicit Bootloader(Clock& clock, QObject* parent = nullptr);
 
     Connection& connection() { return link; }
     Download& download() { return applicationDownload; }

@@ -8,8 +8,7 @@
 
 namespace iap {
 
-Connection::Connection(std::unique_ptr<PortDevice> device, QObject* parent)
-    : QObject(parent), serial(std::move(device)), pollTimer(new QTimer(this))
+Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(this))
 {
     pollTimer->setObjectName(QStringLiteral("Timer1"));
     pollTimer->setInterval(StartPollIntervalMs);

@@ -32,7 +32,7 @@ public:
     static constexpr const char* PortUnavailableText = "The COMM port is occupied or doesn't exit!";
     static constexpr const char* WaitingText = "Waiting for the device to stop sending";
 
-    explicit Connection(std::unique_ptr<PortDevice> device, QObject* parent = nullptr);
+    explicit Connection(QObject* parent = nullptr);
 
     // Closes whatever was open, then opens the port named as the port list shows it at the
     // model's rate. Polling runs exactly when the port opened; a failure is told by status.

@@ -1,0 +1,148 @@
+#include "serial/SerialLine.h"
+
+#include <QFile>
+
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+
+#include "serial/PortAnnouncement_posix.h"
+#endif
+
+namespace iap {
+
+// The port and the timers are children, so that they move to the line's thread with it.
+SerialLine::SerialLine() : port(this), silence(this), deadline(this)
+{
+    for (QTimer* timer : {&silence, &deadline}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    deadline.setInterval(PollMs);
+    connect(&port, &QSerialPort::readyRead, this, &SerialLine::take);
+    connect(&silence, &QTimer::timeout, this, [this] {
+        if (mode == Mode::Polling)
+            endPoll();
+        else if (mode == Mode::Discarding) {
+            mode = Mode::Idle;
+            emit quiet(connection);
+        }
+    });
+    connect(&deadline, &QTimer::timeout, this, &SerialLine::endPoll);
+    // A port that went away (a pseudo-terminal's other end closed, an adapter pulled out) fails
+    // every read at once; it is let go, and polled as a silent one: each poll ends empty after
+    // its full time.
+    connect(&port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || std::exchange(portLost, true))
+            return;
+        emit lost();
+        QMetaObject::invokeMethod(this, [this] { port.close(); }, Qt::QueuedConnection);
+    });
+}
+
+bool SerialLine::open(const QString& portName, int baudRate)
+{
+    close();
+    portLost = false;
+#ifdef Q_OS_UNIX
+    // A link left by a virtual device that died may lead to a terminal someone else has got since.
+    const std::string path = QFile::encodeName(portName).toStdString();
+    if (isAnnouncement(path) && !announcedDeviceAlive(path))
+        return false;
+#endif
+    port.setPortName(portName);
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+#ifdef Q_OS_UNIX
+    // The lock keeps out another program that holds the port, whoever runs this one (root passes
+    // the terminal's exclusive mode).
+    if (flock(int(port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        port.close();
+        return false;
+    }
+#endif
+    const bool configured = port.setBaudRate(baudRate) && port.setDataBits(QSerialPort::Data8) && port.setParity(QSerialPort::NoParity)
+        && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
+    // Bytes that came before this open belong to an earlier connection (a read given up, say):
+    // none of them is a reply to what this one sends.
+    if (!configured || !port.clear(QSerialPort::Input)) {
+        port.close();
+        return false;
+    }
+    return true;
+}
+
+void SerialLine::close()
+{
+    cancel();
+    if (port.isOpen())
+        port.close();
+}
+
+void SerialLine::flush()
+{
+    if (port.isOpen() && !portLost)
+        port.waitForBytesWritten(FlushBoundMs);
+}
+
+void SerialLine::poll(quint64 polledConnection)
+{
+    connection = polledConnection;
+    mode = Mode::Polling;
+    chunk.clear();
+    deadline.start();
+    take();
+}
+
+void SerialLine::awaitQuiet(quint64 awaitedConnection, int quietMs)
+{
+    connection = awaitedConnection;
+    mode = Mode::Discarding;
+    told = false;
+    silence.start(quietMs);
+    take();
+}
+
+void SerialLine::cancel()
+{
+    mode = Mode::Idle;
+    silence.stop();
+    deadline.stop();
+}
+
+void SerialLine::write(const QByteArray& bytes)
+{
+    if (port.isOpen() && !portLost)
+        port.write(bytes);
+}
+
+// Whatever the port holds: page data and replies up to a poll's size, or bytes to throw away.
+void SerialLine::take()
+{
+    if (mode == Mode::Discarding) {
+        if (port.readAll().isEmpty())
+            return;
+        if (!std::exchange(told, true))
+            emit discarding(connection);
+        silence.start();
+        return;
+    }
+    if (mode != Mode::Polling || !port.bytesAvailable())
+        return;
+    chunk += port.read(ReadRequestBytes - chunk.size());
+    if (chunk.size() >= ReadRequestBytes)
+        endPoll();
+    else if (!chunk.isEmpty())
+        silence.start(ReplySilenceMs);
+}
+
+void SerialLine::endPoll()
+{
+    if (mode != Mode::Polling)
+        return;
+    cancel();
+    emit polled(connection, std::exchange(chunk, {}));
+}
+
+}  // namespace iap

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+namespace iap {
+
+// The serial port on the line's own thread, with the read rules every reply is delimited by: a
+// poll ends 20 ms after the last byte that came, at 2047 bytes, or empty 2048 ms after it began;
+// a wait for quiet throws bytes away until the line has been silent long enough. Only SerialPort
+// drives it, from its own thread, by queued calls; each result carries the number of the
+// connection it belongs to.
+class SerialLine : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int ReadRequestBytes = 2047;
+    static constexpr int ReplySilenceMs = 20;
+    static constexpr int PollMs = ReadRequestBytes + 1;
+    // How long the bytes written may take to leave: the time of a full page at 1 ms a byte.
+    static constexpr int FlushBoundMs = 2048 + 10;
+
+    SerialLine();
+
+    bool open(const QString& portName, int baudRate);
+    void close();
+    void flush();
+    void poll(quint64 connection);
+    void awaitQuiet(quint64 connection, int quietMs);
+    // An outstanding poll or wait ends without a result.
+    void cancel();
+    void write(const QByteArray& bytes);
+
+signals:
+    void polled(quint64 connection, const QByteArray& chunk);
+    void discarding(quint64 connection);
+    void quiet(quint64 connection);
+    // The port went away (an adapter pulled out): writes give up at once from now on.
+    void lost();
+
+private:
+    enum class Mode { Idle, Polling, Discarding };
+
+    void take();
+    void endPoll();
+
+    QSerialPort port;
+    QTimer silence;
+    QTimer deadline;
+    Mode mode = Mode::Idle;
+    quint64 connection = 0;
+    QByteArray chunk;
+    bool told = false;
+    bool portLost = false;
+};
+
+}  // namespace iap
