@@ -51,8 +51,7 @@ public:
         name = QString::fromLocal8Bit(ptsname(controller));
     }
     ~OnePort() override { ::close(controller); }
-    std::vector<iap::PortValue> values() override { return {{QStringLiteral("USB stand-in"), name}}; }
-    iap::PortNameRules nameRules() const override { return iap::PortNameRules::Verbatim; }
+    std::vector<iap::PortInfo> ports() override { return {iap::PortInfo(name, name)}; }
 
 private:
     int controller;

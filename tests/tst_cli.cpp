@@ -80,9 +80,11 @@ private slots:
         QVERIFY2(run.out.endsWith(port + QStringLiteral(": IAP Checksum right\n")), qPrintable(run.out));
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
 
-        run = cli({"write", "--port", port, files.filePath("slot.flash")});
+        // The name the port list shows opens the device.
+        const QString name = QFileInfo(port).fileName();
+        run = cli({"write", "--port", name, files.filePath("slot.flash")});
         QCOMPARE(run.exit, 0);
-        QVERIFY2(run.out.endsWith(port + QStringLiteral(": Write Checksum right\n")), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith(name + QStringLiteral(": Write Checksum right\n")), qPrintable(run.out));
         QCOMPARE(device.flash(0x08010000, 2 * PageBytes), pagesOf(slot).mid(1).join());
 
         QVERIFY(device.restart());
@@ -96,7 +98,9 @@ private slots:
 
         run = cli({"ports"});
         QCOMPARE(run.exit, 0);
-        QVERIFY(run.out.startsWith(port + QStringLiteral("  ")));
+        QVERIFY(run.out.startsWith(name + QStringLiteral("  VIRTUAL SERIAL -> ")));
+        run = cli({"ports", "--json"});
+        QVERIFY(run.out.contains(QStringLiteral(R"("name":"%1","path":"%2","pid":null,"preferred":true)").arg(name, port)));
     }
 
     // Data holding every reply keyword are data: the file is the flash, byte for byte.
@@ -153,6 +157,7 @@ private slots:
         QTest::newRow("address with two 0x") << QStringList{"download", "--address", "0x0x123456", "app.bin"};
         QTest::newRow("address with a space") << QStringList{"download", "--address", " 8004000", "app.bin"};
         QTest::newRow("empty port") << QStringList{"download", "--port", "", "--address", "08004000", "app.bin"};
+        QTest::newRow("an adapter that is not there") << QStringList{"download", "--port", "usb:0403:6001", "--address", "08004000", "app.bin"};
         QTest::newRow("the port twice, as its link and its terminal") << QStringList{"download", "--port", "@terminal", "--address", "08004000", "app.bin"};
         QTest::newRow("two ports, one read-back file") << QStringList{"read", "--port", "@twin", "--address", "08004000", "--pages", "1", "-o", "{port}.bin"};
         QTest::newRow("timeout beyond an hour") << QStringList{"download", "--timeout", "3601", "--address", "08004000", "app.bin"};

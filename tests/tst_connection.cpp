@@ -60,7 +60,7 @@ private slots:
     {
         Pty pty;
         QTemporaryDir dir;
-        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortValue>{{"VIRTUAL SERIAL", pty.path()}}, iap::PortNameRules::Verbatim);
+        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{fakePort(pty.path(), "VIRTUAL SERIAL")});
         FakePortSource* source = ports.get();
         Tool tool(std::move(ports));
         auto* list = tool.control<QComboBox>("COMID");
@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(tool.enabledOperations(), QString());
         tool.click("刷新");
         QVERIFY(tool.button("读Flash")->isHidden() && pty.letGo());
-        source->ports.push_back({"usb-FTDI_USB_Serial", "/dev/ttyUSB0"});
+        source->listed.push_back(fakePort("/dev/ttyUSB0", "usb-FTDI_USB_Serial"));
         tool.click("刷新串口");
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->currentText(), QStringLiteral("/dev/ttyUSB0  usb-FTDI_USB_Serial"));

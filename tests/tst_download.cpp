@@ -88,11 +88,11 @@ private slots:
     void applicationFile()
     {
         Bench bench(Fast);
-        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortValue>{}, iap::PortNameRules::Verbatim);
+        auto ports = std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{});
         FakePortSource* plugged = ports.get();
         bench.window = std::make_unique<Tool>(std::move(ports));
         QVERIFY(bench.device.start());
-        plugged->ports.push_back({"USB virtual device", bench.device.linkPath()});
+        plugged->listed.push_back(fakePort(bench.device.linkPath(), "USB virtual device"));
         Tool& tool = bench.tool();
         const QByteArray first = pattern(1000, 2);
         const QString path = startDownload(bench, first);

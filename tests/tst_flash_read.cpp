@@ -96,7 +96,7 @@ private slots:
         QVERIFY(bench.waitForStatus(Right));
         QCOMPARE(tool.desktop.fileDialog->filters.last(), QStringLiteral("*.BIN (*.bin)"));
         QVERIFY(readFile(bench.files.filePath("read-back.bin")) == data);
-        QCOMPARE(tool.statusLog().last(2), (QStringList{"CommPort:" + bench.device.linkPath(), Right}));
+        QCOMPARE(tool.statusLog().last(2), (QStringList{"CommPort:" + QFileInfo(bench.device.linkPath()).fileName(), Right}));
         QCOMPARE(bench.device.receivedFrames().last(), readCommand(0x08004000, 3));
         // Progress as a download shows it: the index of the last page received.
         QCOMPARE(tool.text("当前包"), QStringLiteral("2"));
@@ -229,8 +229,8 @@ private slots:
         Pty pty;
         Bench bench;
         QVERIFY(bench.device.start());
-        const std::vector<iap::PortValue> ports{{"pty", pty.path()}, {"sim", bench.device.linkPath()}};
-        Tool& tool = *(bench.window = std::make_unique<Tool>(std::make_unique<FakePortSource>(ports, iap::PortNameRules::Verbatim)));
+        const std::vector<iap::PortInfo> ports{fakePort(pty.path(), "pty"), fakePort(bench.device.linkPath(), "sim")};
+        Tool& tool = *(bench.window = std::make_unique<Tool>(std::make_unique<FakePortSource>(ports)));
         tool.setAddress(0x08004000);
         bench.chooseSlot(0, pattern(PageBytes + 10, 1));
         bench.chooseApplication(pattern(PageBytes + 20, 2));

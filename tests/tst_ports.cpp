@@ -1,14 +1,16 @@
-// Port discovery: which ports the list offers, in which order, and which one first.
+// Port discovery: which ports the list offers, how it names them, in which order, which one
+// first, and which port a --port names.
 #include "FakeDesktop.h"
 #include "Device.h"
 #include "Files.h"
+#include "PortList.h"
 #include "Pty.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
+#include "serial/AnnouncedPorts_posix.h"
 #include "serial/PortAnnouncement_posix.h"
-#include "serial/SerialPort.h"
 #include "serial/PortDiscovery.h"
-#include "serial/PortSource_linux.h"
+#include "serial/SerialPort.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,32 +22,29 @@
 #include <unistd.h>
 
 using namespace iap::test;
-using Values = std::vector<iap::PortValue>;
 
 namespace {
 
-// Adds a tty to a tree shaped like sysfs, its links relative as there: class/tty/<tty> leads to the
-// tty's folder under devices/, its `device` to the device, whose `driver` and `subsystem` lead to
-// bus/<bus>/drivers/<driver> and bus/<bus>. Without a driver, a tty with no device behind it, like
-// a virtual console; type is serial-core's port type, where the driver gives one (0: no UART).
-bool addTty(const QDir& sysfs, const QString& tty, const QString& device, const QString& bus = {}, const QString& driver = {},
-            int type = -1)
+iap::PortInfo adapter(const QString& name, const QString& description, const QString& maker, quint16 vid, quint16 pid, const QString& serial)
 {
-    const auto link = [](const QString& target, const QString& at) { return QFile::link(QFileInfo(at).dir().relativeFilePath(target), at); };
-    const QString devicePath = sysfs.filePath("devices/" + device), driverPath = sysfs.filePath("bus/" + bus + "/drivers/" + driver);
-    const QString ttyDir = driver.isEmpty() ? devicePath : devicePath + "/tty/" + tty;
-    return sysfs.mkpath(ttyDir) && sysfs.mkpath("class/tty") && link(ttyDir, sysfs.filePath("class/tty/" + tty))
-        && (driver.isEmpty()
-            || (sysfs.mkpath(driverPath) && link(driverPath + "/../..", devicePath + "/subsystem") && link(driverPath, devicePath + "/driver")
-                && link(devicePath, ttyDir + "/device") && (type < 0 || writeFile(ttyDir + "/type", QByteArray::number(type)))));
+    iap::PortInfo port(name, "/dev/" + name);
+    port.describedAs(description, maker).onUsb(vid, pid, serial);
+    return port;
 }
 
-QStringList listed(const Values& ports)
+// A bench: two FTDI adapters told apart by their serial numbers, two identical CH340 adapters, a
+// CDC ACM device, the built-in UART and a virtual device, as the system would list them.
+std::vector<iap::PortEntry> bench()
 {
-    QStringList names;
-    for (const iap::PortValue& port : ports)
-        names << port.portName() + " | " + port.deviceName();
-    return names;
+    std::vector<iap::PortInfo> ports{adapter("ttyUSB10", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI"),
+                                     adapter("ttyUSB2", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A7043F2C"),
+                                     adapter("ttyUSB3", "USB Serial", "", 0x1a86, 0x7523, ""), adapter("ttyUSB4", "USB Serial", "", 0x1a86, 0x7523, ""),
+                                     adapter("ttyACM0", "Pico", "Raspberry Pi", 0x2e8a, 0x000a, "E6614C"), iap::PortInfo("ttyS0", "/dev/ttyS0")};
+    ports[0].linkedAs("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    iap::sortByName(ports);
+    ports.emplace_back("iap-sim-5", "/run/user/1000/iap-ports/iap-sim-5");
+    ports.back().announcedFor("/dev/pts/5");
+    return iap::PortDiscovery(std::make_unique<FakePortSource>(ports)).enumerate();
 }
 
 }  // namespace
@@ -54,36 +53,52 @@ class PortsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void registryEntries()
+    // Named as people know them, in the order they count them; the last USB, VCP or serial
+    // adapter first as well, the list's empty first item when there is none.
+    void entries()
     {
-        const auto entries = [](const Values& values) {
-            QStringList texts;
-            for (const iap::PortEntry& entry : iap::PortDiscovery(std::make_unique<FakePortSource>(values, iap::PortNameRules::Registry)).enumerate())
-                texts << entry.text();
-            return texts;
-        };
-        // The last USB, VCP or SER port comes first as well.
-        QCOMPARE(entries({{"\\Device\\VCP0", "COM5"}, {"\\Device\\Serial0", "COM1"}, {"\\Device\\BthModem0", "COM7"}}),
-                 (QStringList{"COM1  \\DEVICE\\SERIAL0", "COM5  \\DEVICE\\VCP0", "COM1  \\DEVICE\\SERIAL0", "COM7  \\DEVICE\\BTHMODEM0"}));
-        QCOMPARE(entries({{"\\Device\\BthModem0", "COM7"}}), (QStringList{"", "COM7  \\DEVICE\\BTHMODEM0"}));
-        QCOMPARE(entries({{"\\Device\\usbmodem0", "com4"}}), (QStringList{"COM4  \\DEVICE\\USBMODEM0", "COM4  \\DEVICE\\USBMODEM0"}));
-        QCOMPARE(entries({{"\\Device\\USBModem0", "\\Device\\Modem0"}}), QStringList{""});
-        QCOMPARE(entries({}), QStringList{""});
+        QStringList texts;
+        for (const iap::PortEntry& entry : bench())
+            texts << entry.text();
+        QCOMPARE(texts, (QStringList{"iap-sim-5  VIRTUAL SERIAL -> /dev/pts/5", "ttyACM0  Pico, Raspberry Pi, usb 2e8a:000a, E6614C",
+                                     "ttyS0  serial port", "ttyUSB2  FT232R USB UART, FTDI, usb 0403:6001, A7043F2C",
+                                     "ttyUSB3  USB Serial, usb 1a86:7523", "ttyUSB4  USB Serial, usb 1a86:7523",
+                                     "ttyUSB10  FT232R USB UART, FTDI, usb 0403:6001, A50285BI", "iap-sim-5  VIRTUAL SERIAL -> /dev/pts/5"}));
+        const QStringList json = iap::cli::portListText(bench(), true).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(json.size(), 7);
+        QCOMPARE(json[6], QStringLiteral(R"({"byId":null,"byPath":null,"description":"","manufacturer":"","name":"iap-sim-5","path":"/run/user/1000/iap-ports/iap-sim-5","pid":null,"preferred":true,"serial":"","vid":null})"));
+        QCOMPARE(json[5], QStringLiteral(R"({"byId":"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",)"
+                                         R"("byPath":"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0","description":"FT232R USB UART",)"
+                                         R"("manufacturer":"FTDI","name":"ttyUSB10","path":"/dev/ttyUSB10","pid":"6001","preferred":false,)"
+                                         R"("serial":"A50285BI","vid":"0403"})"));
+        // As the window lists them, without the preferred port's second line.
+        QCOMPARE(iap::cli::portListText(bench(), false).split(u'\n', Qt::SkipEmptyParts), texts.mid(0, 7));
+        QCOMPARE(iap::PortDiscovery(std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})).enumerate().front().text(), QString());
     }
 
-    void sysfsPorts()
+    // A port by its name, by a path, or as the one USB adapter of an identity; anything else is
+    // refused with the ports there are.
+    void chosenPorts_data()
     {
-        QTemporaryDir dir;
-        const QDir sysfs(dir.path());
-        QVERIFY(addTty(sysfs, "ttyUSB0", "pci0/usb1/1-1:1.0/ttyUSB0", "usb-serial", "ftdi_sio"));
-        QVERIFY(addTty(sysfs, "ttyACM0", "pci0/usb1/1-2:1.0", "usb", "cdc_acm") && addTty(sysfs, "tty1", "virtual/tty/tty1"));
-        QVERIFY(addTty(sysfs, "ttyS10", "pnp0/00:01", "serial-base", "port", 4) && addTty(sysfs, "ttyS2", "pnp0/00:00", "serial-base", "port", 4));
-        QVERIFY(addTty(sysfs, "ttyS3", "platform/serial8250:0.3", "serial-base", "port", 0));
-        const auto device = [&](const char* path) { return QFileInfo(sysfs.filePath("devices/") + path).canonicalFilePath(); };
-        QCOMPARE(listed(iap::LinuxPortSource(sysfs.filePath("class/tty"), dir.filePath("no-announcements")).values()),
-                 (QStringList{"ttyACM0 | usb/cdc_acm " + device("pci0/usb1/1-2:1.0"), "ttyS2 | serial-base/port " + device("pnp0/00:00"),
-                              "ttyS10 | serial-base/port " + device("pnp0/00:01"),
-                              "ttyUSB0 | usb-serial/ftdi_sio " + device("pci0/usb1/1-1:1.0/ttyUSB0")}));
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a virtual device by its name") << "iap-sim-5" << "/run/user/1000/iap-ports/iap-sim-5" << "";
+        QTest::newRow("a socket") << "/dev/serial/by-path/pci-0-usb-0:1.2" << "/dev/serial/by-path/pci-0-usb-0:1.2" << "";
+        QTest::newRow("an adapter by its serial number") << "usb:0403:6001:A50285BI" << "/dev/ttyUSB10" << "";
+        QTest::newRow("the one adapter of its kind") << "usb:2E8A:A" << "/dev/ttyACM0" << "";
+        QTest::newRow("identical adapters") << "usb:1a86:7523" << "" << "--port usb:1a86:7523 matches several ports: ttyUSB3  USB Serial, usb 1a86:7523; ttyUSB4";
+        QTest::newRow("no such adapter") << "usb:0403:6015" << "" << "--port usb:0403:6015 matches no port; the ports: ttyACM0";
+        QTest::newRow("no identity") << "usb:0403" << "" << "--port usb:0403 is not usb:VID:PID";
+    }
+    void chosenPorts()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        const auto chosen = iap::cli::ChosenPort::choose(spec, bench());
+        QCOMPARE(chosen.path(), path);
+        QVERIFY2(error.isEmpty() ? chosen.error().isEmpty() : chosen.error().startsWith(error), qPrintable(chosen.error()));
     }
 
     // Anyone who can write into the announcement folder could plant a port there; a link whose
@@ -116,8 +131,11 @@ private slots:
         }
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0);
         QVERIFY(!foreignOwner || ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
-        const QStringList trusted{folder + "/sim9 | VIRTUAL SERIAL -> " + pts, folder + "/sim10 | VIRTUAL SERIAL -> " + pts};
-        QCOMPARE(listed(iap::LinuxPortSource(dir.filePath("no-sysfs"), folder).values()), mode == 0755 ? trusted : QStringList{});
+        QStringList listed;
+        for (const iap::PortInfo& port : iap::announcedPorts(folder))
+            listed << port.name() + " | " + port.path() + " | " + port.details();
+        const QStringList trusted{"sim9 | " + folder + "/sim9 | VIRTUAL SERIAL -> " + pts, "sim10 | " + folder + "/sim10 | VIRTUAL SERIAL -> " + pts};
+        QCOMPARE(listed, mode == 0755 ? trusted : QStringList{});
     }
 
     // A device killed outright leaves its link behind, and a terminal opened later may get the

@@ -28,7 +28,7 @@ private slots:
     // as the number its leading digits make.
     void boxes()
     {
-        Tool tool(std::make_unique<FakePortSource>(std::vector<iap::PortValue>{}, iap::PortNameRules::Verbatim));
+        Tool tool(std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{}));
         const QString box = QStringLiteral("目标地址(1)");
         tool.type(box, QStringLiteral("100"));
         QCOMPARE(tool.text(box), QStringLiteral("FF"));

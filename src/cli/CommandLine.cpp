@@ -9,6 +9,7 @@
 
 #include "Console.h"
 #include "Options.h"
+#include "PortList.h"
 #include "PortRun.h"
 #include "Report.h"
 #include "platform/Platform.h"
@@ -19,20 +20,6 @@ namespace {
 
 constexpr int UsageStatus = int(Outcome::InputError);
 constexpr int StoppedBySignalBase = 128;
-
-// One line per port, the preferred port first, as the window lists them.
-int listPorts()
-{
-    PortDiscovery discovery(makeSystemPortSource());
-    const std::vector<PortEntry> entries = discovery.enumerate();
-    const QString preferred = entries.front().text();
-    if (!preferred.isEmpty())
-        std::printf("%s\n", qPrintable(preferred));
-    for (std::size_t i = 1; i < entries.size(); ++i)
-        if (entries[i].text() != preferred)
-            std::printf("%s\n", qPrintable(entries[i].text()));
-    return 0;
-}
 
 }  // namespace
 
@@ -49,14 +36,16 @@ int runCommandLine(const QStringList& arguments)
         std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
         return 0;
     }
-    if (options.command == Command::Ports)
-        return listPorts();
+    if (options.command == Command::Ports) {
+        std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).enumerate(), options.json)));
+        return 0;
+    }
 
     const auto clock = makeSystemClock();
     Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
     std::vector<std::unique_ptr<PortRun>> runs;
-    for (const QString& port : options.ports)
-        runs.push_back(std::make_unique<PortRun>(options, port, *clock, report));
+    for (qsizetype i = 0; i < options.ports.size(); ++i)
+        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.portPaths[i], *clock, report));
 
     int running = int(runs.size());
     for (auto& run : runs) {

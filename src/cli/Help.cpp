@@ -21,9 +21,12 @@ Run iap-cli COMMAND --help for a command's options and examples.
 
 const char* const Common = R"(
 Options of every command that talks to a device:
-  --port P        the port as the window's list names it (the text before its two spaces):
-                  ttyUSB0, /dev/ttyUSB0, or a virtual device's link path; give it again for
-                  more ports, which then run at the same time
+  --port P        the port: its name in the list (ttyUSB0, iap-sim-1234), a path
+                  (/dev/ttyUSB0, /dev/serial/by-path/..., /dev/serial/by-id/...), or
+                  usb:VID:PID[:SERIAL], the one adapter with that identity (an identity
+                  that matches no port or several is refused, and the ports are listed); a
+                  by-path link names the socket, whatever adapter is plugged into it. Give
+                  --port again for more ports, which then run at the same time
   --model M       HX300 (115200 baud, the default) or VR200 (38400 baud)
   --timeout S     a device that makes no progress for S seconds (1 to 3600) ends that
                   port's run with an error naming what was awaited (default 5); bytes that
@@ -56,13 +59,17 @@ QString commandHelp(Command command)
 {
     switch (command) {
     case Command::Ports:
-        return QStringLiteral(R"(Usage: iap-cli ports
+        return QStringLiteral(R"(Usage: iap-cli ports [--json]
 
-Lists the serial ports, one per line, with the same texts as the window's port list; the
-preferred port (a USB, VCP or serial adapter) first.
+Lists the serial ports, one per line, with the same texts as the window's port list: the port's
+name, then what the adapter is (description, maker, usb VID:PID, serial number, as far as the
+system tells), the preferred port (a USB, VCP or serial adapter) first. With --json, one object
+per port: name, path, byPath and byId (udev's stable links), description, manufacturer, vid,
+pid, serial and preferred.
 
-Example:
+Examples:
   iap-cli ports
+  iap-cli ports --json
 )");
     case Command::Download:
         return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR APP.bin

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "Options.h"
+#include "PortList.h"
 #include "flash_read/FlashRead.h"
 #include "flash_write/FlashImage.h"
 
@@ -72,13 +73,19 @@ QString deviceOf(const QString& port)
 #endif
 }
 
-QString checkPorts(const QStringList& ports)
+// Each --port opens one port, and no port is named twice.
+QString choosePorts(Options& o)
 {
+    const std::vector<PortEntry> entries = PortDiscovery(makeSystemPortSource()).enumerate();
     std::map<QString, QString> byDevice;
-    for (const QString& port : ports) {
-        const auto [given, fresh] = byDevice.emplace(deviceOf(port), port);
+    for (const QString& spec : o.ports) {
+        const ChosenPort chosen = ChosenPort::choose(spec, entries);
+        if (!chosen.error().isEmpty())
+            return chosen.error();
+        o.portPaths << chosen.path();
+        const auto [given, fresh] = byDevice.emplace(deviceOf(chosen.path()), spec);
         if (!fresh)
-            return QStringLiteral("--port %1 and --port %2 are the same port").arg(given->second, port);
+            return QStringLiteral("--port %1 and --port %2 are the same port").arg(given->second, spec);
     }
     return {};
 }
@@ -121,7 +128,7 @@ QString checkRead(const Options& o)
 
 QString checkInput(Options& o, const ImagePaths& paths)
 {
-    if (const QString error = checkPorts(o.ports); !error.isEmpty())
+    if (const QString error = choosePorts(o); !error.isEmpty())
         return error;
     for (const auto& [image, path] : {std::pair{&o.image, paths.image}, {&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}, {&o.application, paths.application}})
         if (const QString error = take(*image, path); !error.isEmpty())

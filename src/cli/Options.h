@@ -23,7 +23,9 @@ struct Options {
     static inline const QString PortPlaceholder = QStringLiteral("{port}");
 
     Command command = Command::Ports;
+    // Each --port as given, and the path that opens it.
     QStringList ports;
+    QStringList portPaths;
     DeviceModel model = DeviceModel::Hx300;
     std::optional<Address> address;
     int pages = 0;

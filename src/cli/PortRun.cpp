@@ -23,8 +23,8 @@ Outcome outcomeOf(OperationResult::Kind kind)
 
 }  // namespace
 
-PortRun::PortRun(const Options& chosen, const QString& portName, Clock& clock, Report& output)
-    : options(chosen), port(portName), report(output), bootloader(clock), round(*this, clock)
+PortRun::PortRun(const Options& chosen, const QString& portName, const QString& portPath, Clock& clock, Report& output)
+    : options(chosen), port(portName), path(portPath), report(output), bootloader(clock), round(*this, clock)
 {
     bootloader.setReplyTimeout(options.timeoutSeconds);
     connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.status(port, text); });
@@ -88,7 +88,7 @@ void PortRun::run(ProductionRound::Step step)
 
 bool PortRun::open()
 {
-    if (bootloader.connection().open(port, options.model))
+    if (bootloader.connection().open(path, options.model))
         return true;
     finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
     return false;

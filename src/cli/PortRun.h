@@ -21,7 +21,8 @@ class PortRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    PortRun(const Options& options, const QString& port, Clock& clock, Report& report);
+    // `port` as given names the port in what the run reports; `path` opens it.
+    PortRun(const Options& options, const QString& port, const QString& path, Clock& clock, Report& report);
 
     void start();
     // Stops at once: nothing more is sent and the port is let go.
@@ -45,6 +46,7 @@ private:
 
     const Options& options;
     const QString port;
+    const QString path;
     Report& report;
     Bootloader bootloader;
     ProductionRound round;

@@ -25,9 +25,8 @@ void openPort(MainWindow& w)
     try {
         const DeviceModel model = w.hx300Option->isChecked() ? DeviceModel::Hx300 : DeviceModel::Vr200;
         // The whole port name, not its first four characters: COM10 and Linux names need it all.
-        const QString portName = w.portList->currentData().toString();
-        if (w.bootloader.connection().open(portName, model))
-            w.setStatus(QStringLiteral("CommPort:") + portName);
+        if (w.bootloader.connection().open(w.portList->currentData().toString(), model))
+            w.setStatus(QStringLiteral("CommPort:") + w.portList->currentData(MainWindow::PortNameRole).toString());
     } catch (const std::system_error& error) {
         reportUnexpected(w, error.code().value(), QString::fromLocal8Bit(error.what()));
     } catch (const std::exception& error) {

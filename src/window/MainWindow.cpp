@@ -203,8 +203,10 @@ void MainWindow::load()
 void MainWindow::listPorts()
 {
     portList->clear();
-    for (const PortEntry& entry : discovery.enumerate())
-        portList->addItem(entry.text(), entry.portName());
+    for (const PortEntry& entry : discovery.enumerate()) {
+        portList->addItem(entry.text(), entry.path());
+        portList->setItemData(portList->count() - 1, entry.isEmpty() ? QString() : entry.port().name(), PortNameRole);
+    }
     if (portList->count() > 0)
         portList->setCurrentIndex(0);
 }

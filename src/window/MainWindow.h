@@ -52,6 +52,9 @@ namespace iap {
 //   引导程序版本             bootloaderVersionLabel     Line1, Line2, Line3  separators
 class MainWindow : public QWidget {
 public:
+    // The port list's items hold the path that opens their port as their data, and its name in this role.
+    static constexpr int PortNameRole = Qt::UserRole + 1;
+
     MainWindow(Platform platform, Desktop desktop);
     ~MainWindow() override;
 

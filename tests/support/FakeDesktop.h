@@ -58,15 +58,21 @@ private:
     std::vector<std::pair<int, int>> notes;
 };
 
-// A fixed list of ports, as a registry would give it.
+// A port of a fake list, named by its path; the description says what it is.
+inline PortInfo fakePort(const QString& path, const QString& description)
+{
+    PortInfo port(path, path);
+    port.describedAs(description, {});
+    return port;
+}
+
+// A fixed list of ports.
 class FakePortSource final : public PortSource {
 public:
-    FakePortSource(std::vector<PortValue> ports, PortNameRules rules) : ports(std::move(ports)), rules(rules) {}
-    std::vector<PortValue> values() override { return ports; }
-    PortNameRules nameRules() const override { return rules; }
+    explicit FakePortSource(std::vector<PortInfo> listed) : listed(std::move(listed)) {}
+    std::vector<PortInfo> ports() override { return listed; }
 
-    std::vector<PortValue> ports;
-    PortNameRules rules;
+    std::vector<PortInfo> listed;
 };
 
 // A clock that runs `speed` times as fast as the real one, so that the tool's long rests pass

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 
+#include "FakeDesktop.h"
 #include "Wait.h"
 
 #include <cerrno>
@@ -35,8 +36,7 @@ bool waitFor(int fd, short events, int timeoutMs)
 class ListedPty final : public PortSource {
 public:
     explicit ListedPty(QString path) : path(std::move(path)) {}
-    std::vector<PortValue> values() override { return {{QStringLiteral("VIRTUAL SERIAL"), path}}; }
-    PortNameRules nameRules() const override { return PortNameRules::Verbatim; }
+    std::vector<PortInfo> ports() override { return {fakePort(path, QStringLiteral("VIRTUAL SERIAL"))}; }
 
 private:
     QString path;

@@ -54,7 +54,7 @@ bool Bench::start(std::unique_ptr<Clock> clock)
     if (!files.isValid() || !device.start())
         return false;
     window = std::make_unique<Tool>(nullptr, std::move(clock));
-    return window->control<QComboBox>(QStringLiteral("COMID"))->currentText().startsWith(device.linkPath() + QStringLiteral("  "));
+    return window->control<QComboBox>(QStringLiteral("COMID"))->currentText().startsWith(QFileInfo(device.linkPath()).fileName() + QStringLiteral("  "));
 }
 
 QString Bench::file(const QString& name, const QByteArray& contents)

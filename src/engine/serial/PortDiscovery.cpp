@@ -4,20 +4,16 @@
 
 namespace iap {
 
-namespace {
-
-// USB adapters, virtual COM ports and serial devices are the ones a technician plugs the
-// device into, so the last of them listed is offered first.
-bool isPreferredDevice(const QString& deviceName)
+bool isPreferred(const PortInfo& port)
 {
+    // USB adapters, virtual COM ports and serial devices are the ones a technician plugs the
+    // device into, so the last of them listed is offered first.
     for (const char* mark : {"USB", "VCP", "SER"}) {
-        if (deviceName.contains(QLatin1String(mark), Qt::CaseInsensitive))
+        if (port.details().contains(QLatin1String(mark), Qt::CaseInsensitive))
             return true;
     }
     return false;
 }
-
-}  // namespace
 
 PortDiscovery::PortDiscovery(std::unique_ptr<PortSource> source)
     : source(std::move(source))
@@ -30,14 +26,9 @@ std::vector<PortEntry> PortDiscovery::enumerate()
     try {
         if (!source)
             return entries;
-        const bool registry = source->nameRules() == PortNameRules::Registry;
-        for (const PortValue& value : source->values()) {
-            const QString portName = registry ? value.portName().toUpper() : value.portName();
-            const QString deviceName = registry ? value.deviceName().toUpper() : value.deviceName();
-            if (registry && !portName.contains(QLatin1String("COM")))
-                continue;
-            entries.emplace_back(portName, deviceName);
-            if (isPreferredDevice(deviceName))
+        for (PortInfo& port : source->ports()) {
+            entries.emplace_back(std::move(port));
+            if (isPreferred(entries.back().port()))
                 entries.front() = entries.back();
         }
     } catch (...) {

@@ -1,0 +1,96 @@
+#include "PortList.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <optional>
+
+namespace iap::cli {
+namespace {
+
+QJsonValue number(std::optional<quint16> value)
+{
+    return value ? QJsonValue(QStringLiteral("%1").arg(*value, 4, 16, QLatin1Char('0'))) : QJsonValue();
+}
+
+QString listed(const std::vector<PortEntry>& entries)
+{
+    QStringList texts;
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        texts << entries[i].text();
+    return texts.isEmpty() ? QStringLiteral("none") : texts.join(QLatin1String("; "));
+}
+
+std::optional<quint16> hexWord(const QString& text)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 16);
+    return ok && text.size() <= 4 ? std::optional(quint16(value)) : std::nullopt;
+}
+
+}  // namespace
+
+QString portListText(const std::vector<PortEntry>& entries, bool json)
+{
+    const QString preferred = entries.front().path();
+    QString text = json || preferred.isEmpty() ? QString() : entries.front().text() + u'\n';
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const PortInfo& port = entries[i].port();
+        if (!json) {
+            if (port.path() != preferred)
+                text += entries[i].text() + u'\n';
+            continue;
+        }
+        const QJsonObject object{{QStringLiteral("name"), port.name()},
+                                 {QStringLiteral("path"), port.path()},
+                                 {QStringLiteral("byPath"), port.byPath().isEmpty() ? QJsonValue() : QJsonValue(port.byPath())},
+                                 {QStringLiteral("byId"), port.byId().isEmpty() ? QJsonValue() : QJsonValue(port.byId())},
+                                 {QStringLiteral("description"), port.description()},
+                                 {QStringLiteral("manufacturer"), port.manufacturer()},
+                                 {QStringLiteral("vid"), number(port.vendorId())},
+                                 {QStringLiteral("pid"), number(port.productId())},
+                                 {QStringLiteral("serial"), port.serialNumber()},
+                                 {QStringLiteral("preferred"), port.path() == preferred}};
+        text += QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + u'\n';
+    }
+    return text;
+}
+
+ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>& entries)
+{
+    ChosenPort chosen;
+    if (!spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
+        chosen.chosenPath = spec;
+        for (std::size_t i = 1; i < entries.size(); ++i)
+            if (entries[i].port().name() == spec)
+                chosen.chosenPath = entries[i].path();
+        return chosen;
+    }
+    const QStringList parts = spec.mid(4).split(u':');
+    const auto vendor = hexWord(parts.value(0));
+    const auto product = hexWord(parts.value(1));
+    if (parts.size() < 2 || parts.size() > 3 || !vendor || !product) {
+        chosen.why = QStringLiteral("--port %1 is not usb:VID:PID or usb:VID:PID:SERIAL (hexadecimal VID and PID)").arg(spec);
+        return chosen;
+    }
+    QStringList matches;
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const PortInfo& port = entries[i].port();
+        if (port.vendorId() == vendor && port.productId() == product && (parts.size() < 3 || port.serialNumber() == parts[2])) {
+            matches << entries[i].text();
+            chosen.chosenPath = port.path();
+        }
+    }
+    if (matches.size() == 1)
+        return chosen;
+    chosen.chosenPath.clear();
+    chosen.why = matches.isEmpty() ? QStringLiteral("--port %1 matches no port; the ports: %2").arg(spec, listed(entries))
+                                   : QStringLiteral("--port %1 matches several ports: %2; name one by its serial number or by its "
+                                                    "/dev/serial/by-path link")
+                                         .arg(spec, matches.join(QLatin1String("; ")));
+    return chosen;
+}
+
+}  // namespace iap::cli

@@ -1,0 +1,51 @@
+#include "serial/PortInfo.h"
+
+#include <QStringList>
+
+namespace iap {
+
+PortInfo& PortInfo::describedAs(QString description, QString manufacturer)
+{
+    describedText = std::move(description);
+    maker = std::move(manufacturer);
+    return *this;
+}
+
+PortInfo& PortInfo::onUsb(std::optional<quint16> vendorId, std::optional<quint16> productId, QString serialNumber)
+{
+    vendor = vendorId;
+    product = productId;
+    serial = std::move(serialNumber);
+    return *this;
+}
+
+PortInfo& PortInfo::linkedAs(QString byPath, QString byId)
+{
+    socketLink = std::move(byPath);
+    identityLink = std::move(byId);
+    return *this;
+}
+
+PortInfo& PortInfo::announcedFor(QString target)
+{
+    virtualTarget = std::move(target);
+    return *this;
+}
+
+QString PortInfo::details() const
+{
+    if (!virtualTarget.isEmpty())
+        return QStringLiteral("VIRTUAL SERIAL -> ") + virtualTarget;
+    QStringList parts;
+    for (const QString& part : {describedText, maker})
+        if (!part.isEmpty())
+            parts << part;
+    if (vendor && product)
+        parts << QStringLiteral("usb %1:%2").arg(*vendor, 4, 16, QLatin1Char('0')).arg(*product, 4, 16, QLatin1Char('0'));
+    if (!serial.isEmpty())
+        parts << serial;
+    // A built-in UART says nothing of itself.
+    return parts.isEmpty() ? QStringLiteral("serial port") : parts.join(QLatin1String(", "));
+}
+
+}  // namespace iap
