@@ -1,7 +1,9 @@
 // iap-cli end to end against virtual devices: each command, several ports at once, bad input
 // that sends nothing, a held port, a silent or chattering device, signals and a reader that goes.
 #include "Device.h"
+#include "Doctor.h"
 #include "Files.h"
+#include "Machine.h"
 #include "Pty.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
@@ -48,6 +50,25 @@ struct Background {
     }
     QProcess process;
     QByteArray out;
+};
+
+// A machine as doctor sees it, clean until a test says otherwise.
+struct FakeMachine final : iap::cli::Machine {
+    std::vector<iap::PortInfo> ports() override { return listed; }
+    QString userName() override { return QStringLiteral("tech"); }
+    bool mayOpen(const QString&) override { return openable; }
+    QString groupOf(const QString&) override { return QStringLiteral("dialout"); }
+    bool recordedInGroup(const QString&) override { return recorded; }
+    bool sessionInGroup(const QString&) override { return false; }
+    QStringList brlttyRulesForSerialAdapters() override { return brltty; }
+    bool modemManagerRunning() override { return modemManager; }
+    bool soundDevicePresent() override { return true; }
+    QString announcementFolder() override { return QStringLiteral("/run/user/1000/iap-ports"); }
+    bool announcementFolderPrivate() override { return folderPrivate; }
+
+    std::vector<iap::PortInfo> listed{iap::PortInfo(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"))};
+    bool openable = true, recorded = false, modemManager = false, folderPrivate = true;
+    QStringList brltty;
 };
 
 // Faster line and flash where their timing is not what a test is about.
@@ -287,6 +308,35 @@ private slots:
         QCOMPARE(cli({"write", "--port", device.linkPath(), files.filePath("slot.flash")}).exit, 0);
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
         QCOMPARE(device.flash(0x08010000, PageBytes), pagesOf(slot).value(1));
+    }
+
+    // Each thing that stands in the way, with the command that mends it; nothing on a clean machine.
+    void doctor_data()
+    {
+        QTest::addColumn<std::function<void(FakeMachine&)>>("fault");
+        QTest::addColumn<QString>("fix");
+        QTest::newRow("clean") << std::function<void(FakeMachine&)>([](FakeMachine&) {}) << "";
+        QTest::newRow("no port") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.listed.clear(); }) << "plug in the adapter";
+        QTest::newRow("not in dialout") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false; }) << "sudo usermod -aG dialout $USER";
+        QTest::newRow("joined since the login") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false, m.recorded = true; })
+                                                << "log out and in again";
+        QTest::newRow("brltty") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.brltty << "/usr/lib/udev/rules.d/85-brltty.rules"; })
+                                << "sudo apt remove brltty";
+        QTest::newRow("ModemManager") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.modemManager = true; })
+                                      << "sudo systemctl disable --now ModemManager";
+        QTest::newRow("a shared folder") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.folderPrivate = false; })
+                                         << "chmod 700 /run/user/1000/iap-ports";
+    }
+    void doctor()
+    {
+        QFETCH(std::function<void(FakeMachine&)>, fault);
+        QFETCH(QString, fix);
+        FakeMachine machine;
+        fault(machine);
+        const auto diagnosis = iap::cli::Diagnosis::of(machine);
+        QCOMPARE(diagnosis.clean(), fix.isEmpty());
+        QVERIFY2(fix.isEmpty() ? diagnosis.report().endsWith("Nothing stands in the way.\n") : diagnosis.report().contains("  fix: " + fix),
+                 qPrintable(diagnosis.report()));
     }
 
     // A signal in mid-transfer: nothing more goes out, the port is let go at once and no file is written.

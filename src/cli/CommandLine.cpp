@@ -9,6 +9,8 @@
 
 #include "Console.h"
 #include "Options.h"
+#include "Doctor.h"
+#include "Machine.h"
 #include "PortList.h"
 #include "PortRun.h"
 #include "Report.h"
@@ -35,6 +37,11 @@ int runCommandLine(const QStringList& arguments)
         const bool general = arguments.isEmpty() || arguments.first().startsWith(u'-');
         std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
         return 0;
+    }
+    if (options.command == Command::Doctor) {
+        const Diagnosis diagnosis = Diagnosis::of(*makeSystemMachine());
+        std::printf("%s", qPrintable(diagnosis.report()));
+        return diagnosis.clean() ? 0 : 1;
     }
     if (options.command == Command::Ports) {
         std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).enumerate(), options.json)));

@@ -11,6 +11,7 @@ at the same time, each with its own device.
 
 Commands:
   ports      list the serial ports, the preferred one first
+  doctor     tell what on this machine stands in the way, and how to mend it
   download   download an application image (.bin)
   write      write a flash image (.flash) into the flash
   read       read flash pages back into a file
@@ -70,6 +71,18 @@ pid, serial and preferred.
 Examples:
   iap-cli ports
   iap-cli ports --json
+)");
+    case Command::Doctor:
+        return QStringLiteral(R"(Usage: iap-cli doctor
+
+Checks this machine and prints, per finding, what is wrong and the command that mends it: the
+ports visible and whether this user may open each one (the group dialout), brltty's rules that
+take USB serial adapters for braille displays, ModemManager probing new ports, a sound device for
+the tone, and the folder where virtual devices announce themselves. Exit status 0 when nothing
+stands in the way, 1 when something does.
+
+Example:
+  iap-cli doctor
 )");
     case Command::Download:
         return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR APP.bin

@@ -148,6 +148,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
                 return error;
         return paths.application.isEmpty() ? QString() : checkApplication(o.application, o.address);
     case Command::Ports:
+    case Command::Doctor:
         return {};
     }
     return {};

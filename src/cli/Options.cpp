@@ -14,7 +14,7 @@ constexpr int AddressDigits = 8;
 std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
-        {"ports", Command::Ports}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program}};
+        {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
@@ -108,7 +108,7 @@ Options parseOptions(const QStringList& arguments, QString& error)
         error = takesFile ? QStringLiteral("give exactly one image file") : QStringLiteral("unexpected argument %1").arg(files.value(0));
         return o;
     }
-    if (o.command != Command::Ports && o.ports.isEmpty()) {
+    if (o.command != Command::Ports && o.command != Command::Doctor && o.ports.isEmpty()) {
         error = QStringLiteral("give at least one --port");
         return o;
     }

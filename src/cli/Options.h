@@ -13,7 +13,7 @@
 
 namespace iap::cli {
 
-enum class Command { Ports, Download, Write, Read, Program };
+enum class Command { Ports, Doctor, Download, Write, Read, Program };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct Options {

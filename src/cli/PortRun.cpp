@@ -59,6 +59,7 @@ void PortRun::start()
         round.runOnce();
         break;
     case Command::Ports:
+    case Command::Doctor:
         break;
     }
 }
