@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tool and its virtual device need on Debian 12; with --for-tests also what the
-# tests, the fuzzer and the Windows syntax check need. Further arguments name more packages.
+# tests, the fuzzer, the Windows syntax check and the package need; with --for-package what the
+# package needs. Further arguments name more packages.
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,9 @@ packages=(
 )
 for argument in "$@"; do
   if [ "$argument" = "--for-tests" ]; then
-    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file)
+  elif [ "$argument" = "--for-package" ]; then
+    packages+=(help2man dpkg-dev lintian file)
   else
     packages+=("$argument")
   fi

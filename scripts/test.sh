@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test twice: a plain build, and one with
-# AddressSanitizer and UndefinedBehaviorSanitizer; then the reply fuzzer for a bounded time, and
-# a syntax check of the sources a Windows build compiles.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then the reply fuzzer for a bounded time, a
+# syntax check of the sources a Windows build compiles, and the Debian package, built and checked.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --for-tests
@@ -16,3 +16,4 @@ export QT_QPA_PLATFORM=offscreen
 
 "$root/scripts/fuzz.sh"
 "$root/scripts/check-windows.sh"
+"$root/scripts/package.sh"

@@ -38,6 +38,10 @@ int runCommandLine(const QStringList& arguments)
         std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
         return 0;
     }
+    if (options.version) {
+        std::printf("iap-cli %s\n", IAP_VERSION);
+        return 0;
+    }
     if (options.command == Command::Doctor) {
         const Diagnosis diagnosis = Diagnosis::of(*makeSystemMachine());
         std::printf("%s", qPrintable(diagnosis.report()));

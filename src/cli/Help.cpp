@@ -17,7 +17,8 @@ Commands:
   read       read flash pages back into a file
   program    one round of the automatic sequence: slot 0, slot 1, then the application
 
-Run iap-cli COMMAND --help for a command's options and examples.
+Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
+version.
 )";
 
 const char* const Common = R"(

@@ -45,6 +45,10 @@ Options parseOptions(const QStringList& arguments, QString& error)
         o.help = true;
         return o;
     }
+    if (arguments.first() == QLatin1String("--version")) {
+        o.version = true;
+        return o;
+    }
     const auto command = commandNamed(arguments.first());
     if (!command) {
         error = QStringLiteral("unknown command %1").arg(arguments.first());

@@ -39,6 +39,7 @@ struct Options {
     int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;
     bool help = false;
+    bool version = false;
 
     // The read-back file of a port: `output` with "{port}" replaced by the port's base name.
     QString outputFor(const QString& port) const;

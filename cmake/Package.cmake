@@ -1,0 +1,61 @@
+# The Debian package: `cpack -G DEB` in a build folder makes iap_<version>_<arch>.deb, its
+# dependencies computed from the programs. Manual pages come from the command-line programs'
+# --help (help2man) and, for the window, from packaging/iap.1.
+if(NOT UNIX OR APPLE)
+  return()
+endif()
+
+set(IAP_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
+set(IAP_MANUAL_PAGES ${IAP_PACKAGE_FILES}/iap.1.gz)
+add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/iap.1.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
+  COMMAND gzip -9n -c ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap.1 > ${IAP_PACKAGE_FILES}/iap.1.gz
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap.1)
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  foreach(program iap-cli iap-sim)
+    set(summary "loads firmware into HX300 and VR200 devices and reads their flash, without a window")
+    if(program STREQUAL "iap-sim")
+      set(summary "a virtual HX300 or VR200 bootloader on a pseudo-terminal")
+    endif()
+    add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/${program}.1.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} "--name=${summary}"
+              --output=${IAP_PACKAGE_FILES}/${program}.1 $<TARGET_FILE:${program}>
+      COMMAND gzip -9nf ${IAP_PACKAGE_FILES}/${program}.1
+      DEPENDS ${program})
+    list(APPEND IAP_MANUAL_PAGES ${IAP_PACKAGE_FILES}/${program}.1.gz)
+  endforeach()
+else()
+  message(STATUS "help2man is not installed: the package has no manual pages for iap-cli and iap-sim")
+endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/../packaging/changelog.in ${IAP_PACKAGE_FILES}/changelog @ONLY)
+add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/changelog.gz
+  COMMAND gzip -9nf -k ${IAP_PACKAGE_FILES}/changelog
+  DEPENDS ${IAP_PACKAGE_FILES}/changelog)
+add_custom_target(package_files ALL DEPENDS ${IAP_MANUAL_PAGES} ${IAP_PACKAGE_FILES}/changelog.gz)
+
+install(FILES ${IAP_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME iap-cli)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/../packaging/copyright ${IAP_PACKAGE_FILES}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME iap)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "IAP maintainers <iap-maintainers@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware loader for HX300 and VR200 devices over a serial port")
+set(CPACK_PACKAGE_DESCRIPTION "IAP loads application images into devices through their
+in-application-programming bootloader, writes flash images and reads the flash
+back, over a serial port. It comes as a window (iap), a command line for
+scripts and many ports at once (iap-cli), and a virtual device to practise
+on (iap-sim).")
+include(CPack)
