@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace iap {
+
+// One operation of a run, as it went to or came from the device.
+struct JournalStep {
+    QString kind;  // "flash write", "download" or "read"
+    // The image's file name; a read: the file written.
+    QString file;
+    std::int64_t sizeBytes = 0;
+    // Of the bytes sent (the image as it was taken), or of the bytes read.
+    QString sha256;
+    // Pages the device acknowledged or sent.
+    int pages = 0;
+    // The sum the device reported, when it reported one.
+    std::optional<std::uint32_t> deviceSum;
+    // The text that ended the step: "Write Checksum right", "no reply for 5 s while …".
+    QString verdict;
+};
+
+// One run on one port: a command of iap-cli, or one round of a station's socket. Written whole
+// or not at all.
+struct JournalRecord {
+    QDateTime started;  // UTC
+    QDateTime ended;    // UTC
+    QString host;
+    // download, write, read, program or station.
+    QString command;
+    // The station's name of the socket; empty for iap-cli's own commands.
+    QString socket;
+    // The port's name, its device path, its /dev/serial/by-path link.
+    QString port;
+    QString path;
+    QString byPath;
+    // "0403:6001" (lower-case hexadecimal) and the adapter's serial number, where known.
+    QString usbId;
+    QString serial;
+    QString model;  // HX300 or VR200
+    // Eight hexadecimal digits; empty when the run had no address.
+    QString address;
+    std::vector<JournalStep> steps;
+    // The bootloader's version text, when it announced one.
+    QString bootloaderVersion;
+    bool pass = false;
+    // The text that ended the run.
+    QString result;
+    // Why it ended as it did: "right", "checksum error", "input error", "no device", "port lost",
+    // "stopped".
+    QString category;
+    std::int64_t durationMs = 0;
+};
+
+}  // namespace iap
