@@ -56,7 +56,7 @@ int runCommandLine(const QStringList& arguments)
     Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
-        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.portPaths[i], *clock, report));
+        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], *clock, report));
 
     int running = int(runs.size());
     for (auto& run : runs) {

@@ -82,7 +82,7 @@ QString choosePorts(Options& o)
         const ChosenPort chosen = ChosenPort::choose(spec, entries);
         if (!chosen.error().isEmpty())
             return chosen.error();
-        o.portPaths << chosen.path();
+        o.chosenPorts.push_back(chosen.port());
         const auto [given, fresh] = byDevice.emplace(deviceOf(chosen.path()), spec);
         if (!fresh)
             return QStringLiteral("--port %1 and --port %2 are the same port").arg(given->second, spec);

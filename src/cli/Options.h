@@ -6,8 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "protocol/Page.h"
+#include "serial/PortInfo.h"
 #include "session/DeviceModel.h"
 #include "session/ImageSnapshot.h"
 
@@ -23,9 +25,9 @@ struct Options {
     static inline const QString PortPlaceholder = QStringLiteral("{port}");
 
     Command command = Command::Ports;
-    // Each --port as given, and the path that opens it.
+    // Each --port as given, and the port it names.
     QStringList ports;
-    QStringList portPaths;
+    std::vector<PortInfo> chosenPorts;
     DeviceModel model = DeviceModel::Hx300;
     std::optional<Address> address;
     int pages = 0;

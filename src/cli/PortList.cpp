@@ -62,10 +62,12 @@ ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>&
 {
     ChosenPort chosen;
     if (!spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
-        chosen.chosenPath = spec;
-        for (std::size_t i = 1; i < entries.size(); ++i)
-            if (entries[i].port().name() == spec)
-                chosen.chosenPath = entries[i].path();
+        chosen.chosen = PortInfo(spec, spec);
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            const PortInfo& port = entries[i].port();
+            if (spec == port.name() || spec == port.path() || spec == port.byPath() || spec == port.byId())
+                chosen.chosen = port;
+        }
         return chosen;
     }
     const QStringList parts = spec.mid(4).split(u':');
@@ -80,12 +82,12 @@ ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>&
         const PortInfo& port = entries[i].port();
         if (port.vendorId() == vendor && port.productId() == product && (parts.size() < 3 || port.serialNumber() == parts[2])) {
             matches << entries[i].text();
-            chosen.chosenPath = port.path();
+            chosen.chosen = port;
         }
     }
     if (matches.size() == 1)
         return chosen;
-    chosen.chosenPath.clear();
+    chosen.chosen = {};
     chosen.why = matches.isEmpty() ? QStringLiteral("--port %1 matches no port; the ports: %2").arg(spec, listed(entries))
                                    : QStringLiteral("--port %1 matches several ports: %2; name one by its serial number or by its "
                                                     "/dev/serial/by-path link")

@@ -15,15 +15,17 @@ QString portListText(const std::vector<PortEntry>& entries, bool json);
 
 // What a --port names: a port by its listed name, a path (a device, a by-path or by-id link, a
 // virtual device's link), or usb:VID:PID[:SERIAL], the one adapter the system lists with that
-// identity. The path that opens it, or why none does, with the ports there are.
+// identity. The port with what the system says of it (a path it does not list stands alone),
+// or why none is meant, with the ports there are.
 class ChosenPort {
 public:
     static ChosenPort choose(const QString& spec, const std::vector<PortEntry>& entries);
-    const QString& path() const { return chosenPath; }
+    const PortInfo& port() const { return chosen; }
+    const QString& path() const { return chosen.path(); }
     const QString& error() const { return why; }
 
 private:
-    QString chosenPath;
+    PortInfo chosen;
     QString why;
 };
 

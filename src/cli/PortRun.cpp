@@ -5,143 +5,82 @@
 namespace iap::cli {
 namespace {
 
-Outcome outcomeOf(OperationResult::Kind kind)
+Outcome exitOutcomeOf(DeviceRun::Outcome outcome)
 {
-    switch (kind) {
-    case OperationResult::Kind::Right:
+    switch (outcome) {
+    case DeviceRun::Outcome::Right:
         return Outcome::Right;
-    case OperationResult::Kind::ChecksumError:
+    case DeviceRun::Outcome::ChecksumError:
         return Outcome::ChecksumError;
-    case OperationResult::Kind::ImageUnreadable:
+    case DeviceRun::Outcome::InputError:
         return Outcome::InputError;
-    case OperationResult::Kind::PortUnavailable:
-    case OperationResult::Kind::NoReply:
+    case DeviceRun::Outcome::NoDevice:
+    case DeviceRun::Outcome::PortLost:
+    case DeviceRun::Outcome::Stopped:
         break;
     }
     return Outcome::NoDevice;
 }
 
+Job::Kind jobKindOf(Command command)
+{
+    switch (command) {
+    case Command::Download:
+        return Job::Kind::Download;
+    case Command::Write:
+        return Job::Kind::FlashWrite;
+    case Command::Read:
+        return Job::Kind::FlashRead;
+    default:
+        break;
+    }
+    return Job::Kind::Round;
+}
+
 }  // namespace
 
-PortRun::PortRun(const Options& chosen, const QString& portName, const QString& portPath, Clock& clock, Report& output)
-    : options(chosen), port(portName), path(portPath), report(output), bootloader(clock), round(*this, clock)
+PortRun::PortRun(const Options& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output)
+    : options(chosen), label(portLabel), port(chosenPort), report(output), run(clock)
 {
-    bootloader.setReplyTimeout(options.timeoutSeconds);
-    connect(&bootloader.connection(), &Connection::status, this, [this](const QString& text) { report.status(port, text); });
-    for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
-        connect(operation, &DeviceOperation::status, this, [this](const QString& text) { report.status(port, text); });
-        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) { report.progress(port, done, total); });
-        connect(operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { report.sum(port, checksumDisplay(sum)); });
-        connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& outcome) { ended(operation->kind(), outcome); });
-    }
-    for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
-        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) { report.version(port, PageTransfer::versionCaption(version)); });
-    connect(&round, &ProductionRound::finished, this, [this](bool right) {
-        if (right)
-            finish(Outcome::Right, lastResult);
+    connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
+    connect(&run, &DeviceRun::progress, this, [this](int done, int total) { report.progress(label, done, total); });
+    connect(&run, &DeviceRun::runningSum, this, [this](std::uint32_t sum) { report.sum(label, checksumDisplay(sum)); });
+    connect(&run, &DeviceRun::versionReported, this, [this](const QString& version) { report.version(label, PageTransfer::versionCaption(version)); });
+    connect(&run, &DeviceRun::stepStarted, this, [this](const JournalStep& step) {
+        if (!step.sha256.isEmpty())
+            report.image(label, step.file, step.sha256);
     });
+    connect(&run, &DeviceRun::finished, this, [this](DeviceRun::Outcome outcome, const QString& text) { ended(outcome, text); });
 }
 
 void PortRun::start()
 {
-    switch (options.command) {
-    case Command::Download:
-        transfer(options.image, OperationKind::Download);
-        break;
-    case Command::Write:
-        transfer(options.image, OperationKind::FlashWrite);
-        break;
-    case Command::Read:
-        if (open())
-            bootloader.flashRead().start(*options.address, options.pages);
-        break;
-    case Command::Program:
-        round.runOnce();
-        break;
-    case Command::Ports:
-    case Command::Doctor:
-        break;
-    }
-}
-
-bool PortRun::ready(ProductionRound::Step step) const
-{
-    switch (step) {
-    case ProductionRound::Step::FlashSlot0:
-        return options.slot0.isValid();
-    case ProductionRound::Step::FlashSlot1:
-        return options.slot1.isValid();
-    case ProductionRound::Step::Application:
-        return options.application.isValid();
-    case ProductionRound::Step::Past:
-        break;
-    }
-    return false;
-}
-
-void PortRun::run(ProductionRound::Step step)
-{
-    if (step == ProductionRound::Step::Application)
-        transfer(options.application, OperationKind::Download);
-    else
-        transfer(step == ProductionRound::Step::FlashSlot0 ? options.slot0 : options.slot1, OperationKind::FlashWrite);
-}
-
-bool PortRun::open()
-{
-    if (bootloader.connection().open(path, options.model))
-        return true;
-    finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
-    return false;
-}
-
-void PortRun::transfer(const ImageSnapshot& image, OperationKind kind)
-{
-    if (!open())
-        return;
-    report.image(port, image.path(), image.sha256Hex());
-    // A header page's own address wins; the options were checked against it.
-    if (kind == OperationKind::Download)
-        bootloader.download().start(image, *options.address);
-    else
-        bootloader.flashWrite().start(image, options.address.value_or(Address{}));
-}
-
-void PortRun::ended(OperationKind kind, const OperationResult& outcome)
-{
-    if (!outcome.isRight()) {
-        finish(outcomeOf(outcome.kind()), outcome.text());
-        return;
-    }
-    if (kind == OperationKind::FlashRead) {
-        const QString file = options.outputFor(port);
-        if (!bootloader.flashRead().save(file)) {
-            finish(Outcome::InputError, FlashRead::unwritableText(file));
-            return;
-        }
-    }
-    bootloader.connection().close();
-    lastResult = outcome.text();
-    if (options.command == Command::Program)
-        round.ended(kind, true);
-    else
-        finish(Outcome::Right, lastResult);
+    Job job;
+    job.kind = jobKindOf(options.command);
+    job.model = options.model;
+    job.address = options.address;
+    job.image = options.image;
+    job.slot0 = options.slot0;
+    job.slot1 = options.slot1;
+    job.application = options.application;
+    job.pages = options.pages;
+    job.readBackFile = options.outputFor(label);
+    job.replyTimeoutSeconds = options.timeoutSeconds;
+    run.start(job, port);
 }
 
 void PortRun::stop()
 {
-    bootloader.connection().abandon();
-    finished = true;
+    stopped = true;
+    run.stop(DeviceRun::Outcome::Stopped, QStringLiteral("stopped"));
 }
 
-void PortRun::finish(Outcome outcome, const QString& text)
+void PortRun::ended(DeviceRun::Outcome outcome, const QString& text)
 {
-    if (finished)
+    if (stopped)
         return;
-    finished = true;
-    bootloader.connection().close();
-    result = outcome;
-    report.result(port, text, int(outcome));
+    result = exitOutcomeOf(outcome);
+    report.result(label, text, int(result));
     emit done();
 }
 

@@ -4,8 +4,7 @@
 #include <QString>
 
 #include "Options.h"
-#include "production/Bootloader.h"
-#include "production/ProductionRound.h"
+#include "production/DeviceRun.h"
 
 namespace iap::cli {
 
@@ -14,15 +13,13 @@ class Report;
 // Exit statuses, worst last: across ports the worst applies.
 enum class Outcome { Right = 0, ChecksumError = 1, InputError = 2, NoDevice = 3 };
 
-// One port's run of a command on a bootloader of its own: a download, a write or a read, or
-// (program) one production round. Each operation opens the port, starts and waits for its
-// result; a device that makes no progress for the time allowed ends the run.
-class PortRun : public QObject, private ProductionRound::Runner {
+// One port's run of a command, told to the report as it goes.
+class PortRun : public QObject {
     Q_OBJECT
 
 public:
-    // `port` as given names the port in what the run reports; `path` opens it.
-    PortRun(const Options& options, const QString& port, const QString& path, Clock& clock, Report& report);
+    // `label` (the --port as given) names the port in what the run reports.
+    PortRun(const Options& options, const QString& label, const PortInfo& port, Clock& clock, Report& report);
 
     void start();
     // Stops at once: nothing more is sent and the port is let go.
@@ -34,25 +31,15 @@ signals:
     void done();
 
 private:
-    // The production round's steps on this port.
-    bool busy() const override { return false; }
-    bool ready(ProductionRound::Step step) const override;
-    void run(ProductionRound::Step step) override;
-
-    bool open();
-    void transfer(const ImageSnapshot& image, OperationKind kind);
-    void ended(OperationKind kind, const OperationResult& result);
-    void finish(Outcome outcome, const QString& text);
+    void ended(DeviceRun::Outcome outcome, const QString& text);
 
     const Options& options;
-    const QString port;
-    const QString path;
+    const QString label;
+    const PortInfo port;
     Report& report;
-    Bootloader bootloader;
-    ProductionRound round;
-    QString lastResult;
+    DeviceRun run;
     Outcome result = Outcome::Right;
-    bool finished = false;
+    bool stopped = false;
 };
 
 }  // namespace iap::cli

@@ -27,7 +27,7 @@ void Download::handle(Reply reply, const QByteArray& chunk)
     // The verdict: the device's sum is that of the pages sent, and the last page announced has
     // been acknowledged.
     if (reply == Reply::ChecksumDownload)
-        endWith(checksumHolds(chunk), QStringLiteral("IAP Checksum right"), QStringLiteral("IAP Checksum error"));
+        endWith(chunk, QStringLiteral("IAP Checksum right"), QStringLiteral("IAP Checksum error"));
 }
 
 }  // namespace iap

@@ -80,7 +80,7 @@ void FlashRead::judge(const QByteArray& chunk)
     const bool right = deviceSays && *deviceSays == sum;
     const QString text = right ? QStringLiteral("Read Checksum right") : QStringLiteral("Read Checksum error");
     emit status(text);
-    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, text});
+    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, text, deviceSays});
 }
 
 }  // namespace iap

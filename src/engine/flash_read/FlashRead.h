@@ -27,6 +27,7 @@ public:
     // Once the port is open: the command for that many pages (1 to MaxPages) from the address.
     void start(const Address& address, int pages);
     int pagesRead() const { return int(received.size() / PageBytes); }
+    const QByteArray& data() const { return received; }
     // Writes the pages read to the file, replacing what was there only once all of it is written
     // (ReadBackFile.cpp). False when the file cannot be written; the old file is then untouched.
     bool save(const QString& fileName) const;

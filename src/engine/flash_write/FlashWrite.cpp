@@ -40,7 +40,7 @@ void FlashWrite::handle(Reply reply, const QByteArray& chunk)
     // The verdict: the device's sum is that of the pages sent, and the last page announced has
     // been acknowledged.
     if (reply == Reply::ChecksumWrite)
-        endWith(checksumHolds(chunk), QStringLiteral("Write Checksum right"), QStringLiteral("Write Checksum error"));
+        endWith(chunk, QStringLiteral("Write Checksum right"), QStringLiteral("Write Checksum error"));
 }
 
 }  // namespace iap

@@ -40,12 +40,17 @@ QString PortInfo::details() const
     for (const QString& part : {describedText, maker})
         if (!part.isEmpty())
             parts << part;
-    if (vendor && product)
-        parts << QStringLiteral("usb %1:%2").arg(*vendor, 4, 16, QLatin1Char('0')).arg(*product, 4, 16, QLatin1Char('0'));
+    if (const QString usb = usbId(); !usb.isEmpty())
+        parts << QStringLiteral("usb ") + usb;
     if (!serial.isEmpty())
         parts << serial;
     // A built-in UART says nothing of itself.
     return parts.isEmpty() ? QStringLiteral("serial port") : parts.join(QLatin1String(", "));
+}
+
+QString PortInfo::usbId() const
+{
+    return vendor && product ? QStringLiteral("%1:%2").arg(*vendor, 4, 16, QLatin1Char('0')).arg(*product, 4, 16, QLatin1Char('0')) : QString();
 }
 
 }  // namespace iap

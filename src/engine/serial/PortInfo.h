@@ -10,6 +10,7 @@ namespace iap {
 // it, and what the system says of the adapter behind it.
 class PortInfo {
 public:
+    PortInfo() = default;
     PortInfo(QString name, QString path) : portName(std::move(name)), portPath(std::move(path)) {}
 
     PortInfo& describedAs(QString description, QString manufacturer);
@@ -31,6 +32,8 @@ public:
     // What the port list shows after the name: description, maker, "usb VID:PID" and serial
     // number as far as the system reports them; "VIRTUAL SERIAL -> <target>" for a virtual device.
     QString details() const;
+    // "0403:6001", lower-case hexadecimal; empty when the port is not on USB.
+    QString usbId() const;
 
 private:
     QString portName;

@@ -38,11 +38,6 @@ void PageTransfer::startPages()
     sender.arm();
 }
 
-bool PageTransfer::checksumHolds(const QByteArray& chunk) const
-{
-    const auto sum = deviceSum(chunk);
-    return sum && *sum == sender.sum() && shownEndPage <= shownCurrentPage;
-}
 
 void PageTransfer::showCurrentPage(std::int64_t page)
 {
@@ -56,12 +51,14 @@ void PageTransfer::clearCurrentPage()
     emit currentPageCleared();
 }
 
-void PageTransfer::endWith(bool right, const QString& rightText, const QString& errorText)
+void PageTransfer::endWith(const QByteArray& checksumReply, const QString& rightText, const QString& errorText)
 {
+    const auto sum = deviceSum(checksumReply);
+    const bool right = sum && *sum == sender.sum() && shownEndPage <= shownCurrentPage;
     emit status(right ? rightText : errorText);
     if (right)
         clearCurrentPage();
-    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, right ? rightText : errorText});
+    finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, right ? rightText : errorText, sum});
 }
 
 void PageTransfer::take(const QByteArray& chunk)

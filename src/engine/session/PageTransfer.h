@@ -45,11 +45,10 @@ protected:
     std::int64_t endPage() const { return shownEndPage; }
     // The page loop starts at the first data page, the sum afresh.
     void startPages();
-    // The device's sum equals the sum of the pages sent, and the end page has been reached.
-    bool checksumHolds(const QByteArray& chunk) const;
     void showCurrentPage(std::int64_t page);
-    // The transfer's end: right (Current Page is emptied) or not, and the text that says so.
-    void endWith(bool right, const QString& rightText, const QString& errorText);
+    // The transfer's end on the device's checksum reply: right when the device's sum equals the
+    // sum of the pages sent and the end page has been reached (Current Page is emptied then).
+    void endWith(const QByteArray& checksumReply, const QString& rightText, const QString& errorText);
     ReplyRecognition& replies() { return recognition; }
 
     // A reply the page loop does not handle itself: the checksum reply, and a download's erase report.

@@ -1,0 +1,241 @@
+#include "production/DeviceRun.h"
+
+#include <QCryptographicHash>
+#include <QSysInfo>
+
+namespace iap {
+namespace {
+
+DeviceRun::Outcome outcomeOf(OperationResult::Kind kind)
+{
+    switch (kind) {
+    case OperationResult::Kind::Right:
+        return DeviceRun::Outcome::Right;
+    case OperationResult::Kind::ChecksumError:
+        return DeviceRun::Outcome::ChecksumError;
+    case OperationResult::Kind::ImageUnreadable:
+        return DeviceRun::Outcome::InputError;
+    case OperationResult::Kind::PortUnavailable:
+    case OperationResult::Kind::NoReply:
+        break;
+    }
+    return DeviceRun::Outcome::NoDevice;
+}
+
+QString commandOf(Job::Kind kind)
+{
+    switch (kind) {
+    case Job::Kind::Download:
+        return QStringLiteral("download");
+    case Job::Kind::FlashWrite:
+        return QStringLiteral("write");
+    case Job::Kind::FlashRead:
+        return QStringLiteral("read");
+    case Job::Kind::Round:
+        break;
+    }
+    return QStringLiteral("program");
+}
+
+QString stepKindOf(OperationKind kind)
+{
+    switch (kind) {
+    case OperationKind::Download:
+        return QStringLiteral("download");
+    case OperationKind::FlashWrite:
+        return QStringLiteral("flash write");
+    case OperationKind::FlashRead:
+        break;
+    }
+    return QStringLiteral("read");
+}
+
+}  // namespace
+
+DeviceRun::DeviceRun(Clock& clock, QObject* parent) : QObject(parent), bootloader(clock), round(*this, clock)
+{
+    connect(&bootloader.connection(), &Connection::status, this, &DeviceRun::status);
+    for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
+        connect(operation, &DeviceOperation::status, this, &DeviceRun::status);
+        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) {
+            if (!record.steps.empty())
+                record.steps.back().pages = done;
+            emit progress(done, total);
+        });
+        connect(operation, &DeviceOperation::runningSum, this, &DeviceRun::runningSum);
+        connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& result) { ended(operation->kind(), result); });
+    }
+    for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
+        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) {
+            record.bootloaderVersion = version;
+            emit versionReported(version);
+        });
+    connect(&round, &ProductionRound::finished, this, [this](bool right) {
+        if (right)
+            finish(Outcome::Right, lastResult);
+    });
+}
+
+QString DeviceRun::categoryOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Right:
+        return QStringLiteral("right");
+    case Outcome::ChecksumError:
+        return QStringLiteral("checksum error");
+    case Outcome::InputError:
+        return QStringLiteral("input error");
+    case Outcome::NoDevice:
+        return QStringLiteral("no device");
+    case Outcome::PortLost:
+        return QStringLiteral("port lost");
+    case Outcome::Stopped:
+        break;
+    }
+    return QStringLiteral("stopped");
+}
+
+void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
+{
+    job = runJob;
+    port = runPort;
+    running = true;
+    lastResult.clear();
+    record = {};
+    record.started = QDateTime::currentDateTimeUtc();
+    record.host = QSysInfo::machineHostName();
+    record.command = commandOf(job.kind);
+    record.port = port.name();
+    record.path = port.path();
+    record.byPath = port.byPath();
+    record.usbId = port.usbId();
+    record.serial = port.serialNumber();
+    record.model = job.model == DeviceModel::Hx300 ? QStringLiteral("HX300") : QStringLiteral("VR200");
+    if (job.address)
+        record.address = QStringLiteral("%1").arg(addressValue(*job.address), 8, 16, QLatin1Char('0')).toUpper();
+    bootloader.setReplyTimeout(job.replyTimeoutSeconds);
+    switch (job.kind) {
+    case Job::Kind::Download:
+        transfer(job.image, OperationKind::Download);
+        break;
+    case Job::Kind::FlashWrite:
+        transfer(job.image, OperationKind::FlashWrite);
+        break;
+    case Job::Kind::FlashRead:
+        if (open()) {
+            beginStep(OperationKind::FlashRead, job.readBackFile, 0, {});
+            bootloader.flashRead().start(job.address.value_or(Address{}), job.pages);
+        }
+        break;
+    case Job::Kind::Round:
+        round.runOnce();
+        break;
+    }
+}
+
+bool DeviceRun::ready(ProductionRound::Step step) const
+{
+    switch (step) {
+    case ProductionRound::Step::FlashSlot0:
+        return job.slot0.isValid();
+    case ProductionRound::Step::FlashSlot1:
+        return job.slot1.isValid();
+    case ProductionRound::Step::Application:
+        return job.application.isValid();
+    case ProductionRound::Step::Past:
+        break;
+    }
+    return false;
+}
+
+void DeviceRun::run(ProductionRound::Step step)
+{
+    if (step == ProductionRound::Step::Application)
+        transfer(job.application, OperationKind::Download);
+    else
+        transfer(step == ProductionRound::Step::FlashSlot0 ? job.slot0 : job.slot1, OperationKind::FlashWrite);
+}
+
+bool DeviceRun::open()
+{
+    if (bootloader.connection().open(port.path(), job.model))
+        return true;
+    finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
+    return false;
+}
+
+void DeviceRun::beginStep(OperationKind kind, const QString& file, std::int64_t sizeBytes, const QString& sha256)
+{
+    JournalStep step;
+    step.kind = stepKindOf(kind);
+    step.file = file;
+    step.sizeBytes = sizeBytes;
+    step.sha256 = sha256;
+    record.steps.push_back(step);
+    emit stepStarted(step);
+}
+
+void DeviceRun::transfer(const ImageSnapshot& image, OperationKind kind)
+{
+    if (!open())
+        return;
+    beginStep(kind, image.path(), image.size(), image.sha256Hex());
+    // A header page's own address wins; the job was checked against it.
+    if (kind == OperationKind::Download)
+        bootloader.download().start(image, job.address.value_or(Address{}));
+    else
+        bootloader.flashWrite().start(image, job.address.value_or(Address{}));
+}
+
+void DeviceRun::ended(OperationKind kind, const OperationResult& result)
+{
+    if (record.steps.empty())
+        return;
+    JournalStep& step = record.steps.back();
+    step.deviceSum = result.deviceSum();
+    step.verdict = result.text();
+    if (!result.isRight()) {
+        finish(outcomeOf(result.kind()), result.text());
+        return;
+    }
+    if (kind == OperationKind::FlashRead) {
+        const QByteArray& data = bootloader.flashRead().data();
+        step.sizeBytes = data.size();
+        step.sha256 = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+        if (!bootloader.flashRead().save(job.readBackFile)) {
+            finish(Outcome::InputError, FlashRead::unwritableText(job.readBackFile));
+            return;
+        }
+    }
+    bootloader.connection().close();
+    lastResult = result.text();
+    if (job.kind == Job::Kind::Round)
+        round.ended(kind, true);
+    else
+        finish(Outcome::Right, lastResult);
+}
+
+void DeviceRun::stop(Outcome why, const QString& text)
+{
+    if (!running)
+        return;
+    bootloader.connection().abandon();
+    round.stop();
+    finish(why, text);
+}
+
+void DeviceRun::finish(Outcome outcome, const QString& text)
+{
+    if (!running)
+        return;
+    running = false;
+    bootloader.connection().close();
+    record.ended = QDateTime::currentDateTimeUtc();
+    record.durationMs = record.started.msecsTo(record.ended);
+    record.pass = outcome == Outcome::Right;
+    record.result = text;
+    record.category = categoryOf(outcome);
+    emit finished(outcome, text, record);
+}
+
+}  // namespace iap

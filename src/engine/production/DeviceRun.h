@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+#include "journal/JournalRecord.h"
+#include "production/Bootloader.h"
+#include "production/Job.h"
+#include "production/ProductionRound.h"
+#include "serial/PortInfo.h"
+
+namespace iap {
+
+// One job on one port, on a bootloader of its own: each operation opens the port afresh and
+// waits for its verdict; the round goes on while its steps end right. The run keeps the record
+// of what went to the device and how each step ended.
+class DeviceRun : public QObject, private ProductionRound::Runner {
+    Q_OBJECT
+
+public:
+    // How a run ended, worst last but for a stop.
+    enum class Outcome { Right, ChecksumError, InputError, NoDevice, PortLost, Stopped };
+
+    explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
+
+    // The job is copied; `port` names the port in the record and opens it.
+    void start(const Job& job, const PortInfo& port);
+    // Ends a run at once: nothing more is sent, the port is let go, and the run ends so.
+    void stop(Outcome why, const QString& text);
+    bool isRunning() const { return running; }
+
+    static QString categoryOf(Outcome outcome);
+
+signals:
+    void status(const QString& text);
+    // A step begins: its kind, its image's file, size and hash.
+    void stepStarted(const iap::JournalStep& step);
+    void progress(int done, int total);
+    void runningSum(std::uint32_t sum);
+    void versionReported(const QString& version);
+    void finished(iap::DeviceRun::Outcome outcome, const QString& text, const iap::JournalRecord& record);
+
+private:
+    // The production round's steps on this port.
+    bool busy() const override { return false; }
+    bool ready(ProductionRound::Step step) const override;
+    void run(ProductionRound::Step step) override;
+
+    bool open();
+    void transfer(const ImageSnapshot& image, OperationKind kind);
+    void beginStep(OperationKind kind, const QString& file, std::int64_t sizeBytes, const QString& sha256);
+    void ended(OperationKind kind, const OperationResult& result);
+    void finish(Outcome outcome, const QString& text);
+
+    Bootloader bootloader;
+    ProductionRound round;
+    Job job;
+    PortInfo port;
+    JournalRecord record;
+    QString lastResult;
+    bool running = false;
+};
+
+}  // namespace iap
