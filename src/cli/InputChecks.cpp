@@ -8,58 +8,10 @@
 #include "Options.h"
 #include "PortList.h"
 #include "flash_read/FlashRead.h"
-#include "flash_write/FlashImage.h"
+#include "production/JobChecks.h"
 
 namespace iap::cli {
 namespace {
-
-QString take(ImageSnapshot& image, const QString& path)
-{
-    if (path.isEmpty())
-        return {};
-    image = ImageSnapshot::take(path);
-    switch (image.failure()) {
-    case ImageSnapshot::Failure::None:
-        return {};
-    case ImageSnapshot::Failure::BeyondAddressSpace:
-        return QStringLiteral("%1 is larger than the 4 GiB a device can address").arg(path);
-    case ImageSnapshot::Failure::Unreadable:
-        break;
-    }
-    return image.unreadableText();
-}
-
-// The pages from the first data page to the last go to the address: they must hold data and end
-// within the device's address space.
-QString checkPages(const ImageSnapshot& image, bool hasHeader, const Address& address)
-{
-    if (image.size() == 0)
-        return QStringLiteral("%1 is empty").arg(image.path());
-    if (hasHeader && image.size() <= PageBytes)
-        return QStringLiteral("%1 is a header page with no data after it").arg(image.path());
-    const std::int64_t pages = image.lastPageIndex() + 1 - (hasHeader ? 1 : 0);
-    if (addressValue(address) + pages * PageBytes > AddressSpaceBytes)
-        return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(image.path());
-    return {};
-}
-
-QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address)
-{
-    if (!address)
-        return QStringLiteral("the application needs --address");
-    return checkPages(image, false, *address);
-}
-
-// A header page's own address wins; `strict` refuses an --address that differs from it.
-QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
-{
-    const auto header = flashImageHeader(image);
-    if (!header && !address)
-        return QStringLiteral("%1 has no header page: it needs --address").arg(image.path());
-    if (strict && header && address && *header != *address)
-        return QStringLiteral("--address differs from the address in the header page of %1").arg(image.path());
-    return checkPages(image, header.has_value(), header ? *header : *address);
-}
 
 // The device a port name opens, however it is spelled: through links, relative or absolute.
 QString deviceOf(const QString& port)
@@ -131,7 +83,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
     if (const QString error = choosePorts(o); !error.isEmpty())
         return error;
     for (const auto& [image, path] : {std::pair{&o.image, paths.image}, {&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}, {&o.application, paths.application}})
-        if (const QString error = take(*image, path); !error.isEmpty())
+        if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
     switch (o.command) {
     case Command::Download:
@@ -143,10 +95,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
     case Command::Program:
         if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
             return QStringLiteral("program needs --slot0, --slot1 or --app");
-        for (const auto& [slot, path] : {std::pair{&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}})
-            if (const QString error = path.isEmpty() ? QString() : checkFlashImage(*slot, o.address, false); !error.isEmpty())
-                return error;
-        return paths.application.isEmpty() ? QString() : checkApplication(o.application, o.address);
+        return checkRound(o.slot0, o.slot1, o.application, o.address);
     case Command::Ports:
     case Command::Doctor:
         return {};
