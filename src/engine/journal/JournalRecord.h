@@ -23,6 +23,8 @@ struct JournalStep {
     std::optional<std::uint32_t> deviceSum;
     // The text that ended the step: "Write Checksum right", "no reply for 5 s while …".
     QString verdict;
+
+    friend bool operator==(const JournalStep&, const JournalStep&) = default;
 };
 
 // One run on one port: a command of iap-cli, or one round of a station's socket. Written whole
@@ -55,6 +57,9 @@ struct JournalRecord {
     // "stopped".
     QString category;
     std::int64_t durationMs = 0;
+
+    // Field by field; times compare as instants.
+    friend bool operator==(const JournalRecord&, const JournalRecord&) = default;
 };
 
 }  // namespace iap

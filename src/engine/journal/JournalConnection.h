@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+
+#include <functional>
+
+#include "journal/Journal.h"
+
+namespace iap {
+
+// One journal's own database connection, under a name no other journal uses, removed with it.
+class Journal::Connection {
+public:
+    explicit Connection(const QString& location);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& where() const { return shown; }
+    bool isPostgres() const { return postgres; }
+    // Empty when connected and the table is there, having (re)connected if the connection was
+    // lost; otherwise why not, a sentence naming the journal.
+    QString check();
+    // Runs a statement on a query of this connection in a transaction of its own, so that it
+    // takes effect whole or not at all: connects first if it never did, tries again
+    // while SQLite's file stays busy beyond its wait, and once more on a new connection when the
+    // old one turns out lost. (A statement whose connection broke after it was carried out may
+    // then be carried out twice: a record twice is better than a record lost.) Empty when the
+    // statement succeeded; otherwise why not: `failure` with the journal's place for %1 and the
+    // database's reason for %2, or why the journal cannot be reached.
+    QString run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure);
+
+private:
+    QString open();
+    bool alive();
+    QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement);
+
+    QString name;
+    QString shown;
+    QString invalid;
+    bool postgres = false;
+    bool ready = false;
+};
+
+}  // namespace iap

@@ -1,0 +1,114 @@
+// The journal's three ways out: a table for a person, CSV for a spreadsheet, JSON lines for a
+// program. CSV and JSON lines carry every field; the table what tells one run from another.
+#include "journal/Journal.h"
+#include "journal/JournalJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <array>
+
+namespace iap {
+namespace {
+
+constexpr int ShortHashDigits = 8;
+constexpr double MsPerSecond = 1000;
+
+// The CSV columns, in the order of JournalRecord; the steps last, being the widest.
+const std::array CsvColumns{"started", "ended", "host", "command", "socket", "port", "path", "byPath", "usbId", "serial", "model",
+                            "address", "bootloaderVersion", "pass", "result", "category", "durationMs", "steps"};
+
+// RFC 4180: a field holding a separator, a quote or a line break is quoted, its quotes doubled.
+QString csvField(const QJsonValue& value)
+{
+    QString text;
+    if (value.isArray())
+        text = QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    else if (value.isBool())
+        text = value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    else if (value.isDouble())
+        text = QString::number(value.toInteger());
+    else
+        text = value.toString();
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    return u'"' + text.replace(u'"', QLatin1String("\"\"")) + u'"';
+}
+
+// One line per record however the texts run, and nothing a terminal would take for a command.
+QString cell(QString text)
+{
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text.simplified();
+}
+
+QStringList tableRow(const JournalRecord& record)
+{
+    QStringList images;
+    for (const JournalStep& step : record.steps)
+        images << (step.sha256.isEmpty() ? QStringLiteral("-") : step.sha256.left(ShortHashDigits));
+    const QString where = !record.socket.isEmpty() ? record.socket : !record.port.isEmpty() ? record.port : record.path;
+    // A failure by its category ("checksum error", "no device", ...), which says more than "fail".
+    const QString result = record.pass ? QStringLiteral("pass") : record.category.isEmpty() ? QStringLiteral("fail") : record.category;
+    return {record.started.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            cell(where),
+            cell(record.command),
+            cell(result),
+            QString::number(double(record.durationMs) / MsPerSecond, 'f', 1) + QStringLiteral(" s"),
+            cell(record.bootloaderVersion),
+            cell(images.join(u' '))};
+}
+
+}  // namespace
+
+QString journalTable(const std::vector<JournalRecord>& records)
+{
+    std::vector<QStringList> rows{{QStringLiteral("Started (UTC)"), QStringLiteral("Port"), QStringLiteral("Command"), QStringLiteral("Result"),
+                                   QStringLiteral("Time"), QStringLiteral("Version"), QStringLiteral("Images")}};
+    for (const JournalRecord& record : records)
+        rows.push_back(tableRow(record));
+    std::vector<qsizetype> widths(rows.front().size(), 0);
+    for (const QStringList& row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[std::size_t(i)] = std::max(widths[std::size_t(i)], row[i].size());
+    QString text;
+    for (const QStringList& row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += row[i].leftJustified(widths[std::size_t(i)] + 2);
+        // No spaces trail the last column.
+        while (line.endsWith(u' '))
+            line.chop(1);
+        text += line + u'\n';
+    }
+    return text;
+}
+
+QString journalCsv(const std::vector<JournalRecord>& records)
+{
+    QStringList header;
+    for (const char* column : CsvColumns)
+        header << QString::fromLatin1(column);
+    QString text = header.join(u',') + QLatin1String("\r\n");
+    for (const JournalRecord& record : records) {
+        const QJsonObject object = journalRecordJson(record);
+        QStringList fields;
+        for (const char* column : CsvColumns)
+            fields << csvField(object.value(QLatin1String(column)));
+        text += fields.join(u',') + QLatin1String("\r\n");
+    }
+    return text;
+}
+
+QString journalJsonLines(const std::vector<JournalRecord>& records)
+{
+    QString text;
+    for (const JournalRecord& record : records)
+        text += QString::fromUtf8(QJsonDocument(journalRecordJson(record)).toJson(QJsonDocument::Compact)) + u'\n';
+    return text;
+}
+
+}  // namespace iap
