@@ -7,12 +7,13 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libasound2-dev
+  libqt6sql6-sqlite
   fonts-wqy-microhei
   desktop-file-utils
 )
 for argument in "$@"; do
   if [ "$argument" = "--for-tests" ]; then
-    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file)
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file libqt6sql6-psql postgresql)
   elif [ "$argument" = "--for-package" ]; then
     packages+=(help2man dpkg-dev lintian file)
   else
