@@ -129,12 +129,14 @@ private slots:
             locks.push_back(::open(QFile::encodeName(folder + name).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
             QVERIFY(flock(locks.back(), LOCK_EX | LOCK_NB) == 0);
         }
+        // A serial number with a space in it names none.
+        QVERIFY(::write(locks[0], "SN9\n", 4) == 4 && ::write(locks[1], "SN 10\n", 6) == 6);
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0);
         QVERIFY(!foreignOwner || ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
         QStringList listed;
         for (const iap::PortInfo& port : iap::announcedPorts(folder))
-            listed << port.name() + " | " + port.path() + " | " + port.details();
-        const QStringList trusted{"sim9 | " + folder + "/sim9 | VIRTUAL SERIAL -> " + pts, "sim10 | " + folder + "/sim10 | VIRTUAL SERIAL -> " + pts};
+            listed << port.name() + " | " + port.path() + " | " + port.details() + " | " + port.serialNumber();
+        const QStringList trusted{"sim9 | " + folder + "/sim9 | VIRTUAL SERIAL -> " + pts + " | SN9", "sim10 | " + folder + "/sim10 | VIRTUAL SERIAL -> " + pts + " | "};
         QCOMPARE(listed, mode == 0755 ? trusted : QStringList{});
     }
 

@@ -1,5 +1,7 @@
 #include "serial/PortAnnouncement_posix.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -46,6 +48,30 @@ bool announcedDeviceAlive(const std::string& linkPath)
     const bool held = flock(lock, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(lock);
     return held;
+}
+
+bool validAnnouncedSerial(const std::string& serial)
+{
+    return !serial.empty() && serial.size() <= AnnouncedSerialMaxBytes
+        && std::all_of(serial.begin(), serial.end(), [](char c) { return c > ' ' && c <= '~'; });
+}
+
+std::string announcedSerial(const std::string& linkPath)
+{
+    // Not blocking on a FIFO planted in place of the file, and never reading more than a serial and its newline.
+    const int lock = ::open(announcementLockPath(linkPath).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (lock < 0)
+        return {};
+    std::array<char, AnnouncedSerialMaxBytes + 1> buffer {};
+    struct stat info {};
+    const ssize_t length = fstat(lock, &info) == 0 && S_ISREG(info.st_mode) ? ::read(lock, buffer.data(), buffer.size()) : -1;
+    ::close(lock);
+    const std::string text(buffer.data(), std::size_t(std::max<ssize_t>(length, 0)));
+    const std::size_t newline = text.find('\n');
+    if (newline == std::string::npos)
+        return {};
+    const std::string serial = text.substr(0, newline);
+    return validAnnouncedSerial(serial) ? serial : std::string();
 }
 
 bool isAnnouncement(const std::string& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace iap {
@@ -22,6 +23,13 @@ bool ensureAnnouncementFolder(const std::string& folder);
 // that another program has since got, so it is neither listed nor opened.
 std::string announcementLockPath(const std::string& linkPath);
 bool announcedDeviceAlive(const std::string& linkPath);
+// The announcing program may name its device's serial number on the first line of the lock file:
+// printable ASCII without spaces, at most AnnouncedSerialMaxBytes, ended by a newline. Anything
+// else there names none, so a file half written or of another kind is never shown as a serial.
+constexpr std::size_t AnnouncedSerialMaxBytes = 64;
+bool validAnnouncedSerial(const std::string& serial);
+// The serial number the announcement names; empty when it names none.
+std::string announcedSerial(const std::string& linkPath);
 // Whether a path names an entry of the current user's announcement folder.
 bool isAnnouncement(const std::string& path);
 
