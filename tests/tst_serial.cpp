@@ -154,6 +154,21 @@ private slots:
         QCOMPARE(port.write("Erase      "), 0);
         QVERIFY2(wall.elapsed() < 1000, qPrintable(QString::number(wall.elapsed())));
     }
+
+    // Bytes that came before the adapter was pulled out are still the device's: the next poll gets
+    // them (a board may vanish right after its last reply).
+    void bytesBeforeVanishing()
+    {
+        Pty pty;
+        iap::SerialPort port(nullptr);
+        const QByteArray bytes = pattern(3000, 1);
+        QVERIFY(open(port, pty) && pty.write(bytes));
+        QCOMPARE(poll(port), bytes.left(2047));
+        QVERIFY(waitUntil([&] { return pty.waitingForProgram() == 0; }, 1000));
+        pty.unplug();
+        QVERIFY(waitUntil([&] { return port.write("?") == 0; }, 2000));
+        QCOMPARE(poll(port), bytes.mid(2047));
+    }
 };
 
 QTEST_GUILESS_MAIN(SerialTest)

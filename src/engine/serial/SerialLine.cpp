@@ -32,12 +32,19 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
     connect(&deadline, &QTimer::timeout, this, &SerialLine::endPoll);
     // A port that went away (a pseudo-terminal's other end closed, an adapter pulled out) fails
     // every read at once; it is let go, and polled as a silent one: each poll ends empty after
-    // its full time.
+    // its full time. What it had received before it went is kept for the next polls: a device
+    // may well vanish right after its last reply (a board that resets once it is programmed).
     connect(&port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || std::exchange(portLost, true))
             return;
         emit lost();
-        QMetaObject::invokeMethod(this, [this] { port.close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] {
+            // The line may have been closed, or opened on another port, in the meantime.
+            if (!portLost || !port.isOpen())
+                return;
+            received = port.readAll();
+            port.close();
+        }, Qt::QueuedConnection);
     });
 }
 
@@ -76,6 +83,7 @@ bool SerialLine::open(const QString& portName, int baudRate)
 void SerialLine::close()
 {
     cancel();
+    received.clear();
     if (port.isOpen())
         port.close();
 }
@@ -121,20 +129,34 @@ void SerialLine::write(const QByteArray& bytes)
 void SerialLine::take()
 {
     if (mode == Mode::Discarding) {
-        if (port.readAll().isEmpty())
+        if (read(-1).isEmpty())
             return;
         if (!std::exchange(told, true))
             emit discarding(connection);
         silence.start();
         return;
     }
-    if (mode != Mode::Polling || !port.bytesAvailable())
+    if (mode != Mode::Polling)
         return;
-    chunk += port.read(ReadRequestBytes - chunk.size());
+    const QByteArray bytes = read(ReadRequestBytes - chunk.size());
+    if (bytes.isEmpty())
+        return;
+    chunk += bytes;
     if (chunk.size() >= ReadRequestBytes)
         endPoll();
-    else if (!chunk.isEmpty())
+    else
         silence.start(ReplySilenceMs);
+}
+
+// At most `max` bytes (all for -1): first those kept from a port that has gone, then the port's.
+QByteArray SerialLine::read(qsizetype max)
+{
+    const qsizetype kept = max < 0 ? received.size() : std::min(max, received.size());
+    QByteArray bytes = received.left(kept);
+    received.remove(0, kept);
+    if (port.isOpen() && (max < 0 || bytes.size() < max))
+        bytes += max < 0 ? port.readAll() : port.read(max - bytes.size());
+    return bytes;
 }
 
 void SerialLine::endPoll()

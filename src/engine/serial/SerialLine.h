@@ -45,6 +45,7 @@ private:
     enum class Mode { Idle, Polling, Discarding };
 
     void take();
+    QByteArray read(qsizetype max);
     void endPoll();
 
     QSerialPort port;
@@ -53,6 +54,8 @@ private:
     Mode mode = Mode::Idle;
     quint64 connection = 0;
     QByteArray chunk;
+    // What a port that went away had received and no poll has taken yet.
+    QByteArray received;
     bool told = false;
     bool portLost = false;
 };
