@@ -48,6 +48,7 @@ Bootloader::Bootloader(const Options& options, Flash& flash, Transmitter& transm
     , transmitter(transmitter)
     , log(log)
     , timing(timing)
+    , version(options.version)
 {
 }
 
@@ -251,7 +252,7 @@ void Bootloader::handleCommand(Nanos complete)
     }
     case Command::FlashWrite:
         log.write("INFO flash write of " + std::to_string(std::uint64_t(count) + 1) + " pages at " + hexAddress(address));
-        queueReply(WriteAckText + options.version, start);
+        queueReply(WriteAckText + version, start);
         transfer = Transfer {Command::FlashWrite, address, std::uint64_t(count) + 1};
         break;
     case Command::FlashRead:
@@ -350,6 +351,8 @@ void Bootloader::handlePage(Nanos complete)
     if (t.received == t.pages) {
         const char* checksumKeyword = t.command == Command::Erase ? "ChecksumI" : "ChecksumW";
         const std::uint32_t sum = t.sum;
+        if (t.command == Command::Erase)
+            downloadCompleted = true;
         transfer.reset();
         queueChecksum(checksumKeyword, sum, done);
     }
@@ -374,14 +377,33 @@ void Bootloader::queueChecksum(const char* keywordText, std::uint32_t sum, Nanos
 
 void Bootloader::restart(Nanos now)
 {
+    clear(now);
+    flash.eraseAll();
+    log.write("RESTART");
+}
+
+void Bootloader::powerOn(Nanos now, std::string versionText)
+{
+    clear(now);
+    hungUp = false;
+    version = std::move(versionText);
+}
+
+void Bootloader::powerOff(Nanos now)
+{
+    clear(now);
+    hungUp = true;
+}
+
+void Bootloader::clear(Nanos now)
+{
     rx.clear();
     garbage.clear();
     transfer.reset();
     transmitter.clear();
-    flash.eraseAll();
+    downloadCompleted = false;
     busyUntil = now;
     lastArrival = now;
-    log.write("RESTART");
 }
 
 }  // namespace iap::sim

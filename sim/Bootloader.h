@@ -9,6 +9,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace iap::sim {
@@ -40,8 +41,16 @@ public:
     std::optional<Nanos> nextDue(Nanos now) const;
     // A fresh device: erased flash, idle, nothing received or pending.
     void restart(Nanos now);
+    // A new device on a new line: idle, nothing received or pending, and this text after "Write"
+    // in its version reply. Its flash is the owner's to prepare.
+    void powerOn(Nanos now, std::string versionText);
+    // The device is unplugged: what it received or had to send goes with it, and it ignores the
+    // line until it is powered on again.
+    void powerOff(Nanos now);
     // The hang-up fault has struck: the owner closes the line; the device ignores it from now on.
     bool lineHungUp() const { return hungUp; }
+    // Whether an application download has been completed (its checksum reply queued) since the last call.
+    bool takeCompletedDownload() { return std::exchange(downloadCompleted, false); }
 
 private:
     enum class Command { Erase, FlashWrite, FlashRead };
@@ -72,6 +81,7 @@ private:
     void handlePage(Nanos complete);
     void takeGarbage();
     void flushGarbage();
+    void clear(Nanos now);
 
     void queueReply(const std::string& bytes, Nanos at, std::optional<std::uint64_t> gapMs = std::nullopt);
     void queueChecksum(const char* keywordText, std::uint32_t sum, Nanos at, std::optional<std::uint64_t> gapMs = std::nullopt);
@@ -88,7 +98,10 @@ private:
     Nanos garbageLastArrival {};
     std::optional<Transfer> transfer;
     Nanos busyUntil {};
+    // The line is down (the hang-up fault, or unplugged): nothing is received or acted on.
     bool hungUp = false;
+    bool downloadCompleted = false;
+    std::string version;
 };
 
 }  // namespace iap::sim

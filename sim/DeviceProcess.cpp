@@ -45,20 +45,16 @@ bool DeviceProcess::start(std::string& error)
             error = note;
             return false;
         }
+        imageAtStart = flash;
     }
     if (!signals.install()) {
         error = std::string("cannot install the signal handlers: ") + std::strerror(errno);
         return false;
     }
-    if (!line.open(options.baud, error))
+    linkName = options.linkName.empty() ? "iap-sim-" + std::to_string(getpid()) : options.linkName;
+    if (!plug(monotonicNow(), error))
         return false;
-    const std::string name = options.linkName.empty() ? "iap-sim-" + std::to_string(getpid()) : options.linkName;
-    if (!link.create(name, line.slavePath(), error))
-        return false;
-    transmitter.setFd(line.masterFd());
-    if (portUse.watch(line.slavePath()))
-        transmitter.setDropping(true);
-    else
+    if (portUse.fd() < 0)
         log.write("INFO opening and closing of the port are not watched: a program that dies holding the port "
                   "in exclusive mode leaves it so, and replies are kept for the next program that opens it");
 
@@ -69,16 +65,72 @@ bool DeviceProcess::start(std::string& error)
     return true;
 }
 
-void DeviceProcess::run()
+// Every device comes with the flash the first one had at start: the image file itself may hold
+// what a save has put there since, an earlier device's programming among it.
+bool DeviceProcess::plug(Nanos now, std::string& error)
 {
+    plugAt.reset();
+    identity = identityOf(options, identity.number + 1);
+    if (identity.number > 1) {
+        if (imageAtStart)
+            flash = *imageAtStart;
+        else
+            flash.eraseAll();
+    }
+    bootloader.powerOn(now, identity.version);
+    if (!line.open(options.baud, error) || !link.create(linkName, line.slavePath(), identity.serial, error)) {
+        line.close();
+        return false;
+    }
+    transmitter.setFd(line.masterFd());
+    portHolders = 0;
+    transmitter.setDropping(portUse.watch(line.slavePath()));
+    log.write("PLUG " + std::to_string(identity.number) + " serial " + identity.serial + " port " + line.slavePath()
+        + " version " + identity.version);
+    return true;
+}
+
+void DeviceProcess::unplug(Nanos now, const std::string& cause)
+{
+    const std::string port = line.slavePath();
+    bootloader.powerOff(now);
+    closeLine();
+    roundEnded = false;
+    plugAt = now + milliseconds(options.replugDelayMs);
+    log.write("UNPLUG " + std::to_string(identity.number) + " serial " + identity.serial + " port " + port + " cause " + cause);
+}
+
+// The checksum reply has left, the reply gap has passed, and the program that holds the port has
+// read it (or, with nobody reading it, a second has passed): a hang-up before then could take the
+// reply from a tool that has not read it yet, and the round would fail for the station.
+bool DeviceProcess::roundReplyTaken(Nanos now) const
+{
+    constexpr std::uint64_t UnreadBoundMs = 1000;
+    const Nanos sent = transmitter.lastByteWrittenAt();
+    return transmitter.idle() && now >= sent + milliseconds(options.replyGapMs)
+        && (portHolders == 0 || line.unreadBytes() == 0 || now >= sent + milliseconds(UnreadBoundMs));
+}
+
+bool DeviceProcess::run()
+{
+    bool endedWell = true;
     for (;;) {
         Nanos now = monotonicNow();
+        if (std::string error; plugAt && now >= *plugAt && !plug(now, error)) {
+            log.write("INFO cannot plug in device " + std::to_string(identity.number) + ": " + error);
+            endedWell = false;
+            break;
+        }
         transmitter.pump(now);
         bootloader.advance(now);
         if (bootloader.lineHungUp() && line.isOpen())
             hangUp();
+        if (bootloader.takeCompletedDownload() && options.replugAfterRound)
+            roundEnded = true;
+        if (roundEnded && roundReplyTaken(now))
+            unplug(now, "round");
 
-        // A descriptor of -1 is left out by poll(): so are the line and its watch after a hang-up.
+        // A descriptor of -1 is left out by poll(): so are the line and its watch while the line is down.
         const short lineEvents = static_cast<short>(POLLIN | (transmitter.blocked() ? POLLOUT : 0));
         std::array<pollfd, 3> fds {{{signals.readFd(), POLLIN, 0}, {line.masterFd(), lineEvents, 0}, {portUse.fd(), POLLIN, 0}}};
         if (::poll(fds.data(), fds.size(), pollTimeoutMs(now)) < 0 && errno != EINTR) {
@@ -94,16 +146,23 @@ void DeviceProcess::run()
             break;
     }
     saveImage();
-    link.remove();
-    line.close();
+    closeLine();
     log.write("EXIT");
+    return endedWell;
 }
 
 int DeviceProcess::pollTimeoutMs(Nanos now) const
 {
     std::optional<Nanos> due = bootloader.nextDue(now);
+    const auto consider = [&due](Nanos at) { due = due ? std::min(*due, at) : at; };
     if (const auto sendAt = transmitter.nextDue(); sendAt && line.isOpen())
-        due = due ? std::min(*due, *sendAt) : *sendAt;
+        consider(*sendAt);
+    if (plugAt)
+        consider(*plugAt);
+    // Nothing tells when a program reads the port: while the reply waits to be read, look again soon.
+    constexpr std::uint64_t UnreadCheckMs = 2;
+    if (roundEnded && transmitter.idle())
+        consider(std::max(transmitter.lastByteWrittenAt() + milliseconds(options.replyGapMs), now + milliseconds(UnreadCheckMs)));
     if (!due)
         return PollForeverMs;
     if (*due <= now)
@@ -137,12 +196,18 @@ bool DeviceProcess::handleSignals(Nanos now)
             log.write(std::string("INFO ") + (signalNumber == SIGINT ? "SIGINT" : "SIGTERM") + ": shutting down");
             return false;
         case SIGUSR1:
-            bootloader.restart(now);
+            if (plugAt)
+                log.write("INFO SIGUSR1 while unplugged: ignored");
+            else
+                unplug(now, "SIGUSR1");
             break;
         case SIGUSR2:
             saveImage();
             break;
         default:
+            // SIGRTMIN is no constant expression.
+            if (signalNumber == SIGRTMIN)
+                bootloader.restart(now);
             break;
         }
     }
@@ -166,11 +231,17 @@ void DeviceProcess::notePortUse()
 
 void DeviceProcess::hangUp()
 {
+    closeLine();
+    log.write("HANGUP");
+}
+
+// The link goes before the line, so that a program that sees the hang-up no longer finds the link.
+void DeviceProcess::closeLine()
+{
     portUse.stop();
     transmitter.setFd(-1);
     link.remove();
     line.close();
-    log.write("HANGUP");
 }
 
 void DeviceProcess::saveImage()

@@ -1,7 +1,9 @@
 #include "Options.h"
 
+#include "DeviceIdentity.h"
 #include "Flash.h"
 #include "Hex.h"
+#include "serial/PortAnnouncement_posix.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,10 +53,14 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             options.faults.silent = true;
             continue;
         }
+        if (option == "--replug-after-round") {
+            options.replugAfterRound = true;
+            continue;
+        }
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
-            "--erase-ms", "--program-ms", "--version", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
-            "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms"};
+            "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
+            "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -128,6 +134,18 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             options.dataGapMs = number;
         } else if (option == "--version") {
             options.version = value;
+        } else if (option == "--serial") {
+            // Checked with the widest number a device can have, so that every device's serial fits.
+            if (!validAnnouncedSerial(numbered(value, std::numeric_limits<std::uint64_t>::max()))) {
+                error = "--serial: " + value + " is not printable ASCII without spaces, at most "
+                    + std::to_string(AnnouncedSerialMaxBytes) + " characters with {n} as a 20-digit number";
+                return ParseOutcome::Error;
+            }
+            options.serial = value;
+        } else if (option == "--replug-delay-ms") {
+            if (!numberIn(0, 3'600'000))
+                return ParseOutcome::Error;
+            options.replugDelayMs = number;
         } else if (option == "--name") {
             if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..") {
                 error = "--name: " + value + " is not a plain file name";
@@ -188,6 +206,13 @@ std::string describe(const Options& options)
         text += " hangup-after " + std::to_string(faults.hangupAfter);
     if (faults.replyDelayMs)
         text += " reply-delay-ms " + std::to_string(faults.replyDelayMs);
+    // Like the faults, shown only when asked for, so that the line stays as it was without them.
+    if (!options.serial.empty())
+        text += " serial " + options.serial;
+    if (options.replugDelayMs != Options().replugDelayMs)
+        text += " replug-delay-ms " + std::to_string(options.replugDelayMs);
+    if (options.replugAfterRound)
+        text += " replug-after-round";
     return text;
 }
 
@@ -199,7 +224,7 @@ A virtual HX300/VR200 IAP bootloader on a pseudo-terminal. It announces its port
 link in $XDG_RUNTIME_DIR/iap-ports/ (or /tmp/iap-ports-<uid>/ without XDG_RUNTIME_DIR)
 and holds an exclusive flock on the file of the link's name with ".lock" appended for as
 long as it runs, prints "READY <port> <link>" on stdout and runs until SIGINT or SIGTERM,
-which remove both. It keeps the port's slave end open, so the tool may close and reopen
+which remove both. The lock file's first line is the device's serial number. It keeps the port's slave end open, so the tool may close and reopen
 the port; when a program's descriptor of the port closes, the device clears the terminal's
 exclusive mode (Linux), so a tool that died holding the port does not lock out the next.
 Like a real line, it never waits for a program that has closed the port: what the
@@ -208,7 +233,8 @@ pseudo-terminal cannot take while no program has it open is lost (Linux).
 Device:
   --model HX300|VR200   device model: HX300 runs at 115200 baud, VR200 at 38400 (HX300)
   --baud N              line rate in baud, overriding the model's (the model's rate)
-  --version TEXT        version text sent after "Write" in the version reply (V2.31)
+  --version TEXT        version text sent after "Write" in the version reply; "{n}"
+                        stands for the device number, 1 for the first (V2.31)
   --flash-base ADDR     first flash address, decimal or 0x-hex (0x08000000)
   --flash-size BYTES    flash size, a whole number of 2048-byte pages (1048576)
   --image FILE          preload the flash from FILE if it exists; the whole flash is
@@ -220,7 +246,15 @@ Device:
 
 Announcement and log:
   --name NAME           name of the link in the announcement folder (iap-sim-<pid>)
+  --serial TEXT         serial number written in the lock file; "{n}" as for --version
+                        (SIM<pid>-{n})
   --log FILE            append the log to FILE instead of stderr (stderr)
+
+Unplugging (the next device is plugged in under the same name, on a new pseudo-terminal,
+numbered one more, with the flash the first device had at start):
+  --replug-delay-ms N   time between an unplug and the next plug, in ms (500)
+  --replug-after-round  unplug once the checksum reply of a download ("ChecksumI") has
+                        been read
 
 Faults (all off by default; counts are 1-based and start again with every command):
   --drop-ack K          never send the K-th page acknowledgement of a transfer
@@ -238,9 +272,10 @@ Faults (all off by default; counts are 1-based and start again with every comman
 
 Signals:
   SIGINT, SIGTERM       save the image (with --image), remove the link and exit
-  SIGUSR1               restart as a fresh device: erased flash (not reloaded from the
-                        image), idle, replies not yet sent are dropped; a line that has
-                        hung up stays down; logs RESTART
+  SIGUSR1               unplug, then plug in the next device; logs UNPLUG and PLUG
+  SIGRTMIN              restart in place: erased flash (not reloaded from the image),
+                        idle, replies not yet sent are dropped; a line that has hung up
+                        stays down; logs RESTART
   SIGUSR2               save the flash to the --image file; logs SAVED
 
 Line and timing:
@@ -272,7 +307,9 @@ Resynchronisation (every case is logged as a VIOLATION; the device never stops):
 
 Log lines: "<ms since start> <KIND> ...", KIND one of CONFIG, READY, RX CMD <hex>,
 RX PAGE <n> <hex>, TX <hex>, TX DATA <summary>, INFO (among them "INFO port opened"
-and "INFO port closed"), FAULT, VIOLATION, RESTART, SAVED, HANGUP, EXIT.
+and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial <serial> port <pty> version
+<version>, UNPLUG <n> serial <serial> port <pty> cause SIGUSR1|round, RESTART, SAVED,
+HANGUP, EXIT.
 )";
 }
 

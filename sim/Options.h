@@ -33,8 +33,13 @@ struct Options {
     std::uint64_t replyGapMs = 30;
     // Silence between a read's page data and its checksum reply.
     std::uint64_t dataGapMs = 30;
+    // "{n}" in the version and the serial stands for the device's number (see DeviceIdentity).
     std::string version = "V2.31";
+    std::string serial;    // empty: SIM<pid>-{n}
     std::string linkName;  // empty: iap-sim-<pid>
+    // Silence between an unplug and the next device's plug.
+    std::uint64_t replugDelayMs = 500;
+    bool replugAfterRound = false;
     std::string logPath;   // empty: stderr
     Faults faults;
 };

@@ -17,7 +17,7 @@ PortLink::~PortLink()
     remove();
 }
 
-bool PortLink::create(const std::string& name, const std::string& target, std::string& error)
+bool PortLink::create(const std::string& name, const std::string& target, const std::string& serial, std::string& error)
 {
     const std::string folder = announcementFolder();
     if (!ensureAnnouncementFolder(folder)) {
@@ -36,6 +36,14 @@ bool PortLink::create(const std::string& name, const std::string& target, std::s
     }
     if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
         error = "another running device announces itself as " + path;
+        ::close(std::exchange(lock, -1));
+        return false;
+    }
+    // Written before the link exists, so that whoever finds the link finds the whole line.
+    const std::string line = serial + "\n";
+    if (ftruncate(lock, 0) != 0 || ::write(lock, line.data(), line.size()) != ssize_t(line.size())) {
+        error = "cannot write the serial number into " + lockPath + ": " + std::strerror(errno);
+        ::unlink(lockPath.c_str());
         ::close(std::exchange(lock, -1));
         return false;
     }

@@ -14,7 +14,7 @@ public:
     PortLink(const PortLink&) = delete;
     PortLink& operator=(const PortLink&) = delete;
 
-    bool create(const std::string& name, const std::string& target, std::string& error);
+    bool create(const std::string& name, const std::string& target, const std::string& serial, std::string& error);
     void remove();
 
     const std::string& path() const { return linkPath; }

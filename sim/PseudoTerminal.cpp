@@ -80,6 +80,13 @@ void PseudoTerminal::releaseExclusiveUse()
         ioctl(slave, TIOCNXCL);
 }
 
+int PseudoTerminal::unreadBytes() const
+{
+    // The device's own descriptor of the slave shares the input queue with the program's.
+    int count = 0;
+    return slave >= 0 && ioctl(slave, FIONREAD, &count) == 0 ? count : 0;
+}
+
 void PseudoTerminal::close()
 {
     if (slave >= 0)

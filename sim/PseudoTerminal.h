@@ -19,6 +19,9 @@ public:
     // Clears the exclusive mode (TIOCEXCL) that a program may have left on the terminal.
     void releaseExclusiveUse();
 
+    // What the device has sent that no program has read from the port yet.
+    int unreadBytes() const;
+
     bool isOpen() const { return master >= 0; }
     int masterFd() const { return master; }
     const std::string& slavePath() const { return path; }

@@ -40,7 +40,7 @@ bool SignalPipe::install()
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2})
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGRTMIN})
         if (sigaction(signalNumber, &action, nullptr) != 0)
             return false;
     std::signal(SIGPIPE, SIG_IGN);

@@ -2,7 +2,7 @@
 
 namespace iap::sim {
 
-// Turns SIGINT, SIGTERM, SIGUSR1 and SIGUSR2 into bytes on a pipe that the main loop polls,
+// Turns SIGINT, SIGTERM, SIGUSR1, SIGUSR2 and SIGRTMIN into bytes on a pipe that the main loop polls,
 // so that nothing but one write() happens inside a signal handler.
 class SignalPipe {
 public:

@@ -28,6 +28,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
         return 1;
     }
-    device.run();
-    return 0;
+    return device.run() ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include "serial/SerialPort.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -138,6 +139,24 @@ private slots:
             listed << port.name() + " | " + port.path() + " | " + port.details() + " | " + port.serialNumber();
         const QStringList trusted{"sim9 | " + folder + "/sim9 | VIRTUAL SERIAL -> " + pts + " | SN9", "sim10 | " + folder + "/sim10 | VIRTUAL SERIAL -> " + pts + " | "};
         QCOMPARE(listed, mode == 0755 ? trusted : QStringList{});
+    }
+
+    // The virtual device's serial number, one per board plugged in, is the listed port's.
+    void announcedSerialIsListed()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device({"--serial", "BOARD-{n}", "--replug-delay-ms", "0"});
+        QVERIFY(device.start());
+        const auto serials = [] {
+            QStringList listed;
+            for (const iap::PortInfo& port : iap::announcedPorts(QString::fromStdString(iap::announcementFolder())))
+                listed << port.name() + " " + port.serialNumber();
+            return listed;
+        };
+        const QString name = QFileInfo(device.linkPath()).fileName();
+        QCOMPARE(serials(), QStringList{name + " BOARD-1"});
+        QVERIFY(device.signal(SIGUSR1));
+        WAIT_COMPARE(serials(), QStringList{name + " BOARD-2"}, VirtualDevice::TimeoutMs);
     }
 
     // A device killed outright leaves its link behind, and a terminal opened later may get the

@@ -4,11 +4,14 @@
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
+#include "Wait.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -38,6 +41,14 @@ QByteArray ask(int fd, const QByteArray& sent, qsizetype length, int silenceMs, 
     }
     return bytes;
 }
+
+int openLine(const QString& path)
+{
+    return ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
+// Fast where line timing is not the point.
+const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1", "--reply-gap-ms", "1"};
 
 }  // namespace
 
@@ -81,8 +92,8 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(int, silenceMs);
         QFETCH(Steps, steps);
-        // Fast where line timing is not the point. The device leaves its line raw.
-        VirtualDevice device(QStringList{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1", "--reply-gap-ms", "1"} + options);
+        // The device leaves its line raw.
+        VirtualDevice device(Fast + options);
         QVERIFY(device.start());
         const int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         const auto closeLine = qScopeGuard([fd] { ::close(fd); });
@@ -118,6 +129,50 @@ private slots:
         QVERIFY(QFile::link(dir.filePath("precious"), device.imagePath() + ".saving"));
         QCOMPARE(device.flash(Base, 4), QByteArray(4, '\xFF'));
         QCOMPARE(readFile(dir.filePath("precious")), QByteArray("precious"));
+    }
+
+    // Unplugged, the board's terminal and link go; the next board comes under the same name on a
+    // new terminal, numbered 2, with the flash the first had at start although the image file
+    // has been saved over since.
+    void unplugThenReplug()
+    {
+        VirtualDevice device(Fast + QStringList{"--version", "V{n}", "--replug-delay-ms", "1000"});
+        const QByteArray atStart = pattern(PageBytes, 1), page = pattern(PageBytes, 2);
+        QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        QCOMPARE(ask(fd, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV1"));
+        QCOMPARE(ask(fd, page, 18, 5000, 5000), "Write" + checksumReply("ChecksumW", byteSum(page)));
+        QCOMPARE(device.flash(Base, PageBytes), page);
+        QVERIFY(device.signal(SIGUSR1));
+        QCOMPARE(ask(fd, {}, 1, 0, 5000), QByteArray("<hang-up>"));
+        QVERIFY(!QFileInfo(device.linkPath()).isSymLink());
+        QVERIFY(waitUntil([&] { return QFileInfo(device.linkPath()).exists(); }, VirtualDevice::TimeoutMs));
+        const QString port = QFileInfo(device.linkPath()).symLinkTarget();
+        QVERIFY(port != device.portPath());
+        const int next = openLine(port);
+        const auto closeNext = qScopeGuard([next] { ::close(next); });
+        QCOMPARE(ask(next, readCommand(Base, 1), PageBytes + 13, 5000, 5000), atStart + checksumReply("ChecksumR", byteSum(atStart)));
+        QCOMPARE(ask(next, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV2"));
+    }
+
+    // With --replug-after-round the board goes once a download's checksum reply has been read
+    // (not before: it would be lost), and the next comes erased.
+    void replugAfterRound()
+    {
+        VirtualDevice device(Fast + QStringList{"--replug-after-round", "--replug-delay-ms", "0"});
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const QByteArray page = pattern(PageBytes, 3);
+        QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
+        QCOMPARE(ask(fd, page, 0, 0, 0), QByteArray());
+        QVERIFY(device.waitForLog(" TX 43 68 65 63 6B 73 75 6D 49"));
+        QCOMPARE(device.flash(Base, PageBytes), page);
+        QCOMPARE(ask(fd, {}, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
+        QCOMPARE(ask(fd, {}, 1, 0, 5000), QByteArray("<hang-up>"));
+        QVERIFY(device.waitForLog(" PLUG 2 "));
+        QCOMPARE(device.flash(Base, PageBytes), QByteArray(PageBytes, '\xFF'));
     }
 };
 

@@ -120,7 +120,7 @@ QByteArray VirtualDevice::flash(quint32 address, int length)
 bool VirtualDevice::restart()
 {
     const int before = logCount(QStringLiteral(" RESTART"));
-    return signal(SIGUSR1) && waitForLog(QStringLiteral(" RESTART"), before + 1);
+    return signal(SIGRTMIN) && waitForLog(QStringLiteral(" RESTART"), before + 1);
 }
 
 }  // namespace iap::test

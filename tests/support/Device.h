@@ -41,7 +41,7 @@ public:
     QList<QByteArray> receivedFrames();
     // The device's flash at device addresses, as it is now.
     QByteArray flash(quint32 address, int length);
-    // A fresh device (SIGUSR1): erased, idle.
+    // A fresh device in place (SIGRTMIN): erased, idle.
     bool restart();
     bool signal(int signalNumber);
 
