@@ -151,7 +151,7 @@ void downloadEnded(MainWindow& w, const OperationResult& result)
     if (result.isRight()) {
         setBusy(w, false);
         if (w.toneBox->checkState() == Qt::Checked)
-            w.tunes.play({{659, 300}, {523, 300}, {587, 300}});
+            w.tunes.play(TunePlayer::passTune());
     }
     w.round.ended(OperationKind::Download, result.isRight());
     w.endTransfer();

@@ -31,6 +31,10 @@ public:
 
     void play(std::vector<Note> tune);
 
+    // The three notes of a verified download; the one low tone of a station's failed round.
+    static std::vector<Note> passTune() { return {{659, 300}, {523, 300}, {587, 300}}; }
+    static std::vector<Note> failTune() { return {{196, 700}}; }
+
 private:
     Tone& tone;
     QThread thread;

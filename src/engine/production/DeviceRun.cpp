@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QSysInfo>
 
+#include "protocol/HexNumber.h"
+
 namespace iap {
 namespace {
 
@@ -112,7 +114,7 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     record.serial = port.serialNumber();
     record.model = job.model == DeviceModel::Hx300 ? QStringLiteral("HX300") : QStringLiteral("VR200");
     if (job.address)
-        record.address = QStringLiteral("%1").arg(addressValue(*job.address), 8, 16, QLatin1Char('0')).toUpper();
+        record.address = addressText(*job.address);
     bootloader.setReplyTimeout(job.replyTimeoutSeconds);
     switch (job.kind) {
     case Job::Kind::Download:
@@ -150,6 +152,7 @@ bool DeviceRun::ready(ProductionRound::Step step) const
 
 void DeviceRun::run(ProductionRound::Step step)
 {
+    emit roundStep(step);
     if (step == ProductionRound::Step::Application)
         transfer(job.application, OperationKind::Download);
     else

@@ -37,6 +37,8 @@ signals:
     void status(const QString& text);
     // A step begins: its kind, its image's file, size and hash.
     void stepStarted(const iap::JournalStep& step);
+    // Which of the round's steps that is.
+    void roundStep(iap::ProductionRound::Step step);
     void progress(int done, int total);
     void runningSum(std::uint32_t sum);
     void versionReported(const QString& version);

@@ -32,4 +32,20 @@ LeadingHex::LeadingHex(QStringView text)
     }
 }
 
+std::optional<Address> parseAddress(const QString& text)
+{
+    constexpr int addressDigits = 8;
+    const QStringView digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? QStringView(text).mid(2) : QStringView(text);
+    const LeadingHex hex(digits);
+    if (digits.size() != addressDigits || hex.digits() != addressDigits)
+        return std::nullopt;
+    const auto value = std::uint32_t(hex.value());
+    return Address{std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
+}
+
+QString addressText(const Address& address)
+{
+    return QStringLiteral("%1").arg(addressValue(address), 8, 16, QLatin1Char('0')).toUpper();
+}
+
 }  // namespace iap

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <cstdint>
+#include <optional>
+
+#include "protocol/Page.h"
 
 namespace iap {
 
@@ -19,5 +23,10 @@ private:
     int count = 0;
     std::uint64_t number = 0;
 };
+
+// "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
+std::optional<Address> parseAddress(const QString& text);
+// The eight upper-case hexadecimal digits of an address.
+QString addressText(const Address& address);
 
 }  // namespace iap

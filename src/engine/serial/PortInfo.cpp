@@ -4,6 +4,13 @@
 
 namespace iap {
 
+PortInfo PortInfo::openedAt(QString path) const
+{
+    PortInfo port = *this;
+    port.portPath = std::move(path);
+    return port;
+}
+
 PortInfo& PortInfo::describedAs(QString description, QString manufacturer)
 {
     describedText = std::move(description);

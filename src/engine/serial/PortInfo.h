@@ -20,6 +20,9 @@ public:
     // A virtual device announced by a link to its pseudo-terminal.
     PortInfo& announcedFor(QString target);
 
+    // The same port opened through another path (a by-path link that follows the socket).
+    PortInfo openedAt(QString path) const;
+
     const QString& name() const { return portName; }
     const QString& path() const { return portPath; }
     const QString& description() const { return describedText; }

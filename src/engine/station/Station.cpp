@@ -1,0 +1,77 @@
+#include "station/Station.h"
+
+#include <algorithm>
+
+namespace iap {
+
+Station::Station(Clock& stationClock, QObject* parent)
+    : QObject(parent), clock(stationClock), jobRefusal(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
+{
+}
+
+Station::~Station()
+{
+    stopAll();
+}
+
+QString Station::setJob(const StationJob& job)
+{
+    chosenJob = job;
+    jobRefusal = prepareRound(job, preparedJob);
+    return jobRefusal;
+}
+
+QString Station::setJournal(const QString& location)
+{
+    journal = std::make_unique<Journal>(location);
+    return journal->check();
+}
+
+QString Station::journalLocation() const
+{
+    return journal->where();
+}
+
+void Station::setRestSeconds(std::optional<int> seconds)
+{
+    rest = seconds;
+    for (Socket* socket : socketList)
+        socket->restChanged();
+}
+
+Socket& Station::addSocket(const QString& name, const PortInfo& port)
+{
+    auto* socket = new Socket(*this, name, port, clock);
+    connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
+    socketList.push_back(socket);
+    return *socket;
+}
+
+void Station::removeSocket(Socket& socket)
+{
+    socket.stop();
+    socketList.erase(std::remove(socketList.begin(), socketList.end(), &socket), socketList.end());
+    socket.deleteLater();
+}
+
+void Station::stopAll()
+{
+    for (Socket* socket : socketList)
+        socket->stop();
+}
+
+QString Station::admit()
+{
+    if (!jobRefusal.isEmpty())
+        return jobRefusal;
+    return journal->check();
+}
+
+QString Station::keep(const JournalRecord& record)
+{
+    if (const QString failure = journal->append(record); !failure.isEmpty())
+        return QStringLiteral("the journal could not be written: %1").arg(failure);
+    return {};
+}
+
+}  // namespace iap

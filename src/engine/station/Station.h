@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "journal/Journal.h"
+#include "production/Job.h"
+#include "station/Socket.h"
+#include "station/StationJob.h"
+
+namespace iap {
+
+class Clock;
+
+// A production station: one job for every socket, and a journal that keeps a record of every
+// board. No round starts without a job the devices can take and a journal that can be written,
+// and a round whose record could not be written fails: a board without a record cannot be
+// traced.
+class Station : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Station(Clock& clock, QObject* parent = nullptr);
+    ~Station() override;
+
+    // Takes the job's images (every board gets these bytes until the job is set again) and
+    // checks them. Empty when the sockets may run it; otherwise why not, and no round starts.
+    QString setJob(const StationJob& job);
+    const StationJob& stationJob() const { return chosenJob; }
+    // Where the records go (empty: the default journal). Empty when it can be written now.
+    QString setJournal(const QString& location);
+    QString journalLocation() const;
+    // Continuous: a round this long after each verdict while the board stays; none: a round
+    // only when a board is put in or the operator asks.
+    void setRestSeconds(std::optional<int> seconds);
+    std::optional<int> restSeconds() const { return rest; }
+
+    Socket& addSocket(const QString& name, const PortInfo& port);
+    void removeSocket(Socket& socket);
+    const std::vector<Socket*>& sockets() const { return socketList; }
+    // Every running round ends as stopped.
+    void stopAll();
+
+    // For the sockets: why a round may not start now (empty: it may), the job it runs, and the
+    // record of its end (empty when it was written whole; otherwise why not).
+    QString admit();
+    const Job& job() const { return preparedJob; }
+    QString keep(const JournalRecord& record);
+
+signals:
+    void roundEnded(iap::Socket* socket, bool pass);
+
+private:
+    Clock& clock;
+    StationJob chosenJob;
+    Job preparedJob;
+    QString jobRefusal;
+    std::unique_ptr<Journal> journal;
+    std::optional<int> rest;
+    std::vector<Socket*> socketList;
+};
+
+}  // namespace iap

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+#include "production/Job.h"
+#include "session/DeviceModel.h"
+
+namespace iap {
+
+// What a station programs into every board, as the operator chose it: the files by path and the
+// address as typed. It is kept in a small JSON file, so a line can load the job of the day.
+struct StationJob {
+    DeviceModel model = DeviceModel::Hx300;
+    // Eight hexadecimal digits; a flash image's header page names its own address, which wins.
+    QString address;
+    QString slot0;
+    QString slot1;
+    QString application;
+
+    bool operator==(const StationJob&) const = default;
+};
+
+// Empty when the file was written whole; otherwise why not.
+QString saveStationJob(const StationJob& job, const QString& path);
+// The job, or nothing and why not.
+std::optional<StationJob> loadStationJob(const QString& path, QString& error);
+
+// Takes the images once (every board gets the same bytes) and checks them as a production round.
+// Empty when `round` may run; otherwise why not.
+QString prepareRound(const StationJob& job, Job& round);
+
+}  // namespace iap
