@@ -14,6 +14,8 @@
 #include "PortList.h"
 #include "PortRun.h"
 #include "Report.h"
+#include "StationRun.h"
+#include "journal/Journal.h"
 #include "platform/Platform.h"
 #include "serial/PortDiscovery.h"
 
@@ -53,10 +55,18 @@ int runCommandLine(const QStringList& arguments)
     }
 
     const auto clock = makeSystemClock();
+    if (options.command == Command::Station)
+        return runStation(options, *clock);
+    // No device is touched when its run could not be put on record.
+    Journal journal(options.journal);
+    if (const QString unreachable = journal.check(); !unreachable.isEmpty()) {
+        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(unreachable));
+        return UsageStatus;
+    }
     Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
-        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], *clock, report));
+        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], *clock, report, journal));
 
     int running = int(runs.size());
     for (auto& run : runs) {

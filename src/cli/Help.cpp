@@ -16,6 +16,8 @@ Commands:
   write      write a flash image (.flash) into the flash
   read       read flash pages back into a file
   program    one round of the automatic sequence: slot 0, slot 1, then the application
+  station    a production station: a round on each port whenever a board is put in,
+             until Ctrl-C
 
 Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
 version.
@@ -37,6 +39,10 @@ Options of every command that talks to a device:
                   page, sum, version, result), and page, pages, sum, text, file, sha256 or
                   exit as they apply; "image" names the file each transfer sends and the
                   SHA-256 of the bytes sent, taken once before anything was sent
+  --journal LOC   where each port's run goes on record: an SQLite file, or a PostgreSQL
+                  database postgresql://user@host/db (default
+                  $XDG_DATA_HOME/iap/journal.sqlite); nothing is sent when it cannot be
+                  written
   --help          this help
 
 Before each command the line must be quiet: what a device still sends of an earlier exchange
@@ -129,6 +135,23 @@ the application and for flash images without a header page.
 
 Example:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
+)") + QLatin1String(Common);
+    case Command::Station:
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S]
+
+A production station without a window. Each port is a socket: a round (as for program) starts
+when a board appears on it, and the socket waits for the next board once the board is taken
+out. With --continuous S, a round also starts S seconds after each verdict while the board
+stays. The job comes from a job file saved by the station window (--job), and the job options
+given beside it win over the file's. One line per round per port ("PASS", or "FAIL" and why);
+on Ctrl-C a running round is stopped and each port's passes and fails are told. Exit status:
+0 when no round failed or was stopped, 1 otherwise, 2 when no round could start.
+
+Every round goes on record in the journal; no round starts while the journal cannot be
+written.
+
+Example:
+  iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json
 )") + QLatin1String(Common);
     }
     return {};

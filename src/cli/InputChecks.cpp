@@ -82,6 +82,9 @@ QString checkInput(Options& o, const ImagePaths& paths)
 {
     if (const QString error = choosePorts(o); !error.isEmpty())
         return error;
+    // The station takes its images itself, once for every socket.
+    if (o.command == Command::Station)
+        return {};
     for (const auto& [image, path] : {std::pair{&o.image, paths.image}, {&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}, {&o.application, paths.application}})
         if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
@@ -96,6 +99,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
         if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
             return QStringLiteral("program needs --slot0, --slot1 or --app");
         return checkRound(o.slot0, o.slot1, o.application, o.address);
+    case Command::Station:
     case Command::Ports:
     case Command::Doctor:
         return {};

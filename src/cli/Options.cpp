@@ -4,34 +4,46 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <array>
+
 #include "protocol/HexNumber.h"
 
 namespace iap::cli {
 namespace {
 
-constexpr int AddressDigits = 8;
-
 std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
-        {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program}};
+        {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program},
+        {"station", Command::Station}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<Address> parseAddress(const QString& text)
+// The job file first; each job option given on the command line wins over it.
+QString stationJob(Options& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
 {
-    const QStringView digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? QStringView(text).mid(2) : QStringView(text);
-    const LeadingHex hex(digits);
-    if (digits.size() != AddressDigits || hex.digits() != AddressDigits)
-        return std::nullopt;
-    const auto value = std::uint32_t(hex.value());
-    return Address{std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
+    if (!file.isEmpty()) {
+        QString error;
+        const std::optional<StationJob> loaded = loadStationJob(file, error);
+        if (!loaded)
+            return error;
+        o.stationJob = *loaded;
+    }
+    const auto& [model, address, slot0, slot1, application] = jobOptions;
+    if (parser.isSet(model))
+        o.stationJob.model = o.model;
+    if (parser.isSet(address))
+        o.stationJob.address = parser.value(address);
+    for (const auto& [path, option] : {std::pair{&o.stationJob.slot0, slot0}, {&o.stationJob.slot1, slot1}, {&o.stationJob.application, application}})
+        if (parser.isSet(option))
+            *path = parser.value(option);
+    return {};
 }
+
+}  // namespace
 
 QString Options::outputFor(const QString& port) const
 {
@@ -61,9 +73,10 @@ Options parseOptions(const QStringList& arguments, QString& error)
     const auto withValue = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")); };
     const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
                              output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
-                             application = withValue("app");
+                             application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
+                             journal = withValue("journal");
     QCommandLineParser parser;
-    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application});
+    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -102,9 +115,21 @@ Options parseOptions(const QStringList& arguments, QString& error)
         if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > Options::LongestTimeoutSeconds) && error.isEmpty())
             error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(Options::LongestTimeoutSeconds);
     }
+    for (const QString& text : parser.values(continuous)) {
+        bool ok = false;
+        o.restSeconds = text.toInt(&ok);
+        if ((!ok || *o.restSeconds < 0 || *o.restSeconds > Options::LongestRestSeconds) && error.isEmpty())
+            error = QStringLiteral("--continuous %1 is not a whole number of seconds from 0 to %2").arg(text).arg(Options::LongestRestSeconds);
+    }
     o.output = parser.value(output);
+    o.journal = parser.value(journal);
     if (!error.isEmpty())
         return o;
+    if (o.command == Command::Station) {
+        error = stationJob(o, parser.value(jobFile), parser, {model, address, slot0, slot1, application});
+        if (!error.isEmpty())
+            return o;
+    }
 
     const QStringList files = parser.positionalArguments();
     const bool takesFile = o.command == Command::Download || o.command == Command::Write;

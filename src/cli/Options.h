@@ -12,15 +12,17 @@
 #include "serial/PortInfo.h"
 #include "session/DeviceModel.h"
 #include "session/ImageSnapshot.h"
+#include "station/StationJob.h"
 
 namespace iap::cli {
 
-enum class Command { Ports, Doctor, Download, Write, Read, Program };
+enum class Command { Ports, Doctor, Download, Write, Read, Program, Station };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct Options {
     static constexpr int DefaultTimeoutSeconds = 5;
     static constexpr int LongestTimeoutSeconds = 3600;
+    static constexpr int LongestRestSeconds = 24 * 3600;
     // In -o, the port's base name.
     static inline const QString PortPlaceholder = QStringLiteral("{port}");
 
@@ -38,7 +40,13 @@ struct Options {
     ImageSnapshot slot0;
     ImageSnapshot slot1;
     ImageSnapshot application;
+    // station: the job (a --job file, with the job options given beside it winning) and the rest
+    // between a verdict and the next round, when continuous.
+    StationJob stationJob;
+    std::optional<int> restSeconds;
     int timeoutSeconds = DefaultTimeoutSeconds;
+    // Where the record of each port's run goes; empty: the default journal.
+    QString journal;
     bool json = false;
     bool help = false;
     bool version = false;
@@ -63,8 +71,5 @@ QString checkInput(Options& options, const ImagePaths& paths);
 
 // The help of the program, or of one command.
 QString helpText(std::optional<Command> command);
-
-// "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
-std::optional<Address> parseAddress(const QString& text);
 
 }  // namespace iap::cli

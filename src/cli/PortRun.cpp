@@ -2,6 +2,8 @@
 
 #include "Report.h"
 
+#include <algorithm>
+
 namespace iap::cli {
 namespace {
 
@@ -39,8 +41,8 @@ Job::Kind jobKindOf(Command command)
 
 }  // namespace
 
-PortRun::PortRun(const Options& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output)
-    : options(chosen), label(portLabel), port(chosenPort), report(output), run(clock)
+PortRun::PortRun(const Options& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
+    : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), run(clock)
 {
     connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
     connect(&run, &DeviceRun::progress, this, [this](int done, int total) { report.progress(label, done, total); });
@@ -50,7 +52,7 @@ PortRun::PortRun(const Options& chosen, const QString& portLabel, const PortInfo
         if (!step.sha256.isEmpty())
             report.image(label, step.file, step.sha256);
     });
-    connect(&run, &DeviceRun::finished, this, [this](DeviceRun::Outcome outcome, const QString& text) { ended(outcome, text); });
+    connect(&run, &DeviceRun::finished, this, &PortRun::ended);
 }
 
 void PortRun::start()
@@ -75,12 +77,19 @@ void PortRun::stop()
     run.stop(DeviceRun::Outcome::Stopped, QStringLiteral("stopped"));
 }
 
-void PortRun::ended(DeviceRun::Outcome outcome, const QString& text)
+void PortRun::ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record)
 {
+    const QString unkept = journal.append(record);
     if (stopped)
         return;
     result = exitOutcomeOf(outcome);
-    report.result(label, text, int(result));
+    // A device done without its record cannot be traced: the run has not done its job.
+    if (!unkept.isEmpty()) {
+        result = std::max(result, Outcome::InputError);
+        report.result(label, QStringLiteral("the journal could not be written: %1").arg(unkept), int(result));
+    } else {
+        report.result(label, text, int(result));
+    }
     emit done();
 }
 

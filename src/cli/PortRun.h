@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "Options.h"
+#include "journal/Journal.h"
 #include "production/DeviceRun.h"
 
 namespace iap::cli {
@@ -18,8 +19,9 @@ class PortRun : public QObject {
     Q_OBJECT
 
 public:
-    // `label` (the --port as given) names the port in what the run reports.
-    PortRun(const Options& options, const QString& label, const PortInfo& port, Clock& clock, Report& report);
+    // `label` (the --port as given) names the port in what the run reports; the run's record,
+    // stopped or not, goes to the journal.
+    PortRun(const Options& options, const QString& label, const PortInfo& port, Clock& clock, Report& report, Journal& journal);
 
     void start();
     // Stops at once: nothing more is sent and the port is let go.
@@ -31,12 +33,13 @@ signals:
     void done();
 
 private:
-    void ended(DeviceRun::Outcome outcome, const QString& text);
+    void ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record);
 
     const Options& options;
     const QString label;
     const PortInfo port;
     Report& report;
+    Journal& journal;
     DeviceRun run;
     Outcome result = Outcome::Right;
     bool stopped = false;

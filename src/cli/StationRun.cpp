@@ -1,0 +1,110 @@
+#include "StationRun.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <map>
+
+#include "Console.h"
+#include "Options.h"
+#include "station/Station.h"
+
+namespace iap::cli {
+namespace {
+
+constexpr int InputErrorStatus = 2;
+
+void printJson(const QJsonObject& object)
+{
+    std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+}
+
+void printLine(const QString& text)
+{
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+QString seconds(std::int64_t ms)
+{
+    return QString::number(double(ms) / 1000.0, 'f', 1);
+}
+
+void reportRound(bool json, const QString& port, bool pass, const QString& text, const JournalRecord& record)
+{
+    if (json) {
+        printJson({{QStringLiteral("port"), port},
+                   {QStringLiteral("event"), QStringLiteral("round")},
+                   {QStringLiteral("pass"), pass},
+                   {QStringLiteral("text"), text},
+                   {QStringLiteral("durationMs"), qint64(record.durationMs)},
+                   {QStringLiteral("version"), record.bootloaderVersion}});
+        return;
+    }
+    const QString version = record.bootloaderVersion.isEmpty() ? QString() : QStringLiteral(", bootloader %1").arg(record.bootloaderVersion);
+    if (pass)
+        printLine(QStringLiteral("%1: PASS in %2 s%3").arg(port, seconds(record.durationMs), version));
+    else
+        printLine(QStringLiteral("%1: FAIL in %2 s%3: %4").arg(port, seconds(record.durationMs), version, text));
+}
+
+void reportRefusal(bool json, const QString& port, const QString& why)
+{
+    if (json)
+        printJson({{QStringLiteral("port"), port}, {QStringLiteral("event"), QStringLiteral("refused")}, {QStringLiteral("text"), why}});
+    else
+        printLine(QStringLiteral("%1: not started: %2").arg(port, why));
+}
+
+void reportSummary(bool json, const QString& port, const SocketView& view)
+{
+    if (json)
+        printJson({{QStringLiteral("port"), port}, {QStringLiteral("event"), QStringLiteral("summary")}, {QStringLiteral("passes"), view.passes}, {QStringLiteral("fails"), view.fails}});
+    else
+        printLine(QStringLiteral("%1: %2 passed, %3 failed").arg(port).arg(view.passes).arg(view.fails));
+}
+
+}  // namespace
+
+int runStation(const Options& options, Clock& clock)
+{
+    Station station(clock);
+    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob)}) {
+        if (!refusal.isEmpty()) {
+            std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
+            return InputErrorStatus;
+        }
+    }
+    station.setRestSeconds(options.restSeconds);
+    std::map<Socket*, QString> refusals;
+    for (qsizetype i = 0; i < options.ports.size(); ++i) {
+        const QString port = options.ports[i];
+        Socket& socket = station.addSocket(port, options.chosenPorts[std::size_t(i)]);
+        QObject::connect(&socket, &Socket::roundEnded, &station, [&options, port](bool pass, const QString& text, const JournalRecord& record) {
+            reportRound(options.json, port, pass, text, record);
+        });
+        // A refusal is told once, not again at each retry.
+        QObject::connect(&socket, &Socket::changed, &station, [&options, &refusals, &socket, port](const SocketView& view) {
+            QString& told = refusals[&socket];
+            if (view.phase == SocketView::Phase::Refused && view.notice != told)
+                reportRefusal(options.json, port, view.notice);
+            told = view.phase == SocketView::Phase::Refused ? view.notice : QString();
+        });
+    }
+    onStopRequest(qApp, [&station](int) {
+        station.stopAll();
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    bool failed = false;
+    for (Socket* socket : station.sockets()) {
+        reportSummary(options.json, socket->name(), socket->view());
+        failed = failed || socket->view().fails > 0;
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace iap::cli
