@@ -1,0 +1,120 @@
+#include "JobPanel.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "FileDialog.h"
+#include "MessageBox.h"
+
+namespace iap {
+namespace {
+
+const char* const JobFilter = "Station jobs (*.json)";
+const char* const ImageFilters[] = {"Flash images (*.flash *.bin);;All files (*)", "Flash images (*.flash *.bin);;All files (*)", "Applications (*.bin);;All files (*)"};
+const char* const ImageNames[] = {"slot0", "slot1", "application"};
+const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
+
+}  // namespace
+
+JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* parent)
+    : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)), verdict(new QLabel(this))
+{
+    setObjectName(QStringLiteral("job"));
+    model->setObjectName(QStringLiteral("model"));
+    model->addItems({QStringLiteral("HX300"), QStringLiteral("VR200")});
+    address->setObjectName(QStringLiteral("address"));
+    address->setPlaceholderText(QStringLiteral("08004000"));
+    address->setMaxLength(10);
+    verdict->setObjectName(QStringLiteral("jobVerdict"));
+    verdict->setWordWrap(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Model"), this), 0, 0);
+    grid->addWidget(model, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Address"), this), 0, 2);
+    grid->addWidget(address, 0, 3);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const int row = int(i) + 1;
+        images[i] = new QLineEdit(this);
+        images[i]->setObjectName(QString::fromLatin1(ImageNames[i]));
+        auto* browse = new QPushButton(QStringLiteral("…"), this);
+        browse->setObjectName(QString::fromLatin1(ImageNames[i]) + QStringLiteral("Browse"));
+        connect(browse, &QPushButton::clicked, this, [this, i] {
+            if (const QString path = files.showOpen(this, QString::fromLatin1(ImageFilters[i])); !path.isEmpty())
+                images[i]->setText(path);
+        });
+        grid->addWidget(new QLabel(QString::fromLatin1(ImageCaptions[i]), this), row, 0);
+        grid->addWidget(images[i], row, 1, 1, 3);
+        grid->addWidget(browse, row, 4);
+    }
+    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
+    auto* saveButton = new QPushButton(QStringLiteral("Save job…"), this);
+    auto* loadButton = new QPushButton(QStringLiteral("Load job…"), this);
+    apply->setObjectName(QStringLiteral("apply"));
+    saveButton->setObjectName(QStringLiteral("saveJob"));
+    loadButton->setObjectName(QStringLiteral("loadJob"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(apply);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(loadButton);
+    buttons->addWidget(verdict, 1);
+    grid->addLayout(buttons, 4, 0, 1, 5);
+
+    connect(apply, &QPushButton::clicked, this, [this] { emit applied(job()); });
+    connect(saveButton, &QPushButton::clicked, this, &JobPanel::save);
+    connect(loadButton, &QPushButton::clicked, this, &JobPanel::load);
+}
+
+StationJob JobPanel::job() const
+{
+    StationJob chosen;
+    chosen.model = model->currentIndex() == 1 ? DeviceModel::Vr200 : DeviceModel::Hx300;
+    chosen.address = address->text().trimmed();
+    chosen.slot0 = images[0]->text();
+    chosen.slot1 = images[1]->text();
+    chosen.application = images[2]->text();
+    return chosen;
+}
+
+void JobPanel::setJob(const StationJob& chosen)
+{
+    model->setCurrentIndex(chosen.model == DeviceModel::Vr200 ? 1 : 0);
+    address->setText(chosen.address);
+    images[0]->setText(chosen.slot0);
+    images[1]->setText(chosen.slot1);
+    images[2]->setText(chosen.application);
+}
+
+void JobPanel::showRefusal(const QString& refusal)
+{
+    verdict->setText(refusal.isEmpty() ? QStringLiteral("The sockets run this job.") : refusal);
+}
+
+void JobPanel::save()
+{
+    const QString path = files.showSave(this, QString::fromLatin1(JobFilter));
+    if (path.isEmpty())
+        return;
+    if (const QString failure = saveStationJob(job(), path); !failure.isEmpty())
+        messages.show(this, failure, QStringLiteral("IAP Station"), MessageBox::Icon::Exclamation);
+}
+
+void JobPanel::load()
+{
+    const QString path = files.showOpen(this, QString::fromLatin1(JobFilter));
+    if (path.isEmpty())
+        return;
+    QString failure;
+    const std::optional<StationJob> loaded = loadStationJob(path, failure);
+    if (!loaded) {
+        messages.show(this, failure, QStringLiteral("IAP Station"), MessageBox::Icon::Exclamation);
+        return;
+    }
+    setJob(*loaded);
+    emit applied(*loaded);
+}
+
+}  // namespace iap

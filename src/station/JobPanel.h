@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include <array>
+
+#include "station/StationJob.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace iap {
+
+class FileDialog;
+class MessageBox;
+
+// The station's job: the model, the address, the slot 0 and slot 1 flash images and the
+// application, applied to every socket at once, and saved to or loaded from a job file.
+class JobPanel : public QGroupBox {
+    Q_OBJECT
+
+public:
+    JobPanel(FileDialog& files, MessageBox& messages, QWidget* parent = nullptr);
+
+    StationJob job() const;
+    void setJob(const StationJob& job);
+    // What the station made of the job applied: empty for a job the sockets run.
+    void showRefusal(const QString& refusal);
+
+signals:
+    void applied(const iap::StationJob& job);
+
+private:
+    void load();
+    void save();
+
+    FileDialog& files;
+    MessageBox& messages;
+    QComboBox* model;
+    QLineEdit* address;
+    // Slot 0, slot 1, the application.
+    std::array<QLineEdit*, 3> images;
+    QLabel* verdict;
+};
+
+}  // namespace iap

@@ -1,0 +1,100 @@
+#include "SocketTile.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace iap {
+namespace {
+
+// Sizes and colours that read from a metre away.
+constexpr int TitlePoints = 16;
+constexpr int VerdictPoints = 36;
+constexpr int StatePoints = 13;
+constexpr int TileWidthPixels = 320;
+const char* const PassStyle = "SocketTile { background: #2e9d3a; } QLabel { color: white; }";
+const char* const FailStyle = "SocketTile { background: #c62828; } QLabel { color: white; }";
+const char* const NeutralStyle = "SocketTile { background: palette(base); }";
+
+QLabel* label(const QString& objectName, int points, bool bold, QWidget* parent)
+{
+    auto* text = new QLabel(parent);
+    text->setObjectName(objectName);
+    QFont font = text->font();
+    font.setPointSize(points);
+    font.setBold(bold);
+    text->setFont(font);
+    text->setWordWrap(true);
+    return text;
+}
+
+}  // namespace
+
+SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
+    : QFrame(parent), shown(socket), title(label(QStringLiteral("title"), TitlePoints, true, this)), state(label(QStringLiteral("state"), StatePoints, false, this)),
+      bar(new QProgressBar(this)), verdict(label(QStringLiteral("verdict"), VerdictPoints, true, this)), reason(label(QStringLiteral("reason"), StatePoints, true, this)),
+      details(label(QStringLiteral("details"), StatePoints, false, this)), counts(label(QStringLiteral("counts"), StatePoints, false, this)),
+      startButton(new QPushButton(QStringLiteral("Start (%1)").arg(number), this)), removeButton(new QPushButton(QStringLiteral("Remove"), this))
+{
+    setObjectName(QStringLiteral("tile%1").arg(number));
+    setFrameShape(QFrame::Box);
+    setMinimumWidth(TileWidthPixels);
+    bar->setObjectName(QStringLiteral("bar"));
+    bar->setTextVisible(false);
+    startButton->setObjectName(QStringLiteral("start"));
+    removeButton->setObjectName(QStringLiteral("remove"));
+    verdict->setAlignment(Qt::AlignCenter);
+    title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(socket.name(), socket.port().name()));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(startButton);
+    buttons->addStretch();
+    buttons->addWidget(removeButton);
+    auto* column = new QVBoxLayout(this);
+    for (QWidget* part : std::initializer_list<QWidget*>{title, state, bar, verdict, reason, details, counts})
+        column->addWidget(part);
+    column->addLayout(buttons);
+
+    connect(startButton, &QPushButton::clicked, &socket, &Socket::start);
+    connect(removeButton, &QPushButton::clicked, this, &SocketTile::removeRequested);
+    connect(&socket, &Socket::changed, this, &SocketTile::showView);
+    showView(socket.view());
+}
+
+void SocketTile::showView(const SocketView& view)
+{
+    state->setText(view.stateText());
+    bar->setMaximum(std::max(view.total, 1));
+    bar->setValue(view.phase == SocketView::Phase::Running ? view.done : 0);
+    startButton->setEnabled(view.phase != SocketView::Phase::Running);
+    const char* style = NeutralStyle;
+    switch (view.verdict) {
+    case SocketView::Verdict::None:
+        verdict->setText(view.phase == SocketView::Phase::Running ? QStringLiteral("…") : QString());
+        break;
+    case SocketView::Verdict::Pass:
+        verdict->setText(QStringLiteral("PASS"));
+        style = PassStyle;
+        break;
+    case SocketView::Verdict::Fail:
+        verdict->setText(QStringLiteral("FAIL"));
+        style = FailStyle;
+        break;
+    }
+    if (painted != view.verdict) {
+        painted = view.verdict;
+        setStyleSheet(QString::fromLatin1(style));
+    }
+    reason->setText(view.reason);
+    QStringList facts;
+    if (view.verdict != SocketView::Verdict::None)
+        facts << QStringLiteral("%1 s").arg(double(view.durationMs) / 1000.0, 0, 'f', 1);
+    if (!view.version.isEmpty())
+        facts << QStringLiteral("bootloader %1").arg(view.version);
+    details->setText(facts.join(QStringLiteral(" · ")));
+    counts->setText(QStringLiteral("%1 passed, %2 failed").arg(view.passes).arg(view.fails));
+}
+
+}  // namespace iap

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QFrame>
+
+#include <optional>
+
+#include "station/Socket.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace iap {
+
+// One socket as an operator sees it from a metre away: its name and port, what it is doing,
+// a bar, the last verdict in large letters (PASS on green, FAIL on red with the reason), the
+// time the round took, the bootloader's version and the socket's counts.
+class SocketTile : public QFrame {
+    Q_OBJECT
+
+public:
+    // `number` is the key that starts the socket's round.
+    SocketTile(Socket& socket, int number, QWidget* parent = nullptr);
+
+    Socket& socket() const { return shown; }
+
+signals:
+    void removeRequested();
+
+private:
+    void showView(const SocketView& view);
+
+    Socket& shown;
+    QLabel* title;
+    QLabel* state;
+    QProgressBar* bar;
+    QLabel* verdict;
+    QLabel* reason;
+    QLabel* details;
+    QLabel* counts;
+    QPushButton* startButton;
+    QPushButton* removeButton;
+    // Restyling is slow: it happens when the verdict changes, not at every page.
+    std::optional<SocketView::Verdict> painted;
+};
+
+}  // namespace iap

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+#include "serial/PortInfo.h"
+#include "station/StationJob.h"
+
+namespace iap {
+
+// What the station window remembers between runs: the last job, the sockets by name and port,
+// the rest of continuous mode and the journal.
+struct StationSettings {
+    struct SocketEntry {
+        QString name;
+        PortInfo port;
+    };
+
+    StationJob job;
+    std::vector<SocketEntry> sockets;
+    std::optional<int> restSeconds;
+    QString journal;
+
+    static StationSettings load();
+    void save() const;
+};
+
+}  // namespace iap

@@ -1,0 +1,180 @@
+#include "StationWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "JobPanel.h"
+#include "SocketTile.h"
+#include "StationSettings.h"
+
+namespace iap {
+namespace {
+
+constexpr int DefaultRestSeconds = 5;
+constexpr int LongestRestSeconds = 24 * 3600;
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
+    : platform(std::move(systemPlatform)), desktop(std::move(systemDesktop)), discovery(platform.takePortSource()), tunes(platform.tone()),
+      station(platform.clock()), jobPanel(new JobPanel(*desktop.fileDialog, *desktop.messageBox, this)), tileGrid(new QGridLayout),
+      portList(named(new QComboBox(this), "ports")), socketName(named(new QLineEdit(this), "socketName")),
+      continuousBox(named(new QCheckBox(QStringLiteral("Continuous, rest"), this), "continuous")), restBox(named(new QSpinBox(this), "rest")),
+      journalEdit(named(new QLineEdit(this), "journal")), journalVerdict(named(new QLabel(this), "journalVerdict"))
+{
+    setWindowTitle(QStringLiteral("IAP Station"));
+    socketName->setPlaceholderText(QStringLiteral("Fixture A1"));
+    restBox->setRange(0, LongestRestSeconds);
+    restBox->setSuffix(QStringLiteral(" s"));
+    journalEdit->setPlaceholderText(Journal::defaultLocation());
+    portList->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    auto* addButton = named(new QPushButton(QStringLiteral("Add socket"), this), "addSocket");
+    auto* listButton = named(new QPushButton(QStringLiteral("Seek ports"), this), "seekPorts");
+    auto* journalButton = named(new QPushButton(QStringLiteral("Use journal"), this), "useJournal");
+    auto* sockets = new QHBoxLayout;
+    sockets->addWidget(new QLabel(QStringLiteral("Port"), this));
+    sockets->addWidget(portList, 1);
+    sockets->addWidget(listButton);
+    sockets->addWidget(new QLabel(QStringLiteral("Name"), this));
+    sockets->addWidget(socketName);
+    sockets->addWidget(addButton);
+    sockets->addSpacing(24);
+    sockets->addWidget(continuousBox);
+    sockets->addWidget(restBox);
+    auto* journal = new QHBoxLayout;
+    journal->addWidget(new QLabel(QStringLiteral("Journal"), this));
+    journal->addWidget(journalEdit, 1);
+    journal->addWidget(journalButton);
+    journal->addWidget(journalVerdict, 1);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(jobPanel);
+    column->addLayout(tileGrid, 1);
+    column->addLayout(sockets);
+    column->addLayout(journal);
+
+    connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
+    connect(listButton, &QPushButton::clicked, this, &StationWindow::listPorts);
+    connect(addButton, &QPushButton::clicked, this, [this] {
+        const int index = portList->currentIndex();
+        if (index < 0)
+            return;
+        const PortInfo port = portList->itemData(index).value<PortInfo>();
+        addSocket(socketName->text().trimmed().isEmpty() ? port.name() : socketName->text().trimmed(), port);
+        socketName->clear();
+        remember();
+    });
+    connect(journalButton, &QPushButton::clicked, this, &StationWindow::applyJournal);
+    connect(journalEdit, &QLineEdit::returnPressed, this, &StationWindow::applyJournal);
+    connect(continuousBox, &QCheckBox::toggled, this, &StationWindow::applyRest);
+    connect(restBox, &QSpinBox::valueChanged, this, &StationWindow::applyRest);
+    connect(&station, &Station::roundEnded, this, [this](Socket*, bool pass) { tunes.play(pass ? TunePlayer::passTune() : TunePlayer::failTune()); });
+    for (int number = 1; number <= NumberedSockets; ++number) {
+        auto* key = new QShortcut(QKeySequence(Qt::Key_0 + number), this);
+        connect(key, &QShortcut::activated, this, [this, number] {
+            if (number <= int(tiles.size()))
+                tiles[std::size_t(number - 1)]->socket().start();
+        });
+    }
+
+    // The last session's station, before any socket may start a round.
+    const StationSettings last = StationSettings::load();
+    jobPanel->setJob(last.job);
+    journalEdit->setText(last.journal);
+    restBox->setValue(last.restSeconds.value_or(DefaultRestSeconds));
+    continuousBox->setChecked(last.restSeconds.has_value());
+    applyJournal();
+    applyRest();
+    jobPanel->showRefusal(station.setJob(last.job));
+    for (const StationSettings::SocketEntry& entry : last.sockets)
+        addSocket(entry.name, entry.port);
+    restored = true;
+    listPorts();
+}
+
+StationWindow::~StationWindow()
+{
+    station.stopAll();
+}
+
+void StationWindow::listPorts()
+{
+    portList->clear();
+    const std::vector<PortEntry> entries = discovery.enumerate();
+    // Item 0 repeats the preferred port; the list proper follows it.
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        portList->addItem(entries[i].text(), QVariant::fromValue(entries[i].port()));
+}
+
+void StationWindow::addSocket(const QString& name, const PortInfo& port)
+{
+    Socket& socket = station.addSocket(name, port);
+    auto* tile = new SocketTile(socket, int(tiles.size()) + 1, this);
+    connect(tile, &SocketTile::removeRequested, this, [this, tile] { removeTile(tile); });
+    tiles.push_back(tile);
+    placeTiles();
+}
+
+void StationWindow::removeTile(SocketTile* tile)
+{
+    tiles.erase(std::find(tiles.begin(), tiles.end(), tile));
+    station.removeSocket(tile->socket());
+    tile->deleteLater();
+    placeTiles();
+    remember();
+}
+
+void StationWindow::placeTiles()
+{
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        tileGrid->addWidget(tiles[i], int(i) / TilesPerRow, int(i) % TilesPerRow);
+}
+
+void StationWindow::applyJob(const StationJob& job)
+{
+    jobPanel->showRefusal(station.setJob(job));
+    remember();
+}
+
+void StationWindow::applyJournal()
+{
+    const QString refusal = station.setJournal(journalEdit->text().trimmed());
+    journalVerdict->setText(refusal.isEmpty() ? QStringLiteral("Records go to %1").arg(station.journalLocation()) : refusal);
+    remember();
+}
+
+void StationWindow::applyRest()
+{
+    restBox->setEnabled(continuousBox->isChecked());
+    station.setRestSeconds(continuousBox->isChecked() ? std::optional<int>(restBox->value()) : std::nullopt);
+    remember();
+}
+
+void StationWindow::remember() const
+{
+    if (!restored)
+        return;
+    StationSettings settings;
+    settings.job = jobPanel->job();
+    for (const SocketTile* tile : tiles)
+        settings.sockets.push_back({tile->socket().name(), tile->socket().port()});
+    settings.restSeconds = station.restSeconds();
+    settings.journal = journalEdit->text().trimmed();
+    settings.save();
+}
+
+}  // namespace iap

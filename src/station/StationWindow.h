@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QWidget>
+
+#include <vector>
+
+#include "Desktop.h"
+#include "platform/Platform.h"
+#include "platform/TunePlayer.h"
+#include "serial/PortDiscovery.h"
+#include "station/Station.h"
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+namespace iap {
+
+class JobPanel;
+class SocketTile;
+
+// The production station: the job above, a tile for every socket, and below them the ports to
+// add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
+// next start.
+class StationWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Keys 1 to 9 start the round of the socket with that number.
+    static constexpr int NumberedSockets = 9;
+    static constexpr int TilesPerRow = 4;
+
+    StationWindow(Platform platform, Desktop desktop);
+    ~StationWindow() override;
+
+private:
+    void listPorts();
+    void addSocket(const QString& name, const PortInfo& port);
+    void removeTile(SocketTile* tile);
+    void placeTiles();
+    void applyJob(const StationJob& job);
+    void applyJournal();
+    void applyRest();
+    void remember() const;
+
+    Platform platform;
+    Desktop desktop;
+    PortDiscovery discovery;
+    TunePlayer tunes;
+    Station station;
+    JobPanel* jobPanel;
+    QGridLayout* tileGrid;
+    std::vector<SocketTile*> tiles;
+    QComboBox* portList;
+    QLineEdit* socketName;
+    QCheckBox* continuousBox;
+    QSpinBox* restBox;
+    QLineEdit* journalEdit;
+    QLabel* journalVerdict;
+    // Until the last session's station is back, nothing is remembered over it.
+    bool restored = false;
+};
+
+}  // namespace iap
