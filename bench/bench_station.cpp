@@ -1,0 +1,135 @@
+// The production station's window on four sockets, each with a board that is taken out after
+// every verdict and a fresh one put in: 20 rounds per socket of a flash slot and a 64 KiB
+// application at 115200 baud. Prints the boards per hour against one socket alone, the time from
+// a board's appearance to the first command byte it receives, and the window's event latency
+// while the sockets run (four, then eight).
+#include "Device.h"
+#include "FakeDesktop.h"
+#include "Files.h"
+#include "Probe.h"
+#include "RuntimeDir.h"
+#include "Wait.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "StationSettings.h"
+#include "StationWindow.h"
+
+using namespace iap::test;
+
+namespace {
+
+constexpr int Rounds = 20;
+constexpr int ApplicationBytes = 64 * 1024;
+constexpr int SlotDataBytes = 6 * 1024;
+constexpr int RunTimeoutMs = 3600 * 1000;
+
+struct Run {
+    double seconds = 0;
+    int passes = 0;
+    std::vector<double> appearanceMs;
+};
+
+QStringList boardOptions()
+{
+    return {"--baud", "115200", "--program-ms", "10", "--reply-gap-ms", "30", "--replug-after-round", "--replug-delay-ms", "200"};
+}
+
+int passesShown(QWidget& window, int tile)
+{
+    const QString counts = window.findChild<QWidget*>(QStringLiteral("tile%1").arg(tile))->findChild<QLabel*>(QStringLiteral("counts"))->text();
+    return counts.section(u' ', 0, 0).toInt();
+}
+
+// The station window on `sockets` boards until each has passed `rounds` times.
+Run runStation(int sockets, int rounds, const iap::StationJob& job, const QString& journal, iap::bench::LatencyProbe* probe)
+{
+    std::vector<std::unique_ptr<VirtualDevice>> boards;
+    iap::StationSettings settings;
+    settings.job = job;
+    settings.journal = journal;
+    for (int i = 0; i < sockets; ++i) {
+        boards.push_back(std::make_unique<VirtualDevice>(boardOptions()));
+        if (!boards.back()->start())
+            return {};
+        settings.sockets.push_back({QStringLiteral("Socket %1").arg(i + 1), iap::PortInfo(boards.back()->linkPath(), boards.back()->linkPath())});
+    }
+    settings.save();
+    QElapsedTimer clock;
+    clock.start();
+    FakeDesktop fakes;
+    iap::StationWindow window(makeTestPlatform(fakes), makeTestDesktop(fakes));
+    window.show();
+    if (probe)
+        probe->restart();
+    waitUntil(
+        [&] {
+            for (int i = 1; i <= sockets; ++i)
+                if (passesShown(window, i) < rounds)
+                    return false;
+            return true;
+        },
+        RunTimeoutMs);
+    Run run;
+    run.seconds = double(clock.elapsed()) / 1000;
+    for (int i = 1; i <= sockets; ++i)
+        run.passes += passesShown(window, i);
+    // From each plug to the first command the fresh board received; the first board was there
+    // before the window.
+    for (auto& board : boards) {
+        const QList<double> plugs = board->logInstantsMs(QStringLiteral("PLUG ")), commands = board->logInstantsMs(QStringLiteral("RX CMD "));
+        for (double plug : plugs.mid(1))
+            for (double command : commands)
+                if (command > plug) {
+                    run.appearanceMs.push_back(command - plug);
+                    break;
+                }
+    }
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    RuntimeDir runtime;
+    QTemporaryDir files;
+    qputenv("XDG_CONFIG_HOME", files.filePath(QStringLiteral("config")).toUtf8());
+    iap::StationJob job;
+    job.address = QStringLiteral("08004000");
+    job.application = files.filePath(QStringLiteral("app.bin"));
+    job.slot0 = files.filePath(QStringLiteral("slot0.flash"));
+    writeFile(job.application, pattern(ApplicationBytes, 3));
+    writeFile(job.slot0, QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 4) + pattern(SlotDataBytes, 5));
+    const QString journal = files.filePath(QStringLiteral("journal.sqlite"));
+
+    iap::bench::LatencyProbe probe;
+    const Run alone = runStation(1, Rounds, job, journal, nullptr);
+    const Run four = runStation(4, Rounds, job, journal, &probe);
+    probe.print("window, 4 sockets running");
+    const Run eight = runStation(8, 2, job, journal, &probe);
+    probe.print("window, 8 sockets running");
+    probe.stop();
+
+    const double aloneRate = alone.passes / alone.seconds * 3600, fourRate = four.passes / four.seconds * 3600;
+    std::printf("One socket: %d boards in %.1f s, %.0f boards/hour\n", alone.passes, alone.seconds, aloneRate);
+    std::printf("Four sockets: %d boards in %.1f s, %.0f boards/hour: %.2f times one socket (goal >= 3.8)\n", four.passes, four.seconds, fourRate,
+                fourRate / aloneRate);
+    std::vector<double> appearance = four.appearanceMs;
+    appearance.insert(appearance.end(), alone.appearanceMs.begin(), alone.appearanceMs.end());
+    std::sort(appearance.begin(), appearance.end());
+    const double median = appearance.empty() ? 0 : appearance[appearance.size() / 2], max = appearance.empty() ? 0 : appearance.back();
+    std::printf("Board appeared to first command byte: median %.0f ms, max %.0f ms over %zu boards (goal < 300 ms)\n", median, max,
+                appearance.size());
+    const bool met = fourRate / aloneRate >= 3.8 && max < 300 && eight.passes >= 16;
+    std::printf("goal: %s\n", met ? "met" : "MISSED");
+    return met ? 0 : 1;
+}

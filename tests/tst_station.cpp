@@ -1,0 +1,267 @@
+// The production station end to end against virtual devices that are plugged in, programmed and
+// taken out: iap-cli station and its journal, and the station window with its tiles.
+#include "Device.h"
+#include "FakeDesktop.h"
+#include "Files.h"
+#include "RuntimeDir.h"
+#include "Wait.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <map>
+
+#include "StationWindow.h"
+
+using namespace iap::test;
+
+namespace {
+
+constexpr int RoundMs = 20000;
+
+QStringList fast(QStringList more = {})
+{
+    return QStringList{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"} + more;
+}
+
+// A board that is taken out after each verified round and a fresh one put in.
+QStringList replugged(const QString& version)
+{
+    return fast({"--replug-after-round", "--replug-delay-ms", "300", "--version", version});
+}
+
+// iap-cli in the background, its output gathered line by line.
+struct Cli {
+    explicit Cli(const QStringList& arguments) { process.start(QStringLiteral(IAP_CLI_PATH), arguments); }
+    ~Cli()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    QList<QJsonObject> events()
+    {
+        out += process.readAllStandardOutput();
+        QList<QJsonObject> parsed;
+        for (const QByteArray& line : out.split('\n'))
+            if (!line.isEmpty())
+                parsed << QJsonDocument::fromJson(line).object();
+        return parsed;
+    }
+    QList<QJsonObject> rounds(const QString& port)
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject& event : events())
+            if (event["event"] == "round" && event["port"] == port)
+                found << event;
+        return found;
+    }
+    int interrupt()
+    {
+        ::kill(pid_t(process.processId()), SIGINT);
+        return process.waitForFinished(RoundMs) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QProcess process;
+    QByteArray out;
+};
+
+QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
+{
+    QProcess process;
+    process.start(QStringLiteral(IAP_CLI_PATH), QStringList{"journal", "--journal", location, "--json"} + filter);
+    process.waitForFinished(RoundMs);
+    QList<QJsonObject> records;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            records << QJsonDocument::fromJson(line).object();
+    return records;
+}
+
+}  // namespace
+
+class StationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(data.isValid() && QDir(data.path()).mkpath("jobs") && QDir(data.path()).mkpath("window"));
+        qputenv("XDG_DATA_HOME", data.filePath("data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", data.filePath("config").toUtf8());
+    }
+
+    void socketsFollowTheirBoardsOnRecord_data()
+    {
+        QTest::addColumn<QString>("journal");
+        QTest::newRow("SQLite") << data.filePath("line.sqlite");
+        if (qEnvironmentVariableIsSet("IAP_TEST_POSTGRES_URL"))
+            QTest::newRow("PostgreSQL") << qEnvironmentVariable("IAP_TEST_POSTGRES_URL");
+    }
+    // Three sockets at once: one passes each board put in, one fails, one loses its board in the
+    // middle of the round. Each round is on record, as it ended.
+    void socketsFollowTheirBoardsOnRecord()
+    {
+        QFETCH(QString, journal);
+        RuntimeDir runtime;
+        VirtualDevice good(replugged("A{n}")), bad(fast({"--wrong-sum"})), pulled(fast({"--program-ms", "100", "--replug-delay-ms", "60000"}));
+        QVERIFY(good.start() && bad.start() && pulled.start());
+        const QByteArray app = pattern(10 * PageBytes, 5);
+        const QString appFile = data.filePath("app.bin"), slotFile = data.filePath("slot.flash");
+        QVERIFY(writeFile(appFile, app));
+        QVERIFY(writeFile(slotFile, QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7)));
+        const QString started = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+
+        Cli station({"station", "--port", good.linkPath(), "--port", bad.linkPath(), "--port", pulled.linkPath(), "--address", "08004000", "--slot0", slotFile,
+                     "--app", appFile, "--journal", journal, "--json"});
+        QVERIFY(pulled.waitForLog("RX PAGE 2 "));
+        QVERIFY(pulled.signal(SIGUSR1));
+        QVERIFY(waitUntil([&] { return station.rounds(good.linkPath()).size() == 2 && !station.rounds(pulled.linkPath()).isEmpty(); }, RoundMs));
+        QCOMPARE(station.rounds(bad.linkPath()).size(), 1);
+        QCOMPARE(station.interrupt(), 1);
+
+        const auto goodRounds = station.rounds(good.linkPath());
+        QCOMPARE(goodRounds[0]["pass"], true);
+        QCOMPARE(goodRounds[1]["version"], "A2");
+        QCOMPARE(station.rounds(bad.linkPath())[0]["text"], "Write Checksum error");
+        QCOMPARE(station.rounds(pulled.linkPath())[0]["text"], "port lost");
+        QVERIFY(station.events().last()["event"] == "summary");
+
+        const QList<QJsonObject> records = journalRecords(journal, {"--since", started});
+        QCOMPARE(records.size(), 4);
+        std::map<QString, QStringList> seen;
+        for (const QJsonObject& record : records) {
+            QCOMPARE(record["command"], "station");
+            seen[record["socket"].toString()] << record["category"].toString() + ' ' + record["bootloaderVersion"].toString();
+            const QJsonObject step = record["steps"].toArray().last().toObject();
+            QCOMPARE(step["kind"], "download");
+            QCOMPARE(step["sha256"], QString::fromLatin1(QCryptographicHash::hash(app, QCryptographicHash::Sha256).toHex()));
+        }
+        QCOMPARE(seen[good.linkPath()], (QStringList{"right A1", "right A2"}));
+        QCOMPARE(seen[bad.linkPath()].join(""), QString("checksum error V2.31"));
+        QCOMPARE(seen[pulled.linkPath()].join(""), QString("port lost V2.31"));
+    }
+
+    // Continuous: a round after each rest while the board stays. The job comes from a file that
+    // names its image beside it; the address given on the command line wins over the file's.
+    void continuousRoundsFromAJobFile()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        const QByteArray app = pattern(3 * PageBytes, 7);
+        QVERIFY(writeFile(data.filePath("jobs/app.bin"), app));
+        QVERIFY(writeFile(data.filePath("jobs/job.json"), R"({"model": "HX300", "address": "08000000", "application": "app.bin"})"));
+
+        Cli station({"station", "--port", device.linkPath(), "--job", data.filePath("jobs/job.json"), "--address", "08004000", "--continuous", "1", "--json"});
+        QVERIFY(waitUntil([&] { return station.rounds(device.linkPath()).size() == 3; }, 3 * RoundMs));
+        QCOMPARE(station.interrupt(), 0);
+        for (const QJsonObject& round : station.rounds(device.linkPath()))
+            QCOMPARE(round["pass"], true);
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
+        QCOMPARE(station.events().last()["passes"], 3);
+    }
+
+    void unreachableJournalStartsNothing_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("journal");
+        QTest::newRow("station, no server") << "station" << "postgresql://iap@127.0.0.1:1/line";
+        QTest::newRow("download, no server") << "download" << "postgresql://iap@127.0.0.1:1/line";
+        QTest::newRow("station, no folder") << "station" << "/proc/no/journal.sqlite";
+    }
+    void unreachableJournalStartsNothing()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, journal);
+        RuntimeDir runtime;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        QVERIFY(writeFile(data.filePath("small.bin"), pattern(100)));
+        QStringList arguments{command, "--port", device.linkPath(), "--address", "08004000", "--journal", journal};
+        arguments << (command == "station" ? QStringList{"--app", data.filePath("small.bin")} : QStringList{data.filePath("small.bin")});
+        QProcess cli;
+        cli.start(QStringLiteral(IAP_CLI_PATH), arguments);
+        QVERIFY(cli.waitForFinished(RoundMs));
+        QCOMPARE(cli.exitCode(), 2);
+        QVERIFY(cli.readAllStandardError().contains("journal"));
+        QVERIFY(device.receivedFrames().isEmpty());
+    }
+
+    // The window: sockets added from the port list and named, a tile for each that an operator
+    // reads (PASS or FAIL and why, the counts), the tones, the number keys, the job file, and the
+    // station as it was at the next start.
+    void stationWindow()
+    {
+        RuntimeDir runtime;
+        VirtualDevice good(replugged("A{n}")), bad(fast({"--wrong-sum"}));
+        QVERIFY(good.start() && bad.start());
+        const QString appFile = data.filePath("window/app.bin");
+        const QString slotFile = data.filePath("window/slot.flash");
+        QVERIFY(writeFile(appFile, pattern(4 * PageBytes, 9)));
+        QVERIFY(writeFile(slotFile, QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7)));
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes));
+        const auto edit = [&](const char* name) { return window->findChild<QLineEdit*>(name); };
+        const auto click = [&](const char* name) { window->findChild<QPushButton*>(name)->click(); };
+        edit("application")->setText(appFile);
+        edit("slot0")->setText(slotFile);
+        edit("address")->setText("08004000");
+        click("apply");
+        edit("journal")->setText(data.filePath("window/journal.sqlite"));
+        click("useJournal");
+        auto* ports = window->findChild<QComboBox*>("ports");
+        for (const auto& [device, name] : {std::pair{&good, "Fixture A1"}, {&bad, "Fixture A2"}}) {
+            ports->setCurrentIndex(ports->findText(QFileInfo(device->linkPath()).fileName(), Qt::MatchStartsWith));
+            edit("socketName")->setText(name);
+            click("addSocket");
+        }
+        const auto tileText = [&](int tile, const char* part) { return window->findChild<QFrame*>(QStringLiteral("tile%1").arg(tile))->findChild<QLabel*>(part)->text(); };
+        QVERIFY(tileText(1, "title").startsWith("1. Fixture A1"));
+
+        WAIT_COMPARE(tileText(1, "counts"), QString("2 passed, 0 failed"), RoundMs);
+        WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 1 failed"), RoundMs);
+        QCOMPARE(tileText(1, "verdict"), "PASS");
+        QVERIFY(tileText(1, "details").contains("bootloader A2"));
+        QCOMPARE(tileText(2, "verdict"), "FAIL");
+        QCOMPARE(tileText(2, "reason"), "Write Checksum error");
+        QCOMPARE(tileText(2, "state"), "done: take the board out");
+        const auto played = fakes.tone->played();
+        QVERIFY(std::count(played.begin(), played.end(), std::pair{196, 700}) == 1 && std::count(played.begin(), played.end(), std::pair{659, 300}) >= 1);
+
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_2, Qt::NoModifier);
+        WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 2 failed"), RoundMs);
+
+        const QString jobFile = data.filePath("window/job.json");
+        fakes.fileDialog->answers << jobFile << jobFile;
+        click("saveJob");
+        edit("application")->setText("elsewhere.bin");
+        click("loadJob");
+        QCOMPARE(edit("application")->text(), appFile);
+
+        window.reset();
+        FakeDesktop again;
+        window = std::make_unique<iap::StationWindow>(makeTestPlatform(again), makeTestDesktop(again));
+        QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
+        QCOMPARE(edit("address")->text(), "08004000");
+        QCOMPARE(edit("journal")->text(), data.filePath("window/journal.sqlite"));
+    }
+
+private:
+    QTemporaryDir data;
+};
+
+QTEST_MAIN(StationTest)
+#include "tst_station.moc"
