@@ -7,6 +7,7 @@
 #include "Pty.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
+#include "journal/Journal.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -381,6 +382,38 @@ private slots:
         QVERIFY(shell.waitForFinished(RunTimeoutMs));
         QCOMPARE(shell.exitCode(), 0);
         QCOMPARE(device.flash(Address, 6 * PageBytes), pagesOf(app).join());
+    }
+
+    void journal_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("failures, a table") << QStringList{"--result", "fail"} << 0
+                                           << "Started (UTC)        Port     Command   Result          Time   Version  Images\n"
+                                              "2024-05-31 11:00:00  ttyUSB1  download  checksum error  0.0 s\n";
+        QTest::newRow("since, CSV") << QStringList{"--since", "2024-05-31T10:00:00.001", "--csv"} << 0
+                                    << "started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
+                                       "category,durationMs,steps\r\n2024-05-31T11:00:00.000Z,2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,"
+                                       "false,,checksum error,0,[]\r\n";
+        QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
+        QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
+    }
+    void journal()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        for (int port : {0, 1}) {
+            iap::JournalRecord r;
+            r.started = r.ended = QDateTime(QDate(2024, 5, 31), QTime(10 + port, 0), Qt::UTC);
+            std::tie(r.command, r.port, r.pass, r.category) = std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right");
+            QCOMPARE(iap::Journal().append(r), QString());
+        }
+        const Run run = cli(QStringList{"journal"} + arguments);
+        qunsetenv("XDG_DATA_HOME");
+        QTEST(run.exit, "exit");
+        QTEST(run.out, "out");
     }
 };
 

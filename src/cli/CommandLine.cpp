@@ -10,6 +10,7 @@
 #include "Console.h"
 #include "Options.h"
 #include "Doctor.h"
+#include "JournalCommand.h"
 #include "Machine.h"
 #include "PortList.h"
 #include "PortRun.h"
@@ -48,6 +49,15 @@ int runCommandLine(const QStringList& arguments)
         const Diagnosis diagnosis = Diagnosis::of(*makeSystemMachine());
         std::printf("%s", qPrintable(diagnosis.report()));
         return diagnosis.clean() ? 0 : 1;
+    }
+    if (options.command == Command::Journal) {
+        const QString text = journalText(options, error);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "iap-cli: %s\n", qPrintable(error));
+            return UsageStatus;
+        }
+        std::printf("%s", qPrintable(text));
+        return 0;
     }
     if (options.command == Command::Ports) {
         std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).enumerate(), options.json)));

@@ -102,6 +102,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
     case Command::Station:
     case Command::Ports:
     case Command::Doctor:
+    case Command::Journal:
         return {};
     }
     return {};

@@ -15,11 +15,44 @@ std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
         {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program},
-        {"station", Command::Station}};
+        {"station", Command::Station}, {"journal", Command::Journal}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
     return std::nullopt;
+}
+
+struct JournalOptions {
+    QCommandLineOption port, since, result, csv, json;
+};
+
+// The journal's --port is a filter, matched against what the records hold, not a port to open.
+void parseJournalOptions(Options& o, const QCommandLineParser& parser, const JournalOptions& options, QString& error)
+{
+    if (!parser.positionalArguments().isEmpty())
+        error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+    else if (o.ports.size() > 1)
+        error = QStringLiteral("give --port once");
+    else if (parser.isSet(options.csv) && o.json)
+        error = QStringLiteral("give --csv or --json, not both");
+    if (!error.isEmpty())
+        return;
+    o.journalFilter.port = o.ports.value(0);
+    o.ports.clear();
+    o.csv = parser.isSet(options.csv);
+    if (parser.isSet(options.since)) {
+        o.journalFilter.since = parseSince(parser.value(options.since));
+        if (!o.journalFilter.since)
+            error = QStringLiteral("--since %1 is not a date or time such as 2024-05-31, 2024-05-31T14:00 or 2024-05-31T14:00+02:00")
+                        .arg(parser.value(options.since));
+    }
+    if (parser.isSet(options.result)) {
+        const QString wanted = parser.value(options.result);
+        if (wanted == QLatin1String("pass") || wanted == QLatin1String("fail"))
+            o.journalFilter.pass = wanted == QLatin1String("pass");
+        else
+            error = QStringLiteral("--result must be pass or fail, not %1").arg(wanted);
+    }
 }
 
 // The job file first; each job option given on the command line wins over it.
@@ -44,6 +77,14 @@ QString stationJob(Options& o, const QString& file, const QCommandLineParser& pa
 }
 
 }  // namespace
+
+std::optional<QDateTime> parseSince(const QString& text)
+{
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!time.isValid())
+        return std::nullopt;
+    return time.timeSpec() == Qt::LocalTime ? QDateTime(time.date(), time.time(), Qt::UTC) : time;
+}
 
 QString Options::outputFor(const QString& port) const
 {
@@ -74,9 +115,10 @@ Options parseOptions(const QStringList& arguments, QString& error)
     const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
                              output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
                              application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
-                             journal = withValue("journal");
+                             journal = withValue("journal"), since = withValue("since"), result = withValue("result");
+    const QCommandLineOption csv(QStringLiteral("csv"));
     QCommandLineParser parser;
-    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal});
+    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since, result, csv});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -125,6 +167,15 @@ Options parseOptions(const QStringList& arguments, QString& error)
     o.journal = parser.value(journal);
     if (!error.isEmpty())
         return o;
+    if (o.command == Command::Journal) {
+        parseJournalOptions(o, parser, {port, since, result, csv, json}, error);
+        return o;
+    }
+    for (const QCommandLineOption& only : {since, result, csv})
+        if (parser.isSet(only)) {
+            error = QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
+            return o;
+        }
     if (o.command == Command::Station) {
         error = stationJob(o, parser.value(jobFile), parser, {model, address, slot0, slot1, application});
         if (!error.isEmpty())

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "journal/Journal.h"
 #include "protocol/Page.h"
 #include "serial/PortInfo.h"
 #include "session/DeviceModel.h"
@@ -16,7 +17,7 @@
 
 namespace iap::cli {
 
-enum class Command { Ports, Doctor, Download, Write, Read, Program, Station };
+enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct Options {
@@ -45,9 +46,13 @@ struct Options {
     StationJob stationJob;
     std::optional<int> restSeconds;
     int timeoutSeconds = DefaultTimeoutSeconds;
-    // Where the record of each port's run goes; empty: the default journal.
-    QString journal;
     bool json = false;
+    // Where the record of each port's run goes and where the journal command reads: a file or a
+    // postgresql:// URL; empty, Journal::defaultLocation().
+    QString journal;
+    // journal: which records, and CSV instead of a table (--json: JSON lines).
+    Journal::Filter journalFilter;
+    bool csv = false;
     bool help = false;
     bool version = false;
 
@@ -71,5 +76,9 @@ QString checkInput(Options& options, const ImagePaths& paths);
 
 // The help of the program, or of one command.
 QString helpText(std::optional<Command> command);
+
+// An ISO 8601 date or time ("2024-05-31", "2024-05-31T14:00", "2024-05-31 14:00:00+02:00"); one
+// without a zone is UTC, as the journal's table shows its times.
+std::optional<QDateTime> parseSince(const QString& text);
 
 }  // namespace iap::cli
