@@ -26,13 +26,14 @@ constexpr int UnreachableMs = 5000;
 
 // A test's journal: a file in its folder, or a scratch database on the test server.
 struct Place {
-    explicit Place(const QString& backend)
+    explicit Place(const QString& backend) : variable(backend == "postgresql socket" ? "IAP_TEST_POSTGRES_SOCKET_URL" : "IAP_TEST_POSTGRES_URL")
     {
         if (backend == "sqlite")
             location = dir.filePath("journal.sqlite");
         else
-            location = (scratch = std::make_unique<ScratchDatabase>(backend == "postgresql" ? "IAP_TEST_POSTGRES_URL" : "IAP_TEST_POSTGRES_SOCKET_URL"))->url();
+            location = (scratch = std::make_unique<ScratchDatabase>(variable))->url();
     }
+    const char* variable;
     QTemporaryDir dir;
     std::unique_ptr<ScratchDatabase> scratch;
     QString location;
@@ -44,8 +45,8 @@ struct Place {
     QFETCH(QString, backend);                                                                                          \
     Place place(backend);                                                                                              \
     if (place.location.isEmpty()) {                                                                                    \
-        QVERIFY2(!qEnvironmentVariableIsSet("IAP_TEST_POSTGRES_URL"), "the test server's database cannot be made");    \
-        QSKIP("IAP_TEST_POSTGRES_URL is not set: scripts/test.sh starts a server for these");                          \
+        QVERIFY2(!qEnvironmentVariableIsSet(place.variable), "the test server's database cannot be made");            \
+        QSKIP("no test server: scripts/test.sh starts one and sets IAP_TEST_POSTGRES_URL");                            \
     }
 
 void addBackends(bool socketToo = false)
