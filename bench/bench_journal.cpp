@@ -1,0 +1,77 @@
+// What writing a run's record costs: records appended one by one, each a transaction of its own
+// as iap-cli and the station write them, to an SQLite file and, when IAP_TEST_POSTGRES_URL names
+// a server (scripts/bench.sh starts one), to a PostgreSQL database; and what reading them back
+// costs.
+#include "Postgres.h"
+#include "journal/Journal.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace iap;
+
+namespace {
+
+constexpr int Records = 500;
+
+JournalRecord typicalRecord(int i)
+{
+    JournalRecord r;
+    r.started = QDateTime::currentDateTimeUtc();
+    r.ended = r.started.addSecs(20);
+    r.host = QStringLiteral("line-3");
+    r.command = QStringLiteral("program");
+    r.port = QStringLiteral("ttyUSB%1").arg(i % 8);
+    r.path = QStringLiteral("/dev/") + r.port;
+    r.model = QStringLiteral("HX300");
+    r.address = QStringLiteral("08004000");
+    for (const char* kind : {"flash write", "flash write", "download"})
+        r.steps.push_back({QString::fromLatin1(kind), QStringLiteral("image.bin"), 65536, QString(64, u'c'), 32, 0x1234abcdu, QStringLiteral("right")});
+    r.pass = true;
+    r.result = QStringLiteral("IAP Checksum right");
+    r.category = QStringLiteral("right");
+    r.durationMs = 20000;
+    return r;
+}
+
+bool measure(const char* name, const QString& location)
+{
+    Journal journal(location);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < Records; ++i)
+        if (const QString error = journal.append(typicalRecord(i)); !error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return false;
+        }
+    const double appendMs = double(clock.nsecsElapsed()) / 1e6 / Records;
+    clock.restart();
+    QString error;
+    const auto records = journal.records({}, error);
+    if (!error.isEmpty() || records.size() != std::size_t(Records)) {
+        std::fprintf(stderr, "%s: %zu records read back of %d: %s\n", name, records.size(), Records, qPrintable(error));
+        return false;
+    }
+    std::printf("journal %-10s append %.2f ms per record (%d records); read back %.1f ms for all\n", name, appendMs, Records,
+                double(clock.nsecsElapsed()) / 1e6);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!measure("SQLite", dir.filePath(QStringLiteral("journal.sqlite"))))
+        return 1;
+    const test::ScratchDatabase scratch;
+    if (scratch.url().isEmpty()) {
+        std::printf("journal PostgreSQL: not measured, IAP_TEST_POSTGRES_URL is not set\n");
+        return qEnvironmentVariableIsSet("IAP_TEST_POSTGRES_URL") ? 1 : 0;
+    }
+    return measure("PostgreSQL", scratch.url()) ? 0 : 1;
+}
