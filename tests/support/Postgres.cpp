@@ -8,11 +8,8 @@
 #include <QUrlQuery>
 
 namespace iap::test {
-namespace {
 
-int scratchCount = 0;
-
-}  // namespace
+static int scratchCount = 0;
 
 ScratchDatabase::ScratchDatabase(const char* variable)
     : connection(QStringLiteral("scratch-%1").arg(++scratchCount)),
@@ -27,10 +24,8 @@ ScratchDatabase::ScratchDatabase(const char* variable)
     server.setPort(url.port());
     server.setUserName(url.userName());
     server.setDatabaseName(url.path().mid(1));
-    QSqlQuery create(server);
-    if (!server.open() || !create.exec(QStringLiteral("CREATE DATABASE %1").arg(name))) {
-        qWarning("The test server %s cannot be used: %s %s", qPrintable(url.toString()), qPrintable(server.lastError().text()),
-                 qPrintable(create.lastError().text()));
+    if (!server.open() || !run(QStringLiteral("CREATE DATABASE %1").arg(name))) {
+        qWarning("The test server %s cannot be used: %s", qPrintable(url.toString()), qPrintable(server.lastError().text()));
         return;
     }
     url.setPath(u'/' + name);

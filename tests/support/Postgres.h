@@ -4,9 +4,9 @@
 
 namespace iap::test {
 
-// A database of its own on the test server that the environment variable names by its URL
-// (scripts/test.sh starts the server and sets IAP_TEST_POSTGRES_URL and
-// IAP_TEST_POSTGRES_SOCKET_URL), dropped again at the end: every test starts from nothing.
+// A database of its own on the test server whose URL the environment variable holds
+// (scripts/test.sh sets IAP_TEST_POSTGRES_URL and IAP_TEST_POSTGRES_SOCKET_URL), dropped at the
+// end. The URL is empty without the variable, or when the database cannot be made.
 class ScratchDatabase {
 public:
     explicit ScratchDatabase(const char* variable = "IAP_TEST_POSTGRES_URL");
@@ -14,9 +14,8 @@ public:
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
-    // The scratch database's URL; empty when the variable is not set or the database could not be made.
     const QString& url() const { return scratchUrl; }
-    // Ends every session on the scratch database, as a server restart or a broken network would.
+    // Ends every session on it, as a server restart or a broken network would.
     bool disconnectAll();
 
 private:
