@@ -75,6 +75,11 @@ struct Cli {
     QByteArray out;
 };
 
+QString sha256Hex(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
 QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
 {
     QProcess process;
@@ -142,9 +147,13 @@ private slots:
         for (const QJsonObject& record : records) {
             QCOMPARE(record["command"], "station");
             seen[record["socket"].toString()] << record["category"].toString() + ' ' + record["bootloaderVersion"].toString();
-            const QJsonObject step = record["steps"].toArray().last().toObject();
-            QCOMPARE(step["kind"], "download");
-            QCOMPARE(step["sha256"], QString::fromLatin1(QCryptographicHash::hash(app, QCryptographicHash::Sha256).toHex()));
+            const QJsonArray steps = record["steps"].toArray();
+            QCOMPARE(steps.first()["kind"], "flash write");
+            QCOMPARE(steps.first()["sha256"], sha256Hex(readFile(slotFile)));
+            if (record["pass"].toBool()) {
+                QCOMPARE(steps.last()["kind"], "download");
+                QCOMPARE(steps.last()["sha256"], sha256Hex(app));
+            }
         }
         QCOMPARE(seen[good.linkPath()], (QStringList{"right A1", "right A2"}));
         QCOMPARE(seen[bad.linkPath()].join(""), QString("checksum error V2.31"));
