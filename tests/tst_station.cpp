@@ -146,7 +146,10 @@ private slots:
         std::map<QString, QStringList> seen;
         for (const QJsonObject& record : records) {
             QCOMPARE(record["command"], "station");
-            seen[record["socket"].toString()] << record["category"].toString() + ' ' + record["bootloaderVersion"].toString();
+            const QString socket = record["socket"].toString();
+            seen[socket] << record["category"].toString() + ' ' + record["bootloaderVersion"].toString();
+            if (!record["pass"].toBool())
+                QCOMPARE(record["result"], station.rounds(socket).first()["text"]);
             const QJsonArray steps = record["steps"].toArray();
             QCOMPARE(steps.first()["kind"], "flash write");
             QCOMPARE(steps.first()["sha256"], sha256Hex(readFile(slotFile)));
@@ -212,7 +215,7 @@ private slots:
     void stationWindow()
     {
         RuntimeDir runtime;
-        VirtualDevice good(replugged("A{n}")), bad(fast({"--wrong-sum"}));
+        VirtualDevice good(replugged("A{n}")), bad(fast({"--wrong-sum", "--replug-delay-ms", "60000"}));
         QVERIFY(good.start() && bad.start());
         const QString appFile = data.filePath("window/app.bin");
         const QString slotFile = data.filePath("window/slot.flash");
@@ -250,8 +253,13 @@ private slots:
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The second board is taken out during its next round.
         QTest::keyClick(window.get(), Qt::Key_2, Qt::NoModifier);
+        QVERIFY(bad.waitForLog("RX CMD", 2));
+        QVERIFY(bad.signal(SIGUSR1));
         WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 2 failed"), RoundMs);
+        QCOMPARE(tileText(2, "reason"), "port lost");
+        QCOMPARE(tileText(2, "state"), "waiting for a board");
 
         const QString jobFile = data.filePath("window/job.json");
         fakes.fileDialog->answers << jobFile << jobFile;

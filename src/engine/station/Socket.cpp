@@ -48,19 +48,14 @@ QString SocketView::stateText() const
 Socket::Socket(Station& owner, QString name, const PortInfo& port, Clock& clock)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port.openedAt(watchedPath(port))), presence(boundPort.path()), run(clock)
 {
-    for (QTimer* timer : {&settle, &lost, &rest})
+    for (QTimer* timer : {&settle, &rest})
         timer->setSingleShot(true);
     settle.setInterval(SettleMs);
-    lost.setInterval(LostAfterMs);
     connect(&presence, &PortPresence::appeared, this, &Socket::appeared);
     connect(&presence, &PortPresence::vanished, this, &Socket::vanished);
     connect(&settle, &QTimer::timeout, this, [this] {
         if (presence.isPresent())
             start();
-    });
-    connect(&lost, &QTimer::timeout, this, [this] {
-        if (!presence.isPresent())
-            run.stop(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
     });
     connect(&rest, &QTimer::timeout, this, [this] {
         if (presence.isPresent())
@@ -122,7 +117,6 @@ void Socket::restChanged()
 
 void Socket::appeared()
 {
-    lost.stop();
     if (!run.isRunning())
         settle.start();
 }
@@ -131,17 +125,15 @@ void Socket::vanished()
 {
     settle.stop();
     rest.stop();
-    if (run.isRunning()) {
-        lost.start();
+    // A round that runs learns of it from its line, and ends as "port lost".
+    if (run.isRunning())
         return;
-    }
     shown.phase = SocketView::Phase::Waiting;
     show();
 }
 
 void Socket::ended(DeviceRun::Outcome outcome, QString text, JournalRecord record)
 {
-    lost.stop();
     // A round that broke off because the board went away ends for that reason, whatever the
     // line made of it.
     if (outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped && !PortPresence::isPresent(boundPort.path())) {
@@ -164,8 +156,7 @@ void Socket::ended(DeviceRun::Outcome outcome, QString text, JournalRecord recor
     shown.phase = presence.isPresent() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
     show();
     emit roundEnded(pass, text, record);
-    if (outcome != DeviceRun::Outcome::Stopped)
-        planRest();
+    planRest();
 }
 
 void Socket::planRest()

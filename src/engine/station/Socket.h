@@ -50,10 +50,8 @@ class Socket : public QObject {
     Q_OBJECT
 
 public:
-    // How long a port must stay to count as a board put in, and stay away to count as a board
-    // taken out while a round runs (a device that ends its round by leaving gets its reply read).
+    // How long a port must stay to count as a board put in.
     static constexpr int SettleMs = 100;
-    static constexpr int LostAfterMs = 150;
 
     Socket(Station& station, QString name, const PortInfo& port, Clock& clock);
 
@@ -87,7 +85,6 @@ private:
     PortPresence presence;
     DeviceRun run;
     QTimer settle;
-    QTimer lost;
     QTimer rest;
     SocketView shown;
 };
