@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -209,6 +211,32 @@ private slots:
         QVERIFY(device.receivedFrames().isEmpty());
     }
 
+    // A round whose record the journal refuses is not a pass, whatever the board said.
+    void aRoundOffTheRecordFails()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        const QString journal = data.filePath("refusing.sqlite");
+        QVERIFY(journalRecords(journal).isEmpty());
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "refusing");
+            database.setDatabaseName(journal);
+            QVERIFY(database.open());
+            QVERIFY(QSqlQuery(database).exec("CREATE TRIGGER refuse BEFORE INSERT ON iap_journal BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        }
+        QSqlDatabase::removeDatabase("refusing");
+        QVERIFY(writeFile(data.filePath("small.bin"), pattern(100)));
+
+        Cli station({"station", "--port", device.linkPath(), "--app", data.filePath("small.bin"), "--address", "08004000", "--journal", journal, "--json"});
+        QVERIFY(waitUntil([&] { return !station.rounds(device.linkPath()).isEmpty(); }, RoundMs));
+        const QJsonObject round = station.rounds(device.linkPath()).first();
+        QCOMPARE(round["pass"], false);
+        QVERIFY(round["text"].toString().startsWith("the journal could not be written: "));
+        QVERIFY(round["text"].toString().contains("disk full"));
+        QCOMPARE(station.interrupt(), 1);
+    }
+
     // The window: sockets added from the port list and named, a tile for each that an operator
     // reads (PASS or FAIL and why, the counts), the tones, the number keys, the job file, and the
     // station as it was at the next start.
@@ -244,6 +272,8 @@ private slots:
         WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 1 failed"), RoundMs);
         QCOMPARE(tileText(1, "verdict"), "PASS");
         QVERIFY(tileText(1, "details").contains("bootloader A2"));
+        // A board taken out: the socket waits for the next and still shows how the last one went.
+        QVERIFY(waitUntil([&] { return tileText(1, "state") == "waiting for a board" && tileText(1, "verdict") == "PASS"; }, RoundMs));
         QCOMPARE(tileText(2, "verdict"), "FAIL");
         QCOMPARE(tileText(2, "reason"), "Write Checksum error");
         QCOMPARE(tileText(2, "state"), "done: take the board out");
@@ -261,6 +291,11 @@ private slots:
         QCOMPARE(tileText(2, "reason"), "port lost");
         QCOMPARE(tileText(2, "state"), "waiting for a board");
 
+        // A journal that cannot be written keeps every socket from starting.
+        edit("journal")->setText("/proc/no/journal.sqlite");
+        click("useJournal");
+        QVERIFY(waitUntil([&] { return tileText(1, "state").contains("/proc/no/journal.sqlite"); }, RoundMs));
+
         const QString jobFile = data.filePath("window/job.json");
         fakes.fileDialog->answers << jobFile << jobFile;
         click("saveJob");
@@ -273,7 +308,7 @@ private slots:
         window = std::make_unique<iap::StationWindow>(makeTestPlatform(again), makeTestDesktop(again));
         QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
         QCOMPARE(edit("address")->text(), "08004000");
-        QCOMPARE(edit("journal")->text(), data.filePath("window/journal.sqlite"));
+        QCOMPARE(edit("journal")->text(), "/proc/no/journal.sqlite");
     }
 
 private:
