@@ -274,6 +274,7 @@ private slots:
         QVERIFY(tileText(1, "details").contains("bootloader A2"));
         // A board taken out: the socket waits for the next and still shows how the last one went.
         QVERIFY(waitUntil([&] { return tileText(1, "state") == "waiting for a board" && tileText(1, "verdict") == "PASS"; }, RoundMs));
+        QVERIFY(waitUntil([&] { return tileText(1, "state").startsWith("downloading") && tileText(1, "verdict") == "…"; }, RoundMs));
         QCOMPARE(tileText(2, "verdict"), "FAIL");
         QCOMPARE(tileText(2, "reason"), "Write Checksum error");
         QCOMPARE(tileText(2, "state"), "done: take the board out");
