@@ -271,6 +271,12 @@ private slots:
         WAIT_COMPARE(tileText(1, "counts"), QString("2 passed, 0 failed"), RoundMs);
         WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 1 failed"), RoundMs);
         QCOMPARE(tileText(1, "verdict"), "PASS");
+        const auto tileColour = [&](int tile) {
+            const QImage image = window->findChild<QFrame*>(QStringLiteral("tile%1").arg(tile))->grab().toImage();
+            return image.pixelColor(4, image.height() / 2);
+        };
+        QVERIFY(tileColour(1).green() > 2 * tileColour(1).red());
+        QVERIFY(tileColour(2).red() > 2 * tileColour(2).green());
         QVERIFY(tileText(1, "details").contains("bootloader A2"));
         // A board taken out: the socket waits for the next and still shows how the last one went.
         QVERIFY(waitUntil([&] { return tileText(1, "state") == "waiting for a board" && tileText(1, "verdict") == "PASS"; }, RoundMs));

@@ -14,9 +14,10 @@ constexpr int TitlePoints = 16;
 constexpr int VerdictPoints = 36;
 constexpr int StatePoints = 13;
 constexpr int TileWidthPixels = 320;
-const char* const PassStyle = "SocketTile { background: #2e9d3a; } QLabel { color: white; }";
-const char* const FailStyle = "SocketTile { background: #c62828; } QLabel { color: white; }";
-const char* const NeutralStyle = "SocketTile { background: palette(base); }";
+// A style sheet names a class in a namespace with "--" for "::".
+const char* const PassStyle = "iap--SocketTile { background: #2e9d3a; } QLabel { color: white; }";
+const char* const FailStyle = "iap--SocketTile { background: #c62828; } QLabel { color: white; }";
+const char* const NeutralStyle = "iap--SocketTile { background: palette(base); }";
 
 QLabel* label(const QString& objectName, int points, bool bold, QWidget* parent)
 {
