@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Makes docs/station.png for the README from the real program: builds, installs into a scratch
+# folder, starts four virtual HX300 devices (two good boards, one whose flash write fails, one
+# slow board) and the installed station from its desktop entry's "IAP Station" action on a
+# virtual X display (Xvfb), with a job and four named sockets remembered from a last session,
+# waits for the verdicts and takes a picture of the window.
+# Usage: scripts/screenshot-station.sh [build folder]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+out=$root/docs/station.png
+# Bounds for every wait, in tenths of a second.
+start_tenths=100
+round_tenths=600
+# Time for the window to paint the last verdict once the device has sent it.
+settle_seconds=1
+
+"$root/scripts/install-deps.sh" xvfb x11-utils imagemagick desktop-file-utils
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target iap iap-sim
+
+work=$(mktemp -d /tmp/iap-XXXXXX)
+pids=()
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wait_for() {
+  local tenths=$1; shift
+  for _ in $(seq "$tenths"); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "timed out waiting for: $*" >&2
+  return 1
+}
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+entry=$prefix/share/applications/iap.desktop
+desktop-file-validate "$entry"
+program=$(sed -n '/^\[Desktop Action station\]/,/^\[/s/^Exec=//p' "$entry")
+
+mkdir "$work/firmware"
+python3 - "$work/firmware" <<'PY'
+import sys
+folder = sys.argv[1]
+with open(folder + "/firmware.bin", "wb") as f:
+    f.write(bytes((i * 13 + 5) & 0xFF for i in range(40000)))
+header = b"Flash Write" + bytes([0x08, 0x04, 0x00, 0x00])
+with open(folder + "/config.flash", "wb") as f:
+    f.write(header + bytes(2048 - len(header)) + bytes((i * 7 + i // 251) & 0xFF for i in range(5000)))
+PY
+
+export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME/iap"
+names=(A1 A2 A3 A4)
+options=("" "" "--wrong-sum" "--program-ms 400")
+settings="$XDG_CONFIG_HOME/iap/station.conf"
+{
+  echo "[General]"
+  echo "journal=$work/data/journal.sqlite"
+  echo "[job]"
+  echo "model=HX300"
+  echo "address=08004000"
+  echo "slot0=$work/firmware/config.flash"
+  echo "application=$work/firmware/firmware.bin"
+  echo "[sockets]"
+  for i in 0 1 2 3; do
+    # shellcheck disable=SC2086
+    "$prefix/bin/iap-sim" --name "fixture-${names[i]}" --version "V2.3$i" --log "$work/${names[i]}.log" ${options[i]} >"$work/${names[i]}.out" &
+    pids+=($!)
+    wait_for $start_tenths grep -q READY "$work/${names[i]}.out"
+    link=$XDG_RUNTIME_DIR/iap-ports/fixture-${names[i]}
+    echo "$((i + 1))\\name=Fixture ${names[i]}"
+    echo "$((i + 1))\\port=fixture-${names[i]}"
+    echo "$((i + 1))\\path=$link"
+    echo "$((i + 1))\\byPath="
+  done
+  echo "size=4"
+} >"$settings"
+
+Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for $start_tenths test -s "$work/display"
+export DISPLAY=:$(cat "$work/display")
+
+# shellcheck disable=SC2086
+QT_QPA_PLATFORM=xcb $program &
+pids+=($!)
+wait_for $start_tenths xwininfo -name "IAP Station"
+window=$(xwininfo -name "IAP Station" | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+
+# The verdicts: two downloads right, one flash write wrong; the slow board is still at work.
+checksum_i="43 68 65 63 6B 73 75 6D 49"
+checksum_w="43 68 65 63 6B 73 75 6D 57"
+wait_for $round_tenths grep -q "TX $checksum_i" "$work/A1.log"
+wait_for $round_tenths grep -q "TX $checksum_i" "$work/A2.log"
+wait_for $round_tenths grep -q "TX $checksum_w" "$work/A3.log"
+sleep $settle_seconds
+
+mkdir -p "$(dirname "$out")"
+import -window "$window" "png:$out"
+echo "$out: $(identify -format '%wx%h' "$out")"
