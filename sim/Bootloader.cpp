@@ -322,6 +322,10 @@ void Bootloader::handlePage(Nanos complete)
     log.write("RX PAGE " + std::to_string(index) + " " + hexBytes(page.data(), page.size()));
     for (const std::uint8_t byte : page)
         t.sum += byte;
+    if (const std::uint64_t wrong = options.faults.storeWrongByte; wrong > index * PageBytes && wrong <= (index + 1) * PageBytes) {
+        page[wrong - 1 - index * PageBytes] ^= 0x01;
+        log.write("FAULT byte " + std::to_string(wrong) + " stored wrong at " + hexAddress(address + wrong - 1 - index * PageBytes));
+    }
     if (const std::uint64_t outside = flash.program(address, page.data(), page.size()))
         log.write("VIOLATION page " + std::to_string(index) + " at " + hexAddress(address) + " has " + std::to_string(outside)
             + " bytes outside the flash; they are not programmed");

@@ -59,7 +59,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
         }
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
-            "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--ok-after", "--hangup-after",
+            "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
             "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
@@ -157,6 +157,9 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
         } else if (option == "--drop-ack") {
             if (!count(options.faults.dropAck))
                 return ParseOutcome::Error;
+        } else if (option == "--store-wrong-byte") {
+            if (!count(options.faults.storeWrongByte))
+                return ParseOutcome::Error;
         } else if (option == "--ok-after") {
             if (!count(options.faults.okAfter))
                 return ParseOutcome::Error;
@@ -192,6 +195,8 @@ std::string describe(const Options& options)
     const Faults& faults = options.faults;
     if (faults.dropAck)
         text += " drop-ack " + std::to_string(faults.dropAck);
+    if (faults.storeWrongByte)
+        text += " store-wrong-byte " + std::to_string(faults.storeWrongByte);
     if (faults.wrongSum)
         text += " wrong-sum";
     if (faults.mergeChecksum)
@@ -258,6 +263,8 @@ numbered one more, with the flash the first device had at start):
 
 Faults (all off by default; counts are 1-based and start again with every command):
   --drop-ack K          never send the K-th page acknowledgement of a transfer
+  --store-wrong-byte K  store the K-th byte of a transfer's pages with its lowest bit
+                        flipped, and report the sum of the bytes received all the same
   --wrong-sum           report the byte sum plus one in every checksum reply
   --merge-checksum      send the checksum reply straight after the reply before it
                         (the last acknowledgement, or the read data), as one chunk

@@ -9,6 +9,9 @@ namespace iap::sim {
 // strikes the same page of every transfer; 0 leaves the fault off.
 struct Faults {
     std::uint64_t dropAck = 0;
+    // The K-th byte of a transfer's pages is stored with its lowest bit flipped, while the sum
+    // reported stays that of the bytes received.
+    std::uint64_t storeWrongByte = 0;
     bool wrongSum = false;
     bool mergeChecksum = false;
     std::uint64_t okAfter = 0;

@@ -11,6 +11,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -158,6 +161,45 @@ private slots:
                                     third.linkPath() + ": IAP Checksum right"}));
         for (VirtualDevice* device : {&first, &third})
             QCOMPARE(device->flash(Address, 4 * PageBytes), pagesOf(app).join());
+    }
+
+    // A transfer read back and compared; a device that stores a byte wrong but sums what it
+    // received is caught at that byte, in a download, a write and a station's round whose job
+    // asks for it.
+    void verifyByReadingBack()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        qputenv("XDG_DATA_HOME", files.filePath("data").toUtf8());
+        VirtualDevice honest(fast()), faulty(fast({"--store-wrong-byte", "3000"}));
+        QVERIFY(honest.start() && faulty.start());
+        const QByteArray app = pattern(3 * PageBytes + 10, 8), image = QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes - 15, 2) + pattern(5000, 3);
+        QVERIFY(writeFile(files.filePath("app.bin"), app) && writeFile(files.filePath("slot.flash"), image));
+
+        Run run = cli({"download", "--port", honest.linkPath(), "--address", "08004000", "--verify", files.filePath("app.bin")});
+        QCOMPARE(run.exit, 0);
+        QVERIFY2(run.out.endsWith(honest.linkPath() + ": Verify right\n"), qPrintable(run.out));
+        QCOMPARE(honest.logCount("INFO flash read of 4 pages at 0x08004000"), 1);
+        run = cli({"journal", "--json"});
+        const QJsonArray steps = QJsonDocument::fromJson(run.out.toUtf8()).object()["steps"].toArray();
+        QCOMPARE(steps.size(), 2);
+        QCOMPARE(steps[1]["kind"], "verify");
+        QCOMPARE(steps[1]["pages"], 4);
+        QCOMPARE(steps[1]["verdict"], "Verify right");
+
+        const auto hexByte = [](int byte) { return QStringLiteral("%1").arg(quint8(byte), 2, 16, QChar('0')).toUpper(); };
+        const char sent = image[PageBytes + 2999];
+        const QString expected = QStringLiteral("Verify error at 08010BB7: the flash holds %1, %2 was sent").arg(hexByte(sent ^ 1), hexByte(sent));
+        run = cli({"write", "--port", faulty.linkPath(), "--verify", files.filePath("slot.flash")});
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.out.endsWith(faulty.linkPath() + ": " + expected + "\n"), qPrintable(run.out));
+
+        QVERIFY(writeFile(files.filePath("job.json"), R"({"model": "HX300", "slot0": "slot.flash", "verify": true})"));
+        Background station({"station", "--port", faulty.linkPath(), "--job", files.filePath("job.json")});
+        QVERIFY(station.waitForOutput(expected.toUtf8()));
+        station.process.kill();
+        station.process.waitForFinished();
+        qunsetenv("XDG_DATA_HOME");
     }
 
     // Found before anything is sent: the port is not even opened.

@@ -24,6 +24,13 @@ Run iap-cli COMMAND --help for a command's options and examples, iap-cli --versi
 version.
 )";
 
+const char* const Verify = R"(
+Verify by reading back:
+  --verify        once the device's sum agrees, read the pages sent back from the flash and
+                  compare them byte for byte: "Verify right", or "Verify error at ADDR" with
+                  the first byte that differs (exit 1)
+)";
+
 const char* const Common = R"(
 Options of every command that talks to a device:
   --port P        the port: its name in the list (ttyUSB0, iap-sim-1234), a path
@@ -120,7 +127,7 @@ Examples:
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
     case Command::Download:
-        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR APP.bin
+        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR [--verify] APP.bin
 
 Downloads the application image APP.bin into the device at ADDR (eight hexadecimal digits,
 0x allowed): the erase command, then one page of 2048 bytes per acknowledgement, then the
@@ -129,9 +136,9 @@ device's checksum is compared ("IAP Checksum right" or "IAP Checksum error").
 Examples:
   iap-cli download --port ttyUSB0 --address 08004000 app.bin
   iap-cli download --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --address 0x08004000 app.bin
-)") + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Write:
-        return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] IMAGE.flash
+        return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] IMAGE.flash
 
 Writes the flash image into the device's flash. An image that begins with a header page
 (the text "Flash Write" and four address bytes) goes to the header's address; --address is
@@ -140,7 +147,7 @@ then optional and must not differ from it. A plain image needs --address.
 Examples:
   iap-cli write --port ttyUSB0 calibration.flash
   iap-cli write --port ttyUSB0 --model VR200 --address 08010000 plain.flash
-)") + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Read:
         return QStringLiteral(R"(Usage: iap-cli read --port P [--port P2 ...] [--model HX300|VR200] --address ADDR --pages N -o OUT.bin
 
@@ -154,7 +161,7 @@ Examples:
   iap-cli read --port ttyUSB0 --port ttyUSB1 --address 08000000 --pages 64 -o flash-{port}.bin
 )") + QLatin1String(Common);
     case Command::Program:
-        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin]
+        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--verify]
 
 One round of the window's automatic sequence on every port at once: writes the slot 0 image,
 then the slot 1 image, then downloads the application, each step skipped when its file is
@@ -163,9 +170,9 @@ the application and for flash images without a header page.
 
 Example:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
-)") + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Station:
-        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S]
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify]
 
 A production station without a window. Each port is a socket: a round (as for program) starts
 when a board appears on it, and the socket waits for the next board once the board is taken
@@ -180,7 +187,7 @@ written.
 
 Example:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json
-)") + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Common);
     }
     return {};
 }

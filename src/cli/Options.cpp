@@ -68,6 +68,7 @@ QString stationJob(Options& o, const QString& file, const QCommandLineParser& pa
     const auto& [model, address, slot0, slot1, application] = jobOptions;
     if (parser.isSet(model))
         o.stationJob.model = o.model;
+    o.stationJob.verify = o.stationJob.verify || o.verify;
     if (parser.isSet(address))
         o.stationJob.address = parser.value(address);
     for (const auto& [path, option] : {std::pair{&o.stationJob.slot0, slot0}, {&o.stationJob.slot1, slot1}, {&o.stationJob.application, application}})
@@ -116,9 +117,9 @@ Options parseOptions(const QStringList& arguments, QString& error)
                              output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
                              application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
                              journal = withValue("journal"), since = withValue("since"), result = withValue("result");
-    const QCommandLineOption csv(QStringLiteral("csv"));
+    const QCommandLineOption csv(QStringLiteral("csv")), verify(QStringLiteral("verify"));
     QCommandLineParser parser;
-    parser.addOptions({help, json, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since, result, csv});
+    parser.addOptions({help, json, verify, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since, result, csv});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -129,6 +130,9 @@ Options parseOptions(const QStringList& arguments, QString& error)
     if (o.help)
         return o;
     o.json = parser.isSet(json);
+    o.verify = parser.isSet(verify);
+    if (o.verify && o.command != Command::Download && o.command != Command::Write && o.command != Command::Program && o.command != Command::Station)
+        error = QStringLiteral("--verify belongs to download, write, program and station");
     o.ports = parser.values(port);
     if (o.ports.contains(QString()))
         error = QStringLiteral("--port needs the name of a port");

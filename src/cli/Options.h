@@ -47,6 +47,8 @@ struct Options {
     std::optional<int> restSeconds;
     int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;
+    // download, write, program: each transfer read back and compared.
+    bool verify = false;
     // Where the record of each port's run goes and where the journal command reads: a file or a
     // postgresql:// URL; empty, Journal::defaultLocation().
     QString journal;

@@ -13,6 +13,7 @@ Outcome exitOutcomeOf(DeviceRun::Outcome outcome)
     case DeviceRun::Outcome::Right:
         return Outcome::Right;
     case DeviceRun::Outcome::ChecksumError:
+    case DeviceRun::Outcome::VerifyError:
         return Outcome::ChecksumError;
     case DeviceRun::Outcome::InputError:
         return Outcome::InputError;
@@ -68,6 +69,7 @@ void PortRun::start()
     job.pages = options.pages;
     job.readBackFile = options.outputFor(label);
     job.replyTimeoutSeconds = options.timeoutSeconds;
+    job.verify = options.verify;
     run.start(job, port);
 }
 

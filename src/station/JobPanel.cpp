@@ -1,5 +1,6 @@
 #include "JobPanel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -20,7 +21,8 @@ const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 }  // namespace
 
 JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* parent)
-    : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)), verdict(new QLabel(this))
+    : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)),
+      verify(new QCheckBox(QStringLiteral("Verify"), this)), verdict(new QLabel(this))
 {
     setObjectName(QStringLiteral("job"));
     model->setObjectName(QStringLiteral("model"));
@@ -28,6 +30,8 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     address->setObjectName(QStringLiteral("address"));
     address->setPlaceholderText(QStringLiteral("08004000"));
     address->setMaxLength(10);
+    verify->setObjectName(QStringLiteral("verify"));
+    verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
     verdict->setObjectName(QStringLiteral("jobVerdict"));
     verdict->setWordWrap(true);
 
@@ -36,6 +40,7 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     grid->addWidget(model, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Address"), this), 0, 2);
     grid->addWidget(address, 0, 3);
+    grid->addWidget(verify, 0, 4);
     for (std::size_t i = 0; i < images.size(); ++i) {
         const int row = int(i) + 1;
         images[i] = new QLineEdit(this);
@@ -76,6 +81,7 @@ StationJob JobPanel::job() const
     chosen.slot0 = images[0]->text();
     chosen.slot1 = images[1]->text();
     chosen.application = images[2]->text();
+    chosen.verify = verify->isChecked();
     return chosen;
 }
 
@@ -86,6 +92,7 @@ void JobPanel::setJob(const StationJob& chosen)
     images[0]->setText(chosen.slot0);
     images[1]->setText(chosen.slot1);
     images[2]->setText(chosen.application);
+    verify->setChecked(chosen.verify);
 }
 
 void JobPanel::showRefusal(const QString& refusal)

@@ -6,6 +6,7 @@
 
 #include "station/StationJob.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -39,6 +40,7 @@ private:
     MessageBox& messages;
     QComboBox* model;
     QLineEdit* address;
+    QCheckBox* verify;
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
     QLabel* verdict;

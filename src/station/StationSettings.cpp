@@ -13,6 +13,7 @@ StationSettings StationSettings::load()
     loaded.job.slot0 = settings.value(QStringLiteral("job/slot0")).toString();
     loaded.job.slot1 = settings.value(QStringLiteral("job/slot1")).toString();
     loaded.job.application = settings.value(QStringLiteral("job/application")).toString();
+    loaded.job.verify = settings.value(QStringLiteral("job/verify")).toBool();
     const int count = settings.beginReadArray(QStringLiteral("sockets"));
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
@@ -35,6 +36,7 @@ void StationSettings::save() const
     settings.setValue(QStringLiteral("job/slot0"), job.slot0);
     settings.setValue(QStringLiteral("job/slot1"), job.slot1);
     settings.setValue(QStringLiteral("job/application"), job.application);
+    settings.setValue(QStringLiteral("job/verify"), job.verify);
     settings.remove(QStringLiteral("sockets"));
     settings.beginWriteArray(QStringLiteral("sockets"), int(sockets.size()));
     for (int i = 0; i < int(sockets.size()); ++i) {

@@ -12,7 +12,7 @@ Download::Download(Connection& connection, ReplyRecognition& recognition, QObjec
 
 void Download::start(const ImageSnapshot& image, const Address& address)
 {
-    prepare(image, 0);
+    prepare(image, 0, address);
     begin(commandFrame(EraseKeyword, address, endPage()), [this] { awaits(Awaiting::EraseReport); });
 }
 

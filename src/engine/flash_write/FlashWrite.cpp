@@ -16,7 +16,7 @@ void FlashWrite::start(const ImageSnapshot& image, const Address& address)
 {
     const auto header = flashImageHeader(image);
     emit imageAddress(header);
-    prepare(image, header ? 1 : 0);
+    prepare(image, header ? 1 : 0, header.value_or(address));
     begin(commandFrame(FlashWriteKeyword, header.value_or(address), endPage()), [this] {
         replies().setVersionShown(false);
         // The version reply comes during the wait; a poll rate left at a read's second would

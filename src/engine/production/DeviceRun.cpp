@@ -52,6 +52,13 @@ QString stepKindOf(OperationKind kind)
     return QStringLiteral("read");
 }
 
+PageTransfer& transferOf(Bootloader& bootloader, OperationKind kind)
+{
+    if (kind == OperationKind::Download)
+        return bootloader.download();
+    return bootloader.flashWrite();
+}
+
 }  // namespace
 
 DeviceRun::DeviceRun(Clock& clock, QObject* parent) : QObject(parent), bootloader(clock), round(*this, clock)
@@ -85,6 +92,8 @@ QString DeviceRun::categoryOf(Outcome outcome)
         return QStringLiteral("right");
     case Outcome::ChecksumError:
         return QStringLiteral("checksum error");
+    case Outcome::VerifyError:
+        return QStringLiteral("verify error");
     case Outcome::InputError:
         return QStringLiteral("input error");
     case Outcome::NoDevice:
@@ -103,6 +112,7 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     port = runPort;
     running = true;
     lastResult.clear();
+    verification.reset();
     record = {};
     record.started = QDateTime::currentDateTimeUtc();
     record.host = QSysInfo::machineHostName();
@@ -194,6 +204,10 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
 {
     if (record.steps.empty())
         return;
+    if (verification) {
+        verified(result);
+        return;
+    }
     JournalStep& step = record.steps.back();
     step.deviceSum = result.deviceSum();
     step.verdict = result.text();
@@ -211,7 +225,60 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
         }
     }
     bootloader.connection().close();
-    lastResult = result.text();
+    if (job.verify && kind != OperationKind::FlashRead)
+        startVerify(kind);
+    else
+        stepRight(kind, result.text());
+}
+
+void DeviceRun::startVerify(OperationKind transferred)
+{
+    const PageTransfer& transfer = transferOf(bootloader, transferred);
+    verifiedKind = transferred;
+    verification.emplace(transfer.targetAddress(), transfer.sentPages());
+    beginStep(OperationKind::FlashRead, record.steps.back().file, 0, {});
+    record.steps.back().kind = QStringLiteral("verify");
+    readBack();
+}
+
+void DeviceRun::readBack()
+{
+    if (!open())
+        return;
+    const auto read = verification->next();
+    bootloader.flashRead().start(read->address, read->pages);
+}
+
+void DeviceRun::verified(const OperationResult& read)
+{
+    JournalStep& step = record.steps.back();
+    step.deviceSum = read.deviceSum();
+    if (!read.isRight()) {
+        step.verdict = read.text();
+        finish(outcomeOf(read.kind()), read.text());
+        return;
+    }
+    bootloader.connection().close();
+    const bool same = verification->take(bootloader.flashRead().data());
+    step.pages = int(verification->bytesCompared() / PageBytes);
+    step.sizeBytes = verification->bytesCompared();
+    if (same && verification->next()) {
+        readBack();
+        return;
+    }
+    step.verdict = verification->text();
+    emit status(step.verdict);
+    if (!same) {
+        finish(Outcome::VerifyError, step.verdict);
+        return;
+    }
+    verification.reset();
+    stepRight(verifiedKind, step.verdict);
+}
+
+void DeviceRun::stepRight(OperationKind kind, const QString& text)
+{
+    lastResult = text;
     if (job.kind == Job::Kind::Round)
         round.ended(kind, true);
     else
@@ -232,6 +299,7 @@ void DeviceRun::finish(Outcome outcome, const QString& text)
     if (!running)
         return;
     running = false;
+    verification.reset();
     bootloader.connection().close();
     record.ended = QDateTime::currentDateTimeUtc();
     record.durationMs = record.started.msecsTo(record.ended);

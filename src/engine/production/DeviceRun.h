@@ -4,12 +4,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 #include "journal/JournalRecord.h"
 #include "production/Bootloader.h"
 #include "production/Job.h"
 #include "production/ProductionRound.h"
 #include "serial/PortInfo.h"
+#include "verify/ReadBackVerify.h"
 
 namespace iap {
 
@@ -21,7 +23,7 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
 
 public:
     // How a run ended, worst last but for a stop.
-    enum class Outcome { Right, ChecksumError, InputError, NoDevice, PortLost, Stopped };
+    enum class Outcome { Right, ChecksumError, VerifyError, InputError, NoDevice, PortLost, Stopped };
 
     explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
 
@@ -54,6 +56,11 @@ private:
     void transfer(const ImageSnapshot& image, OperationKind kind);
     void beginStep(OperationKind kind, const QString& file, std::int64_t sizeBytes, const QString& sha256);
     void ended(OperationKind kind, const OperationResult& result);
+    // The transfer just confirmed by its sum is read back; then the step ends right or not.
+    void startVerify(OperationKind transferred);
+    void readBack();
+    void verified(const OperationResult& read);
+    void stepRight(OperationKind kind, const QString& text);
     void finish(Outcome outcome, const QString& text);
 
     Bootloader bootloader;
@@ -62,6 +69,9 @@ private:
     PortInfo port;
     JournalRecord record;
     QString lastResult;
+    // The comparison of the transfer being read back, and that transfer's kind.
+    std::optional<ReadBackVerify> verification;
+    OperationKind verifiedKind = OperationKind::Download;
     bool running = false;
 };
 

@@ -30,6 +30,8 @@ struct Job {
     // A read: its pages, and the file they go to once the device's sum agrees.
     int pages = 0;
     QString readBackFile;
+    // Each transfer whose sum the device confirmed is read back and compared byte for byte.
+    bool verify = false;
     // A device that makes no progress for this long ends the run (0: never).
     int replyTimeoutSeconds = DefaultReplyTimeoutSeconds;
 };

@@ -23,12 +23,25 @@ void PageTransfer::compareWithShownPages(std::int64_t endPage, std::int64_t curr
     shownCurrentPage = currentPage;
 }
 
-void PageTransfer::prepare(const ImageSnapshot& image, std::int32_t firstDataPage)
+void PageTransfer::prepare(const ImageSnapshot& taken, std::int32_t firstDataPage, const Address& address)
 {
+    image = taken;
     sender.load(image);
     firstPage = firstDataPage;
+    target = addressValue(address);
     shownEndPage = std::int64_t(sender.lastPage()) - firstDataPage;
     emit endPageShown(shownEndPage);
+}
+
+QByteArray PageTransfer::sentPages() const
+{
+    QByteArray pages;
+    pages.reserve(qsizetype(sender.lastPage() - firstPage + 1) * PageBytes);
+    for (std::int32_t p = firstPage; p <= sender.lastPage(); ++p) {
+        const auto page = image.page(p);
+        pages.append(reinterpret_cast<const char*>(page.data()), PageBytes);
+    }
+    return pages;
 }
 
 void PageTransfer::startPages()

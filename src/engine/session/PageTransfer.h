@@ -28,6 +28,11 @@ public:
     // stand when the verdict comes. A front end whose user can change them says so here; by
     // default they are the numbers the transfer showed last.
     void compareWithShownPages(std::int64_t endPage, std::int64_t currentPage);
+    // What the last transfer sent: the address its first data page went to, and its pages from
+    // that one to the last, as sent.
+    std::int64_t targetAddress() const { return target; }
+    QByteArray sentPages() const;
+
     // How the bootloader's version is shown.
     static QString versionCaption(const QString& version) { return QStringLiteral("IAP Version:  ") + version; }
 
@@ -39,9 +44,9 @@ signals:
 protected:
     PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
 
-    // The image to send, from its first data page to its last. The end page its command
-    // announces counts the first data page as 0.
-    void prepare(const ImageSnapshot& image, std::int32_t firstDataPage);
+    // The image to send, from its first data page to its last, to the address. The end page its
+    // command announces counts the first data page as 0.
+    void prepare(const ImageSnapshot& image, std::int32_t firstDataPage, const Address& address);
     std::int64_t endPage() const { return shownEndPage; }
     // The page loop starts at the first data page, the sum afresh.
     void startPages();
@@ -61,7 +66,9 @@ private:
 
     ReplyRecognition& recognition;
     PageSender sender;
+    ImageSnapshot image;
     std::int32_t firstPage = 0;
+    std::int64_t target = 0;
     std::int64_t shownEndPage = 0;
     std::int64_t shownCurrentPage = 0;
 };

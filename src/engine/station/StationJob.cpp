@@ -13,7 +13,7 @@
 namespace iap {
 namespace {
 
-const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application");
+const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -30,7 +30,8 @@ QString saveStationJob(const StationJob& job, const QString& path)
                              {AddressKey, job.address},
                              {Slot0Key, job.slot0},
                              {Slot1Key, job.slot1},
-                             {ApplicationKey, job.application}};
+                             {ApplicationKey, job.application},
+                             {VerifyKey, job.verify}};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 || !file.commit())
         return QStringLiteral("%1 could not be written: %2").arg(path, file.errorString());
@@ -60,6 +61,7 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
         return std::nullopt;
     }
     job.address = object.value(AddressKey).toString();
+    job.verify = object.value(VerifyKey).toBool();
     // A job kept beside its images names them relative to itself.
     const QDir folder = QFileInfo(path).absoluteDir();
     for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
@@ -74,6 +76,7 @@ QString prepareRound(const StationJob& job, Job& round)
     round = {};
     round.kind = Job::Kind::Round;
     round.model = job.model;
+    round.verify = job.verify;
     if (!job.address.isEmpty()) {
         round.address = parseAddress(job.address);
         if (!round.address)

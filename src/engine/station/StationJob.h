@@ -18,6 +18,8 @@ struct StationJob {
     QString slot0;
     QString slot1;
     QString application;
+    // Each step is read back and compared after the device's sum agreed.
+    bool verify = false;
 
     bool operator==(const StationJob&) const = default;
 };
