@@ -90,15 +90,30 @@ void PageTransfer::take(const QByteArray& chunk)
         recognition.setVersionShown(true);
         return;
     case Reply::Acknowledgements:
-        if (containsNoCase(chunk, "d"))
-            acknowledge();
-        if (containsNoCase(chunk, "Write")) {
-            acknowledge();
-            emit status(QStringLiteral("Write %1").arg(sender.nextPage()));
-        }
+        takeAcknowledgements(chunk);
         return;
     default:
-        handle(reply, chunk);
+        break;
+    }
+    // A device that sends its checksum reply soon after the last acknowledgement has both read
+    // in one poll: the acknowledgement counts first, and the sum follows the reply's keyword.
+    if (const qsizetype keyword = chunk.toLower().indexOf("checksum"); keyword > 0) {
+        const QByteArray before = chunk.left(keyword);
+        if (recognition.recognise(before, kind()) == Reply::Acknowledgements)
+            takeAcknowledgements(before);
+        handle(reply, chunk.mid(keyword));
+        return;
+    }
+    handle(reply, chunk);
+}
+
+void PageTransfer::takeAcknowledgements(const QByteArray& chunk)
+{
+    if (containsNoCase(chunk, "d"))
+        acknowledge();
+    if (containsNoCase(chunk, "Write")) {
+        acknowledge();
+        emit status(QStringLiteral("Write %1").arg(sender.nextPage()));
     }
 }
 

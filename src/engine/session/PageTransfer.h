@@ -61,6 +61,7 @@ protected:
 
 private:
     void take(const QByteArray& chunk) override;
+    void takeAcknowledgements(const QByteArray& chunk);
     void acknowledge();
     void clearCurrentPage();
 
