@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     RuntimeDir runtime;
     QTemporaryDir files;
     qputenv("XDG_DATA_HOME", files.filePath(QStringLiteral("data")).toUtf8());
-    VirtualDevice device({"--baud", QString::number(Baud), "--reply-gap-ms", "30"});
+    VirtualDevice device({"--baud", QString::number(Baud), "--reply-gap-ms", "30", "--erase-ms", "1"});
     if (!device.start())
         return 2;
     const QString image = files.filePath(QStringLiteral("app.bin"));
@@ -56,7 +56,12 @@ int main(int argc, char** argv)
     const QStringList download{"download", "--port", device.linkPath(), "--address", "08004000", image};
     const Figures plain = run(download);
     const Figures verified = run(download + QStringList{"--verify"});
-    const double readSeconds = (device.logInstantsMs(QStringLiteral("TX DATA ")).last() - device.logInstantsMs(QStringLiteral("RX CMD ")).last()) / 1000;
+    const QList<double> commands = device.logInstantsMs(QStringLiteral("RX CMD ")), data = device.logInstantsMs(QStringLiteral("TX DATA "));
+    if (commands.isEmpty() || data.isEmpty()) {
+        std::fprintf(stderr, "the device read nothing back: %s\n", qPrintable(verified.out));
+        return 2;
+    }
+    const double readSeconds = (data.last() - commands.last()) / 1000;
     const double lineSeconds = double(Pages) * PageBytes * BitsPerByte / Baud;
     const double extra = verified.seconds - plain.seconds;
     std::printf("Download of %d pages at %d baud: %.2f s (%s); with --verify %.2f s (%s)\n", Pages, Baud, plain.seconds, qPrintable(plain.out.section(u'\n', -1)),
