@@ -15,37 +15,8 @@ round_tenths=600
 # Time for the window to paint the last verdict once the device has sent it.
 settle_seconds=1
 
-"$root/scripts/install-deps.sh" xvfb x11-utils imagemagick desktop-file-utils
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target iap iap-sim
-
-work=$(mktemp -d /tmp/iap-XXXXXX)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  echo "timed out waiting for: $*" >&2
-  return 1
-}
-
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
-entry=$prefix/share/applications/iap.desktop
-desktop-file-validate "$entry"
+# shellcheck source=scripts/screenshot-common.sh
+source "$root/scripts/screenshot-common.sh"
 program=$(sed -n '/^\[Desktop Action station\]/,/^\[/s/^Exec=//p' "$entry")
 
 mkdir "$work/firmware"

@@ -14,43 +14,12 @@ operation_tenths=300
 # Time for the window to take in a reply, or to paint itself, once the device has sent it.
 settle_seconds=1
 
-"$root/scripts/install-deps.sh" xvfb x11-utils xdotool imagemagick desktop-file-utils
-
-# Only the two programs are installed: the tests and benchmarks need not be built for the picture.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target iap iap-sim
-
-work=$(mktemp -d /tmp/iap-XXXXXX)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# wait_for TENTHS COMMAND...: runs the command every tenth of a second until it succeeds.
-wait_for() {
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  echo "timed out waiting for: $*" >&2
-  return 1
-}
+# shellcheck source=scripts/screenshot-common.sh
+source "$root/scripts/screenshot-common.sh" xdotool
 no_window() { ! xwininfo -name "$1"; }
 # more_replies REPLY COUNT: the device has sent REPLY more than COUNT times.
 more_replies() { [ "$(grep -c "TX $1" "$log" || true)" -gt "$2" ]; }
-
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
-entry=$prefix/share/applications/iap.desktop
-desktop-file-validate "$entry"
-program=$(sed -n 's/^Exec=//p' "$entry")
+program=$(sed -n '/^\[Desktop Entry\]/,/^\[Desktop Action/s/^Exec=//p' "$entry")
 
 # The files of the session: an application image, and a flash image whose header page carries
 # its target address 08 00 40 00.
