@@ -32,7 +32,7 @@ DecodedImage readIntelHex(const QByteArray& text)
             return refuse(QStringLiteral("it does not begin with \":\", as a record does"));
         const auto record = hexPairs(line.sliced(1));
         if (!record)
-            return refuse(QStringLiteral("a record holds pairs of hexadecimal digits, this one other characters"));
+            return refuse(QStringLiteral("a record is pairs of hexadecimal digits, this one has other characters or an odd digit: it is damaged or cut short"));
         const int length = record->isEmpty() ? 0 : std::uint8_t(record->at(0));
         if (record->size() != FramingBytes + length)
             return refuse(QStringLiteral("the record has %1 bytes where its length asks for %2: it is cut short or run together")
@@ -40,9 +40,8 @@ DecodedImage readIntelHex(const QByteArray& text)
                               .arg(FramingBytes + length));
         if (byteSum(*record) != 0)
             return refuse(QStringLiteral("the record's checksum is %1 where its bytes need %2")
-                              .arg(uint(std::uint8_t(record->back())), 2, 16, QLatin1Char('0'))
-                              .arg(uint(std::uint8_t(-byteSum(record->first(record->size() - 1)))), 2, 16, QLatin1Char('0'))
-                              .toUpper());
+                              .arg(byteHex(std::uint8_t(record->back())))
+                              .arg(byteHex(std::uint8_t(-byteSum(record->first(record->size() - 1))))));
         const QByteArray data = record->sliced(DataOffset, length);
         const std::uint64_t offset = std::uint64_t(std::uint8_t(record->at(1))) << 8 | std::uint8_t(record->at(2));
         const auto word = [&data] { return std::uint64_t(std::uint8_t(data[0])) << 8 | std::uint8_t(data[1]); };
@@ -64,7 +63,7 @@ DecodedImage readIntelHex(const QByteArray& text)
         case StartLinear:
             return true;
         default:
-            return refuse(QStringLiteral("record type %1 is none of Intel HEX's").arg(uint(std::uint8_t(record->at(3))), 2, 16, QLatin1Char('0')));
+            return refuse(QStringLiteral("record type %1 is none of Intel HEX's").arg(byteHex(std::uint8_t(record->at(3)))));
         }
     });
     return decoded ? *decoded : DecodedImage::refused(ImageFormat::IntelHex, QStringLiteral("it ends without an end-of-file record: the file is cut short"));

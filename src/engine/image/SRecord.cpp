@@ -47,7 +47,7 @@ DecodedImage readSRecord(const QByteArray& text)
             return refuse(QStringLiteral("S%1 is no record type of S-records").arg(type));
         const auto record = hexPairs(line.sliced(MarkCharacters));
         if (!record)
-            return refuse(QStringLiteral("a record holds pairs of hexadecimal digits, this one other characters"));
+            return refuse(QStringLiteral("a record is pairs of hexadecimal digits, this one has other characters or an odd digit: it is damaged or cut short"));
         // The count byte counts the address, data and checksum bytes after it.
         const int count = record->isEmpty() ? 0 : std::uint8_t(record->at(0));
         if (record->size() != 1 + count || count < addressBytes + 1)
@@ -56,9 +56,8 @@ DecodedImage readSRecord(const QByteArray& text)
                               .arg(1 + count));
         if (byteSum(*record) != SumWithChecksum)
             return refuse(QStringLiteral("the record's checksum is %1 where its bytes need %2")
-                              .arg(uint(std::uint8_t(record->back())), 2, 16, QLatin1Char('0'))
-                              .arg(uint(std::uint8_t(SumWithChecksum - byteSum(record->first(record->size() - 1)))), 2, 16, QLatin1Char('0'))
-                              .toUpper());
+                              .arg(byteHex(std::uint8_t(record->back())))
+                              .arg(byteHex(std::uint8_t(SumWithChecksum - byteSum(record->first(record->size() - 1))))));
         if (isData(type)) {
             std::uint64_t address = 0;
             for (int i = 1; i <= addressBytes; ++i)

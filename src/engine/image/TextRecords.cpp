@@ -69,4 +69,9 @@ std::uint8_t byteSum(QByteArrayView bytes)
     return sum;
 }
 
+QString byteHex(std::uint8_t byte)
+{
+    return QStringLiteral("%1").arg(uint(byte), 2, 16, QLatin1Char('0')).toUpper();
+}
+
 }  // namespace iap

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -21,5 +22,7 @@ std::optional<QByteArray> hexPairs(QByteArrayView digits);
 // hexadecimal digits up to its end: the file is of that format, whatever its name.
 bool beginsWithRecord(const QByteArray& text, char mark, int digitsAfterMark);
 std::uint8_t byteSum(QByteArrayView bytes);
+// "0A", as a message shows a byte.
+QString byteHex(std::uint8_t byte);
 
 }  // namespace iap
