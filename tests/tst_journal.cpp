@@ -160,7 +160,7 @@ private slots:
                                  "category,durationMs,steps"));
         QVERIFY2(csv[1].startsWith("2024-05-31T14:00:01.234Z,2024-05-31T14:00:24.690Z,line-3,station,A3,ttyUSB0,/dev/ttyUSB0,"
                                    "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0,0403:6001,A50285BI,HX300,08004000,V2.31,false,"
-                                   "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"deviceSum\"\":4275878552,"),
+                                   "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"addressRange\"\":\"\"08010000-08010FFF\"\",\"\"deviceSum\"\":4275878552,"),
                  qPrintable(csv[1]));
 
         const QStringList lines = journalJsonLines({fullRecord(), fullRecord()}).split(u'\n');
