@@ -94,7 +94,9 @@ private slots:
         QTest::newRow("ELF 32-bit") << "download" << "elf32" << Address << "0x08000000" << 0;
         QTest::newRow("ELF 64-bit") << "write" << "elf64" << Address << "0x08000000" << 0;
         QTest::newRow("unaligned start") << "write" << "ihex" << Address + 0x10 << "0x08000000" << 0;
-        QTest::newRow("a gap") << "download" << "ihex" << Address << "0x08000000" << 0x1C48;
+        // Ending on a page's end: no page after it is erased.
+        QTest::newRow("a gap") << "download" << "ihex" << Address << "0x08000000" << 0x2090;
+        QTest::newRow("a round's application") << "program" << "elf32" << Address << "0x08000000" << 0;
     }
     void flashHoldsTheBinary()
     {
@@ -120,9 +122,10 @@ private slots:
         const quint32 target = address - address % PageBytes, pages = quint32(expected.size() + PageBytes - 1) / PageBytes;
         const QString journal = files.filePath("journal.sqlite");
 
-        const Run sent = run(IAP_CLI_PATH, {command, "--port", device.linkPath(), "--journal", journal, path});
+        const QStringList image = command == "program" ? QStringList{"--app", path} : QStringList{path};
+        const Run sent = run(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
         QCOMPARE(sent.exit, 0);
-        QCOMPARE(device.receivedFrames().value(0), (command == "download" ? eraseCommand : writeCommand)(target, pages - 1));
+        QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
         QString error;
         const iap::JournalStep step = iap::Journal(journal).records({}, error).at(0).steps.at(0);
