@@ -29,7 +29,8 @@ JournalRecord typicalRecord(int i)
     r.model = QStringLiteral("HX300");
     r.address = QStringLiteral("08004000");
     for (const char* kind : {"flash write", "flash write", "download"})
-        r.steps.push_back({QString::fromLatin1(kind), QStringLiteral("image.bin"), 65536, QString(64, u'c'), 32, 0x1234abcdu, QStringLiteral("right")});
+        r.steps.push_back({QString::fromLatin1(kind), QStringLiteral("image.bin"), 65536, QString(64, u'c'), 32, 0x1234abcdu, QStringLiteral("right"),
+                             QStringLiteral("bin"), QStringLiteral("08004000-08013FFF")});
     r.pass = true;
     r.result = QStringLiteral("IAP Checksum right");
     r.category = QStringLiteral("right");

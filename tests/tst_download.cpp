@@ -106,7 +106,9 @@ private slots:
         WAIT_COMPARE(tool.statusLog().count(Right), 2, Bench::OperationMs);
         QCOMPARE(bench.device.receivedFrames(),
                  QList<QByteArray>({eraseCommand(Address, 0), pageOf(first, 0), eraseCommand(Address, 2)}) + pagesOf(replaced));
-        QCOMPARE(tool.desktop.fileDialog->filters, QStringList{"All files (*.bin)"});
+        // The dialog's own filter first; the toolchains' formats follow it.
+        QCOMPARE(tool.desktop.fileDialog->filters.size(), 1);
+        QCOMPARE(tool.desktop.fileDialog->filters[0].section(";;", 0, 0), "All files (*.bin)");
 
         tool.click("cmdLoad");
         QCOMPARE(tool.text("校验和"), QStringLiteral("0"));

@@ -68,8 +68,8 @@ JournalRecord fullRecord()
     return {.started = at(14, 0, 1234), .ended = at(14, 0, 24690), .host = "line-3", .command = "station", .socket = "A3",
             .port = "ttyUSB0", .path = "/dev/ttyUSB0", .byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0",
             .usbId = "0403:6001", .serial = "A50285BI", .model = "HX300", .address = "08004000",
-            .steps = {{"flash write", "boot, \"v2\".flash", 4096, QString(64, u'a'), 2, 0xfedcba98u, "Write Checksum right"},
-                      {"download", "app.bin", 5000, QString(64, u'b'), 3, std::nullopt, "no reply for 5 s while waiting for the erase report"}},
+            .steps = {{"flash write", "boot, \"v2\".flash", 4096, QString(64, u'a'), 2, 0xfedcba98u, "Write Checksum right", "flash", "08010000-08010FFF"},
+                      {"download", "app.bin", 5000, QString(64, u'b'), 3, std::nullopt, "no reply for 5 s while waiting for the erase report", "", ""}},
             .bootloaderVersion = "V2.31", .pass = false, .result = "IAP Checksum error, \"twice\"\nsee the log",
             .category = "checksum error", .durationMs = 23456};
 }
@@ -151,8 +151,8 @@ private slots:
         typical.command = "program";
         QCOMPARE(journalTable({fullRecord(), typical}),
                  QString("Started (UTC)        Port     Command  Result          Time    Version  Images\n"
-                         "2024-05-31 14:00:01  A3       station  checksum error  23.5 s  V2.31    aaaaaaaa bbbbbbbb\n"
-                         "2024-05-31 14:00:01  ttyUSB0  program  checksum error  23.5 s  V2.31    aaaaaaaa bbbbbbbb\n"));
+                         "2024-05-31 14:00:01  A3       station  checksum error  23.5 s  V2.31    aaaaaaaa flash 08010000-08010FFF, bbbbbbbb\n"
+                         "2024-05-31 14:00:01  ttyUSB0  program  checksum error  23.5 s  V2.31    aaaaaaaa flash 08010000-08010FFF, bbbbbbbb\n"));
 
         const QStringList csv = journalCsv({fullRecord(), fullRecord()}).split("\r\n");
         QCOMPARE(csv.size(), 4);
@@ -160,7 +160,7 @@ private slots:
                                  "category,durationMs,steps"));
         QVERIFY2(csv[1].startsWith("2024-05-31T14:00:01.234Z,2024-05-31T14:00:24.690Z,line-3,station,A3,ttyUSB0,/dev/ttyUSB0,"
                                    "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0,0403:6001,A50285BI,HX300,08004000,V2.31,false,"
-                                   "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"deviceSum\"\":4275878552,"),
+                                   "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"addressRange\"\":\"\"08010000-08010FFF\"\",\"\"deviceSum\"\":4275878552,"),
                  qPrintable(csv[1]));
 
         const QStringList lines = journalJsonLines({fullRecord(), fullRecord()}).split(u'\n');
@@ -172,7 +172,8 @@ private slots:
         QCOMPARE(o.value("pass"), QJsonValue(false));
         QCOMPARE(o.value("steps").toArray()[0].toObject(),
                  (QJsonObject{{"kind", "flash write"}, {"file", "boot, \"v2\".flash"}, {"sizeBytes", 4096}, {"sha256", QString(64, u'a')},
-                              {"pages", 2}, {"deviceSum", qint64(0xfedcba98u)}, {"verdict", "Write Checksum right"}}));
+                              {"pages", 2}, {"deviceSum", qint64(0xfedcba98u)}, {"verdict", "Write Checksum right"}, {"format", "flash"},
+                              {"addressRange", "08010000-08010FFF"}}));
     }
 
     // Real separate programs, each appending as fast as it can: every record of both is there.

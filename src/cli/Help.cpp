@@ -12,8 +12,8 @@ at the same time, each with its own device.
 Commands:
   ports      list the serial ports, the preferred one first
   doctor     tell what on this machine stands in the way, and how to mend it
-  download   download an application image (.bin)
-  write      write a flash image (.flash) into the flash
+  download   download an application image (.bin, Intel HEX, S-record or ELF)
+  write      write a flash image (.flash, Intel HEX, S-record or ELF) into the flash
   read       read flash pages back into a file
   program    one round of the automatic sequence: slot 0, slot 1, then the application
   station    a production station: a round on each port whenever a board is put in,
@@ -105,8 +105,8 @@ Example:
 
 Prints the records of earlier runs, oldest first, one per port and run: when it started and
 ended (UTC), the host, the station's socket, the port with its by-path link and USB identity,
-the model, the address, each step (its kind, file, size, SHA-256, pages, the device's sum and
-verdict), the bootloader's version, pass or fail with the result text and its category, and
+the model, the address, each step (its kind, file, size, SHA-256, format, the addresses it
+sent, pages, the device's sum and verdict), the bootloader's version, pass or fail with the result text and its category, and
 how long it took. The default is an aligned table of the main fields; --csv gives every field
 with a header row (the steps as JSON in the last column), --json one JSON object per line.
 
@@ -127,14 +127,18 @@ Examples:
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
     case Command::Download:
-        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] --address ADDR [--verify] APP.bin
+        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] APP
 
-Downloads the application image APP.bin into the device at ADDR (eight hexadecimal digits,
+Downloads the application image APP into the device at ADDR (eight hexadecimal digits,
 0x allowed): the erase command, then one page of 2048 bytes per acknowledgement, then the
-device's checksum is compared ("IAP Checksum right" or "IAP Checksum error").
+device's checksum is compared ("IAP Checksum right" or "IAP Checksum error"). A raw image
+(.bin) needs --address. An Intel HEX, S-record or ELF file (told by its content, whatever its
+name) goes to its own address, aligned down to its page, gaps erased (0xFF); --address is
+then optional and must not differ from it.
 
 Examples:
   iap-cli download --port ttyUSB0 --address 08004000 app.bin
+  iap-cli download --port ttyUSB0 app.hex
   iap-cli download --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --address 0x08004000 app.bin
 )") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Write:
@@ -142,10 +146,12 @@ Examples:
 
 Writes the flash image into the device's flash. An image that begins with a header page
 (the text "Flash Write" and four address bytes) goes to the header's address; --address is
-then optional and must not differ from it. A plain image needs --address.
+then optional and must not differ from it. So is an Intel HEX, S-record or ELF file, which
+goes to its own address. A plain image needs --address.
 
 Examples:
   iap-cli write --port ttyUSB0 calibration.flash
+  iap-cli write --port ttyUSB0 calibration.s37
   iap-cli write --port ttyUSB0 --model VR200 --address 08010000 plain.flash
 )") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Read:
@@ -166,7 +172,8 @@ Examples:
 One round of the window's automatic sequence on every port at once: writes the slot 0 image,
 then the slot 1 image, then downloads the application, each step skipped when its file is
 not given. A port stops at its first step that does not end right. --address is needed for
-the application and for flash images without a header page.
+a raw application and for flash images without a header page; a header page's address and an
+Intel HEX, S-record or ELF file's own win over it.
 
 Example:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin

@@ -90,7 +90,7 @@ QString checkInput(Options& o, const ImagePaths& paths)
             return error;
     switch (o.command) {
     case Command::Download:
-        return checkApplication(o.image, o.address);
+        return checkApplication(o.image, o.address, true);
     case Command::Write:
         return checkFlashImage(o.image, o.address, true);
     case Command::Read:

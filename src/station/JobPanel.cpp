@@ -14,7 +14,10 @@ namespace iap {
 namespace {
 
 const char* const JobFilter = "Station jobs (*.json)";
-const char* const ImageFilters[] = {"Flash images (*.flash *.bin);;All files (*)", "Flash images (*.flash *.bin);;All files (*)", "Applications (*.bin);;All files (*)"};
+// Raw images, and the files toolchains emit, which name their own addresses.
+const char* const ImageFilters[] = {"Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)",
+                                    "Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)",
+                                    "Applications (*.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)"};
 const char* const ImageNames[] = {"slot0", "slot1", "application"};
 const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 

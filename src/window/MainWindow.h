@@ -105,6 +105,8 @@ public:
 
     std::array<QString, 2> flashImagePaths;
     QString applicationPath;
+    // The address boxes were locked by an application's own addresses, not by a flash image.
+    bool addressFromApplication = false;
     bool transferRunning = false;
     std::uint64_t transferNumber = 0;
     std::vector<std::function<void()>> changesAfterTransfer;

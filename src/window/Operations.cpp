@@ -39,10 +39,18 @@ void guarded(MainWindow& w, const std::function<void()>& steps)
     }
 }
 
+// A file edited into one that cannot be sent since it was chosen.
+void refuseMalformed(MainWindow& w, const ImageSnapshot& image)
+{
+    if (image.failure() == ImageSnapshot::Failure::Malformed)
+        w.desktop.messageBox->show(&w, image.malformedText(), w.windowTitle(), MessageBox::Icon::Exclamation);
+}
+
 void announce(MainWindow& w, int slot)
 {
     const ImageSnapshot image = ImageSnapshot::take(w.flashImagePaths[std::size_t(slot)]);
     if (!image.isValid()) {
+        refuseMalformed(w, image);
         errorPath(w);
         return;
     }
@@ -95,7 +103,8 @@ void startDownload(MainWindow& w)
     }
     const ImageSnapshot image = ImageSnapshot::take(w.applicationPath);
     if (!image.isValid()) {
-        w.setStatus(image.unreadableText());
+        w.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
+        refuseMalformed(w, image);
         w.downloadButton->setEnabled(true);
         return;
     }
@@ -137,13 +146,22 @@ void currentPageKeyDown(MainWindow& w, int key)
         w.readFlashButton->setVisible(true);
 }
 
-void showImageAddress(MainWindow& w, const std::optional<Address>& headerAddress)
+void showImageAddress(MainWindow& w, const std::optional<Address>& ownAddress)
 {
+    w.addressFromApplication = false;
     for (std::size_t k = 0; k < w.addressBoxes.size(); ++k) {
-        if (headerAddress)
-            w.addressBoxes[k]->setText(QString::number((*headerAddress)[k], 16).toUpper());
-        w.addressBoxes[k]->setEnabled(!headerAddress);
+        if (ownAddress)
+            w.addressBoxes[k]->setText(QString::number((*ownAddress)[k], 16).toUpper());
+        w.addressBoxes[k]->setEnabled(!ownAddress);
     }
+}
+
+void showApplicationAddress(MainWindow& w, const std::optional<Address>& ownAddress)
+{
+    if (!ownAddress && !w.addressFromApplication)
+        return;
+    showImageAddress(w, ownAddress);
+    w.addressFromApplication = ownAddress.has_value();
 }
 
 void downloadEnded(MainWindow& w, const OperationResult& result)

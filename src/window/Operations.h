@@ -18,8 +18,12 @@ void startFlashRead(MainWindow& w);
 // F2 in the "Current Page" box reveals "Read Flash".
 void currentPageKeyDown(MainWindow& w, int key);
 
-// A flash image's header page fills the address boxes and locks them; a plain image unlocks them.
-void showImageAddress(MainWindow& w, const std::optional<Address>& headerAddress);
+// A flash image's header page, or a file's own addresses, fill the address boxes and lock them;
+// a plain image unlocks them.
+void showImageAddress(MainWindow& w, const std::optional<Address>& ownAddress);
+// The same for the application: a plain one unlocks the boxes only when an application locked
+// them, so that the address a flash image's header gave stays for the download, as it always has.
+void showApplicationAddress(MainWindow& w, const std::optional<Address>& ownAddress);
 // The verdicts: the buttons, the automatic sequence, the tone and the read-back file follow.
 void downloadEnded(MainWindow& w, const OperationResult& result);
 void flashWriteEnded(MainWindow& w, const OperationResult& result);

@@ -94,7 +94,8 @@ void wire(MainWindow& w)
     show(w, device.download());
     show(w, device.flashWrite());
     show(w, device.flashRead());
-    QObject::connect(&device.flashWrite(), &FlashWrite::imageAddress, &w, [&w](const std::optional<Address>& header) { showImageAddress(w, header); });
+    QObject::connect(&device.flashWrite(), &FlashWrite::imageAddress, &w, [&w](const std::optional<Address>& own) { showImageAddress(w, own); });
+    QObject::connect(&device.download(), &Download::imageAddress, &w, [&w](const Address& own) { showApplicationAddress(w, own); });
     QObject::connect(&device.download(), &Download::finished, &w, [&w](const OperationResult& result) { downloadEnded(w, result); });
     QObject::connect(&device.flashWrite(), &FlashWrite::finished, &w, [&w](const OperationResult& result) { flashWriteEnded(w, result); });
     QObject::connect(&device.flashRead(), &FlashRead::finished, &w, [&w](const OperationResult& result) { flashReadEnded(w, result); });

@@ -12,8 +12,10 @@ Download::Download(Connection& connection, ReplyRecognition& recognition, QObjec
 
 void Download::start(const ImageSnapshot& image, const Address& address)
 {
-    prepare(image, 0, address);
-    begin(commandFrame(EraseKeyword, address, endPage()), [this] { awaits(Awaiting::EraseReport); });
+    if (image.address())
+        emit imageAddress(*image.address());
+    prepare(image, 0, image.address().value_or(address));
+    begin(commandFrame(EraseKeyword, image.address().value_or(address), endPage()), [this] { awaits(Awaiting::EraseReport); });
 }
 
 void Download::handle(Reply reply, const QByteArray& chunk)

@@ -14,8 +14,13 @@ public:
     Download(Connection& connection, ReplyRecognition& recognition, QObject* parent);
 
     // Once the port is open: End Page shows the image's last page index, and the erase command
-    // for that many pages more than one goes to the address; the device's replies drive the rest.
+    // for that many pages more than one goes to the address (a file with addresses goes to its
+    // own); the device's replies drive the rest.
     void start(const ImageSnapshot& image, const Address& address);
+
+signals:
+    // A file with addresses names where it goes, before its command goes.
+    void imageAddress(iap::Address ownAddress);
 
 private:
     void handle(Reply reply, const QByteArray& chunk) override;

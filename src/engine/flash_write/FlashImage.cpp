@@ -16,12 +16,19 @@ constexpr int HeaderAddressOffset = 11;
 
 std::optional<Address> flashImageHeader(const ImageSnapshot& image)
 {
+    if (image.format() != ImageFormat::Raw)
+        return std::nullopt;
     const auto page = image.page(0);
     if (!containsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))
         return std::nullopt;
     Address address{};
     std::copy_n(page.begin() + HeaderAddressOffset, address.size(), address.begin());
     return address;
+}
+
+std::optional<Address> flashImageAddress(const ImageSnapshot& image)
+{
+    return image.address() ? image.address() : flashImageHeader(image);
 }
 
 }  // namespace iap

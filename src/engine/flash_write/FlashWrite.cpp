@@ -14,10 +14,10 @@ FlashWrite::FlashWrite(Connection& connection, ReplyRecognition& recognition, Cl
 
 void FlashWrite::start(const ImageSnapshot& image, const Address& address)
 {
-    const auto header = flashImageHeader(image);
-    emit imageAddress(header);
-    prepare(image, header ? 1 : 0, header.value_or(address));
-    begin(commandFrame(FlashWriteKeyword, header.value_or(address), endPage()), [this] {
+    const auto own = flashImageAddress(image);
+    emit imageAddress(own);
+    prepare(image, flashImageHeader(image) ? 1 : 0, own.value_or(address));
+    begin(commandFrame(FlashWriteKeyword, own.value_or(address), endPage()), [this] {
         replies().setVersionShown(false);
         // The version reply comes during the wait; a poll rate left at a read's second would
         // take it and the first acknowledgement as one chunk.

@@ -11,7 +11,8 @@ class Clock;
 
 // The flash write: the command for the image's data pages, the first page half a second later
 // with no reply awaited, the device's acknowledgements pacing the rest, and the verdict on the
-// device's "ChecksumW". An image that begins with a header page goes to the header's address.
+// device's "ChecksumW". An image that begins with a header page goes to the header's address,
+// a file with addresses of its own to its own.
 class FlashWrite : public PageTransfer {
     Q_OBJECT
 
@@ -24,8 +25,8 @@ public:
     void start(const ImageSnapshot& image, const Address& address);
 
 signals:
-    // The image's form, before its command goes: the address of its header page, or none.
-    void imageAddress(std::optional<iap::Address> headerAddress);
+    // The image's form, before its command goes: the address of its header page or its own, or none.
+    void imageAddress(std::optional<iap::Address> ownAddress);
 
 private:
     void handle(Reply reply, const QByteArray& chunk) override;

@@ -47,9 +47,15 @@ QString cell(QString text)
 
 QStringList tableRow(const JournalRecord& record)
 {
+    // Each image by its hash, with its format and the bytes it took where the record tells them.
     QStringList images;
-    for (const JournalStep& step : record.steps)
-        images << (step.sha256.isEmpty() ? QStringLiteral("-") : step.sha256.left(ShortHashDigits));
+    for (const JournalStep& step : record.steps) {
+        QStringList image{step.sha256.isEmpty() ? QStringLiteral("-") : step.sha256.left(ShortHashDigits)};
+        for (const QString& more : {step.format, step.addressRange})
+            if (!more.isEmpty())
+                image << more;
+        images << image.join(u' ');
+    }
     const QString where = !record.socket.isEmpty() ? record.socket : !record.port.isEmpty() ? record.port : record.path;
     // A failure by its category ("checksum error", "no device", ...), which says more than "fail".
     const QString result = record.pass ? QStringLiteral("pass") : record.category.isEmpty() ? QStringLiteral("fail") : record.category;
@@ -59,7 +65,7 @@ QStringList tableRow(const JournalRecord& record)
             cell(result),
             QString::number(double(record.durationMs) / MsPerSecond, 'f', 1) + QStringLiteral(" s"),
             cell(record.bootloaderVersion),
-            cell(images.join(u' '))};
+            cell(images.join(QLatin1String(", ")))};
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ QJsonArray stepsJson(const std::vector<JournalStep>& steps)
             {QStringLiteral("file"), step.file},
             {QStringLiteral("sizeBytes"), qint64(step.sizeBytes)},
             {QStringLiteral("sha256"), step.sha256},
+            {QStringLiteral("format"), step.format},
+            {QStringLiteral("addressRange"), step.addressRange},
             {QStringLiteral("pages"), step.pages},
             {QStringLiteral("deviceSum"), step.deviceSum ? QJsonValue(qint64(*step.deviceSum)) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("verdict"), step.verdict},
@@ -69,6 +71,8 @@ std::vector<JournalStep> journalStepsFromText(const QByteArray& text)
         step.file = o.value(QLatin1String("file")).toString();
         step.sizeBytes = o.value(QLatin1String("sizeBytes")).toInteger();
         step.sha256 = o.value(QLatin1String("sha256")).toString();
+        step.format = o.value(QLatin1String("format")).toString();
+        step.addressRange = o.value(QLatin1String("addressRange")).toString();
         step.pages = o.value(QLatin1String("pages")).toInt();
         const QJsonValue sum = o.value(QLatin1String("deviceSum"));
         if (sum.isDouble())

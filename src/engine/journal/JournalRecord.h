@@ -23,6 +23,10 @@ struct JournalStep {
     std::optional<std::uint32_t> deviceSum;
     // The text that ended the step: "Write Checksum right", "no reply for 5 s while …".
     QString verdict;
+    // How the image file held its bytes: "bin", "flash", "ihex", "srec" or "elf"; empty for a read.
+    QString format;
+    // The first to the last byte sent, "08004000-08007FFF"; empty for a read.
+    QString addressRange;
 
     friend bool operator==(const JournalStep&, const JournalStep&) = default;
 };

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QSysInfo>
 
+#include "flash_write/FlashImage.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -57,6 +58,35 @@ PageTransfer& transferOf(Bootloader& bootloader, OperationKind kind)
     if (kind == OperationKind::Download)
         return bootloader.download();
     return bootloader.flashWrite();
+}
+
+// How the image file held its bytes; a raw file is named by what it is used for.
+QString formatOf(const ImageSnapshot& image, OperationKind kind)
+{
+    switch (image.format()) {
+    case ImageFormat::IntelHex:
+        return QStringLiteral("ihex");
+    case ImageFormat::SRecord:
+        return QStringLiteral("srec");
+    case ImageFormat::Elf:
+        return QStringLiteral("elf");
+    case ImageFormat::Raw:
+        break;
+    }
+    return kind == OperationKind::FlashWrite ? QStringLiteral("flash") : QStringLiteral("bin");
+}
+
+// The first to the last byte a transfer of the image sends, whole pages from where it goes.
+QString addressRangeOf(const ImageSnapshot& image, OperationKind kind, const Address& given)
+{
+    const bool write = kind == OperationKind::FlashWrite;
+    const std::optional<Address> own = write ? flashImageAddress(image) : image.address();
+    const std::int64_t pages = image.lastPageIndex() + 1 - (write && flashImageHeader(image) ? 1 : 0);
+    if (pages < 1)
+        return {};
+    const std::int64_t first = addressValue(own.value_or(given));
+    const auto hex = [](std::int64_t address) { return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper(); };
+    return hex(first) + u'-' + hex(first + pages * PageBytes - 1);
 }
 
 }  // namespace
@@ -135,7 +165,10 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
         break;
     case Job::Kind::FlashRead:
         if (open()) {
-            beginStep(OperationKind::FlashRead, job.readBackFile, 0, {});
+            JournalStep step;
+            step.kind = stepKindOf(OperationKind::FlashRead);
+            step.file = job.readBackFile;
+            beginStep(step);
             bootloader.flashRead().start(job.address.value_or(Address{}), job.pages);
         }
         break;
@@ -177,13 +210,8 @@ bool DeviceRun::open()
     return false;
 }
 
-void DeviceRun::beginStep(OperationKind kind, const QString& file, std::int64_t sizeBytes, const QString& sha256)
+void DeviceRun::beginStep(const JournalStep& step)
 {
-    JournalStep step;
-    step.kind = stepKindOf(kind);
-    step.file = file;
-    step.sizeBytes = sizeBytes;
-    step.sha256 = sha256;
     record.steps.push_back(step);
     emit stepStarted(step);
 }
@@ -192,12 +220,20 @@ void DeviceRun::transfer(const ImageSnapshot& image, OperationKind kind)
 {
     if (!open())
         return;
-    beginStep(kind, image.path(), image.size(), image.sha256Hex());
-    // A header page's own address wins; the job was checked against it.
+    const Address given = job.address.value_or(Address{});
+    JournalStep step;
+    step.kind = stepKindOf(kind);
+    step.file = image.path();
+    step.sizeBytes = image.size();
+    step.sha256 = image.sha256Hex();
+    step.format = formatOf(image, kind);
+    step.addressRange = addressRangeOf(image, kind, given);
+    beginStep(step);
+    // A header page's or the file's own address wins; the job was checked against it.
     if (kind == OperationKind::Download)
-        bootloader.download().start(image, job.address.value_or(Address{}));
+        bootloader.download().start(image, given);
     else
-        bootloader.flashWrite().start(image, job.address.value_or(Address{}));
+        bootloader.flashWrite().start(image, given);
 }
 
 void DeviceRun::ended(OperationKind kind, const OperationResult& result)
@@ -236,8 +272,13 @@ void DeviceRun::startVerify(OperationKind transferred)
     const PageTransfer& transfer = transferOf(bootloader, transferred);
     verifiedKind = transferred;
     verification.emplace(transfer.targetAddress(), transfer.sentPages());
-    beginStep(OperationKind::FlashRead, record.steps.back().file, 0, {});
-    record.steps.back().kind = QStringLiteral("verify");
+    const JournalStep& transferStep = record.steps.back();
+    JournalStep step;
+    step.kind = QStringLiteral("verify");
+    step.file = transferStep.file;
+    step.format = transferStep.format;
+    step.addressRange = transferStep.addressRange;
+    beginStep(step);
     readBack();
 }
 

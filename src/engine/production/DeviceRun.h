@@ -37,7 +37,7 @@ public:
 
 signals:
     void status(const QString& text);
-    // A step begins: its kind, its image's file, size and hash.
+    // A step begins: its kind, its image's file, size, hash, format and the bytes it sends.
     void stepStarted(const iap::JournalStep& step);
     // Which of the round's steps that is.
     void roundStep(iap::ProductionRound::Step step);
@@ -54,7 +54,7 @@ private:
 
     bool open();
     void transfer(const ImageSnapshot& image, OperationKind kind);
-    void beginStep(OperationKind kind, const QString& file, std::int64_t sizeBytes, const QString& sha256);
+    void beginStep(const JournalStep& step);
     void ended(OperationKind kind, const OperationResult& result);
     // The transfer just confirmed by its sum is read back; then the step ends right or not.
     void startVerify(OperationKind transferred);

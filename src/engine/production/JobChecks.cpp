@@ -1,6 +1,7 @@
 #include "production/JobChecks.h"
 
 #include "flash_write/FlashImage.h"
+#include "protocol/HexNumber.h"
 
 namespace iap {
 namespace {
@@ -19,6 +20,13 @@ QString checkPages(const ImageSnapshot& image, bool hasHeader, const Address& ad
     return {};
 }
 
+// A file with addresses goes where they say: an address given beside it must be that one.
+QString differingAddress(const ImageSnapshot& image, const Address& given)
+{
+    return QStringLiteral("the address given, %1, differs from %2, where the data of %3 go (the start of the page of its first byte)")
+        .arg(addressText(given), addressText(*image.address()), image.path());
+}
+
 }  // namespace
 
 QString takeImage(ImageSnapshot& image, const QString& path)
@@ -31,27 +39,33 @@ QString takeImage(ImageSnapshot& image, const QString& path)
         return {};
     case ImageSnapshot::Failure::BeyondAddressSpace:
         return QStringLiteral("%1 is larger than the 4 GiB a device can address").arg(path);
+    case ImageSnapshot::Failure::Malformed:
+        return image.malformedText();
     case ImageSnapshot::Failure::Unreadable:
         break;
     }
     return image.unreadableText();
 }
 
-QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address)
+QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
 {
-    if (!address)
+    const std::optional<Address>& own = image.address();
+    if (!own && !address)
         return QStringLiteral("the application needs an address");
-    return checkPages(image, false, *address);
+    if (strict && own && address && *own != *address)
+        return differingAddress(image, *address);
+    return checkPages(image, false, own ? *own : *address);
 }
 
 QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
 {
     const auto header = flashImageHeader(image);
-    if (!header && !address)
+    const auto own = flashImageAddress(image);
+    if (!own && !address)
         return QStringLiteral("%1 has no header page: it needs an address").arg(image.path());
-    if (strict && header && address && *header != *address)
-        return QStringLiteral("the address given differs from the address in the header page of %1").arg(image.path());
-    return checkPages(image, header.has_value(), header ? *header : *address);
+    if (strict && own && address && *own != *address)
+        return header ? QStringLiteral("the address given differs from the address in the header page of %1").arg(image.path()) : differingAddress(image, *address);
+    return checkPages(image, header.has_value(), own ? *own : *address);
 }
 
 QString checkRound(const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application, const std::optional<Address>& address)
@@ -59,7 +73,7 @@ QString checkRound(const ImageSnapshot& slot0, const ImageSnapshot& slot1, const
     for (const ImageSnapshot* slot : {&slot0, &slot1})
         if (const QString error = slot->isValid() ? checkFlashImage(*slot, address, false) : QString(); !error.isEmpty())
             return error;
-    return application.isValid() ? checkApplication(application, address) : QString();
+    return application.isValid() ? checkApplication(application, address, false) : QString();
 }
 
 }  // namespace iap

@@ -25,11 +25,18 @@ ImageSnapshot ImageSnapshot::take(const QString& path)
         image.failure_ = Failure::BeyondAddressSpace;
         return image;
     }
-    image.bytes_ = file.readAll();
-    if (file.error() != QFileDevice::NoError || image.bytes_.size() > AddressSpaceBytes) {
-        image.bytes_.clear();
+    const QByteArray contents = file.readAll();
+    if (file.error() != QFileDevice::NoError || contents.size() > AddressSpaceBytes)
+        return image;
+    const DecodedImage decoded = decodeImage(contents);
+    image.format_ = decoded.format;
+    if (!decoded.refusal.isEmpty()) {
+        image.failure_ = Failure::Malformed;
+        image.refusal_ = decoded.refusal;
         return image;
     }
+    image.bytes_ = decoded.bytes;
+    image.address_ = decoded.address;
     image.sha256_ = QCryptographicHash::hash(image.bytes_, QCryptographicHash::Sha256);
     image.failure_ = Failure::None;
     return image;

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "image/DecodedImage.h"
 #include "protocol/Page.h"
 
 namespace iap {
@@ -14,22 +16,34 @@ namespace iap {
 // these bytes, so a file replaced or edited while a transfer runs changes nothing of it.
 class ImageSnapshot {
 public:
-    enum class Failure { None, Unreadable, BeyondAddressSpace };
+    enum class Failure { None, Unreadable, BeyondAddressSpace, Malformed };
 
     ImageSnapshot() = default;
     // Reads the whole file once; a file larger than a device can address is not read at all.
+    // An Intel HEX, S-record or ELF file is taken as the bytes it puts in flash, by its content.
     static ImageSnapshot take(const QString& path);
 
     bool isValid() const { return failure_ == Failure::None; }
     Failure failure() const { return failure_; }
     const QString& path() const { return path_; }
+    ImageFormat format() const { return format_; }
+    // The address the file's own addresses send it to, the start of the page that holds its
+    // first byte; none for a raw file.
+    const std::optional<Address>& address() const { return address_; }
     std::int64_t size() const { return bytes_.size(); }
-    // The file's length divided by the page size, rounded down: a whole-file transfer sends pages
-    // 0 to this one, so a length that is a multiple of a page gets one erased page more.
-    std::int32_t lastPageIndex() const { return std::int32_t(bytes_.size() / PageBytes); }
+    // A raw file's length divided by the page size, rounded down: a whole-file transfer sends
+    // pages 0 to this one, so a length that is a multiple of a page gets one erased page more.
+    // A file with addresses sends the pages its bytes lie in and no more, so that the page after
+    // it, which the file does not name, is not erased.
+    std::int32_t lastPageIndex() const
+    {
+        return std::int32_t(address_ ? (bytes_.size() - 1) / PageBytes : bytes_.size() / PageBytes);
+    }
     // Page p; its bytes beyond the end of the file are 0xFF, as in erased flash.
     std::array<std::uint8_t, PageBytes> page(std::int64_t p) const;
     QString unreadableText() const { return QStringLiteral("The image file can't be read: ") + path_; }
+    // Where in a malformed file and what is wrong, after its path.
+    QString malformedText() const { return path_ + QStringLiteral(": ") + refusal_; }
     // What identifies the bytes that went out, for a record of the run.
     QString sha256Hex() const { return QString::fromLatin1(sha256_.toHex()); }
 
@@ -37,6 +51,9 @@ private:
     QString path_;
     QByteArray bytes_;
     QByteArray sha256_;
+    ImageFormat format_ = ImageFormat::Raw;
+    std::optional<Address> address_;
+    QString refusal_;
     Failure failure_ = Failure::Unreadable;
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+#include "protocol/Page.h"
+
+namespace iap {
+
+// How an image file holds its bytes: raw (an application's .bin, a .flash image) or in one of the
+// formats toolchains emit, which carry their own addresses.
+enum class ImageFormat { Raw, IntelHex, SRecord, Elf };
+
+// An image file's bytes as they go to the device, from the address the file names; or why the
+// file cannot be sent.
+struct DecodedImage {
+    ImageFormat format = ImageFormat::Raw;
+    // A raw file's bytes; otherwise the bytes from the start of the page that holds the file's
+    // first byte to its last byte.
+    QByteArray bytes;
+    // Where those bytes go; none for a raw file, which goes where it is told.
+    std::optional<Address> address;
+    // Where in the file and what is wrong ("line 7: …"); empty when the image is good.
+    QString refusal;
+
+    static DecodedImage refused(ImageFormat format, const QString& why) { return {format, {}, std::nullopt, why}; }
+};
+
+// Tells the format by the file's content, not its name, and decodes it.
+DecodedImage decodeImage(const QByteArray& file);
+
+}  // namespace iap
