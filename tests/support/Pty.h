@@ -40,7 +40,7 @@ public:
     // Another program's attempt to open the port is refused.
     bool held() const;
     // The port is let go within the bound (the program's line releases it a moment after a close).
-    bool letGo(int timeoutMs = 1000) const;
+    bool letGo(int timeoutMs = TimeoutMs) const;
     // The adapter pulled out while the program has the port open.
     void unplug();
 

@@ -79,11 +79,11 @@ public:
     QString chooseSlot(int slot, const QByteArray& image);
     // Waits for the status text, bounded by OperationMs; false when it did not come.
     bool waitForStatus(const QString& text, int timeoutMs = OperationMs);
-    // Another program's attempt to open the device's port is refused.
+    // The window has the device's port open.
     bool portHeld() const;
     // The port is let go within the bound: the tool's line releases it once its last bytes have
     // left, a moment after the close.
-    bool portLetGo(int timeoutMs = 1000) const;
+    bool portLetGo(int timeoutMs = 5000) const;
 
     RuntimeDir runtime;
     QTemporaryDir files;
