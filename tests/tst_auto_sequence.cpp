@@ -13,7 +13,7 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 constexpr int Speed = 5;
-const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1"};
+const QStringList Fast = fast();
 // From ticking "ATUO" to the last of three operations, a step of 1 s before each.
 constexpr int RoundMs = 30000;
 // Longer than a step of the sequence (1 s) and a poll that receives nothing (about 2 s).

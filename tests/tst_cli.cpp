@@ -75,12 +75,6 @@ struct FakeMachine final : iap::cli::Machine {
     QStringList brltty;
 };
 
-// Faster line and flash where their timing is not what a test is about.
-QStringList fast(QStringList more = {})
-{
-    return QStringList{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"} + more;
-}
-
 }  // namespace
 
 class CliTest : public QObject {

@@ -18,7 +18,7 @@ const QString Right = QStringLiteral("IAP Checksum right");
 const QString Error = QStringLiteral("IAP Checksum error");
 // A quick line and flash, where line timing is not what a test is about; replies far enough apart
 // that a tool held up for a moment on a busy machine never takes two as one.
-const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1"};
+const QStringList Fast = fast();
 // Longer than a poll that receives nothing (about 2 s): a page that was going to follow has.
 constexpr int NothingMoreMs = 2500;
 

@@ -16,7 +16,7 @@ using namespace iap::test;
 
 static const QString Right = QStringLiteral("Read Checksum right");
 static const QString Wrong = QStringLiteral("Read Checksum error");
-static const QStringList Fast{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"};
+const QStringList Fast = fast();
 
 // F2 in "Current Page", whatever the modifiers, shows "Read Flash"; a person clicks it if it is enabled.
 static void startRead(Tool& tool, const QString& count)

@@ -18,7 +18,7 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 const QString Right = QStringLiteral("Write Checksum right");
-const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1"};
+const QStringList Fast = fast();
 
 }  // namespace
 

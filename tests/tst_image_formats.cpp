@@ -69,11 +69,6 @@ qsizetype lineStart(const QByteArray& text, int n)
     return start;
 }
 
-QStringList fast(QStringList more = {})
-{
-    return QStringList{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"} + more;
-}
-
 }  // namespace
 
 class ImageFormatsTest : public QObject {

@@ -32,11 +32,6 @@ namespace {
 
 constexpr int RoundMs = 20000;
 
-QStringList fast(QStringList more = {})
-{
-    return QStringList{"--baud", "2000000", "--program-ms", "1", "--erase-ms", "1"} + more;
-}
-
 // A board that is taken out after each verified round and a fresh one put in.
 QStringList replugged(const QString& version)
 {

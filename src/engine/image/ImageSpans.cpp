@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "protocol/HexNumber.h"
+
 namespace iap {
 namespace {
 
@@ -14,25 +16,20 @@ constexpr std::uint64_t BytesPerMiB = std::uint64_t(1) << 20;
 
 }  // namespace
 
-QString addressHex(std::uint64_t address)
-{
-    return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
-}
-
 QString ImageSpans::add(std::uint64_t address, const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return {};
     // Compared without a sum, which a 64-bit address could overflow.
     if (address >= std::uint64_t(AddressSpaceBytes) || std::uint64_t(bytes.size()) > std::uint64_t(AddressSpaceBytes) - address)
-        return QStringLiteral("its bytes from %1 reach beyond the 4 GiB a device can address").arg(addressHex(address));
+        return QStringLiteral("its bytes from %1 reach beyond the 4 GiB a device can address").arg(addressText(address));
     const std::uint64_t end = address + std::uint64_t(bytes.size());
     auto next = runs.lower_bound(address);
     const bool overlapsNext = next != runs.end() && next->first < end;
     auto previous = next == runs.begin() ? runs.end() : std::prev(next);
     const bool overlapsPrevious = previous != runs.end() && previous->first + std::uint64_t(previous->second.size()) > address;
     if (overlapsNext || overlapsPrevious)
-        return QStringLiteral("its bytes %1-%2 overlap bytes given before").arg(addressHex(address), addressHex(end - 1));
+        return QStringLiteral("its bytes %1-%2 overlap bytes given before").arg(addressText(address), addressText(end - 1));
     // Records mostly follow one another: one run each keeps a large image a few runs.
     if (previous != runs.end() && previous->first + std::uint64_t(previous->second.size()) == address)
         previous->second.append(bytes);
@@ -55,13 +52,12 @@ DecodedImage ImageSpans::layOut(ImageFormat format) const
     const std::uint64_t end = lastRun + std::uint64_t(lastBytes.size());
     if (end - start > LargestSpanBytes)
         return DecodedImage::refused(format, QStringLiteral("its data spread from %1 to %2, over more than the %3 MiB an image may span")
-                                                 .arg(addressHex(first), addressHex(end - 1))
+                                                 .arg(addressText(first), addressText(end - 1))
                                                  .arg(LargestSpanBytes / BytesPerMiB));
     QByteArray bytes(qsizetype(end - start), ErasedByte);
     for (const auto& [address, run] : runs)
         std::copy(run.begin(), run.end(), bytes.begin() + qsizetype(address - start));
-    const Address target{std::uint8_t(start >> 24), std::uint8_t(start >> 16), std::uint8_t(start >> 8), std::uint8_t(start)};
-    return {format, bytes, target, {}};
+    return {format, bytes, addressOf(std::int64_t(start)), {}};
 }
 
 }  // namespace iap

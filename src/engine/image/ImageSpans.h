@@ -27,7 +27,4 @@ private:
     std::map<std::uint64_t, QByteArray> runs;
 };
 
-// "08004000", as the journal and the messages show an address.
-QString addressHex(std::uint64_t address);
-
 }  // namespace iap

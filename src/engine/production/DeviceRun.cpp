@@ -85,8 +85,7 @@ QString addressRangeOf(const ImageSnapshot& image, OperationKind kind, const Add
     if (pages < 1)
         return {};
     const std::int64_t first = addressValue(own.value_or(given));
-    const auto hex = [](std::int64_t address) { return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper(); };
-    return hex(first) + u'-' + hex(first + pages * PageBytes - 1);
+    return addressText(std::uint64_t(first)) + u'-' + addressText(std::uint64_t(first + pages * PageBytes - 1));
 }
 
 }  // namespace

@@ -40,12 +40,17 @@ std::optional<Address> parseAddress(const QString& text)
     if (digits.size() != addressDigits || hex.digits() != addressDigits)
         return std::nullopt;
     const auto value = std::uint32_t(hex.value());
-    return Address{std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
+    return addressOf(value);
 }
 
 QString addressText(const Address& address)
 {
-    return QStringLiteral("%1").arg(addressValue(address), 8, 16, QLatin1Char('0')).toUpper();
+    return addressText(std::uint64_t(addressValue(address)));
+}
+
+QString addressText(std::uint64_t address)
+{
+    return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace iap

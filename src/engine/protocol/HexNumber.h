@@ -26,7 +26,9 @@ private:
 
 // "08004000" or "0x08004000": exactly eight hexadecimal digits, nothing else.
 std::optional<Address> parseAddress(const QString& text);
-// The eight upper-case hexadecimal digits of an address.
+// The eight upper-case hexadecimal digits of an address ("08004000"), as the journal and the
+// messages show it; more beyond 4 GiB.
 QString addressText(const Address& address);
+QString addressText(std::uint64_t address);
 
 }  // namespace iap

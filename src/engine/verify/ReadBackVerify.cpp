@@ -8,11 +8,6 @@
 namespace iap {
 namespace {
 
-Address addressOf(std::int64_t value)
-{
-    return {std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)};
-}
-
 QString byteText(char byte)
 {
     return QStringLiteral("%1").arg(std::uint8_t(byte), 2, 16, QLatin1Char('0')).toUpper();
@@ -49,7 +44,7 @@ QString ReadBackVerify::text() const
         return QStringLiteral("Verify right");
     const qsizetype at = qsizetype(*firstDifference);
     return QStringLiteral("Verify error at %1: the flash holds %2, %3 was sent")
-        .arg(addressText(addressOf(target + at)), byteText(readThere), byteText(sent[at]));
+        .arg(addressText(std::uint64_t(target + at)), byteText(readThere), byteText(sent[at]));
 }
 
 }  // namespace iap
