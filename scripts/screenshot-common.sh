@@ -31,6 +31,15 @@ wait_for() {
   return 1
 }
 
+# start_display WIDTHxHEIGHT: a virtual X display of that size, as $DISPLAY.
+start_display() {
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=($!)
+  wait_for "${start_tenths:-100}" test -s "$work/display"
+  DISPLAY=:$(cat "$work/display")
+  export DISPLAY
+}
+
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 entry=$prefix/share/applications/iap.desktop

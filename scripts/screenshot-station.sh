@@ -59,10 +59,7 @@ settings="$XDG_CONFIG_HOME/iap/station.conf"
   echo "size=4"
 } >"$settings"
 
-Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for $start_tenths test -s "$work/display"
-export DISPLAY=:$(cat "$work/display")
+start_display 1600x900
 
 # shellcheck disable=SC2086
 QT_QPA_PLATFORM=xcb $program &

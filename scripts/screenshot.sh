@@ -42,10 +42,7 @@ log=$work/device.log
 pids+=($!)
 wait_for $start_tenths grep -q READY "$work/device.out"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for $start_tenths test -s "$work/display"
-export DISPLAY=:$(cat "$work/display")
+start_display 1024x768
 
 QT_QPA_PLATFORM=xcb "$program" &
 pids+=($!)

@@ -25,6 +25,7 @@ public:
     PageSender(Connection& connection, QObject* parent);
 
     void load(const ImageSnapshot& image) { pages = image; }
+    const ImageSnapshot& image() const { return pages; }
     // The last page to send: the image's last page index.
     std::int32_t lastPage() const { return pages.lastPageIndex(); }
     // Page `first` is the next to send, and the sum starts afresh.

@@ -23,9 +23,8 @@ void PageTransfer::compareWithShownPages(std::int64_t endPage, std::int64_t curr
     shownCurrentPage = currentPage;
 }
 
-void PageTransfer::prepare(const ImageSnapshot& taken, std::int32_t firstDataPage, const Address& address)
+void PageTransfer::prepare(const ImageSnapshot& image, std::int32_t firstDataPage, const Address& address)
 {
-    image = taken;
     sender.load(image);
     firstPage = firstDataPage;
     target = addressValue(address);
@@ -38,7 +37,7 @@ QByteArray PageTransfer::sentPages() const
     QByteArray pages;
     pages.reserve(qsizetype(sender.lastPage() - firstPage + 1) * PageBytes);
     for (std::int32_t p = firstPage; p <= sender.lastPage(); ++p) {
-        const auto page = image.page(p);
+        const auto page = sender.image().page(p);
         pages.append(reinterpret_cast<const char*>(page.data()), PageBytes);
     }
     return pages;

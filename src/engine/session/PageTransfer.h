@@ -67,7 +67,6 @@ private:
 
     ReplyRecognition& recognition;
     PageSender sender;
-    ImageSnapshot image;
     std::int32_t firstPage = 0;
     std::int64_t target = 0;
     std::int64_t shownEndPage = 0;
