@@ -28,7 +28,9 @@ struct DecodedImage {
     static DecodedImage refused(ImageFormat format, const QString& why) { return {format, {}, std::nullopt, why}; }
 };
 
-// Tells the format by the file's content, not its name, and decodes it.
-DecodedImage decodeImage(const QByteArray& file);
+// Tells the format by the file's content and decodes it. A file that begins as text of a record
+// format is that format, or refused, never raw bytes; a file whose name gives a format
+// (app.hex, boot.s37, fw.elf) must be of that format.
+DecodedImage decodeImage(const QByteArray& file, const QString& fileName = {});
 
 }  // namespace iap

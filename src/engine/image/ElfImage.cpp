@@ -84,7 +84,8 @@ DecodedImage readElf(const QByteArray& file)
         const auto segment = QStringLiteral("program header %1 (a loadable segment): ").arg(i);
         if (offset > size || bytes > size - offset)
             return refuse(segment + QStringLiteral("its %1 bytes at file offset %2 lie beyond the end of the file: it is cut short").arg(bytes).arg(offset));
-        if (const QString error = spans.add(read.number(header + std::uint64_t(at.physicalAddressAt), at.wordBytes), file.sliced(qsizetype(offset), qsizetype(bytes)));
+        if (const QString error = spans.add(read.number(header + std::uint64_t(at.physicalAddressAt), at.wordBytes),
+                                               QByteArrayView(file).sliced(qsizetype(offset), qsizetype(bytes)));
             !error.isEmpty())
             return refuse(segment + error);
     }

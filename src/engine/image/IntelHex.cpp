@@ -20,6 +20,7 @@ DecodedImage readIntelHex(const QByteArray& text)
 {
     ImageSpans spans;
     std::uint64_t base = 0;
+    int endLine = 0;
     std::optional<DecodedImage> decoded;
     forEachLine(text, [&](int number, QByteArrayView line) {
         const auto refuse = [&](const QString& why) {
@@ -28,6 +29,8 @@ DecodedImage readIntelHex(const QByteArray& text)
         };
         if (line.isEmpty())
             return true;
+        if (endLine > 0)
+            return refuse(QStringLiteral("it follows the end-of-file record of line %1, which ends an image: two files joined are not one").arg(endLine));
         if (line[0] != ':')
             return refuse(QStringLiteral("it does not begin with \":\", as a record does"));
         const auto record = hexPairs(line.sliced(1));
@@ -51,8 +54,8 @@ DecodedImage readIntelHex(const QByteArray& text)
                 return refuse(error);
             return true;
         case EndOfFile:
-            decoded = spans.layOut(ImageFormat::IntelHex);
-            return false;
+            endLine = number;
+            return true;
         case ExtendedSegment:
         case ExtendedLinear:
             if (length != 2)
@@ -66,7 +69,11 @@ DecodedImage readIntelHex(const QByteArray& text)
             return refuse(QStringLiteral("record type %1 is none of Intel HEX's").arg(byteHex(std::uint8_t(record->at(3)))));
         }
     });
-    return decoded ? *decoded : DecodedImage::refused(ImageFormat::IntelHex, QStringLiteral("it ends without an end-of-file record: the file is cut short"));
+    if (decoded)
+        return *decoded;
+    if (endLine == 0)
+        return DecodedImage::refused(ImageFormat::IntelHex, QStringLiteral("it ends without an end-of-file record: the file is cut short"));
+    return spans.layOut(ImageFormat::IntelHex);
 }
 
 }  // namespace iap

@@ -21,16 +21,25 @@ bool isData(int type)
     return type >= 1 && type <= 3;
 }
 
+bool isCount(int type)
+{
+    return type == 5 || type == 6;
+}
+
 bool isTermination(int type)
 {
     return type >= 7;
 }
+
+constexpr int BitsPerByte = 8;
 
 }  // namespace
 
 DecodedImage readSRecord(const QByteArray& text)
 {
     ImageSpans spans;
+    std::uint64_t dataRecords = 0;
+    int endLine = 0;
     std::optional<DecodedImage> decoded;
     forEachLine(text, [&](int number, QByteArrayView line) {
         const auto refuse = [&](const QString& why) {
@@ -39,6 +48,8 @@ DecodedImage readSRecord(const QByteArray& text)
         };
         if (line.isEmpty())
             return true;
+        if (endLine > 0)
+            return refuse(QStringLiteral("it follows the termination record of line %1, which ends an image: two files joined are not one").arg(endLine));
         if (line.size() < MarkCharacters || line[0] != 'S' || line[1] < '0' || line[1] > '9')
             return refuse(QStringLiteral("it does not begin with \"S\" and a digit, as a record does"));
         const int type = line[1] - '0';
@@ -58,21 +69,31 @@ DecodedImage readSRecord(const QByteArray& text)
             return refuse(QStringLiteral("the record's checksum is %1 where its bytes need %2")
                               .arg(byteHex(std::uint8_t(record->back())))
                               .arg(byteHex(std::uint8_t(SumWithChecksum - byteSum(record->first(record->size() - 1))))));
+        // The address field of a data record holds its address, that of a count record the count.
+        std::uint64_t address = 0;
+        for (int i = 1; i <= addressBytes; ++i)
+            address = address << 8 | std::uint8_t(record->at(i));
         if (isData(type)) {
-            std::uint64_t address = 0;
-            for (int i = 1; i <= addressBytes; ++i)
-                address = address << 8 | std::uint8_t(record->at(i));
-            if (const QString error = spans.add(address, record->sliced(1 + addressBytes, count - addressBytes - 1)); !error.isEmpty())
+            ++dataRecords;
+            if (const QString error = spans.add(address, QByteArrayView(*record).sliced(1 + addressBytes, count - addressBytes - 1)); !error.isEmpty())
                 return refuse(error);
-            return true;
-        }
-        if (isTermination(type)) {
-            decoded = spans.layOut(ImageFormat::SRecord);
-            return false;
+        } else if (isCount(type)) {
+            // A count wider than its field is written modulo the field.
+            const std::uint64_t present = dataRecords % (std::uint64_t(1) << (BitsPerByte * addressBytes));
+            if (address != present)
+                return refuse(QStringLiteral("its count of data records is %1 where the file has %2 before it: a record is missing or repeated")
+                                  .arg(address)
+                                  .arg(present));
+        } else if (isTermination(type)) {
+            endLine = number;
         }
         return true;
     });
-    return decoded ? *decoded : DecodedImage::refused(ImageFormat::SRecord, QStringLiteral("it ends without a termination record (S7, S8 or S9): the file is cut short"));
+    if (decoded)
+        return *decoded;
+    if (endLine == 0)
+        return DecodedImage::refused(ImageFormat::SRecord, QStringLiteral("it ends without a termination record (S7, S8 or S9): the file is cut short"));
+    return spans.layOut(ImageFormat::SRecord);
 }
 
 }  // namespace iap

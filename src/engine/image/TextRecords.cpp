@@ -14,15 +14,14 @@ int hexValue(char c)
     return -1;
 }
 
-// At least a record type and a length: anything shorter is no reason to take a file for text.
-constexpr int LeastHexDigits = 2;
+constexpr QByteArrayView Utf8ByteOrderMark("\xEF\xBB\xBF");
 
 }  // namespace
 
 void forEachLine(const QByteArray& text, const std::function<bool(int number, QByteArrayView line)>& take)
 {
     int number = 0;
-    for (qsizetype start = 0; start < text.size();) {
+    for (qsizetype start = text.startsWith(Utf8ByteOrderMark) ? Utf8ByteOrderMark.size() : 0; start < text.size();) {
         qsizetype end = text.indexOf('\n', start);
         if (end < 0)
             end = text.size();
@@ -46,19 +45,14 @@ std::optional<QByteArray> hexPairs(QByteArrayView digits)
     return bytes;
 }
 
-bool beginsWithRecord(const QByteArray& text, char mark, int digitsAfterMark)
+QByteArrayView firstTextLine(const QByteArray& text)
 {
-    if (text.isEmpty() || text[0] != mark)
-        return false;
-    qsizetype i = 1;
-    for (; i < text.size() && i <= digitsAfterMark; ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    const qsizetype firstHex = i;
-    for (; i < text.size() && text[i] != '\r' && text[i] != '\n'; ++i)
-        if (hexValue(text[i]) < 0)
-            return false;
-    return i > digitsAfterMark && i - firstHex >= LeastHexDigits;
+    QByteArrayView first;
+    forEachLine(text, [&first](int, QByteArrayView line) {
+        first = line;
+        return line.isEmpty();
+    });
+    return first;
 }
 
 std::uint8_t byteSum(QByteArrayView bytes)

@@ -14,13 +14,13 @@ namespace iap {
 // hexadecimal digits after a mark.
 
 // Each line without its line break and surrounding blanks, numbered from 1, until `take`
-// returns false.
+// returns false. A UTF-8 byte-order mark before the first line, which editors add, is no part
+// of it.
 void forEachLine(const QByteArray& text, const std::function<bool(int number, QByteArrayView line)>& take);
 // The bytes the digits spell; none when they are not pairs of hexadecimal digits.
 std::optional<QByteArray> hexPairs(QByteArrayView digits);
-// True when the text's first line is `mark`, then `digitsAfterMark` decimal digits, then only
-// hexadecimal digits up to its end: the file is of that format, whatever its name.
-bool beginsWithRecord(const QByteArray& text, char mark, int digitsAfterMark);
+// The first line that holds more than blanks, as forEachLine gives it; empty when there is none.
+QByteArrayView firstTextLine(const QByteArray& text);
 std::uint8_t byteSum(QByteArrayView bytes);
 // "0A", as a message shows a byte.
 QString byteHex(std::uint8_t byte);

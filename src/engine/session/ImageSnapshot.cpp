@@ -28,7 +28,7 @@ ImageSnapshot ImageSnapshot::take(const QString& path)
     const QByteArray contents = file.readAll();
     if (file.error() != QFileDevice::NoError || contents.size() > AddressSpaceBytes)
         return image;
-    const DecodedImage decoded = decodeImage(contents);
+    const DecodedImage decoded = decodeImage(contents, path);
     image.format_ = decoded.format;
     if (!decoded.refusal.isEmpty()) {
         image.failure_ = Failure::Malformed;

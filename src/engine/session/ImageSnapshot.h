@@ -20,7 +20,8 @@ public:
 
     ImageSnapshot() = default;
     // Reads the whole file once; a file larger than a device can address is not read at all.
-    // An Intel HEX, S-record or ELF file is taken as the bytes it puts in flash, by its content.
+    // An Intel HEX, S-record or ELF file is taken as the bytes it puts in flash, by its content;
+    // a name that gives one of these formats must be borne out by the content.
     static ImageSnapshot take(const QString& path);
 
     bool isValid() const { return failure_ == Failure::None; }
