@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A private PostgreSQL server for the tests and benchmarks, in a folder of its own, on this
-# machine only: trust authentication, a Unix socket in the folder and 127.0.0.1 on a free port.
+# machine only: trust authentication (but for the role iap_password over TCP, which must give its
+# password), a Unix socket in the folder and 127.0.0.1 on a free port.
 #   postgres.sh start DIR   starts it with a database "iaptest"; prints its URL and writes it to
 #                           DIR/url (the socket's form to DIR/socket-url)
 #   postgres.sh stop DIR    stops it and removes DIR
@@ -39,6 +40,8 @@ if [ ${#as_owner[@]} -gt 0 ]; then
 fi
 "${as_owner[@]}" "$bin/initdb" -D "$dir/data" -U postgres -A trust -E UTF8 --locale=C --no-sync >"$dir/initdb.log" 2>&1 ||
   { cat "$dir/initdb.log" >&2; exit 1; }
+# One role must give its password, so that the tests see a password reach the server.
+"${as_owner[@]}" sed -i '1i host all iap_password 127.0.0.1/32 scram-sha-256' "$dir/data/pg_hba.conf"
 # A port another program holds makes the start fail; the next try takes another.
 for attempt in 1 2 3 4 5 6 7 8 9 10; do
   port=$((20000 + RANDOM % 30000))

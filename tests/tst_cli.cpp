@@ -215,6 +215,7 @@ private slots:
         QTest::newRow("address with two 0x") << QStringList{"download", "--address", "0x0x123456", "app.bin"};
         QTest::newRow("address with a space") << QStringList{"download", "--address", " 8004000", "app.bin"};
         QTest::newRow("empty port") << QStringList{"download", "--port", "", "--address", "08004000", "app.bin"};
+        QTest::newRow("a port that is a file") << QStringList{"download", "--port", "app.bin", "--address", "08004000", "app.bin"};
         QTest::newRow("an adapter that is not there") << QStringList{"download", "--port", "usb:0403:6001", "--address", "08004000", "app.bin"};
         QTest::newRow("the port twice, as its link and its terminal") << QStringList{"download", "--port", "@terminal", "--address", "08004000", "app.bin"};
         QTest::newRow("two ports, one read-back file") << QStringList{"read", "--port", "@twin", "--address", "08004000", "--pages", "1", "-o", "{port}.bin"};
@@ -236,7 +237,7 @@ private slots:
         QFile huge(files.filePath("huge.bin"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(5) << 30));
         const QString twin = files.filePath(QFileInfo(device.linkPath()).fileName());
-        QVERIFY(writeFile(twin, {}) && QDir(files.path()).mkdir("locked") && QFile::setPermissions(files.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::link("/dev/null", twin) && QDir(files.path()).mkdir("locked") && QFile::setPermissions(files.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
         if (QTest::currentDataTag() == QByteArray("read-back file in a read-only folder") && geteuid() == 0)
             QSKIP("root writes into a read-only folder");
         const std::map<QString, QString> places{{"@terminal", device.portPath()}, {"@twin", twin}, {"@folder", files.path()}, {"@locked/out.bin", files.filePath("locked/out.bin")}};
@@ -434,6 +435,7 @@ private slots:
                                        "false,,checksum error,0,[]\r\n";
         QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
         QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
+        QTest::newRow("a journal that does not exist") << QStringList{"--journal", "@missing/journal.sqlite"} << 2 << "";
     }
     void journal()
     {
@@ -446,8 +448,10 @@ private slots:
             std::tie(r.command, r.port, r.pass, r.category) = std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right");
             QCOMPARE(iap::Journal().append(r), QString());
         }
+        arguments.replaceInStrings("@", data.path() + "/");
         const Run run = cli(QStringList{"journal"} + arguments);
         qunsetenv("XDG_DATA_HOME");
+        QVERIFY(!QFileInfo::exists(data.filePath("missing")));
         QTEST(run.exit, "exit");
         QTEST(run.out, "out");
     }

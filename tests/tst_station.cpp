@@ -5,6 +5,7 @@
 #include "Files.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
+#include "journal/Journal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +23,11 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
 #include <map>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "StationWindow.h"
 
@@ -40,7 +45,11 @@ QStringList replugged(const QString& version)
 
 // iap-cli in the background, its output gathered line by line.
 struct Cli {
-    explicit Cli(const QStringList& arguments) { process.start(QStringLiteral(IAP_CLI_PATH), arguments); }
+    explicit Cli(const QStringList& arguments, const QString& workingFolder = {})
+    {
+        process.setWorkingDirectory(workingFolder);
+        process.start(QStringLiteral(IAP_CLI_PATH), arguments);
+    }
     ~Cli()
     {
         process.kill();
@@ -206,14 +215,18 @@ private slots:
         QVERIFY(device.receivedFrames().isEmpty());
     }
 
-    // A round whose record the journal refuses is not a pass, whatever the board said.
+    // A round whose record the journal refuses, once the round has begun, is not a pass,
+    // whatever the board said.
     void aRoundOffTheRecordFails()
     {
         RuntimeDir runtime;
-        VirtualDevice device(fast());
+        VirtualDevice device(fast({"--program-ms", "300"}));
         QVERIFY(device.start());
         const QString journal = data.filePath("refusing.sqlite");
-        QVERIFY(journalRecords(journal).isEmpty());
+        QVERIFY(writeFile(data.filePath("small.bin"), pattern(100)));
+
+        Cli station({"station", "--port", device.linkPath(), "--app", data.filePath("small.bin"), "--address", "08004000", "--journal", journal, "--json"});
+        QVERIFY(device.waitForLog("RX CMD"));
         {
             QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "refusing");
             database.setDatabaseName(journal);
@@ -221,15 +234,127 @@ private slots:
             QVERIFY(QSqlQuery(database).exec("CREATE TRIGGER refuse BEFORE INSERT ON iap_journal BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
         }
         QSqlDatabase::removeDatabase("refusing");
-        QVERIFY(writeFile(data.filePath("small.bin"), pattern(100)));
-
-        Cli station({"station", "--port", device.linkPath(), "--app", data.filePath("small.bin"), "--address", "08004000", "--journal", journal, "--json"});
         QVERIFY(waitUntil([&] { return !station.rounds(device.linkPath()).isEmpty(); }, RoundMs));
         const QJsonObject round = station.rounds(device.linkPath()).first();
         QCOMPARE(round["pass"], false);
         QVERIFY(round["text"].toString().startsWith("the journal could not be written: "));
         QVERIFY(round["text"].toString().contains("disk full"));
         QCOMPARE(station.interrupt(), 1);
+    }
+
+    // A journal that can be read but not written is found out before anything is sent. A disk
+    // that fills while the station runs keeps the next round from starting, until there is room.
+    void unwritableJournalSendsNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("immutable file") << "immutable";
+        QTest::newRow("full disk") << "full";
+    }
+    void unwritableJournalSendsNothing()
+    {
+        QFETCH(QString, kind);
+        if (geteuid() != 0)
+            QSKIP("an immutable file and a disk of its own need root");
+        RuntimeDir runtime;
+        QTemporaryDir place;
+        VirtualDevice device(fast());
+        QVERIFY(device.start() && writeFile(data.filePath("small.bin"), pattern(100)));
+        const QString disk = place.filePath("disk"), journal = disk + "/journal.sqlite", filler = disk + "/filler";
+        const auto fill = [&filler] { return writeFile(filler, QByteArray(3584 * 1024, 'x')); };
+        QVERIFY(QDir().mkpath(disk));
+        struct Undo {
+            std::function<void()> step;
+            ~Undo() { step(); }
+        } undo{[] {}};
+        if (kind == "full") {
+            if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=4m", "tmpfs", disk}) != 0)
+                QSKIP("no disk of its own can be mounted here");
+            undo.step = [disk] { QProcess::execute("umount", {disk}); };
+        }
+        QCOMPARE(iap::Journal(journal).check(), QString());
+        if (kind == "full") {
+            QVERIFY(fill());
+        } else {
+            if (QProcess::execute("chattr", {"+i", journal}) != 0)
+                QSKIP("no file can be made immutable here");
+            undo.step = [journal] { QProcess::execute("chattr", {"-i", journal}); };
+        }
+
+        const QStringList job{"--port", device.linkPath(), "--address", "08004000", "--journal", journal};
+        for (const QStringList& command : {QStringList{"download", data.filePath("small.bin")}, QStringList{"station", "--app", data.filePath("small.bin")}}) {
+            QProcess cli;
+            cli.start(QStringLiteral(IAP_CLI_PATH), command + job);
+            QVERIFY(cli.waitForFinished(RoundMs));
+            QCOMPARE(cli.exitCode(), 2);
+            QVERIFY(cli.readAllStandardError().contains("cannot be written"));
+        }
+        QVERIFY(device.receivedFrames().isEmpty());
+        if (kind != "full")
+            return;
+
+        QVERIFY(QFile::remove(filler));
+        Cli station(QStringList{"station", "--app", data.filePath("small.bin"), "--continuous", "1", "--json"} + job);
+        QVERIFY(waitUntil([&] { return station.rounds(device.linkPath()).size() == 1; }, RoundMs));
+        QVERIFY(fill());
+        QVERIFY(waitUntil([&] { return !station.events().isEmpty() && station.events().last()["event"] == "refused"; }, RoundMs));
+        QVERIFY(station.events().last()["text"].toString().contains("cannot be written: its disk has"));
+        const qsizetype sent = device.receivedFrames().size();
+        QCOMPARE(station.rounds(device.linkPath()).size(), 1);
+        QVERIFY(QFile::remove(filler));
+        QCOMPARE(device.receivedFrames().size(), sent);
+        QVERIFY(waitUntil([&] { return station.rounds(device.linkPath()).size() == 2; }, RoundMs));
+        QCOMPARE(station.rounds(device.linkPath()).last()["pass"], true);
+        QCOMPARE(station.interrupt(), 0);
+    }
+
+    // A job file holds the keys a job has, each of its type, or loads nothing; a FIFO is no file.
+    void badJobFileLoadsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("job");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a key misspelt") << QByteArray(R"({"model": "HX300", "address": "08004000", "app": "app.bin"})") << "job.json: \"app\" is no key of a job";
+        QTest::newRow("verify in quotes") << QByteArray(R"({"model": "HX300", "address": "08004000", "application": "app.bin", "verify": "true"})")
+                                          << "job.json: \"verify\" must be true or false";
+        QTest::newRow("a list for a file") << QByteArray(R"({"model": "HX300", "address": "08004000", "slot0": ["a.flash"], "application": "app.bin"})")
+                                           << "job.json: \"slot0\" must be a text";
+        QTest::newRow("a FIFO") << QByteArray() << "job.json is not a job file: it is not a regular file";
+    }
+    void badJobFileLoadsNothing()
+    {
+        QFETCH(QByteArray, job);
+        QFETCH(QString, text);
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast());
+        QVERIFY(device.start() && writeFile(folder.filePath("app.bin"), pattern(100)));
+        const QString path = folder.filePath("job.json");
+        QVERIFY(job.isEmpty() ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : writeFile(path, job));
+        QProcess cli;
+        cli.start(QStringLiteral(IAP_CLI_PATH), {"station", "--port", device.linkPath(), "--job", path});
+        QVERIFY(cli.waitForFinished(RoundMs));
+        QCOMPARE(cli.exitCode(), 2);
+        const QString errors = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(errors.contains(text), qPrintable(errors));
+        QVERIFY(device.receivedFrames().isEmpty());
+    }
+
+    // A port named before it is there is waited for where a port of that name appears (here a
+    // virtual device's name), not as a file of the working folder, which is no board.
+    void portNamedBeforeItAppears()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir work;
+        const QString name = QStringLiteral("sx%1").arg(QCoreApplication::applicationPid());
+        QVERIFY(writeFile(work.filePath(name), "no board") && writeFile(work.filePath("small.bin"), pattern(100)));
+        Cli station({"station", "--port", name, "--app", "small.bin", "--address", "08004000", "--journal", "journal.sqlite", "--json"}, work.path());
+        // Its journal made, the station has looked for its port.
+        QVERIFY(waitUntil([&] { return QFileInfo::exists(work.filePath("journal.sqlite")); }, RoundMs));
+        VirtualDevice device(fast({"--name", name}));
+        QVERIFY(device.start());
+        QVERIFY(waitUntil([&] { return !station.rounds(name).isEmpty(); }, RoundMs));
+        QCOMPARE(station.rounds(name).first()["pass"], true);
+        QCOMPARE(device.flash(0x08004000, 100), pattern(100));
+        QCOMPARE(station.interrupt(), 0);
     }
 
     // The window: sockets added from the port list and named, a tile for each that an operator

@@ -45,6 +45,9 @@ int runCommandLine(const QStringList& arguments)
         std::printf("iap-cli %s\n", IAP_VERSION);
         return 0;
     }
+    if (Journal::holdsPassword(options.journal))
+        std::fprintf(stderr, "iap-cli: warning: the password in --journal is shown to every user of this machine (ps); "
+                             "give it in PGPASSWORD, ~/.pgpass or a file named by passfile= in the URL\n");
     if (options.command == Command::Doctor) {
         const Diagnosis diagnosis = Diagnosis::of(*makeSystemMachine());
         std::printf("%s", qPrintable(diagnosis.report()));

@@ -6,7 +6,7 @@ namespace iap::cli {
 
 QString journalText(const Options& options, QString& error)
 {
-    Journal journal(options.journal);
+    Journal journal(options.journal, Journal::Access::Read);
     const std::vector<JournalRecord> records = journal.records(options.journalFilter, error);
     if (!error.isEmpty())
         return {};

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "serial/PortName.h"
+
 namespace iap::cli {
 namespace {
 
@@ -62,11 +64,16 @@ ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>&
 {
     ChosenPort chosen;
     if (!spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
-        chosen.chosen = PortInfo(spec, spec);
         for (std::size_t i = 1; i < entries.size(); ++i) {
             const PortInfo& port = entries[i].port();
             if (spec == port.name() || spec == port.path() || spec == port.byPath() || spec == port.byId())
                 chosen.chosen = port;
+        }
+        // A port not there yet stands alone, to be opened or waited for where a port of that name appears.
+        if (chosen.chosen.path().isEmpty()) {
+            chosen.chosen = PortInfo(spec, spec);
+            if (const QString why = notAPort(spec); !why.isEmpty())
+                chosen.why = QStringLiteral("--port %1: %2").arg(spec, why);
         }
         return chosen;
     }

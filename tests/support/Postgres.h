@@ -17,10 +17,10 @@ public:
     const QString& url() const { return scratchUrl; }
     // Ends every session on it, as a server restart or a broken network would.
     bool disconnectAll();
-
-private:
+    // A statement on the server, as its superuser.
     bool run(const QString& sql);
 
+private:
     QString connection;
     QString name;
     QString scratchUrl;

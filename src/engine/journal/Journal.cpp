@@ -43,6 +43,24 @@ JournalRecord recordOf(const QSqlQuery& query)
     return r;
 }
 
+bool insert(QSqlQuery& query, const JournalRecord& record)
+{
+    if (!query.prepare(QStringLiteral("INSERT INTO iap_journal (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(journalColumns())))
+        return false;
+    query.addBindValue(journalTimeText(record.started));
+    query.addBindValue(journalTimeText(record.ended));
+    for (const QString* field : {&record.host, &record.command, &record.socket, &record.port, &record.path, &record.byPath, &record.usbId,
+                                 &record.serial, &record.model, &record.address})
+        query.addBindValue(text(*field));
+    query.addBindValue(QString::fromUtf8(journalStepsText(record.steps)));
+    query.addBindValue(text(record.bootloaderVersion));
+    query.addBindValue(record.pass);
+    query.addBindValue(text(record.result));
+    query.addBindValue(text(record.category));
+    query.addBindValue(qint64(record.durationMs));
+    return query.exec();
+}
+
 }  // namespace
 
 QString Journal::defaultLocation()
@@ -50,7 +68,7 @@ QString Journal::defaultLocation()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/iap/journal.sqlite");
 }
 
-Journal::Journal(const QString& location) : connection(std::make_unique<Connection>(location)) {}
+Journal::Journal(const QString& location, Access chosen) : connection(std::make_unique<Connection>(location, chosen == Access::Read)), access(chosen) {}
 
 Journal::~Journal() = default;
 
@@ -61,29 +79,23 @@ QString Journal::where() const
 
 QString Journal::check()
 {
-    return connection->check();
+    if (const QString why = connection->check(); !why.isEmpty() || access == Access::Read)
+        return why;
+    if (const QString why = connection->roomLeft(); !why.isEmpty())
+        return why;
+    JournalRecord probe;
+    probe.started = probe.ended = QDateTime::currentDateTimeUtc();
+    return connection->run([&probe](QSqlQuery& query) { return insert(query, probe); }, QStringLiteral("The journal %1 cannot be written: %2"),
+                           Connection::Ending::RollBack);
 }
 
 QString Journal::append(const JournalRecord& record)
 {
+    if (access == Access::Read)
+        return QStringLiteral("The record was not written to the journal %1: it was opened for reading").arg(where());
     if (!record.started.isValid() || !record.ended.isValid())
         return QStringLiteral("The record was not written to the journal %1: it has no start or end time").arg(where());
-    return connection->run([&record](QSqlQuery& query) {
-        if (!query.prepare(QStringLiteral("INSERT INTO iap_journal (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(journalColumns())))
-            return false;
-        query.addBindValue(journalTimeText(record.started));
-        query.addBindValue(journalTimeText(record.ended));
-        for (const QString* field : {&record.host, &record.command, &record.socket, &record.port, &record.path, &record.byPath, &record.usbId,
-                                     &record.serial, &record.model, &record.address})
-            query.addBindValue(text(*field));
-        query.addBindValue(QString::fromUtf8(journalStepsText(record.steps)));
-        query.addBindValue(text(record.bootloaderVersion));
-        query.addBindValue(record.pass);
-        query.addBindValue(text(record.result));
-        query.addBindValue(text(record.category));
-        query.addBindValue(qint64(record.durationMs));
-        return query.exec();
-    }, QStringLiteral("The record was not written to the journal %1: %2"));
+    return connection->run([&record](QSqlQuery& query) { return insert(query, record); }, QStringLiteral("The record was not written to the journal %1: %2"));
 }
 
 std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error)

@@ -14,7 +14,11 @@ namespace iap {
 // One journal's own database connection, under a name no other journal uses, removed with it.
 class Journal::Connection {
 public:
-    explicit Connection(const QString& location);
+    // How a statement's transaction ends: kept, or rolled back once it succeeded, to prove that
+    // it could have been kept.
+    enum class Ending { Commit, RollBack };
+
+    Connection(const QString& location, bool readOnly);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -24,6 +28,8 @@ public:
     // Empty when connected and the table is there, having (re)connected if the connection was
     // lost; otherwise why not, a sentence naming the journal.
     QString check();
+    // Empty when the disk of an SQLite journal has room for records; otherwise why not.
+    QString roomLeft() const;
     // Runs a statement on a query of this connection in a transaction of its own, so that it
     // takes effect whole or not at all: connects first if it never did, tries again
     // while SQLite's file stays busy beyond its wait, and once more on a new connection when the
@@ -31,17 +37,20 @@ public:
     // then be carried out twice: a record twice is better than a record lost.) Empty when the
     // statement succeeded; otherwise why not: `failure` with the journal's place for %1 and the
     // database's reason for %2, or why the journal cannot be reached.
-    QString run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure);
+    QString run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending = Ending::Commit);
 
 private:
+    void usePostgres(QSqlDatabase& database, const QString& location);
     QString open();
+    QString openSqliteForReading(QSqlDatabase& database);
     bool alive();
-    QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement);
+    QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending);
 
     QString name;
     QString shown;
     QString invalid;
     bool postgres = false;
+    bool readOnly = false;
     bool ready = false;
 };
 

@@ -11,8 +11,10 @@
 
 namespace iap {
 
-PortPresence::PortPresence(QString watched, QObject* parent) : QObject(parent), path(std::move(watched)), present(isPresent(path))
+PortPresence::PortPresence(QStringList watched, QObject* parent) : QObject(parent), paths(std::move(watched))
 {
+    Q_ASSERT(!paths.isEmpty());
+    presentPath = lookedUp();
     poll.setInterval(PollMs);
     connect(&poll, &QTimer::timeout, this, &PortPresence::look);
     poll.start();
@@ -36,16 +38,26 @@ bool PortPresence::isPresent(const QString& path)
 #endif
 }
 
+QString PortPresence::lookedUp() const
+{
+    for (const QString& candidate : paths)
+        if (isPresent(candidate))
+            return candidate;
+    return {};
+}
+
 void PortPresence::look()
 {
-    const bool now = isPresent(path);
-    if (now == present)
+    const QString now = lookedUp();
+    if (now == presentPath)
         return;
-    present = now;
-    if (present)
-        emit appeared();
-    else
+    const bool was = isPresent();
+    presentPath = now;
+    // A port that moved from one path to another at once was taken out and put in again.
+    if (was)
         emit vanished();
+    if (isPresent())
+        emit appeared();
 }
 
 }  // namespace iap

@@ -1,15 +1,17 @@
 #include "station/Socket.h"
 
+#include "serial/PortName.h"
 #include "station/Station.h"
 
 namespace iap {
 namespace {
 
 // A socket follows the physical place where the system has a link for it, so that a board
-// that comes back under another device name is still this socket's.
-QString watchedPath(const PortInfo& port)
+// that comes back under another device name is still this socket's; a port named before it
+// appeared is looked for wherever a port of that name appears.
+QStringList watchedPaths(const PortInfo& port)
 {
-    return port.byPath().isEmpty() ? port.path() : port.byPath();
+    return port.byPath().isEmpty() ? pathsForPortName(port.path()) : QStringList{port.byPath()};
 }
 
 QString stepName(ProductionRound::Step step)
@@ -46,21 +48,23 @@ QString SocketView::stateText() const
 }
 
 Socket::Socket(Station& owner, QString name, const PortInfo& port, Clock& clock)
-    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port.openedAt(watchedPath(port))), presence(boundPort.path()), run(clock)
+    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), presence(watchedPaths(port)), run(clock)
 {
-    for (QTimer* timer : {&settle, &rest})
+    for (QTimer* timer : {&settle, &rest, &retry})
         timer->setSingleShot(true);
     settle.setInterval(SettleMs);
+    retry.setInterval(RetryMs);
     connect(&presence, &PortPresence::appeared, this, &Socket::appeared);
     connect(&presence, &PortPresence::vanished, this, &Socket::vanished);
     connect(&settle, &QTimer::timeout, this, [this] {
         if (presence.isPresent())
             start();
     });
-    connect(&rest, &QTimer::timeout, this, [this] {
-        if (presence.isPresent())
-            start();
-    });
+    for (QTimer* timer : {&rest, &retry})
+        connect(timer, &QTimer::timeout, this, [this] {
+            if (presence.isPresent())
+                start();
+        });
     connect(&run, &DeviceRun::roundStep, this, [this](ProductionRound::Step step) {
         shown.step = stepName(step);
         shown.done = shown.total = 0;
@@ -87,11 +91,12 @@ void Socket::start()
         return;
     settle.stop();
     rest.stop();
+    retry.stop();
     if (const QString refusal = station.admit(); !refusal.isEmpty()) {
         shown.phase = SocketView::Phase::Refused;
         shown.notice = refusal;
         show();
-        planRest();
+        retry.start();
         return;
     }
     shown.phase = SocketView::Phase::Running;
@@ -101,7 +106,8 @@ void Socket::start()
     shown.reason.clear();
     shown.version.clear();
     show();
-    run.start(station.job(), boundPort);
+    roundPort = boundPort.openedAt(presence.path());
+    run.start(station.job(), roundPort);
 }
 
 void Socket::stop()
@@ -125,6 +131,7 @@ void Socket::vanished()
 {
     settle.stop();
     rest.stop();
+    retry.stop();
     // A round that runs learns of it from its line, and ends as "port lost".
     if (run.isRunning())
         return;
@@ -136,7 +143,7 @@ void Socket::ended(DeviceRun::Outcome outcome, QString text, JournalRecord recor
 {
     // A round that broke off because the board went away ends for that reason, whatever the
     // line made of it.
-    if (outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped && !PortPresence::isPresent(boundPort.path())) {
+    if (outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped && !PortPresence::isPresent(roundPort.path())) {
         outcome = DeviceRun::Outcome::PortLost;
         text = QStringLiteral("port lost");
         record.result = text;

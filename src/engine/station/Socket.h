@@ -52,6 +52,9 @@ class Socket : public QObject {
 public:
     // How long a port must stay to count as a board put in.
     static constexpr int SettleMs = 100;
+    // How often a socket whose round could not start asks again while its board stays: the
+    // round starts once the station can take it (a journal writable again, a job chosen).
+    static constexpr int RetryMs = 2000;
 
     Socket(Station& station, QString name, const PortInfo& port, Clock& clock);
 
@@ -83,9 +86,12 @@ private:
     const QString socketName;
     const PortInfo boundPort;
     PortPresence presence;
+    // The port as the running or last round opened it.
+    PortInfo roundPort;
     DeviceRun run;
     QTimer settle;
     QTimer rest;
+    QTimer retry;
     SocketView shown;
 };
 

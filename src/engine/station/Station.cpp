@@ -1,5 +1,7 @@
 #include "station/Station.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
 
 namespace iap {
@@ -24,7 +26,9 @@ QString Station::setJob(const StationJob& job)
 QString Station::setJournal(const QString& location)
 {
     journal = std::make_unique<Journal>(location);
-    return journal->check();
+    journalRefusal = journal->check();
+    journalRefusedAtMs = clock.nowMs();
+    return journalRefusal;
 }
 
 QString Station::journalLocation() const
@@ -64,7 +68,13 @@ QString Station::admit()
 {
     if (!jobRefusal.isEmpty())
         return jobRefusal;
-    return journal->check();
+    // A journal that could not be written is asked again once per retry for all sockets, not by
+    // each of them: reaching a server that is down takes seconds.
+    if (!journalRefusal.isEmpty() && clock.nowMs() - journalRefusedAtMs < Socket::RetryMs)
+        return journalRefusal;
+    journalRefusal = journal->check();
+    journalRefusedAtMs = clock.nowMs();
+    return journalRefusal;
 }
 
 QString Station::keep(const JournalRecord& record)

@@ -46,7 +46,8 @@ public:
     void stopAll();
 
     // For the sockets: why a round may not start now (empty: it may), the job it runs, and the
-    // record of its end (empty when it was written whole; otherwise why not).
+    // record of its end (empty when it was written whole; otherwise why not). A round is
+    // admitted only once the journal proved that its record can be written.
     QString admit();
     const Job& job() const { return preparedJob; }
     QString keep(const JournalRecord& record);
@@ -60,6 +61,8 @@ private:
     Job preparedJob;
     QString jobRefusal;
     std::unique_ptr<Journal> journal;
+    QString journalRefusal;
+    std::int64_t journalRefusedAtMs = 0;
     std::optional<int> rest;
     std::vector<Socket*> socketList;
 };

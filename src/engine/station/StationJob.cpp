@@ -7,6 +7,9 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <array>
+
 #include "production/JobChecks.h"
 #include "protocol/HexNumber.h"
 
@@ -14,6 +17,8 @@ namespace iap {
 namespace {
 
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify");
+const std::array<QLatin1String, 5> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey};
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -40,30 +45,44 @@ QString saveStationJob(const StationJob& job, const QString& path)
 
 std::optional<StationJob> loadStationJob(const QString& path, QString& error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1 could not be read: %2").arg(path, file.errorString());
+    const auto refuse = [&](const QString& why) {
+        error = path + why;
         return std::nullopt;
-    }
+    };
+    // A FIFO or a device would be read for ever, or for far more than a job.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refuse(QStringLiteral(" is not a job file: it is not a regular file"));
+    if (info.size() > LargestJobFileBytes)
+        return refuse(QStringLiteral(" is not a job file: it is larger than %1 KiB").arg(LargestJobFileBytes / 1024));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral(" could not be read: %1").arg(file.errorString()));
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(file.read(LargestJobFileBytes + 1), &parse);
-    if (file.size() > LargestJobFileBytes || parse.error != QJsonParseError::NoError || !document.isObject()) {
-        error = QStringLiteral("%1 is not a job file").arg(path);
-        return std::nullopt;
-    }
+    if (parse.error != QJsonParseError::NoError || !document.isObject())
+        return refuse(QStringLiteral(" is not a job file: it is not a JSON object"));
     const QJsonObject object = document.object();
+    // A key misspelt or of the wrong type would quietly leave a step out of every board.
+    for (auto entry = object.begin(); entry != object.end(); ++entry) {
+        const bool known = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
+        if (!known && entry.key() != VerifyKey)
+            return refuse(QStringLiteral(": \"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
+        if (known && !entry.value().isString())
+            return refuse(QStringLiteral(": \"%1\" must be a text in quotes").arg(entry.key()));
+        if (!known && !entry.value().isBool())
+            return refuse(QStringLiteral(": \"%1\" must be true or false, without quotes").arg(entry.key()));
+    }
     StationJob job;
     const QString model = object.value(ModelKey).toString();
     if (model.compare(QLatin1String("VR200"), Qt::CaseInsensitive) == 0)
         job.model = DeviceModel::Vr200;
-    else if (model.compare(QLatin1String("HX300"), Qt::CaseInsensitive) != 0) {
-        error = QStringLiteral("%1: the model must be HX300 or VR200").arg(path);
-        return std::nullopt;
-    }
+    else if (model.compare(QLatin1String("HX300"), Qt::CaseInsensitive) != 0)
+        return refuse(QStringLiteral(": the model must be HX300 or VR200"));
     job.address = object.value(AddressKey).toString();
     job.verify = object.value(VerifyKey).toBool();
     // A job kept beside its images names them relative to itself.
-    const QDir folder = QFileInfo(path).absoluteDir();
+    const QDir folder = info.absoluteDir();
     for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
         const QString named = object.value(key).toString();
         *image = named.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(named));
