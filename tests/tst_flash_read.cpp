@@ -179,7 +179,8 @@ private slots:
         QTest::addColumn<QString>("verdict");
         const QByteArray page = pattern(PageBytes, 12);
         const QByteArray reply = checksumReply("ChecksumR", byteSum(page));
-        QTest::newRow("a reply of its own, too short") << QList<QByteArray>{page, reply.left(11)} << Wrong;
+        QTest::newRow("a wrong sum") << QList<QByteArray>{page, checksumReply("ChecksumR", byteSum(page) + 1)} << Wrong;
+        QTest::newRow("the reply in pieces") << QList<QByteArray>{page, reply.left(4), reply.mid(4, 7), reply.mid(11)} << Right;
         // After the pause the next 2047-byte poll ends four bytes into the keyword.
         QTest::newRow("the reply cut by the end of a poll") << QList<QByteArray>{page.left(5), page.mid(5) + reply} << Right;
         QTest::newRow("the port vanishing in mid-read") << QList<QByteArray>{page.left(1000), {}} << QString();

@@ -3,6 +3,7 @@
 #include "HexEntry.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/ReplyRecognition.h"
+#include "protocol/ReplyStream.h"
 #include "BoxNumber.h"
 
 #include <QApplication>
@@ -77,6 +78,70 @@ private slots:
         QCOMPARE(iap::checksumDisplay(0x1A2F3), QStringLiteral("01A2F3"));
         QCOMPARE(iap::checksumDisplay(0x7F800), QStringLiteral("07F80"));
         QCOMPARE(iap::checksumDisplay(0), QStringLiteral("0000"));
+    }
+
+    // Replies as a line splits them and runs them together: each chunk appended in turn, the
+    // replies cut from the stream told in order. The operation moves on as it would: a version
+    // reply is shown, an acknowledged page is no longer in flight.
+    void replyStream_data()
+    {
+        using Kind = iap::OperationKind;
+        QTest::addColumn<int>("running");
+        QTest::addColumn<bool>("versionShown");
+        QTest::addColumn<bool>("pageInFlight");
+        QTest::addColumn<bool>("everyWordCounts");
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<QString>("cuts");
+        const int download = int(Kind::Download), write = int(Kind::FlashWrite), read = int(Kind::FlashRead);
+        const QByteArray sum("\x01\x02\x03\x0A", 4);
+        QTest::newRow("an erase report in pieces") << download << false << false << false << QByteArrayList{"Erase o", "k"} << "erase";
+        QTest::newRow("an acknowledgement and an OK") << download << false << true << false << QByteArrayList{"ReceivedOK"} << "ack d, erase";
+        QTest::newRow("the OK's letters apart") << download << false << true << false << QByteArrayList{"ReceivedO", "K"} << "ack d, erase";
+        QTest::newRow("a checksum reply in pieces") << download << false << false << false << QByteArrayList{"Chec", "ksumI" + sum.left(2), sum.mid(2)}
+                                                    << "checksum 0102030A";
+        QTest::newRow("an acknowledgement and a checksum's start") << download << false << true << false << QByteArrayList{"ReceivedChe", "cksumI" + sum}
+                                                                   << "ack d, checksum 0102030A";
+        QTest::newRow("an erase report with a checksum reply") << download << false << true << false << QByteArrayList{"Erased okChecksumI" + sum}
+                                                               << "checksum 0102030A";
+        QTest::newRow("a version reply in pieces") << write << false << false << false << QByteArrayList{"WriteV2", ".31"} << "version V2, version V2.31";
+        QTest::newRow("a version reply, then an acknowledgement") << download << false << true << false << QByteArrayList{"WriteV2", "Received"}
+                                                                  << "version V2, ack d";
+        QTest::newRow("a version reply and an acknowledgement") << write << false << true << false << QByteArrayList{"WriteV2.31Write"}
+                                                                << "version V2.31, ack write";
+        QTest::newRow("an acknowledgement in pieces") << write << true << true << false << QByteArrayList{"Wri", "te"} << "ack write";
+        QTest::newRow("two words, one page in flight") << write << true << true << false << QByteArrayList{"Write done"} << "ack write";
+        QTest::newRow("two words, each counted") << write << true << true << true << QByteArrayList{"Write done"} << "ack d write";
+        QTest::newRow("no page in flight") << download << false << false << false << QByteArrayList{"Received"} << "no ack";
+        QTest::newRow("a read's end after stray bytes") << read << false << false << false << QByteArrayList{"x!Chec", "ksumR" + sum} << "checksum 0102030A";
+    }
+    void replyStream()
+    {
+        QFETCH(int, running);
+        QFETCH(QByteArrayList, chunks);
+        iap::ReplyStream::Context context{iap::OperationKind(running), false, false, false};
+        QFETCH(bool, versionShown);
+        QFETCH(bool, pageInFlight);
+        QFETCH(bool, everyWordCounts);
+        std::tie(context.versionShown, context.pageInFlight, context.everyWordCounts) = std::tuple(versionShown, pageInFlight, everyWordCounts);
+        iap::ReplyStream stream;
+        QStringList told;
+        for (const QByteArray& chunk : chunks) {
+            stream.append(chunk);
+            while (const auto cut = stream.next(context)) {
+                using iap::Reply;
+                if (cut->reply == Reply::Version)
+                    told << "version " + cut->version;
+                else if (cut->reply == Reply::EraseDone)
+                    told << "erase";
+                else if (cut->reply == Reply::Acknowledgements)
+                    told << (cut->byLetterD + cut->byWrite == 0 ? QString("no ack") : QString("ack") + (cut->byLetterD ? " d" : "") + (cut->byWrite ? " write" : ""));
+                else
+                    told << "checksum " + QString::number(iap::deviceSum(cut->bytes).value_or(0), 16).rightJustified(8, '0').toUpper();
+                context.versionShown = context.versionShown || cut->reply == Reply::Version;
+                context.pageInFlight = context.pageInFlight && cut->reply != Reply::Acknowledgements;
+            }
+        }
+        QTEST(told.join(", "), "cuts");
     }
 
     void commandFrame()

@@ -50,6 +50,7 @@ void show(MainWindow& w, DeviceOperation& operation)
 void show(MainWindow& w, PageTransfer& transfer)
 {
     show(w, static_cast<DeviceOperation&>(transfer));
+    transfer.setCounting(PageTransfer::Counting::EveryWord);
     QObject::connect(&transfer, &PageTransfer::endPageShown, w.endPageBox, [&w](std::int64_t page) { w.endPageBox->setText(QString::number(page)); });
     QObject::connect(&transfer, &PageTransfer::versionReported, w.bootloaderVersionLabel,
                      [&w](const QString& version) { w.bootloaderVersionLabel->setText(PageTransfer::versionCaption(version)); });

@@ -19,7 +19,6 @@ void FlashRead::start(const Address& address, int pages)
     expectedBytes = 0;
     received.clear();
     sum = 0;
-    endStart.reset();
     const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, MaxPages)) * PageBytes;
     begin(commandFrame(FlashReadKeyword, address, pages), [this, bytes] {
         expectedBytes = bytes;
@@ -32,28 +31,25 @@ void FlashRead::start(const Address& address, int pages)
 
 void FlashRead::take(const QByteArray& polled)
 {
-    if (endStart) {
-        const QByteArray chunk = *std::exchange(endStart, std::nullopt) + polled;
-        if (!chunk.isEmpty())
-            judge(chunk);
-        return;
-    }
-    if (received.size() >= expectedBytes) {
-        judge(polled);
-        return;
-    }
     // Page data stream at the line rate and a driver buffers only a few KiB: while they keep
     // coming, each poll is followed at once by the next. The read's end follows the data.
-    if (polled.isEmpty())
-        return;
-    const QByteArray rest = takeData(polled);
-    if (rest.size() >= ChecksumReplyBytes) {
-        judge(rest);
+    const bool streaming = received.size() < expectedBytes;
+    if (polled.isEmpty()) {
+        if (!streaming)
+            incoming().clear();
         return;
     }
-    if (received.size() >= expectedBytes)
-        endStart = rest;
-    connection().pollNow();
+    incoming().append(streaming ? takeData(polled) : polled);
+    if (received.size() < expectedBytes) {
+        connection().pollNow();
+        return;
+    }
+    if (const auto end = incoming().next({OperationKind::FlashRead})) {
+        judge(end->bytes);
+        return;
+    }
+    if (streaming)
+        connection().pollNow();
 }
 
 QByteArray FlashRead::takeData(const QByteArray& chunk)
@@ -72,11 +68,9 @@ QByteArray FlashRead::takeData(const QByteArray& chunk)
     return chunk.mid(take);
 }
 
-void FlashRead::judge(const QByteArray& chunk)
+void FlashRead::judge(const QByteArray& checksumReply)
 {
-    if (chunk.isEmpty() || recognition.recognise(chunk, OperationKind::FlashRead) != Reply::ChecksumRead)
-        return;
-    const auto deviceSays = deviceSum(chunk);
+    const auto deviceSays = deviceSum(checksumReply);
     const bool right = deviceSays && *deviceSays == sum;
     const QString text = right ? QStringLiteral("Read Checksum right") : QStringLiteral("Read Checksum error");
     emit status(text);

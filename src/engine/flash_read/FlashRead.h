@@ -14,7 +14,8 @@ namespace iap {
 
 // The flash read: the command for a number of pages, the pages' data as they stream in, and the
 // verdict on the device's "ChecksumR". Page data are data whatever they hold: only the bytes
-// after the last page requested can be the device's checksum reply.
+// after the last page requested can be the device's checksum reply, whose keyword and sum may
+// come in pieces.
 class FlashRead : public DeviceOperation {
     Q_OBJECT
 
@@ -37,15 +38,11 @@ private:
     void take(const QByteArray& chunk) override;
     // Takes what belongs to the pages requested; the rest of the chunk.
     QByteArray takeData(const QByteArray& chunk);
-    void judge(const QByteArray& chunk);
+    void judge(const QByteArray& checksumReply);
 
-    ReplyRecognition recognition;
     std::int64_t expectedBytes = 0;
     QByteArray received;
     std::uint32_t sum = 0;
-    // Bytes after the data too short to be the read's end: a poll's end cut it, and the next
-    // poll brings the rest.
-    std::optional<QByteArray> endStart;
 };
 
 }  // namespace iap

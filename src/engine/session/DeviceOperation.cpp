@@ -33,6 +33,7 @@ DeviceOperation::DeviceOperation(Connection& connection, OperationKind kind, QOb
         finish({OperationResult::Kind::NoReply, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(timeoutSeconds).arg(awaited)});
     });
     connect(&link, &Connection::ended, &watch, &QTimer::stop);
+    connect(&link, &Connection::ended, this, [this] { replyStream.clear(); });
 }
 
 void DeviceOperation::setReplyTimeout(int seconds)
@@ -43,6 +44,7 @@ void DeviceOperation::setReplyTimeout(int seconds)
 
 void DeviceOperation::begin(const QByteArray& command, std::function<void()> sent)
 {
+    replyStream.clear();
     awaits(Awaiting::Quiet);
     link.start(*this, command, std::move(sent));
 }

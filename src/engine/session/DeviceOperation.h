@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "protocol/OperationKind.h"
+#include "protocol/ReplyStream.h"
 #include "session/Exchange.h"
 #include "session/OperationResult.h"
 
@@ -52,12 +53,16 @@ protected:
     void awaits(Awaiting what, int page = 0);
     void finish(const OperationResult& result);
     Connection& connection() { return link; }
+    // The device's replies as they come, fragments joined while the line stays busy: an empty
+    // poll clears it.
+    ReplyStream& incoming() { return replyStream; }
 
 private:
     static QString describe(Awaiting what, int page);
 
     Connection& link;
     OperationKind operationKind;
+    ReplyStream replyStream;
     QTimer watch;
     int timeoutSeconds = 0;
     QString awaited;

@@ -21,6 +21,7 @@ void PageSender::restartAt(std::int32_t first)
 {
     next = first;
     runningSum = 0;
+    inFlight = false;
 }
 
 void PageSender::arm()
@@ -32,6 +33,7 @@ void PageSender::arm()
 void PageSender::disarm()
 {
     armed = false;
+    inFlight = false;
     timer->stop();
 }
 
@@ -62,6 +64,7 @@ void PageSender::tick()
     for (const std::uint8_t byte : page)
         runningSum += byte;
     link.write(QByteArray(reinterpret_cast<const char*>(page.data()), qsizetype(page.size())));
+    inFlight = true;
     timer->stop();
     emit pageSent(next, runningSum);
 }

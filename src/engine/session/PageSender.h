@@ -31,7 +31,13 @@ public:
     // Page `first` is the next to send, and the sum starts afresh.
     void restartAt(std::int32_t first);
     // The page in flight is acknowledged: the page after it is the next. Its index.
-    std::int32_t acknowledge() { return next++; }
+    std::int32_t acknowledge()
+    {
+        inFlight = false;
+        return next++;
+    }
+    // A page was sent and not acknowledged yet.
+    bool pageInFlight() const { return inFlight; }
     std::int32_t nextPage() const { return next; }
     void arm();
     void disarm();
@@ -52,6 +58,7 @@ private:
     ImageSnapshot pages;
     std::int32_t next = 0;
     bool armed = false;
+    bool inFlight = false;
     // Summed modulo 2^32 and compared as unsigned, so images of any size neither overflow nor fail.
     std::uint32_t runningSum = 0;
 };

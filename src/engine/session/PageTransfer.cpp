@@ -77,43 +77,48 @@ void PageTransfer::take(const QByteArray& chunk)
 {
     // An empty poll lets the page sender go on; any reply holds it until the next one.
     if (chunk.isEmpty()) {
+        incoming().clear();
         sender.resume();
         return;
     }
     sender.pause();
-    const Reply reply = recognition.recognise(chunk, kind());
-    switch (reply) {
-    case Reply::Version:
-        emit versionReported(versionText(chunk));
-        emit status(QStringLiteral("Write readly"));
-        recognition.setVersionShown(true);
-        return;
-    case Reply::Acknowledgements:
-        takeAcknowledgements(chunk);
-        return;
-    default:
-        break;
-    }
-    // A device that sends its checksum reply soon after the last acknowledgement has both read
-    // in one poll: the acknowledgement counts first, and the sum follows the reply's keyword.
-    if (const qsizetype keyword = chunk.toLower().indexOf("checksum"); keyword > 0) {
-        const QByteArray before = chunk.left(keyword);
-        if (recognition.recognise(before, kind()) == Reply::Acknowledgements)
-            takeAcknowledgements(before);
-        handle(reply, chunk.mid(keyword));
-        return;
-    }
-    handle(reply, chunk);
+    incoming().append(chunk);
+    while (const auto cut = incoming().next({kind(), recognition.versionShown(), sender.pageInFlight(), counting == Counting::EveryWord}))
+        if (!act(*cut))
+            return;
 }
 
-void PageTransfer::takeAcknowledgements(const QByteArray& chunk)
+bool PageTransfer::act(const ReplyStream::Cut& cut)
 {
-    if (containsNoCase(chunk, "d"))
-        acknowledge();
-    if (containsNoCase(chunk, "Write")) {
-        acknowledge();
-        emit status(QStringLiteral("Write %1").arg(sender.nextPage()));
+    switch (cut.reply) {
+    case Reply::Version:
+        emit versionReported(cut.version);
+        // Further pieces of the reply lengthen the version shown.
+        if (!recognition.versionShown()) {
+            emit status(QStringLiteral("Write readly"));
+            recognition.setVersionShown(true);
+        }
+        return true;
+    case Reply::Acknowledgements:
+        for (int i = 0; i < cut.byLetterD; ++i)
+            acknowledge();
+        for (int i = 0; i < cut.byWrite; ++i) {
+            acknowledge();
+            emit status(QStringLiteral("Write %1").arg(sender.nextPage()));
+        }
+        return true;
+    case Reply::EraseDone:
+        handle(cut.reply, cut.bytes);
+        return true;
+    case Reply::ChecksumRead:
+    case Reply::ChecksumWrite:
+    case Reply::ChecksumDownload:
+    case Reply::Unexpected:
+        break;
     }
+    incoming().clear();
+    handle(cut.reply, cut.bytes);
+    return false;
 }
 
 void PageTransfer::acknowledge()

@@ -14,15 +14,20 @@ namespace iap {
 class Clock;
 
 // What a download and a flash write share: the page loop. Each acknowledgement shows the page it
-// acknowledges and lets the next page go ("d" and "Write" in one chunk are two acknowledgements),
-// the bootloader's version reply is told, and the device's checksum reply ends the transfer,
-// which each transfer judges itself.
+// acknowledges and lets the next page go, the bootloader's version reply is told, and the
+// device's checksum reply ends the transfer, which each transfer judges itself. Replies are
+// taken as the device sent them, however the line split them or ran them together.
 class PageTransfer : public DeviceOperation {
     Q_OBJECT
 
 public:
     // Transfers poll at this rate from their command on.
     static constexpr int PollIntervalMs = 50;
+
+    // How a reply's acknowledging words count: each one, "d" and "Write" in one reply being two
+    // (the window's way, which its users know); or at most the one page in flight.
+    enum class Counting { OnePerPageSent, EveryWord };
+    void setCounting(Counting how) { counting = how; }
 
     // What the verdict compares with the pages acknowledged: End Page and Current Page as they
     // stand when the verdict comes. A front end whose user can change them says so here; by
@@ -61,12 +66,14 @@ protected:
 
 private:
     void take(const QByteArray& chunk) override;
-    void takeAcknowledgements(const QByteArray& chunk);
+    // False once the transfer has ended on it.
+    bool act(const ReplyStream::Cut& cut);
     void acknowledge();
     void clearCurrentPage();
 
     ReplyRecognition& recognition;
     PageSender sender;
+    Counting counting = Counting::OnePerPageSent;
     std::int32_t firstPage = 0;
     std::int64_t target = 0;
     std::int64_t shownEndPage = 0;
