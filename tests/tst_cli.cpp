@@ -66,12 +66,15 @@ struct FakeMachine final : iap::cli::Machine {
     bool sessionInGroup(const QString&) override { return false; }
     QStringList brlttyRulesForSerialAdapters() override { return brltty; }
     bool modemManagerRunning() override { return modemManager; }
+    QString latencyTimerFile(const iap::PortInfo& port) override { return QStringLiteral("/sys/class/tty/%1/device/latency_timer").arg(port.name()); }
+    int latencyTimerMs(const QString&) override { return latencyMs; }
     bool soundDevicePresent() override { return true; }
     QString announcementFolder() override { return QStringLiteral("/run/user/1000/iap-ports"); }
     bool announcementFolderPrivate() override { return folderPrivate; }
 
     std::vector<iap::PortInfo> listed{iap::PortInfo(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"))};
     bool openable = true, recorded = false, modemManager = false, folderPrivate = true;
+    int latencyMs = 1;
     QStringList brltty;
 };
 
@@ -362,6 +365,8 @@ private slots:
                                 << "sudo apt remove brltty";
         QTest::newRow("ModemManager") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.modemManager = true; })
                                       << "sudo systemctl disable --now ModemManager";
+        QTest::newRow("an FTDI adapter's latency") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.latencyMs = 2; })
+                                                   << "echo 1 | sudo tee /sys/class/tty/ttyUSB0/device/latency_timer";
         QTest::newRow("a shared folder") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.folderPrivate = false; })
                                          << "chmod 700 /run/user/1000/iap-ports";
     }

@@ -35,6 +35,18 @@ Diagnosis Diagnosis::of(Machine& machine)
                                              : QStringLiteral("sudo setfacl -m u:%1:rw %2").arg(user, port.path());
         diagnosis.problem(QStringLiteral("%1 (%2) belongs to the group %3, and %4 may not open it").arg(port.name(), port.path(), group, user), fix);
     }
+    for (const PortInfo& port : ports) {
+        const QString timer = machine.latencyTimerFile(port);
+        if (timer.isEmpty() || machine.latencyTimerMs(timer) <= 1)
+            continue;
+        diagnosis.problem(QStringLiteral("%1 (%2) holds what the device sends for up to %3 ms before it delivers it (its latency timer): every "
+                                         "reply comes that much later")
+                              .arg(port.name(), port.path())
+                              .arg(machine.latencyTimerMs(timer)),
+                          QStringLiteral("echo 1 | sudo tee %1   (until the adapter is plugged in again; for good, a udev rule: "
+                                         "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\")")
+                              .arg(timer));
+    }
     for (const QString& rules : machine.brlttyRulesForSerialAdapters())
         diagnosis.problem(QStringLiteral("brltty's rules in %1 claim USB serial adapters (CH340, CP210x) for braille displays: the port vanishes as soon as it appears").arg(rules),
                           QStringLiteral("sudo apt remove brltty   (or, with a braille display in use, comment out the adapters' lines in %1)").arg(rules));

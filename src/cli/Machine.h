@@ -26,6 +26,10 @@ public:
     // The udev rule files of brltty that claim USB serial adapters (CH340, CP210x).
     virtual QStringList brlttyRulesForSerialAdapters() = 0;
     virtual bool modemManagerRunning() = 0;
+    // The file that holds an FTDI adapter's latency timer (how long it holds bytes before it
+    // delivers fewer than a packet), in ms; empty when the port's adapter has none.
+    virtual QString latencyTimerFile(const PortInfo& port) = 0;
+    virtual int latencyTimerMs(const QString& file) = 0;
     virtual bool soundDevicePresent() = 0;
     // The folder where virtual devices announce themselves, and whether it is this user's alone;
     // empty when it does not exist yet.

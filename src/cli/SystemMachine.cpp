@@ -94,6 +94,19 @@ public:
 
     bool soundDevicePresent() override { return !QDir(QStringLiteral("/dev/snd")).entryList({QStringLiteral("pcmC*p")}, QDir::System).isEmpty(); }
 
+    QString latencyTimerFile(const PortInfo& port) override
+    {
+        const QString device = QFileInfo(QFileInfo(port.path()).canonicalFilePath()).fileName();
+        const QString file = QStringLiteral("/sys/class/tty/%1/device/latency_timer").arg(device);
+        return !device.isEmpty() && QFileInfo::exists(file) ? file : QString();
+    }
+
+    int latencyTimerMs(const QString& file) override
+    {
+        QFile timer(file);
+        return timer.open(QIODevice::ReadOnly) ? timer.readAll().trimmed().toInt() : 0;
+    }
+
     QString announcementFolder() override
     {
         const QString folder = QFile::decodeName(iap::announcementFolder().c_str());
@@ -110,6 +123,8 @@ public:
     bool sessionInGroup(const QString&) override { return true; }
     QStringList brlttyRulesForSerialAdapters() override { return {}; }
     bool modemManagerRunning() override { return false; }
+    QString latencyTimerFile(const PortInfo&) override { return QString(); }
+    int latencyTimerMs(const QString&) override { return 0; }
     bool soundDevicePresent() override { return true; }
     QString announcementFolder() override { return QString(); }
     bool announcementFolderPrivate() override { return true; }
