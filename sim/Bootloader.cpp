@@ -66,7 +66,7 @@ void Bootloader::receive(const std::uint8_t* data, std::size_t length, Nanos rea
 
 Nanos Bootloader::freeSince() const
 {
-    return std::max(busyUntil, transmitter.lastByteWrittenAt());
+    return std::max(busyUntil, transmitter.lastByteSentAt());
 }
 
 std::size_t Bootloader::arrivedCount(Nanos now) const

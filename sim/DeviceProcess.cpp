@@ -17,15 +17,24 @@ namespace {
 constexpr std::size_t ReadBufferBytes = 65536;
 constexpr int PollForeverMs = -1;
 constexpr Nanos::rep NanosPerMs = 1'000'000;
+
+// A run without --seed takes one from the clock; the CONFIG line names it, so that the run can be repeated.
+Options seeded(Options options)
+{
+    if (!options.seed)
+        options.seed = std::uint64_t(std::chrono::system_clock::now().time_since_epoch().count()) ^ (std::uint64_t(getpid()) << 32);
+    return options;
 }
 
+}  // namespace
+
 DeviceProcess::DeviceProcess(const Options& options)
-    : options(options)
+    : options(seeded(options))
     , startTime(monotonicNow())
     , log(startTime)
     , timing(options.baud)
     , flash(options.flashBase, options.flashSize)
-    , transmitter(timing, options.replyGapMs, log)
+    , transmitter(timing, this->options, log)
     , bootloader(this->options, flash, transmitter, log, timing)
 {
 }
@@ -106,7 +115,7 @@ void DeviceProcess::unplug(Nanos now, const std::string& cause)
 bool DeviceProcess::roundReplyTaken(Nanos now) const
 {
     constexpr std::uint64_t UnreadBoundMs = 1000;
-    const Nanos sent = transmitter.lastByteWrittenAt();
+    const Nanos sent = transmitter.lastDeliveryAt();
     return transmitter.idle() && now >= sent + milliseconds(options.replyGapMs)
         && (portHolders == 0 || line.unreadBytes() == 0 || now >= sent + milliseconds(UnreadBoundMs));
 }
@@ -162,7 +171,7 @@ int DeviceProcess::pollTimeoutMs(Nanos now) const
     // Nothing tells when a program reads the port: while the reply waits to be read, look again soon.
     constexpr std::uint64_t UnreadCheckMs = 2;
     if (roundEnded && transmitter.idle())
-        consider(std::max(transmitter.lastByteWrittenAt() + milliseconds(options.replyGapMs), now + milliseconds(UnreadCheckMs)));
+        consider(std::max(transmitter.lastDeliveryAt() + milliseconds(options.replyGapMs), now + milliseconds(UnreadCheckMs)));
     if (!due)
         return PollForeverMs;
     if (*due <= now)
