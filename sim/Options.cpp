@@ -6,6 +6,8 @@
 #include "Hex.h"
 #include "serial/PortAnnouncement_posix.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -58,11 +60,15 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             options.replugAfterRound = true;
             continue;
         }
+        if (option == "--fixture") {
+            options.fixture = true;
+            continue;
+        }
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
             "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
             "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms", "--adapter", "--jitter-ms",
-            "--seed", "--split-ms"};
+            "--seed", "--split-ms", "--switch"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -197,6 +203,15 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 60'000))
                 return ParseOutcome::Error;
             options.faults.splitMs = number;
+        } else if (option == "--switch") {
+            static const std::set<std::string> Inputs {"cts", "dsr", "dcd", "ri"};
+            std::string input = value;
+            std::transform(input.begin(), input.end(), input.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            if (Inputs.count(input) == 0) {
+                error = "--switch: " + value + " is none of cts, dsr, dcd, ri";
+                return ParseOutcome::Error;
+            }
+            options.boardSwitch = input;
         }
     }
     if (std::uint64_t(options.flashBase) + options.flashSize > AddressSpaceBytes) {
@@ -246,6 +261,10 @@ std::string describe(const Options& options)
         text += " jitter-ms " + std::to_string(options.jitterMs);
     if (options.seed)
         text += " seed " + std::to_string(*options.seed);
+    if (options.fixture)
+        text += " fixture";
+    if (!options.boardSwitch.empty())
+        text += " switch " + options.boardSwitch;
     return text;
 }
 
@@ -304,11 +323,24 @@ Adapter (how the bytes that leave the device's UART reach the port):
   --seed S              seed of the random choices of --jitter-ms and --split-ms, to repeat a
                         run; without it one is taken from the clock. The CONFIG line names it
 
-Unplugging (the next device is plugged in under the same name, on a new pseudo-terminal,
-numbered one more, with the flash the first device had at start):
+Unplugging (the next device is plugged in under the same name, numbered one more, with the
+flash the first device had at start, on a new pseudo-terminal unless --fixture):
   --replug-delay-ms N   time between an unplug and the next plug, in ms (500)
   --replug-after-round  unplug once the checksum reply of a download ("ChecksumI") has
                         been read
+  --fixture             a fixture whose adapter stays while boards come and go: the
+                        pseudo-terminal and the link stay for the whole run, and the next
+                        board comes on them. With no board in, the device sends nothing and
+                        ignores what it receives (logged as "INFO no board in"); a transfer
+                        under way when the board goes is abandoned. The lock file names the
+                        serial number of the board in, or nothing
+  --switch LINE         cts, dsr, dcd or ri: the board-present switch on that modem-status
+                        input, active from PLUG to UNPLUG (logged as SWITCH on|off). A
+                        pseudo-terminal has no modem lines, so the file named like the link
+                        with ".lines" appended holds the active inputs' names separated by
+                        spaces and ended by a newline: "cts\n" with a board in, "\n" without.
+                        It is replaced whole (a temporary file renamed) on every change, and
+                        exists while the link does
 
 Faults (all off by default; counts are 1-based and start again with every command):
   --drop-ack K          never send the K-th page acknowledgement of a transfer
@@ -331,7 +363,8 @@ Faults (all off by default; counts are 1-based and start again with every comman
 
 Signals:
   SIGINT, SIGTERM       save the image (with --image), remove the link and exit
-  SIGUSR1               unplug, then plug in the next device; logs UNPLUG and PLUG
+  SIGUSR1               unplug, then plug in the next device; logs UNPLUG and PLUG (with
+                        --fixture: take the board out, then put the next one in)
   SIGRTMIN              restart in place: erased flash (not reloaded from the image),
                         idle, replies not yet sent are dropped; a line that has hung up
                         stays down; logs RESTART
@@ -371,7 +404,7 @@ port), PACKET <n> bytes (one per adapter packet as it reaches the port; "PACKET 
 lost <k>" when k of them found no room while no program had the port open), INFO (among
 them "INFO port opened" and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial
 <serial> port <pty> version <version>, UNPLUG <n> serial <serial> port <pty> cause
-SIGUSR1|round, RESTART, SAVED, HANGUP, EXIT.
+SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT.
 )";
 }
 

@@ -53,6 +53,10 @@ struct Options {
     std::uint64_t jitterMs = 0;
     // Empty: the device takes one from the clock and logs it, so that a run can be repeated.
     std::optional<std::uint64_t> seed;
+    // The adapter and its pseudo-terminal stay while boards come and go.
+    bool fixture = false;
+    // The modem-status input the fixture's board-present switch closes: "", "cts", "dsr", "dcd" or "ri".
+    std::string boardSwitch;
     Faults faults;
 };
 

@@ -1,6 +1,7 @@
 // The virtual device's side of the wire, which the tool's tests rely on: its three exchanges
 // byte for byte, the gap between its replies, each fault that those tests put on, what it sends
-// while nobody listens, how its adapter chips packet what it sends, and how it saves its flash.
+// while nobody listens, how its adapter chips packet what it sends, its fixture, and how it
+// saves its flash.
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -354,6 +356,54 @@ private slots:
         QCOMPARE(device.flash(Base, PageBytes), QByteArray(PageBytes, '\xFF'));
     }
 
+    // A fixture keeps its adapter, terminal and link while boards come and go. Between boards
+    // the switch is open, the lock names no board, and nothing answers; the transfer under way
+    // goes with the board, and the next board is a fresh one.
+    void fixture_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("switchClosed");
+        QTest::newRow("SIGUSR1 in a transfer, switch on CTS") << QStringList{"--switch", "cts"} << QByteArray("cts\n");
+        QTest::newRow("after a round, switch on RI") << QStringList{"--switch", "RI", "--replug-after-round"} << QByteArray("ri\n");
+    }
+    void fixture()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, switchClosed);
+        VirtualDevice device(Fast + QStringList{"--fixture", "--adapter", "ftdi", "--serial", "FIX-{n}", "--version", "V{n}", "--replug-delay-ms", "2000"} + options);
+        const QByteArray atStart = pattern(PageBytes, 9), page = pattern(PageBytes, 10);
+        QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
+        const QString lines = device.linkPath() + ".lines", lock = device.linkPath() + ".lock";
+        const auto announced = [&] { return QList<QByteArray>{readFile(lines), readFile(lock), QFileInfo(device.linkPath()).symLinkTarget().toLatin1()}; };
+        QCOMPARE(announced(), QList<QByteArray>({switchClosed, "FIX-1\n", device.portPath().toLatin1()}));
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const QByteArray flash = atStart + QByteArray(15 * PageBytes, '\xFF');
+        if (options.contains("--replug-after-round")) {
+            QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
+            QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
+        } else {
+            // Out in the middle of a read that waits for the tool to take more than the terminal holds.
+            QCOMPARE(::write(fd, readCommand(Base, 16).constData(), 19), 19);
+            QVERIFY(waitUntil([fd] { int waiting = 0; return ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= 4095; }, VirtualDevice::TimeoutMs));
+            QVERIFY(device.signal(SIGUSR1));
+        }
+        QVERIFY(device.waitForLog(" SWITCH off"));
+        QCOMPARE(announced(), QList<QByteArray>({"\n", "", device.portPath().toLatin1()}));
+        const QByteArray cut = ask(fd, {}, flash.size(), 300, 0);
+        QVERIFY2(cut.size() < flash.size() && flash.startsWith(cut), qPrintable(QString::number(cut.size())));
+        QCOMPARE(::write(fd, writeCommand(Base, 0).constData(), 19), 19);
+        QVERIFY(device.waitForLog(" INFO no board in: 19 bytes ignored"));
+        QVERIFY(device.waitForLog(" SWITCH on", 2));
+        QCOMPARE(ask(fd, {}, 1, 0, 0), QByteArray());
+        QCOMPARE(announced(), QList<QByteArray>({switchClosed, "FIX-2\n", device.portPath().toLatin1()}));
+        QCOMPARE(ask(fd, readCommand(Base, 1), PageBytes + 13, 5000, 5000), atStart + checksumReply("ChecksumR", byteSum(atStart)));
+        QCOMPARE(ask(fd, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV2"));
+        QVERIFY(device.waitForLog(" PLUG 2 serial FIX-2 port " + device.portPath() + " "));
+        device.stop();
+        QVERIFY(!QFileInfo::exists(lines));
+    }
+
     // Bad options are refused with the option named and status 2, before anything starts.
     void refusesBadOptions_data()
     {
@@ -362,6 +412,7 @@ private slots:
         QTest::newRow("negative jitter") << QStringList{"--jitter-ms", "-1"};
         QTest::newRow("split longer than a minute") << QStringList{"--split-ms", "60001"};
         QTest::newRow("seed beyond 64 bits") << QStringList{"--seed", "18446744073709551616"};
+        QTest::newRow("no such modem input") << QStringList{"--switch", "rts"};
     }
     void refusesBadOptions()
     {
