@@ -144,7 +144,7 @@ private slots:
         QCOMPARE(goodRounds[0]["pass"], true);
         QCOMPARE(goodRounds[1]["version"], "A2");
         QCOMPARE(station.rounds(bad.linkPath())[0]["text"], "Write Checksum error");
-        QCOMPARE(station.rounds(pulled.linkPath())[0]["text"], "port lost");
+        QCOMPARE(station.rounds(pulled.linkPath())[0]["text"], "board removed");
         QVERIFY(station.events().last()["event"] == "summary");
 
         const QList<QJsonObject> records = journalRecords(journal, {"--since", started});
@@ -166,7 +166,7 @@ private slots:
         }
         QCOMPARE(seen[good.linkPath()], (QStringList{"right A1", "right A2"}));
         QCOMPARE(seen[bad.linkPath()].join(""), QString("checksum error V2.31"));
-        QCOMPARE(seen[pulled.linkPath()].join(""), QString("port lost V2.31"));
+        QCOMPARE(seen[pulled.linkPath()].join(""), QString("board removed V2.31"));
     }
 
     // Continuous: a round after each rest while the board stays. The job comes from a file that
@@ -415,7 +415,7 @@ private slots:
         QVERIFY(bad.waitForLog("RX CMD", 2));
         QVERIFY(bad.signal(SIGUSR1));
         WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 2 failed"), RoundMs);
-        QCOMPARE(tileText(2, "reason"), "port lost");
+        QCOMPARE(tileText(2, "reason"), "board removed");
         QCOMPARE(tileText(2, "state"), "waiting for a board");
 
         // A journal that cannot be written keeps every socket from starting.

@@ -125,6 +125,18 @@ void SerialLine::write(const QByteArray& bytes)
         port.write(bytes);
 }
 
+void SerialLine::readModemLines(quint64 readConnection)
+{
+    int lines = -1;
+    if (port.isOpen() && !portLost) {
+        port.clearError();
+        const QSerialPort::PinoutSignals pins = port.pinoutSignals();
+        if (port.error() == QSerialPort::NoError)
+            lines = int(pins.toInt());
+    }
+    emit modemLines(readConnection, lines);
+}
+
 // Whatever the port holds: page data and replies up to a poll's size, or bytes to throw away.
 void SerialLine::take()
 {

@@ -33,11 +33,15 @@ public:
     // An outstanding poll or wait ends without a result.
     void cancel();
     void write(const QByteArray& bytes);
+    // The modem-status inputs (QSerialPort::PinoutSignals) come back through modemLines; -1
+    // when the port cannot tell them.
+    void readModemLines(quint64 connection);
 
 signals:
     void polled(quint64 connection, const QByteArray& chunk);
     void discarding(quint64 connection);
     void quiet(quint64 connection);
+    void modemLines(quint64 connection, int lines);
     // The port went away (an adapter pulled out): writes give up at once from now on.
     void lost();
 

@@ -24,6 +24,12 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent), line(new SerialLine)
         pollOutstanding = false;
         emit quiet();
     });
+    connect(line, &SerialLine::modemLines, this, [this](quint64 readConnection, int read) {
+        if (readConnection != connection)
+            return;
+        linesOutstanding = false;
+        lines = read < 0 ? std::nullopt : std::optional<int>(read);
+    });
     connect(line, &SerialLine::lost, this, [this] { portLost = true; });
     thread.setObjectName(QStringLiteral("serial line"));
     thread.start();
@@ -44,6 +50,8 @@ void SerialPort::endPoll()
     if (pollOutstanding)
         QMetaObject::invokeMethod(line, [this] { line->cancel(); });
     pollOutstanding = false;
+    linesOutstanding = false;
+    lines.reset();
 }
 
 bool SerialPort::open(const QString& portName, int baudRate)
@@ -87,6 +95,14 @@ bool SerialPort::awaitQuiet(int quietMs)
     pollOutstanding = true;
     QMetaObject::invokeMethod(line, [this, awaitedConnection = connection, quietMs] { line->awaitQuiet(awaitedConnection, quietMs); });
     return true;
+}
+
+void SerialPort::requestModemLines()
+{
+    if (!portOpen || linesOutstanding)
+        return;
+    linesOutstanding = true;
+    QMetaObject::invokeMethod(line, [this, readConnection = connection] { line->readModemLines(readConnection); });
 }
 
 int SerialPort::write(const QByteArray& bytes)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QThread>
 
+#include <optional>
+
 namespace iap {
 
 class SerialLine;
@@ -39,6 +41,13 @@ public:
     // Sends the bytes; how many went to the port, 0 when it is closed or has gone.
     int write(const QByteArray& bytes);
 
+    // Asks the port for its modem-status inputs, unless it is closed or an answer is awaited;
+    // modemLines() has them once it answers.
+    void requestModemLines();
+    // The inputs as QSerialPort::PinoutSignals, as last read on this connection; nothing before
+    // the first answer and when the port cannot tell them.
+    std::optional<int> modemLines() const { return lines; }
+
     bool isOpen() const { return portOpen; }
     // Changes with every open and close: a poll belongs to the connection it was started on.
     quint64 connectionNumber() const { return connection; }
@@ -57,6 +66,8 @@ private:
     bool portOpen = false;
     bool pollOutstanding = false;
     bool portLost = false;
+    bool linesOutstanding = false;
+    std::optional<int> lines;
     // Counts opens and closes, so that a poll of an earlier connection is never handed on.
     quint64 connection = 0;
 };

@@ -42,6 +42,8 @@ public:
     // The port is released at once, whatever is still to leave (the run was stopped).
     void abandon();
     bool isOpen() const { return serial.isOpen(); }
+    // The port itself, for what it tells besides the bytes (its modem-status inputs).
+    SerialPort& port() { return serial; }
     // Changes with every open and close: a step that waits for its time belongs to the
     // connection it was planned on.
     quint64 number() const { return serial.connectionNumber(); }
