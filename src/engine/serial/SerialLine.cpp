@@ -137,6 +137,18 @@ void SerialLine::readModemLines(quint64 readConnection)
     emit modemLines(readConnection, lines);
 }
 
+void SerialLine::drain(quint64 drainConnection)
+{
+    if (mode == Mode::Polling) {
+        take();
+        endPoll();
+    } else if (mode == Mode::Idle) {
+        if (const QByteArray bytes = read(ReadRequestBytes); !bytes.isEmpty())
+            emit polled(drainConnection, bytes);
+    }
+    emit drained(drainConnection);
+}
+
 // Whatever the port holds: page data and replies up to a poll's size, or bytes to throw away.
 void SerialLine::take()
 {

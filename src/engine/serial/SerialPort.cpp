@@ -30,6 +30,10 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent), line(new SerialLine)
         linesOutstanding = false;
         lines = read < 0 ? std::nullopt : std::optional<int>(read);
     });
+    connect(line, &SerialLine::drained, this, [this](quint64 drainedConnection) {
+        if (drainedConnection == connection)
+            emit drained();
+    });
     connect(line, &SerialLine::lost, this, [this] { portLost = true; });
     thread.setObjectName(QStringLiteral("serial line"));
     thread.start();
@@ -95,6 +99,12 @@ bool SerialPort::awaitQuiet(int quietMs)
     pollOutstanding = true;
     QMetaObject::invokeMethod(line, [this, awaitedConnection = connection, quietMs] { line->awaitQuiet(awaitedConnection, quietMs); });
     return true;
+}
+
+void SerialPort::drain()
+{
+    if (portOpen)
+        QMetaObject::invokeMethod(line, [this, drainConnection = connection] { line->drain(drainConnection); });
 }
 
 void SerialPort::requestModemLines()

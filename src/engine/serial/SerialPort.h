@@ -41,6 +41,9 @@ public:
     // Sends the bytes; how many went to the port, 0 when it is closed or has gone.
     int write(const QByteArray& bytes);
 
+    // What the port has received so far comes through polled (the outstanding poll ends with
+    // it), then drained; nothing when the port is closed.
+    void drain();
     // Asks the port for its modem-status inputs, unless it is closed or an answer is awaited;
     // modemLines() has them once it answers.
     void requestModemLines();
@@ -57,6 +60,7 @@ signals:
     void polled(const QByteArray& chunk);
     void discarding();
     void quiet();
+    void drained();
 
 private:
     void endPoll();

@@ -169,7 +169,7 @@ void Socket::boardTakenOut()
     rest.stop();
     retry.stop();
     if (run.isRunning()) {
-        run.stop(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
+        stopRound(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
         return;
     }
     if (ending)
@@ -187,13 +187,23 @@ void Socket::portVanished()
     rest.stop();
     retry.stop();
     if (run.isRunning()) {
-        run.stop(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
+        stopRound(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
         return;
     }
     if (ending)
         return;
     shown.phase = SocketView::Phase::Waiting;
     show();
+}
+
+// A board may go right after its last reply (one that resets once it is programmed): what the
+// line had received of it counts before the round is stopped.
+void Socket::stopRound(DeviceRun::Outcome why, const QString& text)
+{
+    bootloader.connection().takeReceived([this, why, text] {
+        if (run.isRunning())
+            run.stop(why, text);
+    });
 }
 
 void Socket::ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record)
