@@ -54,7 +54,7 @@ Bootloader::Bootloader(const Options& options, Flash& flash, Transmitter& transm
 
 void Bootloader::receive(const std::uint8_t* data, std::size_t length, Nanos readAt)
 {
-    if (hungUp)
+    if (deaf())
         return;
     for (std::size_t i = 0; i < length; ++i) {
         lastArrival = std::max(readAt, lastArrival) + timing.byteTime();
@@ -66,7 +66,7 @@ void Bootloader::receive(const std::uint8_t* data, std::size_t length, Nanos rea
 
 Nanos Bootloader::freeSince() const
 {
-    return std::max(busyUntil, transmitter.lastByteWrittenAt());
+    return std::max(busyUntil, transmitter.lastByteSentAt());
 }
 
 std::size_t Bootloader::arrivedCount(Nanos now) const
@@ -111,7 +111,7 @@ std::optional<Nanos> Bootloader::loneCommandSilenceEnd() const
 
 void Bootloader::advance(Nanos now)
 {
-    while (!hungUp) {
+    while (!deaf()) {
         if (!garbage.empty() && now >= garbageLastArrival + milliseconds(FrameSilenceMs))
             flushGarbage();
         if (now < busyUntil || !transmitter.idle())
@@ -124,7 +124,7 @@ void Bootloader::advance(Nanos now)
 
 std::optional<Nanos> Bootloader::nextDue(Nanos now) const
 {
-    if (hungUp)
+    if (deaf())
         return std::nullopt;
     std::optional<Nanos> due;
     const auto consider = [&due](Nanos at) { due = due ? std::min(*due, at) : at; };
@@ -390,13 +390,14 @@ void Bootloader::powerOn(Nanos now, std::string versionText)
 {
     clear(now);
     hungUp = false;
+    poweredOff = false;
     version = std::move(versionText);
 }
 
 void Bootloader::powerOff(Nanos now)
 {
     clear(now);
-    hungUp = true;
+    poweredOff = true;
 }
 
 void Bootloader::clear(Nanos now)

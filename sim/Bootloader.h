@@ -67,6 +67,7 @@ private:
         bool partialReported = false;
     };
 
+    bool deaf() const { return hungUp || poweredOff; }
     Nanos freeSince() const;
     std::size_t arrivedCount(Nanos now) const;
     bool keywordPrefix(std::size_t length) const;
@@ -98,8 +99,9 @@ private:
     Nanos garbageLastArrival {};
     std::optional<Transfer> transfer;
     Nanos busyUntil {};
-    // The line is down (the hang-up fault, or unplugged): nothing is received or acted on.
+    // The hang-up fault has struck, or the board is out: nothing is received or acted on.
     bool hungUp = false;
+    bool poweredOff = false;
     bool downloadCompleted = false;
     std::string version;
 };

@@ -1,5 +1,7 @@
 #include "DeviceProcess.h"
 
+#include "Hex.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -17,15 +19,26 @@ namespace {
 constexpr std::size_t ReadBufferBytes = 65536;
 constexpr int PollForeverMs = -1;
 constexpr Nanos::rep NanosPerMs = 1'000'000;
+// Enough of what reaches a fixture without a board to tell what it was.
+constexpr std::size_t IgnoredShownBytes = 32;
+
+// A run without --seed takes one from the clock; the CONFIG line names it, so that the run can be repeated.
+Options seeded(Options options)
+{
+    if (!options.seed)
+        options.seed = std::uint64_t(std::chrono::system_clock::now().time_since_epoch().count()) ^ (std::uint64_t(getpid()) << 32);
+    return options;
 }
 
+}  // namespace
+
 DeviceProcess::DeviceProcess(const Options& options)
-    : options(options)
+    : options(seeded(options))
     , startTime(monotonicNow())
     , log(startTime)
     , timing(options.baud)
     , flash(options.flashBase, options.flashSize)
-    , transmitter(timing, options.replyGapMs, log)
+    , transmitter(timing, this->options, log)
     , bootloader(this->options, flash, transmitter, log, timing)
 {
 }
@@ -78,26 +91,50 @@ bool DeviceProcess::plug(Nanos now, std::string& error)
             flash.eraseAll();
     }
     bootloader.powerOn(now, identity.version);
-    if (!line.open(options.baud, error) || !link.create(linkName, line.slavePath(), identity.serial, error)) {
-        line.close();
-        return false;
+    if (line.isOpen()) {
+        announceBoard(true);
+    } else {
+        if (!options.boardSwitch.empty())
+            link.setModemInputs(options.boardSwitch);
+        if (!line.open(options.baud, error) || !link.create(linkName, line.slavePath(), identity.serial, error)) {
+            line.close();
+            return false;
+        }
+        transmitter.setFd(line.masterFd());
+        portHolders = 0;
+        transmitter.setDropping(portUse.watch(line.slavePath()));
     }
-    transmitter.setFd(line.masterFd());
-    portHolders = 0;
-    transmitter.setDropping(portUse.watch(line.slavePath()));
     log.write("PLUG " + std::to_string(identity.number) + " serial " + identity.serial + " port " + line.slavePath()
         + " version " + identity.version);
+    if (!options.boardSwitch.empty())
+        log.write("SWITCH on");
     return true;
 }
 
+// A fixture's adapter, its line and its link stay: the board goes, and with it what it was
+// sending; what the adapter has already received still reaches the port.
 void DeviceProcess::unplug(Nanos now, const std::string& cause)
 {
     const std::string port = line.slavePath();
     bootloader.powerOff(now);
-    closeLine();
+    if (options.fixture && line.isOpen())
+        announceBoard(false);
+    else
+        closeLine();
     roundEnded = false;
     plugAt = now + milliseconds(options.replugDelayMs);
     log.write("UNPLUG " + std::to_string(identity.number) + " serial " + identity.serial + " port " + port + " cause " + cause);
+    if (!options.boardSwitch.empty())
+        log.write("SWITCH off");
+}
+
+// The serial number first: whoever sees the switch close finds the new board's number.
+void DeviceProcess::announceBoard(bool present)
+{
+    if (!link.setSerial(present ? identity.serial : std::string()))
+        log.write(std::string("INFO cannot write the serial number into the lock file: ") + std::strerror(errno));
+    if (!options.boardSwitch.empty() && !link.setModemInputs(present ? options.boardSwitch : std::string()))
+        log.write(std::string("INFO cannot write the modem lines beside the link: ") + std::strerror(errno));
 }
 
 // The checksum reply has left, the reply gap has passed, and the program that holds the port has
@@ -106,7 +143,7 @@ void DeviceProcess::unplug(Nanos now, const std::string& cause)
 bool DeviceProcess::roundReplyTaken(Nanos now) const
 {
     constexpr std::uint64_t UnreadBoundMs = 1000;
-    const Nanos sent = transmitter.lastByteWrittenAt();
+    const Nanos sent = transmitter.lastDeliveryAt();
     return transmitter.idle() && now >= sent + milliseconds(options.replyGapMs)
         && (portHolders == 0 || line.unreadBytes() == 0 || now >= sent + milliseconds(UnreadBoundMs));
 }
@@ -162,7 +199,7 @@ int DeviceProcess::pollTimeoutMs(Nanos now) const
     // Nothing tells when a program reads the port: while the reply waits to be read, look again soon.
     constexpr std::uint64_t UnreadCheckMs = 2;
     if (roundEnded && transmitter.idle())
-        consider(std::max(transmitter.lastByteWrittenAt() + milliseconds(options.replyGapMs), now + milliseconds(UnreadCheckMs)));
+        consider(std::max(transmitter.lastDeliveryAt() + milliseconds(options.replyGapMs), now + milliseconds(UnreadCheckMs)));
     if (!due)
         return PollForeverMs;
     if (*due <= now)
@@ -177,6 +214,12 @@ void DeviceProcess::readLine(Nanos now)
     std::array<std::uint8_t, ReadBufferBytes> buffer {};
     for (;;) {
         const ssize_t n = ::read(line.masterFd(), buffer.data(), buffer.size());
+        if (n > 0 && plugAt) {
+            const std::size_t shown = std::min<std::size_t>(std::size_t(n), IgnoredShownBytes);
+            log.write("INFO no board in: " + std::to_string(n) + " bytes ignored: " + hexBytes(buffer.data(), shown)
+                + (shown < std::size_t(n) ? " ..." : ""));
+            continue;
+        }
         if (n > 0) {
             bootloader.receive(buffer.data(), static_cast<std::size_t>(n), now);
             continue;

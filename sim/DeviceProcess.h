@@ -18,7 +18,8 @@ namespace iap::sim {
 
 // The whole device process: line, announcement, flash, bootloader and the one loop that
 // drives them from the line, the clock and the signals. Unplugged, it has no line and no
-// announcement until the next device, a fresh one, is plugged in under the same name.
+// announcement until the next device, a fresh one, is plugged in under the same name; in a
+// fixture (--fixture), line and announcement stay, and only the board comes and goes.
 class DeviceProcess {
 public:
     explicit DeviceProcess(const Options& options);
@@ -32,6 +33,7 @@ public:
 private:
     bool plug(Nanos now, std::string& error);
     void unplug(Nanos now, const std::string& cause);
+    void announceBoard(bool present);
     bool roundReplyTaken(Nanos now) const;
     void readLine(Nanos now);
     bool handleSignals(Nanos now);
@@ -58,7 +60,7 @@ private:
     // The flash as the --image file gave it at start, for every device plugged in later.
     std::optional<Flash> imageAtStart;
     DeviceIdentity identity;
-    // While unplugged: when the next device is plugged in.
+    // While unplugged: when the next device is plugged in. A fixture ignores its line until then.
     std::optional<Nanos> plugAt;
     // A download has been completed and the device unplugs once its checksum reply is taken.
     bool roundEnded = false;

@@ -9,7 +9,7 @@ namespace iap::sim {
 
 // One line per event, "<ms since start> <KIND> <details>", flushed at once so that a test can
 // follow the device by reading the file while it runs. Kinds: CONFIG, READY, RX CMD, RX PAGE,
-// TX, TX DATA, INFO, FAULT, VIOLATION, PLUG, UNPLUG, RESTART, SAVED, HANGUP, EXIT.
+// TX, TX DATA, PACKET, INFO, FAULT, VIOLATION, PLUG, UNPLUG, SWITCH, RESTART, SAVED, HANGUP, EXIT.
 class EventLog {
 public:
     explicit EventLog(Nanos start);

@@ -1,10 +1,13 @@
 #include "Options.h"
 
+#include "AdapterChip.h"
 #include "DeviceIdentity.h"
 #include "Flash.h"
 #include "Hex.h"
 #include "serial/PortAnnouncement_posix.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -57,10 +60,15 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             options.replugAfterRound = true;
             continue;
         }
+        if (option == "--fixture") {
+            options.fixture = true;
+            continue;
+        }
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
             "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
-            "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms"};
+            "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms", "--adapter", "--jitter-ms",
+            "--seed", "--split-ms", "--switch"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -176,6 +184,34 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 3'600'000))
                 return ParseOutcome::Error;
             options.faults.replyDelayMs = number;
+        } else if (option == "--adapter") {
+            const AdapterChip* chip = adapterChip(value);
+            if (!chip) {
+                error = "--adapter: " + value + " is none of " + adapterChipNames();
+                return ParseOutcome::Error;
+            }
+            options.adapter = chip->name;
+        } else if (option == "--jitter-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.jitterMs = number;
+        } else if (option == "--seed") {
+            if (!numberIn(0, std::numeric_limits<std::uint64_t>::max()))
+                return ParseOutcome::Error;
+            options.seed = number;
+        } else if (option == "--split-ms") {
+            if (!numberIn(0, 60'000))
+                return ParseOutcome::Error;
+            options.faults.splitMs = number;
+        } else if (option == "--switch") {
+            static const std::set<std::string> Inputs {"cts", "dsr", "dcd", "ri"};
+            std::string input = value;
+            std::transform(input.begin(), input.end(), input.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            if (Inputs.count(input) == 0) {
+                error = "--switch: " + value + " is none of cts, dsr, dcd, ri";
+                return ParseOutcome::Error;
+            }
+            options.boardSwitch = input;
         }
     }
     if (std::uint64_t(options.flashBase) + options.flashSize > AddressSpaceBytes) {
@@ -211,6 +247,8 @@ std::string describe(const Options& options)
         text += " hangup-after " + std::to_string(faults.hangupAfter);
     if (faults.replyDelayMs)
         text += " reply-delay-ms " + std::to_string(faults.replyDelayMs);
+    if (faults.splitMs)
+        text += " split-ms " + std::to_string(faults.splitMs);
     // Like the faults, shown only when asked for, so that the line stays as it was without them.
     if (!options.serial.empty())
         text += " serial " + options.serial;
@@ -218,6 +256,15 @@ std::string describe(const Options& options)
         text += " replug-delay-ms " + std::to_string(options.replugDelayMs);
     if (options.replugAfterRound)
         text += " replug-after-round";
+    text += " adapter " + options.adapter;
+    if (options.jitterMs)
+        text += " jitter-ms " + std::to_string(options.jitterMs);
+    if (options.seed)
+        text += " seed " + std::to_string(*options.seed);
+    if (options.fixture)
+        text += " fixture";
+    if (!options.boardSwitch.empty())
+        text += " switch " + options.boardSwitch;
     return text;
 }
 
@@ -246,7 +293,8 @@ Device:
                         saved to FILE at the end and on SIGUSR2 (no file)
   --erase-ms N          time to erase one page, in ms (20)
   --program-ms N        time to program one page, in ms (10)
-  --reply-gap-ms N      silence between two replies, in ms (30)
+  --reply-gap-ms N      silence between two replies, in ms; 0 sends each reply right after
+                        the one before, so that replies queued together merge (30)
   --data-gap-ms N       silence between a read's page data and its checksum reply, in ms (30)
 
 Announcement and log:
@@ -255,11 +303,44 @@ Announcement and log:
                         (SIM<pid>-{n})
   --log FILE            append the log to FILE instead of stderr (stderr)
 
-Unplugging (the next device is plugged in under the same name, on a new pseudo-terminal,
-numbered one more, with the flash the first device had at start):
+Adapter (how the bytes that leave the device's UART reach the port):
+  --adapter CHIP        the USB-serial adapter chip between the device and the port (ideal):
+                          ftdi     a packet of at most 62 bytes leaves when full, or when the
+                                   16 ms latency timer runs out with bytes buffered; the timer
+                                   restarts with every packet, also the status-only one the
+                                   chip sends when it runs out with nothing buffered
+                          ch340    packets of at most 32 bytes; a partial one leaves once the
+                                   line has been idle for 3 ms
+                          cp210x   packets of at most 64 bytes; a partial one leaves once the
+                                   line has been idle for 2 ms
+                          cdc-acm  packets of at most 64 bytes, only on 1 ms frame boundaries
+                          ideal    no packets: each byte reaches the port at its stop bit
+                        The CH340's and CP210x's idle times approximate the chips, which do
+                        not publish them. Each packet is one write to the pseudo-terminal and
+                        one log line "PACKET <n> bytes"
+  --jitter-ms N         each packet waits a further random 0..N ms, never overtaking the one
+                        before; with ideal, each write does (0)
+  --seed S              seed of the random choices of --jitter-ms and --split-ms, to repeat a
+                        run; without it one is taken from the clock. The CONFIG line names it
+
+Unplugging (the next device is plugged in under the same name, numbered one more, with the
+flash the first device had at start, on a new pseudo-terminal unless --fixture):
   --replug-delay-ms N   time between an unplug and the next plug, in ms (500)
   --replug-after-round  unplug once the checksum reply of a download ("ChecksumI") has
                         been read
+  --fixture             a fixture whose adapter stays while boards come and go: the
+                        pseudo-terminal and the link stay for the whole run, and the next
+                        board comes on them. With no board in, the device sends nothing and
+                        ignores what it receives (logged as "INFO no board in"); a transfer
+                        under way when the board goes is abandoned. The lock file names the
+                        serial number of the board in, or nothing
+  --switch LINE         cts, dsr, dcd or ri: the board-present switch on that modem-status
+                        input, active from PLUG to UNPLUG (logged as SWITCH on|off). A
+                        pseudo-terminal has no modem lines, so the file named like the link
+                        with ".lines" appended holds the active inputs' names separated by
+                        spaces and ended by a newline: "cts\n" with a board in, "\n" without.
+                        It is replaced whole (a temporary file renamed) on every change, and
+                        exists while the link does
 
 Faults (all off by default; counts are 1-based and start again with every command):
   --drop-ack K          never send the K-th page acknowledgement of a transfer
@@ -276,10 +357,14 @@ Faults (all off by default; counts are 1-based and start again with every comman
                         the link removed; the process stays until SIGINT/SIGTERM so that
                         its flash can still be saved
   --reply-delay-ms N    every reply leaves N ms later than it would (0)
+  --split-ms P          every reply of two bytes or more stops for P ms after a random
+                        number of its bytes, drawn from --seed; logged as "FAULT reply split
+                        after <k> of <n> bytes" as the reply starts (0)
 
 Signals:
   SIGINT, SIGTERM       save the image (with --image), remove the link and exit
-  SIGUSR1               unplug, then plug in the next device; logs UNPLUG and PLUG
+  SIGUSR1               unplug, then plug in the next device; logs UNPLUG and PLUG (with
+                        --fixture: take the board out, then put the next one in)
   SIGRTMIN              restart in place: erased flash (not reloaded from the image),
                         idle, replies not yet sent are dropped; a line that has hung up
                         stays down; logs RESTART
@@ -289,7 +374,8 @@ Line and timing:
   Every byte takes 10 bit times at the line rate in both directions. A frame counts as
   received when its last byte would have arrived on a real line; replies leave at the line
   rate, and two replies are separated by --reply-gap-ms of silence (a read's checksum reply
-  follows its data after --data-gap-ms). An erase reply follows the
+  follows its data after --data-gap-ms); the adapter chip then groups them into packets,
+  which may join the end of one reply and the start of the next. An erase reply follows the
   command after (count + 1) x erase time; a page acknowledgement follows the page after the
   program time.
 
@@ -313,10 +399,12 @@ Resynchronisation (every case is logged as a VIOLATION; the device never stops):
   dropped.
 
 Log lines: "<ms since start> <KIND> ...", KIND one of CONFIG, READY, RX CMD <hex>,
-RX PAGE <n> <hex>, TX <hex>, TX DATA <summary>, INFO (among them "INFO port opened"
-and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial <serial> port <pty> version
-<version>, UNPLUG <n> serial <serial> port <pty> cause SIGUSR1|round, RESTART, SAVED,
-HANGUP, EXIT.
+RX PAGE <n> <hex>, TX <hex> and TX DATA <summary> (once the reply has wholly reached the
+port), PACKET <n> bytes (one per adapter packet as it reaches the port; "PACKET <n> bytes
+lost <k>" when k of them found no room while no program had the port open), INFO (among
+them "INFO port opened" and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial
+<serial> port <pty> version <version>, UNPLUG <n> serial <serial> port <pty> cause
+SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT.
 )";
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace iap::sim {
@@ -19,6 +20,8 @@ struct Faults {
     std::string noise;
     std::uint64_t hangupAfter = 0;
     std::uint64_t replyDelayMs = 0;
+    // Every reply of two bytes or more pauses this long at a random byte.
+    std::uint64_t splitMs = 0;
 };
 
 struct Options {
@@ -44,6 +47,16 @@ struct Options {
     std::uint64_t replugDelayMs = 500;
     bool replugAfterRound = false;
     std::string logPath;   // empty: stderr
+    // The USB-serial adapter chip between the device and the host (see AdapterChip).
+    std::string adapter = "ideal";
+    // Each packet (without a chip, each write) waits a random 0..jitterMs ms more.
+    std::uint64_t jitterMs = 0;
+    // Empty: the device takes one from the clock and logs it, so that a run can be repeated.
+    std::optional<std::uint64_t> seed;
+    // The adapter and its pseudo-terminal stay while boards come and go.
+    bool fixture = false;
+    // The modem-status input the fixture's board-present switch closes: "", "cts", "dsr", "dcd" or "ri".
+    std::string boardSwitch;
     Faults faults;
 };
 

@@ -1,5 +1,6 @@
 #include "PortLink.h"
 
+#include "ModemLines.h"
 #include "serial/PortAnnouncement_posix.h"
 
 #include <cerrno>
@@ -40,9 +41,14 @@ bool PortLink::create(const std::string& name, const std::string& target, const 
         return false;
     }
     // Written before the link exists, so that whoever finds the link finds the whole line.
-    const std::string line = serial + "\n";
-    if (ftruncate(lock, 0) != 0 || ::write(lock, line.data(), line.size()) != ssize_t(line.size())) {
+    if (!setSerial(serial)) {
         error = "cannot write the serial number into " + lockPath + ": " + std::strerror(errno);
+        ::unlink(lockPath.c_str());
+        ::close(std::exchange(lock, -1));
+        return false;
+    }
+    if (modemInputs && !writeModemLines(path, *modemInputs)) {
+        error = "cannot write " + modemLinesPath(path) + ": " + std::strerror(errno);
         ::unlink(lockPath.c_str());
         ::close(std::exchange(lock, -1));
         return false;
@@ -53,6 +59,7 @@ bool PortLink::create(const std::string& name, const std::string& target, const 
         ::unlink(path.c_str());
     if (symlink(target.c_str(), path.c_str()) != 0) {
         error = "cannot create the link " + path + ": " + std::strerror(errno);
+        ::unlink(modemLinesPath(path).c_str());
         ::unlink(lockPath.c_str());
         ::close(std::exchange(lock, -1));
         return false;
@@ -61,11 +68,27 @@ bool PortLink::create(const std::string& name, const std::string& target, const 
     return true;
 }
 
+// The new serial is written over the old before the file is cut to its length, so that a reader
+// finds the old line, the new one, or none, never an empty file while a board is in.
+bool PortLink::setSerial(const std::string& serial)
+{
+    const std::string line = serial.empty() ? std::string() : serial + "\n";
+    return lock >= 0 && pwrite(lock, line.data(), line.size(), 0) == ssize_t(line.size()) && ftruncate(lock, off_t(line.size())) == 0;
+}
+
+bool PortLink::setModemInputs(const std::string& activeInputs)
+{
+    modemInputs = activeInputs;
+    return linkPath.empty() || writeModemLines(linkPath, activeInputs);
+}
+
 void PortLink::remove()
 {
-    // The link goes first: a link is never found without its live lock.
-    if (!linkPath.empty())
+    // The link goes first: a link is never found without its live lock and its modem lines.
+    if (!linkPath.empty()) {
         ::unlink(linkPath.c_str());
+        ::unlink(modemLinesPath(linkPath).c_str());
+    }
     if (lock >= 0) {
         if (!linkPath.empty())
             ::unlink(announcementLockPath(linkPath).c_str());

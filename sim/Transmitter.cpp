@@ -1,25 +1,38 @@
 #include "Transmitter.h"
 
 #include "EventLog.h"
+#include "Options.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <string>
 #include <unistd.h>
 
 namespace iap::sim {
 
 namespace {
-constexpr std::size_t WriteSliceBytes = 4096;
+// The UART hands at most this much to the adapter at a time, so that a read that has waited for
+// the tool never sits in memory whole.
+constexpr std::size_t HandOverBytes = 4096;
 }
 
-Transmitter::Transmitter(LineTiming timing, std::uint64_t replyGapMs, EventLog& log)
+// The adapter draws from a generator of its own, so that where the replies split depends on the
+// seed alone, not on how many packets the timing made in between.
+Transmitter::Transmitter(LineTiming timing, const Options& options, EventLog& log)
     : timing(timing)
-    , replyGapMs(replyGapMs)
+    , replyGapMs(options.replyGapMs)
+    , splitSilence(milliseconds(options.faults.splitMs))
+    , splitRandom(options.seed.value_or(0))
     , log(log)
+    , adapter(*adapterChip(options.adapter), options.jitterMs, options.seed.value_or(0) + 1)
 {
+}
+
+void Transmitter::setFd(int fd)
+{
+    masterFd = fd;
+    discard();
 }
 
 void Transmitter::queue(Reply reply)
@@ -32,76 +45,155 @@ void Transmitter::clear()
     replies.clear();
     started = false;
     sent = 0;
+}
+
+void Transmitter::discard()
+{
+    clear();
+    adapter.reset(monotonicNow());
+    leaving.clear();
+    delivered = handed;
     writeBlocked = false;
 }
 
 Nanos Transmitter::startOf(const Reply& reply) const
 {
-    if (!anySent)
-        return reply.notBefore;
-    const Nanos silence = milliseconds(reply.gapMs.value_or(replyGapMs));
-    return std::max(reply.notBefore, lastWrite + silence);
+    Nanos at = reply.notBefore;
+    if (anySent)
+        at = std::max(at, lastSent + milliseconds(reply.gapMs.value_or(replyGapMs)));
+    // A reply the process gets to late would start where the chip has decided already, and its
+    // first bytes would make a packet no chip could have made.
+    if (adapter.chip().rule != PacketRule::None)
+        at = std::max(at, adapter.decided());
+    return at;
+}
+
+void Transmitter::begin(Reply& reply)
+{
+    start = startOf(reply);
+    started = true;
+    sent = 0;
+    splitAt = 0;
+    if (splitSilence.count() > 0 && reply.length >= 2) {
+        splitAt = std::uniform_int_distribution<std::uint64_t>(1, reply.length - 1)(splitRandom);
+        log.write("FAULT reply split after " + std::to_string(splitAt) + " of " + std::to_string(reply.length) + " bytes");
+    }
 }
 
 Nanos Transmitter::dueTime(std::uint64_t byteIndex) const
 {
     // Rounded up past the exact instant, so that pump finds the byte due when woken for it.
-    return start + Nanos(static_cast<Nanos::rep>(std::ceil(timing.wireTimeNs(byteIndex + 1))) + 1);
+    const Nanos pause = splitAt && byteIndex >= splitAt ? splitSilence : Nanos(0);
+    return start + pause + Nanos(static_cast<Nanos::rep>(std::ceil(timing.wireTimeNs(byteIndex + 1))) + 1);
+}
+
+std::uint64_t Transmitter::dueCount(Nanos now) const
+{
+    std::uint64_t count = timing.bytesWithin(now - start);
+    if (splitAt && count > splitAt)
+        count = std::max(splitAt, timing.bytesWithin(now - start - splitSilence));
+    return std::min(replies.front().length, count);
 }
 
 std::optional<Nanos> Transmitter::nextDue() const
 {
-    if (replies.empty() || writeBlocked)
+    if (writeBlocked)
         return std::nullopt;
-    if (!started)
-        return startOf(replies.front()) + timing.byteTime();
-    return dueTime(sent);
+    std::optional<Nanos> due = adapter.nextEvent();
+    if (!replies.empty()) {
+        const Nanos uart = started ? dueTime(sent) : startOf(replies.front()) + timing.byteTime();
+        due = due ? std::min(*due, uart) : uart;
+    }
+    return due;
 }
 
 void Transmitter::pump(Nanos now)
 {
     writeBlocked = false;
-    std::array<std::uint8_t, WriteSliceBytes> slice {};
+    if (masterFd < 0)
+        return;
+    for (;;) {
+        if (!deliver(now))
+            return;
+        const std::optional<Nanos> stoppedAt = handOver(now);
+        // Short of what is due, the adapter may decide only what comes before the next byte.
+        adapter.formUntil(stoppedAt ? *stoppedAt - Nanos(1) : now);
+        if (!stoppedAt && !adapter.released(now))
+            return;
+    }
+}
+
+// Hands the adapter what the UART has sent by now, each byte with the instant of its stop bit;
+// the instant of the next byte due when it stops short of that.
+std::optional<Nanos> Transmitter::handOver(Nanos now)
+{
+    std::array<std::uint8_t, HandOverBytes> chunk {};
+    std::size_t room = chunk.size();
     while (!replies.empty()) {
         Reply& reply = replies.front();
-        if (!started) {
-            start = startOf(reply);
-            started = true;
-            sent = 0;
-        }
-        const std::uint64_t due = std::min(reply.length, timing.bytesWithin(now - start));
-        while (sent < due) {
-            if (masterFd < 0)
-                return;
-            const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(due - sent, slice.size()));
-            reply.fill(sent, slice.data(), length);
-            const ssize_t written = ::write(masterFd, slice.data(), length);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                if ((errno == EAGAIN || errno == EWOULDBLOCK) && droppingOutput) {
-                    // Nobody reads: the bytes leave the device all the same and are lost.
-                    sent = due;
-                    break;
-                }
-                if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                    writeBlocked = true;
-                    return;
-                }
-                log.write("INFO the line refused a write (errno " + std::to_string(errno) + "): replies dropped");
-                clear();
-                return;
-            }
-            sent += static_cast<std::uint64_t>(written);
+        if (!started)
+            begin(reply);
+        const std::uint64_t due = dueCount(now);
+        const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(due - sent, room));
+        if (length > 0) {
+            reply.fill(sent, chunk.data(), length);
+            for (std::size_t i = 0; i < length; ++i)
+                adapter.take(chunk[i], dueTime(sent + i));
+            sent += length;
+            handed += length;
+            room -= length;
             anySent = true;
-            lastWrite = monotonicNow();
+            // Without a chip the gap counts from the write, so that a late process never shortens the
+            // silence the tool sees; behind a chip it counts on the UART's own time, which the chip
+            // groups by, so that a late process never changes the packets.
+            lastSent = adapter.chip().rule == PacketRule::None ? now : dueTime(sent - 1);
         }
+        if (sent < due)
+            return dueTime(sent);
         if (sent < reply.length)
-            return;
-        log.write("TX " + reply.logText);
+            return std::nullopt;
+        leaving.emplace_back(handed, std::move(reply.logText));
         replies.pop_front();
         started = false;
     }
+    return std::nullopt;
+}
+
+bool Transmitter::deliver(Nanos now)
+{
+    while (UsbAdapter::Packet* packet = adapter.released(now)) {
+        while (packet->written < packet->bytes.size()) {
+            const ssize_t written = ::write(masterFd, packet->bytes.data() + packet->written, packet->bytes.size() - packet->written);
+            if (written > 0) {
+                packet->written += static_cast<std::size_t>(written);
+                continue;
+            }
+            if (written < 0 && errno == EINTR)
+                continue;
+            const bool full = written == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+            if (full && !droppingOutput) {
+                writeBlocked = true;
+                return false;
+            }
+            if (!full) {
+                log.write("INFO the line refused a write (errno " + std::to_string(errno) + "): replies dropped");
+                discard();
+                return false;
+            }
+            // Nobody reads: the bytes leave the device all the same and are lost.
+            break;
+        }
+        lastDelivery = monotonicNow();
+        if (adapter.chip().rule != PacketRule::None) {
+            const std::size_t lost = packet->bytes.size() - packet->written;
+            log.write("PACKET " + std::to_string(packet->bytes.size()) + " bytes" + (lost ? " lost " + std::to_string(lost) : ""));
+        }
+        delivered += packet->bytes.size();
+        adapter.pop();
+        for (; !leaving.empty() && leaving.front().first <= delivered; leaving.pop_front())
+            log.write("TX " + leaving.front().second);
+    }
+    return true;
 }
 
 }  // namespace iap::sim

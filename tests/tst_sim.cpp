@@ -1,19 +1,26 @@
 // The virtual device's side of the wire, which the tool's tests rely on: its three exchanges
 // byte for byte, the gap between its replies, each fault that those tests put on, what it sends
-// while nobody listens, and how it saves its flash.
+// while nobody listens, how its adapter chips packet what it sends, its fixture, and how it
+// saves its flash.
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
 #include "Wait.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <numeric>
 
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -49,6 +56,22 @@ int openLine(const QString& path)
 
 // Fast where line timing is not the point.
 const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1", "--reply-gap-ms", "1"};
+
+// The size of every adapter packet the device has written to the terminal so far.
+QList<int> packetSizes(VirtualDevice& device)
+{
+    static const QRegularExpression packet(QStringLiteral("^\\S+ PACKET (\\d+) bytes"));
+    QList<int> sizes;
+    for (const QString& line : device.logLines())
+        if (const QRegularExpressionMatch match = packet.match(line); match.hasMatch())
+            sizes << match.captured(1).toInt();
+    return sizes;
+}
+
+int total(const QList<int>& sizes)
+{
+    return std::accumulate(sizes.begin(), sizes.end(), 0);
+}
 
 }  // namespace
 
@@ -103,11 +126,168 @@ private slots:
         }
     }
 
+    // Every adapter delivers every byte of every reply in order, also a reply that waits for a
+    // tool that does not read and one whose packets are held up at random; its packets are as
+    // large as the chip's and no larger, and they are all that reaches the terminal.
+    void adapters_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("packetBytes");  // 0: no packets
+        QTest::newRow("ideal") << QStringList{} << 0;
+        QTest::newRow("ideal, jitter") << QStringList{"--jitter-ms", "10"} << 0;
+        QTest::newRow("ftdi") << QStringList{"--adapter", "ftdi"} << 62;
+        QTest::newRow("ftdi, jitter") << QStringList{"--adapter", "ftdi", "--jitter-ms", "20"} << 62;
+        QTest::newRow("ch340") << QStringList{"--adapter", "ch340"} << 32;
+        QTest::newRow("cp210x") << QStringList{"--adapter", "cp210x"} << 64;
+        QTest::newRow("cdc-acm") << QStringList{"--adapter", "cdc-acm"} << 64;
+        QTest::newRow("cdc-acm, replies split") << QStringList{"--adapter", "cdc-acm", "--split-ms", "5"} << 64;
+    }
+    void adapters()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, packetBytes);
+        VirtualDevice device(Fast + options);
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        QByteArray received;
+        const auto answer = [&](const QByteArray& sent, qsizetype length) { return received += ask(fd, sent, length, 5000, 5000), received.right(length); };
+        const QByteArray pages = pattern(2 * PageBytes, 5), page = pattern(PageBytes, 6);
+        QCOMPARE(answer(eraseCommand(Base, 1), 8), QByteArray("Erase ok"));
+        QCOMPARE(answer(pages.left(PageBytes), 8), QByteArray("Received"));
+        QCOMPARE(answer(pages.mid(PageBytes), 21), "Received" + checksumReply("ChecksumI", byteSum(pages)));
+        QCOMPARE(answer(writeCommand(Base + 2 * PageBytes, 0), 10), QByteArray("WriteV2.31"));
+        QCOMPARE(answer(page, 18), "Write" + checksumReply("ChecksumW", byteSum(page)));
+        // More than the terminal holds: the rest waits for the tool to read.
+        const QByteArray flash = pages + page + QByteArray(9 * PageBytes, '\xFF');
+        QCOMPARE(::write(fd, readCommand(Base, 12).constData(), 19), 19);
+        QVERIFY(!device.waitForLog(" TX DATA", 1, 300));
+        QCOMPARE(answer({}, flash.size() + 13), flash + checksumReply("ChecksumR", byteSum(flash)));
+        QVERIFY(device.waitForLog(" TX 43 68 65 63 6B 73 75 6D 52"));
+        const QList<int> sizes = packetSizes(device);
+        if (packetBytes == 0)
+            QVERIFY(sizes.isEmpty());
+        else
+            QCOMPARE(QList<int>({*std::max_element(sizes.begin(), sizes.end()), total(sizes)}), QList<int>({packetBytes, int(received.size())}));
+        QVERIFY(device.logLines().constFirst().contains(QRegularExpression(" seed \\d+")));
+    }
+
+    // What makes the tool wait: a partial packet waits for the chip's latency, packets for the
+    // jitter, a split reply for its silence. Measured from before the command was written, so a
+    // busy machine can only make it longer.
+    void waits_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("replyBytes");
+        QTest::addColumn<int>("fullPacket");
+        QTest::addColumn<int>("notBeforeMs");
+        const QStringList longVersion{"--version", QString(70, u'v')};
+        QTest::newRow("ftdi: latency timer") << QStringList{"--adapter", "ftdi"} + longVersion << writeCommand(Base, 0) << 75 << 62 << 16;
+        QTest::newRow("ch340: idle line") << QStringList{"--adapter", "ch340"} + longVersion << writeCommand(Base, 0) << 75 << 32 << 3;
+        QTest::newRow("cp210x: idle line") << QStringList{"--adapter", "cp210x"} + longVersion << writeCommand(Base, 0) << 75 << 64 << 2;
+        QTest::newRow("jitter") << QStringList{"--adapter", "cp210x", "--jitter-ms", "400"} << readCommand(Base, 4) << 4 * PageBytes + 13 << 64
+                                << 200;
+        QTest::newRow("split") << QStringList{"--split-ms", "300"} << writeCommand(Base, 0) << 10 << 0 << 300;
+    }
+    void waits()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, command);
+        QFETCH(int, replyBytes);
+        QFETCH(int, fullPacket);
+        QFETCH(int, notBeforeMs);
+        VirtualDevice device(Fast + options);
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ask(fd, command, replyBytes, 5000, 5000).size(), replyBytes);
+        const qint64 elapsedNs = clock.nsecsElapsed();
+        WAIT_COMPARE(total(packetSizes(device)), fullPacket ? replyBytes : 0, VirtualDevice::TimeoutMs);
+        // A reply whose last packet is full never waited for the timer: a tick fell inside it just
+        // where the rest filled a packet (about one reply in 3000).
+        if (fullPacket == 0 || packetSizes(device).constLast() < fullPacket)
+            QVERIFY2(elapsedNs >= notBeforeMs * 1'000'000LL, qPrintable(QString::number(elapsedNs / 1e6) + " ms"));
+    }
+
+    // Replies that the device queues together leave as one, with no gap between them: the chip
+    // makes one packet of them.
+    void mergedReplies_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QList<int>>("packets");
+        QTest::newRow("reply gap 0") << QStringList{"--reply-gap-ms", "0"} << QList<int>{8, 21};
+        QTest::newRow("checksum merged") << QStringList{"--merge-checksum"} << QList<int>{8, 21};
+        QTest::newRow("replies apart") << QStringList{"--reply-gap-ms", "5"} << QList<int>{8, 8, 13};
+    }
+    void mergedReplies()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QList<int>, packets);
+        VirtualDevice device(fast(QStringList{"--adapter", "cp210x"} + options));
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const QByteArray page = pattern(PageBytes, 7);
+        QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
+        QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
+        WAIT_COMPARE(packetSizes(device), packets, VirtualDevice::TimeoutMs);
+    }
+
+    // A CDC-ACM device sends only on the bus's 1 ms frames: at 115200 baud, 11 or 12 bytes a frame.
+    void cdcAcmFrames()
+    {
+        VirtualDevice device({"--adapter", "cdc-acm"});
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const QByteArray erased(PageBytes, '\xFF');
+        QCOMPARE(ask(fd, readCommand(Base, 1), PageBytes + 13, 5000, 5000), erased + checksumReply("ChecksumR", byteSum(erased)));
+        WAIT_COMPARE(total(packetSizes(device)), PageBytes + 13, VirtualDevice::TimeoutMs);
+        const QList<int> sizes = packetSizes(device);
+        QVERIFY2(*std::max_element(sizes.begin(), sizes.end()) <= 12 && sizes.size() >= PageBytes / 12, qPrintable(QString::number(sizes.size())));
+    }
+
+    // Where replies split is the seed's alone: never at either end, and the same again in a run
+    // with the same seed.
+    void splitRepeatsWithItsSeed()
+    {
+        static const QRegularExpression split(QStringLiteral("FAULT reply split after (\\d+) of (\\d+) bytes$"));
+        QList<QStringList> runs;
+        for (int run = 0; run < 2; ++run) {
+            VirtualDevice device(Fast + QStringList{"--split-ms", "2", "--seed", "7"});
+            QVERIFY(device.start());
+            const int fd = openLine(device.portPath());
+            const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+            const QByteArray page = pattern(PageBytes, 8);
+            QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
+            QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
+            QCOMPARE(ask(fd, readCommand(Base, 1), PageBytes + 13, 5000, 5000), page + checksumReply("ChecksumR", byteSum(page)));
+            QVERIFY(device.waitForLog(" TX 43 68 65 63 6B 73 75 6D 52") && device.logLines().constFirst().endsWith(" seed 7"));
+            runs << device.logLines().filter(split).replaceInStrings(QRegularExpression("^\\S+ "), {});
+        }
+        QCOMPARE(runs[0].size(), 5);
+        QCOMPARE(runs[1], runs[0]);
+        for (const QString& line : runs[0]) {
+            const QRegularExpressionMatch match = split.match(line);
+            QVERIFY2(match.captured(1).toInt() >= 1 && match.captured(1).toInt() < match.captured(2).toInt(), qPrintable(line));
+        }
+    }
+
     // As on a real line, what the device sends while no program has the port open is lost: a
     // read of more than the terminal holds ends on time, and nothing of it comes after a new open.
+    void outputWithNobodyListeningIsLost_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("ideal") << QStringList{};
+        QTest::newRow("ftdi") << QStringList{"--adapter", "ftdi"};
+    }
     void outputWithNobodyListeningIsLost()
     {
-        VirtualDevice device;
+        QFETCH(QStringList, options);
+        VirtualDevice device(options);
         QVERIFY(device.start());
         int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         QCOMPARE(ask(fd, readCommand(Base, 16), 1, 0, 5000).size(), 1);
@@ -117,6 +297,7 @@ private slots:
         tcflush(fd, TCIFLUSH);
         QCOMPARE(ask(fd, {}, 1, 0, 300), QByteArray());
         ::close(fd);
+        QVERIFY(options.isEmpty() || device.logCount(" lost ") > 0);
     }
 
     // The flash is saved through a new file of its own: a link planted where a temporary file
@@ -173,6 +354,74 @@ private slots:
         QCOMPARE(ask(fd, {}, 1, 0, 5000), QByteArray("<hang-up>"));
         QVERIFY(device.waitForLog(" PLUG 2 "));
         QCOMPARE(device.flash(Base, PageBytes), QByteArray(PageBytes, '\xFF'));
+    }
+
+    // A fixture keeps its adapter, terminal and link while boards come and go. Between boards
+    // the switch is open, the lock names no board, and nothing answers; the transfer under way
+    // goes with the board, and the next board is a fresh one.
+    void fixture_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("switchClosed");
+        QTest::newRow("SIGUSR1 in a transfer, switch on CTS") << QStringList{"--switch", "cts"} << QByteArray("cts\n");
+        QTest::newRow("after a round, switch on RI") << QStringList{"--switch", "RI", "--replug-after-round"} << QByteArray("ri\n");
+    }
+    void fixture()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, switchClosed);
+        VirtualDevice device(Fast + QStringList{"--fixture", "--adapter", "ftdi", "--serial", "FIX-{n}", "--version", "V{n}", "--replug-delay-ms", "2000"} + options);
+        const QByteArray atStart = pattern(PageBytes, 9), page = pattern(PageBytes, 10);
+        QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
+        const QString lines = device.linkPath() + ".lines", lock = device.linkPath() + ".lock";
+        const auto announced = [&] { return QList<QByteArray>{readFile(lines), readFile(lock), QFileInfo(device.linkPath()).symLinkTarget().toLatin1()}; };
+        QCOMPARE(announced(), QList<QByteArray>({switchClosed, "FIX-1\n", device.portPath().toLatin1()}));
+        const int fd = openLine(device.portPath());
+        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const QByteArray flash = atStart + QByteArray(15 * PageBytes, '\xFF');
+        if (options.contains("--replug-after-round")) {
+            QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
+            QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
+        } else {
+            // Out in the middle of a read that waits for the tool to take more than the terminal holds.
+            QCOMPARE(::write(fd, readCommand(Base, 16).constData(), 19), 19);
+            QVERIFY(waitUntil([fd] { int waiting = 0; return ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= 4095; }, VirtualDevice::TimeoutMs));
+            QVERIFY(device.signal(SIGUSR1));
+        }
+        QVERIFY(device.waitForLog(" SWITCH off"));
+        QCOMPARE(announced(), QList<QByteArray>({"\n", "", device.portPath().toLatin1()}));
+        const QByteArray cut = ask(fd, {}, flash.size(), 300, 0);
+        QVERIFY2(cut.size() < flash.size() && flash.startsWith(cut), qPrintable(QString::number(cut.size())));
+        QCOMPARE(::write(fd, writeCommand(Base, 0).constData(), 19), 19);
+        QVERIFY(device.waitForLog(" INFO no board in: 19 bytes ignored"));
+        QVERIFY(device.waitForLog(" SWITCH on", 2));
+        QCOMPARE(ask(fd, {}, 1, 0, 0), QByteArray());
+        QCOMPARE(announced(), QList<QByteArray>({switchClosed, "FIX-2\n", device.portPath().toLatin1()}));
+        QCOMPARE(ask(fd, readCommand(Base, 1), PageBytes + 13, 5000, 5000), atStart + checksumReply("ChecksumR", byteSum(atStart)));
+        QCOMPARE(ask(fd, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV2"));
+        QVERIFY(device.waitForLog(" PLUG 2 serial FIX-2 port " + device.portPath() + " "));
+        device.stop();
+        QVERIFY(!QFileInfo::exists(lines));
+    }
+
+    // Bad options are refused with the option named and status 2, before anything starts.
+    void refusesBadOptions_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("unknown adapter") << QStringList{"--adapter", "pl2303"};
+        QTest::newRow("negative jitter") << QStringList{"--jitter-ms", "-1"};
+        QTest::newRow("split longer than a minute") << QStringList{"--split-ms", "60001"};
+        QTest::newRow("seed beyond 64 bits") << QStringList{"--seed", "18446744073709551616"};
+        QTest::newRow("no such modem input") << QStringList{"--switch", "rts"};
+    }
+    void refusesBadOptions()
+    {
+        QFETCH(QStringList, options);
+        QProcess sim;
+        sim.start(QStringLiteral(IAP_SIM_PATH), options);
+        QVERIFY(sim.waitForFinished(VirtualDevice::TimeoutMs));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardError().contains(options.constFirst().toLatin1() + ": " + options.constLast().toLatin1()));
     }
 };
 
