@@ -94,8 +94,11 @@ bool SerialPort::poll()
 
 bool SerialPort::awaitQuiet(int quietMs)
 {
-    if (!portOpen || pollOutstanding)
+    if (!portOpen)
         return false;
+    // A poll of an earlier exchange on a port held open: what it would bring goes with the rest.
+    if (pollOutstanding)
+        endPoll();
     pollOutstanding = true;
     QMetaObject::invokeMethod(line, [this, awaitedConnection = connection, quietMs] { line->awaitQuiet(awaitedConnection, quietMs); });
     return true;

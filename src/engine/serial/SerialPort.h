@@ -35,8 +35,8 @@ public:
     // Starts a poll unless the port is closed or a poll is outstanding; false when none started.
     bool poll();
     // Like a poll, but whatever arrives is thrown away until the line has been silent for
-    // quietMs; then quiet. discarding tells, once, that bytes were thrown away. False when the
-    // port is closed or a poll is outstanding.
+    // quietMs; then quiet. discarding tells, once, that bytes were thrown away. A poll still
+    // outstanding is given up first, as by a new connection. False when the port is closed.
     bool awaitQuiet(int quietMs);
     // Sends the bytes; how many went to the port, 0 when it is closed or has gone.
     int write(const QByteArray& bytes);
@@ -52,7 +52,8 @@ public:
     std::optional<int> modemLines() const { return lines; }
 
     bool isOpen() const { return portOpen; }
-    // Changes with every open and close: a poll belongs to the connection it was started on.
+    // Changes with every open and close, and when a wait for quiet gives up a poll: a poll
+    // belongs to the connection it was started on.
     quint64 connectionNumber() const { return connection; }
 
 signals:

@@ -58,7 +58,7 @@ void Connection::takeReceived(std::function<void()> then)
     if (serial.isOpen())
         serial.drain();
     else
-        QMetaObject::invokeMethod(this, [this] { endTaking(); }, Qt::QueuedConnection);
+        endTakingLater();
 }
 
 void Connection::endTaking()
@@ -67,11 +67,16 @@ void Connection::endTaking()
         std::exchange(afterReceived, nullptr)();
 }
 
+void Connection::endTakingLater()
+{
+    if (afterReceived)
+        QMetaObject::invokeMethod(this, [this] { endTaking(); }, Qt::QueuedConnection);
+}
+
 void Connection::end()
 {
     // Nothing more comes on this connection: what was awaited of it is all there is.
-    if (afterReceived)
-        QMetaObject::invokeMethod(this, [this] { endTaking(); }, Qt::QueuedConnection);
+    endTakingLater();
     restingForPoll = false;
     exchange = nullptr;
     pendingCommand.clear();
@@ -81,6 +86,8 @@ void Connection::end()
 
 void Connection::start(Exchange& next, const QByteArray& command, std::function<void()> sent)
 {
+    // The exchange before has had what came for it.
+    endTakingLater();
     exchange = &next;
     pendingCommand = command;
     afterCommand = std::move(sent);

@@ -74,6 +74,7 @@ private:
     void onQuiet();
     void end();
     void endTaking();
+    void endTakingLater();
     // The poll loop runs again once the poll or the wait it rested for has ended.
     void resumeTicks();
 
