@@ -103,6 +103,7 @@ QString stationJob(Options& o, const QString& file, const QCommandLineParser& pa
     const auto& [model, address, slot0, slot1, application] = jobOptions;
     if (parser.isSet(model))
         o.stationJob.model = o.model;
+    o.stationJob.replyTimeoutSeconds = o.timeoutSeconds;
     o.stationJob.verify = o.stationJob.verify || o.verify;
     if (parser.isSet(address))
         o.stationJob.address = parser.value(address);

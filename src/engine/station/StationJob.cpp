@@ -122,6 +122,7 @@ QString prepareRound(const StationJob& job, Job& round)
     round.kind = Job::Kind::Round;
     round.model = job.model;
     round.verify = job.verify;
+    round.replyTimeoutSeconds = job.replyTimeoutSeconds;
     if (!job.address.isEmpty()) {
         round.address = parseAddress(job.address);
         if (!round.address)

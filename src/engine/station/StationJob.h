@@ -29,6 +29,9 @@ struct StationJob {
     ModemLine switchLine = ModemLine::Cts;
     QString probeAddress;
     int probeMs = TriggerSettings::DefaultProbeMs;
+    // A board that makes no progress for this long fails its round (iap-cli's --timeout; a job
+    // file does not keep it).
+    int replyTimeoutSeconds = Job::DefaultReplyTimeoutSeconds;
 
     bool operator==(const StationJob&) const = default;
 };
