@@ -68,7 +68,7 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
 
     connect(startButton, &QPushButton::clicked, &socket, &Socket::start);
     connect(removeButton, &QPushButton::clicked, this, &SocketTile::removeRequested);
-    connect(trigger, &QComboBox::activated, this, [this] {
+    connect(trigger, &QComboBox::currentIndexChanged, this, [this] {
         shown.setTrigger(TriggerKind(trigger->currentData().toInt()));
         emit triggerChosen();
     });
