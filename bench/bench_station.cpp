@@ -15,9 +15,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -31,6 +34,7 @@ namespace {
 
 constexpr int Rounds = 20;
 constexpr int FixtureRounds = 6;
+constexpr int SwapWithinMs = 1000;
 // A probe's answer is no command of a round.
 const QString ProbeCommand = QStringLiteral("RX CMD 46 6C 61 73 68 20 52 65 61 64 20");
 constexpr int ApplicationBytes = 64 * 1024;
@@ -43,9 +47,11 @@ struct Run {
     std::vector<double> appearanceMs;
 };
 
+// A board whose port appears is swapped by the device as soon as its round is over; a fixture's
+// by the bench, as an operator would, at a moment that has nothing to do with the probes.
 QStringList boardOptions(iap::TriggerKind trigger)
 {
-    const QStringList common{"--baud", "115200", "--program-ms", "10", "--reply-gap-ms", "30", "--replug-after-round"};
+    const QStringList common{"--baud", "115200", "--program-ms", "10", "--reply-gap-ms", "30"};
     switch (trigger) {
     case iap::TriggerKind::Line:
         return common + QStringList{"--fixture", "--switch", "cts", "--replug-delay-ms", "200"};
@@ -55,7 +61,7 @@ QStringList boardOptions(iap::TriggerKind trigger)
     case iap::TriggerKind::Appear:
         break;
     }
-    return common + QStringList{"--replug-delay-ms", "200"};
+    return common + QStringList{"--replug-after-round", "--replug-delay-ms", "200"};
 }
 
 double percentile(std::vector<double> values, bool max)
@@ -92,12 +98,19 @@ Run runStation(int sockets, int rounds, const iap::StationJob& job, const QStrin
     window.show();
     if (probe)
         probe->restart();
+    std::vector<int> swapped(std::size_t(sockets), 0);
     waitUntil(
         [&] {
-            for (int i = 1; i <= sockets; ++i)
-                if (passesShown(window, i) < rounds)
-                    return false;
-            return true;
+            bool done = true;
+            for (int i = 1; i <= sockets; ++i) {
+                const int passes = passesShown(window, i);
+                done = done && passes >= rounds;
+                if (trigger == iap::TriggerKind::Appear || passes == std::exchange(swapped[std::size_t(i - 1)], passes))
+                    continue;
+                VirtualDevice* board = boards[std::size_t(i - 1)].get();
+                QTimer::singleShot(QRandomGenerator::global()->bounded(SwapWithinMs), &window, [board] { board->signal(SIGUSR1); });
+            }
+            return done;
         },
         RunTimeoutMs);
     Run run;
