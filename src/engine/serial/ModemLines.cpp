@@ -77,6 +77,8 @@ std::unique_ptr<ModemLines> ModemLines::forPort(const QString& path, SerialPort&
 #ifdef Q_OS_UNIX
     if (isAnnouncement(QFile::encodeName(path).toStdString()))
         return std::make_unique<AnnouncedModemLines>(path);
+#else
+    Q_UNUSED(path);
 #endif
     return std::make_unique<PortModemLines>(port);
 }
