@@ -102,6 +102,9 @@ void Socket::setTrigger(TriggerKind kind)
     // The old trigger will not answer for a round's end any more.
     if (ending)
         conclude();
+    // A port the old trigger held open is let go: only a trigger of a fixture holds one.
+    if (!run.isRunning())
+        bootloader.connection().close();
     boardTrigger = BoardTrigger::make(kind, presence, bootloader, station.triggerSettings(), clock);
     connect(boardTrigger.get(), &BoardTrigger::putIn, this, &Socket::boardPutIn);
     connect(boardTrigger.get(), &BoardTrigger::takenOut, this, &Socket::boardTakenOut);
