@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -144,7 +145,7 @@ private slots:
         QCOMPARE(goodRounds[0]["pass"], true);
         QCOMPARE(goodRounds[1]["version"], "A2");
         QCOMPARE(station.rounds(bad.linkPath())[0]["text"], "Write Checksum error");
-        QCOMPARE(station.rounds(pulled.linkPath())[0]["text"], "port lost");
+        QCOMPARE(station.rounds(pulled.linkPath())[0]["text"], "board removed");
         QVERIFY(station.events().last()["event"] == "summary");
 
         const QList<QJsonObject> records = journalRecords(journal, {"--since", started});
@@ -166,7 +167,69 @@ private slots:
         }
         QCOMPARE(seen[good.linkPath()], (QStringList{"right A1", "right A2"}));
         QCOMPARE(seen[bad.linkPath()].join(""), QString("checksum error V2.31"));
-        QCOMPARE(seen[pulled.linkPath()].join(""), QString("port lost V2.31"));
+        QCOMPARE(seen[pulled.linkPath()].join(""), QString("board removed V2.31"));
+    }
+
+    void eachTriggerFollowsItsBoards_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QStringList>("fixture");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("appear") << "appear" << QStringList{"--replug-delay-ms", "300"} << QStringList{};
+        QTest::newRow("line") << "line" << QStringList{"--fixture", "--switch", "dsr", "--replug-delay-ms", "300"} << QStringList{"--switch", "dsr"};
+        // Nothing else may talk while a round does: a board taken out is told by the round's
+        // reply timeout and a probe unanswered, and the next one must come after that.
+        QTest::newRow("probe") << "probe" << QStringList{"--fixture", "--replug-delay-ms", "4000"}
+                               << QStringList{"--probe-address", "08000000", "--probe-ms", "300", "--timeout", "2"};
+    }
+    // Three sockets on one trigger: one board after another passes, one board is swapped during
+    // its round, one fails and stays. The swapped board's round ends as "board removed", on record
+    // as such, and the next board is programmed; a board that stays gets no second round, and a
+    // probe only ever reads one page.
+    void eachTriggerFollowsItsBoards()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QStringList, fixture);
+        QFETCH(QStringList, options);
+        RuntimeDir runtime;
+        // Taken out as soon as its last reply has been read: what it sent still counts.
+        VirtualDevice passing(fast(fixture + QStringList{"--replug-after-round", "--reply-gap-ms", "5", "--version", "A{n}"}));
+        VirtualDevice swapped(fast(fixture + QStringList{"--program-ms", "100", "--version", "B{n}"}));
+        VirtualDevice failing(fast(fixture + QStringList{"--wrong-sum", "--version", "C{n}"}));
+        QVERIFY(passing.start() && swapped.start() && failing.start());
+        const QByteArray app = pattern(10 * PageBytes, 3);
+        const QString appFile = data.filePath("app.bin"), slotFile = data.filePath("slot.flash"), journal = data.filePath(trigger + ".sqlite");
+        QVERIFY(writeFile(appFile, app));
+        QVERIFY(writeFile(slotFile, QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7)));
+
+        Cli station(QStringList{"station", "--trigger", trigger, "--port", passing.linkPath(), "--port", swapped.linkPath(), "--port", failing.linkPath(),
+                                "--address", "08004000", "--slot0", slotFile, "--app", appFile, "--journal", journal, "--json"}
+                    + options);
+        QVERIFY(swapped.waitForLog("RX PAGE 2 "));
+        QVERIFY(swapped.signal(SIGUSR1));
+        QVERIFY(waitUntil([&] { return station.rounds(passing.linkPath()).size() >= 2 && station.rounds(swapped.linkPath()).size() == 2; }, 2 * RoundMs));
+        QCOMPARE(station.interrupt(), 1);
+
+        const auto told = [&](const VirtualDevice& device) {
+            QStringList texts;
+            for (const QJsonObject& round : station.rounds(device.linkPath()))
+                texts << round["text"].toString() + ' ' + round["version"].toString();
+            return texts;
+        };
+        QCOMPARE(told(passing).mid(0, 2), (QStringList{"IAP Checksum right A1", "IAP Checksum right A2"}));
+        QCOMPARE(told(swapped), (QStringList{"board removed B1", "IAP Checksum right B2"}));
+        QCOMPARE(told(failing), QStringList{"Write Checksum error C1"});
+        QCOMPARE(swapped.flash(0x08004000, app.size()), app);
+        const QList<QJsonObject> records = journalRecords(journal, {"--port", swapped.linkPath()});
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[0]["result"], "board removed");
+        QCOMPARE(records[0]["category"], "board removed");
+        QCOMPARE(records[1]["category"], "right");
+        // The board that stayed got its one round, a slot write of one page, and else only probes.
+        QList<QByteArray> frames = failing.receivedFrames();
+        QCOMPARE(frames.removeAll(readCommand(0x08000000, 1)) > 0, trigger == "probe");
+        QCOMPARE(frames.size(), 2);
+        QVERIFY(frames[0].startsWith("Flash Write"));
     }
 
     // Continuous: a round after each rest while the board stays. The job comes from a file that
@@ -307,21 +370,38 @@ private slots:
         QCOMPARE(station.interrupt(), 0);
     }
 
-    // A job file holds the keys a job has, each of its type, or loads nothing; a FIFO is no file.
+    // A job file holds the keys a job has, each of its type and value, or loads nothing; a FIFO is
+    // no file. The station's options are checked as strictly.
     void badJobFileLoadsNothing_data()
     {
         QTest::addColumn<QByteArray>("job");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("text");
-        QTest::newRow("a key misspelt") << QByteArray(R"({"model": "HX300", "address": "08004000", "app": "app.bin"})") << "job.json: \"app\" is no key of a job";
+        const QByteArray good(R"({"model": "HX300", "address": "08004000", "application": "app.bin"})");
+        QTest::newRow("a key misspelt") << QByteArray(R"({"model": "HX300", "address": "08004000", "app": "app.bin"})") << QStringList()
+                                        << "job.json: \"app\" is no key of a job";
         QTest::newRow("verify in quotes") << QByteArray(R"({"model": "HX300", "address": "08004000", "application": "app.bin", "verify": "true"})")
-                                          << "job.json: \"verify\" must be true or false";
+                                          << QStringList() << "job.json: \"verify\" must be true or false";
         QTest::newRow("a list for a file") << QByteArray(R"({"model": "HX300", "address": "08004000", "slot0": ["a.flash"], "application": "app.bin"})")
-                                           << "job.json: \"slot0\" must be a text";
-        QTest::newRow("a FIFO") << QByteArray() << "job.json is not a job file: it is not a regular file";
+                                           << QStringList() << "job.json: \"slot0\" must be a text";
+        QTest::newRow("a FIFO") << QByteArray() << QStringList() << "job.json is not a job file: it is not a regular file";
+        QTest::newRow("a trigger unknown") << QByteArray(R"({"model": "HX300", "application": "app.bin", "trigger": "door"})") << QStringList()
+                                           << "job.json: the trigger must be appear, probe or line";
+        QTest::newRow("a period in quotes") << QByteArray(R"({"model": "HX300", "application": "app.bin", "probeMs": "1000"})") << QStringList()
+                                            << "job.json: \"probeMs\" must be a whole number of milliseconds from 100 to 60000";
+        QTest::newRow("an output for a switch") << QByteArray(R"({"model": "HX300", "application": "app.bin", "switch": "rts"})") << QStringList()
+                                                << "job.json: the switch must be cts, dsr, dcd or ri";
+        QTest::newRow("--trigger unknown") << good << QStringList{"--trigger", "door"} << "--trigger must be appear, probe or line, not door";
+        QTest::newRow("--probe-ms 0") << good << QStringList{"--trigger", "probe", "--probe-ms", "0"}
+                                      << "--probe-ms 0 is not a whole number of milliseconds from 100 to 60000";
+        QTest::newRow("--switch rts") << good << QStringList{"--trigger", "line", "--switch", "rts"} << "--switch must be a modem-status input";
+        QTest::newRow("a probe without an address") << QByteArray(R"({"model": "HX300", "application": "app.bin"})") << QStringList{"--trigger", "probe"}
+                                                    << "the probe trigger reads a page of flash: give --probe-address or --address";
     }
     void badJobFileLoadsNothing()
     {
         QFETCH(QByteArray, job);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, text);
         RuntimeDir runtime;
         QTemporaryDir folder;
@@ -330,7 +410,7 @@ private slots:
         const QString path = folder.filePath("job.json");
         QVERIFY(job.isEmpty() ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : writeFile(path, job));
         QProcess cli;
-        cli.start(QStringLiteral(IAP_CLI_PATH), {"station", "--port", device.linkPath(), "--job", path});
+        cli.start(QStringLiteral(IAP_CLI_PATH), QStringList{"station", "--port", device.linkPath(), "--job", path} + arguments);
         QVERIFY(cli.waitForFinished(RoundMs));
         QCOMPARE(cli.exitCode(), 2);
         const QString errors = QString::fromUtf8(cli.readAllStandardError());
@@ -362,6 +442,7 @@ private slots:
     // station as it was at the next start.
     void stationWindow()
     {
+        QSettings("iap", "station").clear();
         RuntimeDir runtime;
         VirtualDevice good(replugged("A{n}")), bad(fast({"--wrong-sum", "--replug-delay-ms", "60000"}));
         QVERIFY(good.start() && bad.start());
@@ -415,7 +496,7 @@ private slots:
         QVERIFY(bad.waitForLog("RX CMD", 2));
         QVERIFY(bad.signal(SIGUSR1));
         WAIT_COMPARE(tileText(2, "counts"), QString("0 passed, 2 failed"), RoundMs);
-        QCOMPARE(tileText(2, "reason"), "port lost");
+        QCOMPARE(tileText(2, "reason"), "board removed");
         QCOMPARE(tileText(2, "state"), "waiting for a board");
 
         // A journal that cannot be written keeps every socket from starting.
@@ -436,6 +517,62 @@ private slots:
         QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
         QCOMPARE(edit("address")->text(), "08004000");
         QCOMPARE(edit("journal")->text(), "/proc/no/journal.sqlite");
+    }
+
+    // The window on a fixture whose switch tells a board in: the tile runs the job's trigger and
+    // keeps the one chosen for it. A board put in shows nothing of the last board's bootloader,
+    // also while the journal keeps its round from starting. A probe address that is none is
+    // refused.
+    void stationWindowOnAFixture()
+    {
+        QSettings("iap", "station").clear();
+        RuntimeDir runtime;
+        VirtualDevice fixture(fast({"--fixture", "--switch", "cts", "--replug-delay-ms", "300", "--version", "W{n}"}));
+        QVERIFY(fixture.start());
+        const QString appFile = data.filePath("window/fixture.bin"), slotFile = data.filePath("window/fixture.flash"), journal = data.filePath("window/fixture.sqlite");
+        QVERIFY(writeFile(appFile, pattern(2 * PageBytes, 4)));
+        QVERIFY(writeFile(slotFile, QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7)));
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes));
+        const auto edit = [&](const char* name) { return window->findChild<QLineEdit*>(name); };
+        const auto click = [&](const char* name) { window->findChild<QPushButton*>(name)->click(); };
+        const auto chosen = [&](QComboBox* box, const QString& text) { box->setCurrentIndex(box->findText(text)); };
+        const auto trigger = [&](const char* owner) { return window->findChild<QWidget*>(owner)->findChild<QComboBox*>("trigger"); };
+        const auto tileText = [&](const char* part) { return window->findChild<QFrame*>("tile1")->findChild<QLabel*>(part)->text(); };
+        edit("application")->setText(appFile);
+        edit("slot0")->setText(slotFile);
+        edit("address")->setText("08004000");
+        chosen(trigger("job"), "line");
+        click("apply");
+        edit("journal")->setText(journal);
+        click("useJournal");
+        auto* ports = window->findChild<QComboBox*>("ports");
+        ports->setCurrentIndex(ports->findText(QFileInfo(fixture.linkPath()).fileName(), Qt::MatchStartsWith));
+        click("addSocket");
+        QCOMPARE(trigger("tile1")->currentText(), "line");
+        WAIT_COMPARE(tileText("verdict"), QString("PASS"), RoundMs);
+        QVERIFY(tileText("details").contains("bootloader W1"));
+        QCOMPARE(tileText("state"), "done: take the board out");
+
+        edit("journal")->setText("/proc/no/journal.sqlite");
+        click("useJournal");
+        QVERIFY(fixture.signal(SIGUSR1));
+        QVERIFY(waitUntil([&] { return tileText("state").contains("/proc/no/journal.sqlite"); }, RoundMs));
+        QVERIFY2(!tileText("details").contains("W1"), qPrintable(tileText("details")));
+        edit("journal")->setText(journal);
+        click("useJournal");
+        WAIT_COMPARE(tileText("counts"), QString("2 passed, 0 failed"), RoundMs);
+        QVERIFY(tileText("details").contains("bootloader W2"));
+
+        chosen(trigger("tile1"), "probe");
+        window.reset();
+        FakeDesktop again;
+        window = std::make_unique<iap::StationWindow>(makeTestPlatform(again), makeTestDesktop(again));
+        QCOMPARE(trigger("tile1")->currentText(), "probe");
+        QCOMPARE(trigger("job")->currentText(), "line");
+        edit("probeAddress")->setText("0800400");
+        click("apply");
+        QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "the probe address 0800400 is not eight hexadecimal digits");
     }
 
 private:

@@ -16,7 +16,8 @@ Commands:
   write      write a flash image (.flash, Intel HEX, S-record or ELF) into the flash
   read       read flash pages back into a file
   program    one round of the automatic sequence: slot 0, slot 1, then the application
-  station    a production station: a round on each port whenever a board is put in,
+  station    a production station: a round on each port whenever a board is put in (its
+             port appears, its bootloader answers a probe, or the fixture's switch closes),
              until Ctrl-C
   journal    print the records of earlier runs: a table, CSV or JSON lines
 
@@ -185,15 +186,34 @@ Example:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
 )") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Station:
-        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify]
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS]
 
 A production station without a window. Each port is a socket: a round (as for program) starts
-when a board appears on it, and the socket waits for the next board once the board is taken
-out. With --continuous S, a round also starts S seconds after each verdict while the board
-stays. The job comes from a job file saved by the station window (--job), and the job options
-given beside it win over the file's. One line per round per port ("PASS", or "FAIL" and why);
-on Ctrl-C a running round is stopped and each port's passes and fails are told. Exit status:
-0 when no round failed or was stopped, 1 otherwise, 2 when no round could start.
+when a board is put in, and the socket waits for the next board once the board is taken out.
+With --continuous S, a round also starts S seconds after each verdict while the board stays.
+The job comes from a job file saved by the station window (--job), and the job options given
+beside it win over the file's. One line per round per port ("PASS", or "FAIL" and why); on
+Ctrl-C a running round is stopped and each port's passes and fails are told. Exit status: 0
+when no round failed or was stopped, 1 otherwise, 2 when no round could start.
+
+How a board put in is told, for every port (--trigger):
+  appear          the port appears: the adapter comes with the board (the default); it must
+                  stay 100 ms. The port vanishing is the board taken out
+  probe           the adapter stays in the fixture and the port is held open: every
+                  --probe-ms (1000 by default, 100 to 60000) the station reads one page of
+                  flash at --probe-address (default --address), which changes nothing on
+                  the device. A checksum reply, right or wrong, is a board in; no answer
+                  within a page's time and 0.5 s is none, and a board in is out once a probe
+                  goes unanswered
+  line            the adapter stays in the fixture and a switch that closes while a board
+                  lies in it is wired to its modem-status input --switch (cts, the default,
+                  dsr, dcd or ri): active is a board in, inactive a board out. A virtual
+                  device publishes its inputs in the file <its link>.lines
+A board taken out during a round ends it at once as "board removed" (so is it on record), and
+the next board gets a round of its own. With probe, nothing may be asked while a round talks
+to the board: a round that gets no reply for --timeout seconds asks at once, and is "board
+removed" when the probe goes unanswered. A fixture's port that vanishes during a round ends
+it as "port lost".
 
 Every round goes on record in the journal. Before each round the journal proves it can take
 the record; while it cannot, no round starts, and a board waiting in its socket is programmed
@@ -203,10 +223,14 @@ of the working folder.
 
 A job file is a JSON object of the keys "model" ("HX300" or "VR200"), "address" (eight
 hexadecimal digits), "slot0", "slot1" and "application" (file names, relative to the job
-file) and "verify" (true or false); another key or a value of another type loads nothing.
+file), "verify" (true or false), "trigger" ("appear", "probe" or "line"), "switch" ("cts",
+"dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits) and "probeMs" (a whole
+number); another key or a value of another type loads nothing.
 
-Example:
+Examples:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json
+  iap-cli station --port ttyUSB0 --port ttyUSB1 --job line3.json --trigger line --switch dsr
+  iap-cli station --port ttyUSB0 --job line3.json --trigger probe --probe-address 08000000 --probe-ms 500
 )") + QLatin1String(Verify) + QLatin1String(Common);
     }
     return {};

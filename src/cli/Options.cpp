@@ -55,6 +55,41 @@ void parseJournalOptions(Options& o, const QCommandLineParser& parser, const Jou
     }
 }
 
+// The station's triggers: what the command line gives wins over the job file.
+QString stationTriggers(StationJob& job, const QCommandLineParser& parser, const std::array<QCommandLineOption, 4>& triggerOptions)
+{
+    const auto& [trigger, switchLine, probeAddress, probeMs] = triggerOptions;
+    for (const QString& name : parser.values(trigger)) {
+        const std::optional<TriggerKind> kind = triggerNamed(name);
+        if (!kind)
+            return QStringLiteral("--trigger must be %1, not %2").arg(triggerChoices(), name);
+        job.trigger = *kind;
+    }
+    for (const QString& name : parser.values(switchLine)) {
+        const std::optional<ModemLine> line = modemLineNamed(name);
+        if (!line)
+            return QStringLiteral("--switch must be a modem-status input, %1, not %2").arg(modemLineChoices(), name);
+        job.switchLine = *line;
+    }
+    for (const QString& text : parser.values(probeAddress)) {
+        if (!parseAddress(text))
+            return QStringLiteral("--probe-address %1 is not eight hexadecimal digits").arg(text);
+        job.probeAddress = text;
+    }
+    for (const QString& text : parser.values(probeMs)) {
+        bool ok = false;
+        job.probeMs = text.toInt(&ok);
+        if (!ok || job.probeMs < TriggerSettings::ShortestProbeMs || job.probeMs > TriggerSettings::LongestProbeMs)
+            return QStringLiteral("--probe-ms %1 is not a whole number of milliseconds from %2 to %3")
+                .arg(text)
+                .arg(TriggerSettings::ShortestProbeMs)
+                .arg(TriggerSettings::LongestProbeMs);
+    }
+    if (job.trigger == TriggerKind::Probe && job.probeAddress.isEmpty() && job.address.isEmpty())
+        return QStringLiteral("the probe trigger reads a page of flash: give --probe-address or --address");
+    return {};
+}
+
 // The job file first; each job option given on the command line wins over it.
 QString stationJob(Options& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
 {
@@ -68,6 +103,7 @@ QString stationJob(Options& o, const QString& file, const QCommandLineParser& pa
     const auto& [model, address, slot0, slot1, application] = jobOptions;
     if (parser.isSet(model))
         o.stationJob.model = o.model;
+    o.stationJob.replyTimeoutSeconds = o.timeoutSeconds;
     o.stationJob.verify = o.stationJob.verify || o.verify;
     if (parser.isSet(address))
         o.stationJob.address = parser.value(address);
@@ -116,10 +152,13 @@ Options parseOptions(const QStringList& arguments, QString& error)
     const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
                              output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
                              application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
-                             journal = withValue("journal"), since = withValue("since"), result = withValue("result");
+                             journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
+                             trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
+                             probeMs = withValue("probe-ms");
     const QCommandLineOption csv(QStringLiteral("csv")), verify(QStringLiteral("verify"));
     QCommandLineParser parser;
-    parser.addOptions({help, json, verify, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since, result, csv});
+    parser.addOptions({help, json, verify, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since,
+                       result, csv, trigger, switchLine, probeAddress, probeMs});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -182,8 +221,16 @@ Options parseOptions(const QStringList& arguments, QString& error)
         }
     if (o.command == Command::Station) {
         error = stationJob(o, parser.value(jobFile), parser, {model, address, slot0, slot1, application});
+        if (error.isEmpty())
+            error = stationTriggers(o.stationJob, parser, {trigger, switchLine, probeAddress, probeMs});
         if (!error.isEmpty())
             return o;
+    } else {
+        for (const QCommandLineOption& only : {trigger, switchLine, probeAddress, probeMs})
+            if (parser.isSet(only)) {
+                error = QStringLiteral("--%1 belongs to iap-cli station").arg(only.names().first());
+                return o;
+            }
     }
 
     const QStringList files = parser.positionalArguments();

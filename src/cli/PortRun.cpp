@@ -19,6 +19,7 @@ Outcome exitOutcomeOf(DeviceRun::Outcome outcome)
         return Outcome::InputError;
     case DeviceRun::Outcome::NoDevice:
     case DeviceRun::Outcome::PortLost:
+    case DeviceRun::Outcome::BoardRemoved:
     case DeviceRun::Outcome::Stopped:
         break;
     }

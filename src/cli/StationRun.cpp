@@ -82,7 +82,7 @@ int runStation(const Options& options, Clock& clock)
     std::map<Socket*, QString> refusals;
     for (qsizetype i = 0; i < options.ports.size(); ++i) {
         const QString port = options.ports[i];
-        Socket& socket = station.addSocket(port, options.chosenPorts[std::size_t(i)]);
+        Socket& socket = station.addSocket(port, options.chosenPorts[std::size_t(i)], options.stationJob.trigger);
         QObject::connect(&socket, &Socket::roundEnded, &station, [&options, port](bool pass, const QString& text, const JournalRecord& record) {
             reportRound(options.json, port, pass, text, record);
         });

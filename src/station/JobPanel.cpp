@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "FileDialog.h"
 #include "MessageBox.h"
@@ -25,7 +26,8 @@ const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 
 JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* parent)
     : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)),
-      verify(new QCheckBox(QStringLiteral("Verify"), this)), verdict(new QLabel(this))
+      verify(new QCheckBox(QStringLiteral("Verify"), this)), trigger(new QComboBox(this)), switchLine(new QComboBox(this)), probeAddress(new QLineEdit(this)),
+      probeMs(new QSpinBox(this)), verdict(new QLabel(this))
 {
     setObjectName(QStringLiteral("job"));
     model->setObjectName(QStringLiteral("model"));
@@ -35,6 +37,24 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     address->setMaxLength(10);
     verify->setObjectName(QStringLiteral("verify"));
     verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
+    trigger->setObjectName(QStringLiteral("trigger"));
+    for (const TriggerKind kind : {TriggerKind::Appear, TriggerKind::Probe, TriggerKind::Line})
+        trigger->addItem(triggerName(kind), int(kind));
+    trigger->setToolTip(QStringLiteral("What starts a round on a socket added from now on: its port appears, its bootloader answers a probe, or the "
+                                       "fixture's switch closes"));
+    switchLine->setObjectName(QStringLiteral("switch"));
+    for (const ModemLine line : {ModemLine::Cts, ModemLine::Dsr, ModemLine::Dcd, ModemLine::Ri})
+        switchLine->addItem(modemLineName(line).toUpper(), int(line));
+    switchLine->setToolTip(QStringLiteral("The adapter's modem-status input the fixture's switch is wired to"));
+    probeAddress->setObjectName(QStringLiteral("probeAddress"));
+    probeAddress->setPlaceholderText(QStringLiteral("the address"));
+    probeAddress->setMaxLength(10);
+    probeAddress->setToolTip(QStringLiteral("The page of flash a probe reads; nothing is written"));
+    probeMs->setObjectName(QStringLiteral("probeMs"));
+    probeMs->setRange(TriggerSettings::ShortestProbeMs, TriggerSettings::LongestProbeMs);
+    probeMs->setSingleStep(100);
+    probeMs->setSuffix(QStringLiteral(" ms"));
+    probeMs->setValue(TriggerSettings::DefaultProbeMs);
     verdict->setObjectName(QStringLiteral("jobVerdict"));
     verdict->setWordWrap(true);
 
@@ -69,7 +89,18 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     buttons->addWidget(saveButton);
     buttons->addWidget(loadButton);
     buttons->addWidget(verdict, 1);
-    grid->addLayout(buttons, 4, 0, 1, 5);
+    auto* triggers = new QHBoxLayout;
+    triggers->addWidget(new QLabel(QStringLiteral("Board in"), this));
+    triggers->addWidget(trigger);
+    triggers->addWidget(new QLabel(QStringLiteral("Switch"), this));
+    triggers->addWidget(switchLine);
+    triggers->addWidget(new QLabel(QStringLiteral("Probe at"), this));
+    triggers->addWidget(probeAddress);
+    triggers->addWidget(new QLabel(QStringLiteral("every"), this));
+    triggers->addWidget(probeMs);
+    triggers->addStretch();
+    grid->addLayout(triggers, 4, 0, 1, 5);
+    grid->addLayout(buttons, 5, 0, 1, 5);
 
     connect(apply, &QPushButton::clicked, this, [this] { emit applied(job()); });
     connect(saveButton, &QPushButton::clicked, this, &JobPanel::save);
@@ -85,6 +116,10 @@ StationJob JobPanel::job() const
     chosen.slot1 = images[1]->text();
     chosen.application = images[2]->text();
     chosen.verify = verify->isChecked();
+    chosen.trigger = TriggerKind(trigger->currentData().toInt());
+    chosen.switchLine = ModemLine(switchLine->currentData().toInt());
+    chosen.probeAddress = probeAddress->text().trimmed();
+    chosen.probeMs = probeMs->value();
     return chosen;
 }
 
@@ -96,6 +131,10 @@ void JobPanel::setJob(const StationJob& chosen)
     images[1]->setText(chosen.slot1);
     images[2]->setText(chosen.application);
     verify->setChecked(chosen.verify);
+    trigger->setCurrentIndex(trigger->findData(int(chosen.trigger)));
+    switchLine->setCurrentIndex(switchLine->findData(int(chosen.switchLine)));
+    probeAddress->setText(chosen.probeAddress);
+    probeMs->setValue(chosen.probeMs);
 }
 
 void JobPanel::showRefusal(const QString& refusal)

@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace iap {
 
@@ -17,7 +18,9 @@ class FileDialog;
 class MessageBox;
 
 // The station's job: the model, the address, the slot 0 and slot 1 flash images and the
-// application, applied to every socket at once, and saved to or loaded from a job file.
+// application, and how a board put in is told (the trigger new sockets take, the switch's modem
+// line, the probe's page and period), applied to every socket at once, and saved to or loaded
+// from a job file.
 class JobPanel : public QGroupBox {
     Q_OBJECT
 
@@ -41,6 +44,10 @@ private:
     QComboBox* model;
     QLineEdit* address;
     QCheckBox* verify;
+    QComboBox* trigger;
+    QComboBox* switchLine;
+    QLineEdit* probeAddress;
+    QSpinBox* probeMs;
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
     QLabel* verdict;

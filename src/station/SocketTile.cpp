@@ -1,5 +1,6 @@
 #include "SocketTile.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -37,7 +38,8 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
     : QFrame(parent), shown(socket), title(label(QStringLiteral("title"), TitlePoints, true, this)), state(label(QStringLiteral("state"), StatePoints, false, this)),
       bar(new QProgressBar(this)), verdict(label(QStringLiteral("verdict"), VerdictPoints, true, this)), reason(label(QStringLiteral("reason"), StatePoints, true, this)),
       details(label(QStringLiteral("details"), StatePoints, false, this)), counts(label(QStringLiteral("counts"), StatePoints, false, this)),
-      startButton(new QPushButton(QStringLiteral("Start (%1)").arg(number), this)), removeButton(new QPushButton(QStringLiteral("Remove"), this))
+      trigger(new QComboBox(this)), startButton(new QPushButton(QStringLiteral("Start (%1)").arg(number), this)),
+      removeButton(new QPushButton(QStringLiteral("Remove"), this))
 {
     setObjectName(QStringLiteral("tile%1").arg(number));
     setFrameShape(QFrame::Box);
@@ -46,12 +48,18 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
     bar->setTextVisible(false);
     startButton->setObjectName(QStringLiteral("start"));
     removeButton->setObjectName(QStringLiteral("remove"));
+    trigger->setObjectName(QStringLiteral("trigger"));
+    trigger->setToolTip(QStringLiteral("What starts a round: the port appears, the bootloader answers a probe, or the fixture's switch closes"));
+    for (const TriggerKind kind : {TriggerKind::Appear, TriggerKind::Probe, TriggerKind::Line})
+        trigger->addItem(triggerName(kind), int(kind));
+    trigger->setCurrentIndex(trigger->findData(int(socket.trigger())));
     verdict->setAlignment(Qt::AlignCenter);
     title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(socket.name(), socket.port().name()));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(startButton);
     buttons->addStretch();
+    buttons->addWidget(trigger);
     buttons->addWidget(removeButton);
     auto* column = new QVBoxLayout(this);
     for (QWidget* part : std::initializer_list<QWidget*>{title, state, bar, verdict, reason, details, counts})
@@ -60,6 +68,10 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
 
     connect(startButton, &QPushButton::clicked, &socket, &Socket::start);
     connect(removeButton, &QPushButton::clicked, this, &SocketTile::removeRequested);
+    connect(trigger, &QComboBox::currentIndexChanged, this, [this] {
+        shown.setTrigger(TriggerKind(trigger->currentData().toInt()));
+        emit triggerChosen();
+    });
     connect(&socket, &Socket::changed, this, &SocketTile::showView);
     showView(socket.view());
 }

@@ -6,6 +6,7 @@
 
 #include "station/Socket.h"
 
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -14,7 +15,8 @@ namespace iap {
 
 // One socket as an operator sees it from a metre away: its name and port, what it is doing,
 // a bar, the last verdict in large letters (PASS on green, FAIL on red with the reason), the
-// time the round took, the bootloader's version and the socket's counts.
+// time the round took, the bootloader's version and the socket's counts; and what starts its
+// round, which the operator may change.
 class SocketTile : public QFrame {
     Q_OBJECT
 
@@ -26,6 +28,8 @@ public:
 
 signals:
     void removeRequested();
+    // The operator chose another trigger for the socket.
+    void triggerChosen();
 
 private:
     void showView(const SocketView& view);
@@ -38,6 +42,7 @@ private:
     QLabel* reason;
     QLabel* details;
     QLabel* counts;
+    QComboBox* trigger;
     QPushButton* startButton;
     QPushButton* removeButton;
     // Restyling is slow: it happens when the verdict changes, not at every page.

@@ -10,12 +10,13 @@
 
 namespace iap {
 
-// What the station window remembers between runs: the last job, the sockets by name and port,
-// the rest of continuous mode and the journal.
+// What the station window remembers between runs: the last job, the sockets by name, port and
+// trigger, the rest of continuous mode and the journal.
 struct StationSettings {
     struct SocketEntry {
         QString name;
         PortInfo port;
+        TriggerKind trigger = TriggerKind::Appear;
     };
 
     StationJob job;

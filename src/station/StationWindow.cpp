@@ -74,7 +74,7 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
         if (index < 0)
             return;
         const PortInfo port = portList->itemData(index).value<PortInfo>();
-        addSocket(socketName->text().trimmed().isEmpty() ? port.name() : socketName->text().trimmed(), port);
+        addSocket(socketName->text().trimmed().isEmpty() ? port.name() : socketName->text().trimmed(), port, station.stationJob().trigger);
         socketName->clear();
         remember();
     });
@@ -101,7 +101,7 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
     applyRest();
     jobPanel->showRefusal(station.setJob(last.job));
     for (const StationSettings::SocketEntry& entry : last.sockets)
-        addSocket(entry.name, entry.port);
+        addSocket(entry.name, entry.port, entry.trigger);
     restored = true;
     listPorts();
 }
@@ -120,11 +120,12 @@ void StationWindow::listPorts()
         portList->addItem(entries[i].text(), QVariant::fromValue(entries[i].port()));
 }
 
-void StationWindow::addSocket(const QString& name, const PortInfo& port)
+void StationWindow::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)
 {
-    Socket& socket = station.addSocket(name, port);
+    Socket& socket = station.addSocket(name, port, trigger);
     auto* tile = new SocketTile(socket, int(tiles.size()) + 1, this);
     connect(tile, &SocketTile::removeRequested, this, [this, tile] { removeTile(tile); });
+    connect(tile, &SocketTile::triggerChosen, this, &StationWindow::remember);
     tiles.push_back(tile);
     placeTiles();
 }
@@ -171,7 +172,7 @@ void StationWindow::remember() const
     StationSettings settings;
     settings.job = jobPanel->job();
     for (const SocketTile* tile : tiles)
-        settings.sockets.push_back({tile->socket().name(), tile->socket().port()});
+        settings.sockets.push_back({tile->socket().name(), tile->socket().port(), tile->socket().trigger()});
     settings.restSeconds = station.restSeconds();
     settings.journal = journalEdit->text().trimmed();
     settings.save();

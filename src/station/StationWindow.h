@@ -38,7 +38,7 @@ public:
 
 private:
     void listPorts();
-    void addSocket(const QString& name, const PortInfo& port);
+    void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
     void removeTile(SocketTile* tile);
     void placeTiles();
     void applyJob(const StationJob& job);

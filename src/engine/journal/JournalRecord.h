@@ -57,8 +57,8 @@ struct JournalRecord {
     bool pass = false;
     // The text that ended the run.
     QString result;
-    // Why it ended as it did: "right", "checksum error", "input error", "no device", "port lost",
-    // "stopped".
+    // Why it ended as it did: "right", "checksum error", "verify error", "input error", "no
+    // device", "port lost", "board removed", "stopped".
     QString category;
     std::int64_t durationMs = 0;
 

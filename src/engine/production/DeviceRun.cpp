@@ -90,24 +90,37 @@ QString addressRangeOf(const ImageSnapshot& image, OperationKind kind, const Add
 
 }  // namespace
 
-DeviceRun::DeviceRun(Clock& clock, QObject* parent) : QObject(parent), bootloader(clock), round(*this, clock)
+DeviceRun::DeviceRun(Clock& clock, QObject* parent) : DeviceRun(std::make_unique<Bootloader>(clock), nullptr, clock, parent) {}
+
+DeviceRun::DeviceRun(Bootloader& shared, Clock& clock, QObject* parent) : DeviceRun(nullptr, &shared, clock, parent) {}
+
+DeviceRun::DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock& clock, QObject* parent)
+    : QObject(parent), ownBootloader(std::move(own)), bootloader(shared ? *shared : *ownBootloader), round(*this, clock)
 {
-    connect(&bootloader.connection(), &Connection::status, this, &DeviceRun::status);
+    // What the bootloader does for others between runs is none of this run's.
+    const auto whileRunning = [this](auto told) {
+        return [this, told](const auto&... values) {
+            if (running)
+                told(values...);
+        };
+    };
+    connect(&bootloader.connection(), &Connection::status, this, whileRunning([this](const QString& text) { emit status(text); }));
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
-        connect(operation, &DeviceOperation::status, this, &DeviceRun::status);
-        connect(operation, &DeviceOperation::progress, this, [this](int done, int total) {
+        connect(operation, &DeviceOperation::status, this, whileRunning([this](const QString& text) { emit status(text); }));
+        connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int total) {
             if (!record.steps.empty())
                 record.steps.back().pages = done;
             emit progress(done, total);
-        });
-        connect(operation, &DeviceOperation::runningSum, this, &DeviceRun::runningSum);
-        connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& result) { ended(operation->kind(), result); });
+        }));
+        connect(operation, &DeviceOperation::runningSum, this, whileRunning([this](std::uint32_t sum) { emit runningSum(sum); }));
+        connect(operation, &DeviceOperation::finished, this,
+                whileRunning([this, operation](const OperationResult& result) { ended(operation->kind(), result); }));
     }
     for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
-        connect(transfer, &PageTransfer::versionReported, this, [this](const QString& version) {
+        connect(transfer, &PageTransfer::versionReported, this, whileRunning([this](const QString& version) {
             record.bootloaderVersion = version;
             emit versionReported(version);
-        });
+        }));
     connect(&round, &ProductionRound::finished, this, [this](bool right) {
         if (right)
             finish(Outcome::Right, lastResult);
@@ -129,6 +142,8 @@ QString DeviceRun::categoryOf(Outcome outcome)
         return QStringLiteral("no device");
     case Outcome::PortLost:
         return QStringLiteral("port lost");
+    case Outcome::BoardRemoved:
+        return QStringLiteral("board removed");
     case Outcome::Stopped:
         break;
     }

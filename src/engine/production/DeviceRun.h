@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "journal/JournalRecord.h"
@@ -22,10 +23,14 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    // How a run ended, worst last but for a stop.
-    enum class Outcome { Right, ChecksumError, VerifyError, InputError, NoDevice, PortLost, Stopped };
+    // How a run ended, worst last but for a removal and a stop.
+    enum class Outcome { Right, ChecksumError, VerifyError, InputError, NoDevice, PortLost, BoardRemoved, Stopped };
 
+    // On a bootloader of its own.
     explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
+    // On a bootloader that others use between runs (a station socket's port, held open): the
+    // run hears it only while it runs.
+    DeviceRun(Bootloader& bootloader, Clock& clock, QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
     void start(const Job& job, const PortInfo& port);
@@ -47,6 +52,8 @@ signals:
     void finished(iap::DeviceRun::Outcome outcome, const QString& text, const iap::JournalRecord& record);
 
 private:
+    DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock& clock, QObject* parent);
+
     // The production round's steps on this port.
     bool busy() const override { return false; }
     bool ready(ProductionRound::Step step) const override;
@@ -63,7 +70,8 @@ private:
     void stepRight(OperationKind kind, const QString& text);
     void finish(Outcome outcome, const QString& text);
 
-    Bootloader bootloader;
+    std::unique_ptr<Bootloader> ownBootloader;
+    Bootloader& bootloader;
     ProductionRound round;
     Job job;
     PortInfo port;

@@ -125,6 +125,30 @@ void SerialLine::write(const QByteArray& bytes)
         port.write(bytes);
 }
 
+void SerialLine::readModemLines(quint64 readConnection)
+{
+    int lines = -1;
+    if (port.isOpen() && !portLost) {
+        port.clearError();
+        const QSerialPort::PinoutSignals pins = port.pinoutSignals();
+        if (port.error() == QSerialPort::NoError)
+            lines = int(pins.toInt());
+    }
+    emit modemLines(readConnection, lines);
+}
+
+void SerialLine::drain(quint64 drainConnection)
+{
+    if (mode == Mode::Polling) {
+        take();
+        endPoll();
+    } else if (mode == Mode::Idle) {
+        if (const QByteArray bytes = read(ReadRequestBytes); !bytes.isEmpty())
+            emit polled(drainConnection, bytes);
+    }
+    emit drained(drainConnection);
+}
+
 // Whatever the port holds: page data and replies up to a poll's size, or bytes to throw away.
 void SerialLine::take()
 {

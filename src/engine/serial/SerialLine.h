@@ -33,11 +33,19 @@ public:
     // An outstanding poll or wait ends without a result.
     void cancel();
     void write(const QByteArray& bytes);
+    // The modem-status inputs (QSerialPort::PinoutSignals) come back through modemLines; -1
+    // when the port cannot tell them.
+    void readModemLines(quint64 connection);
+    // What the port has received is handed over now, as the outstanding poll's chunk or as a
+    // chunk of its own; then drained.
+    void drain(quint64 connection);
 
 signals:
     void polled(quint64 connection, const QByteArray& chunk);
     void discarding(quint64 connection);
     void quiet(quint64 connection);
+    void modemLines(quint64 connection, int lines);
+    void drained(quint64 connection);
     // The port went away (an adapter pulled out): writes give up at once from now on.
     void lost();
 

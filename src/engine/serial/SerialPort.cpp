@@ -24,6 +24,16 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent), line(new SerialLine)
         pollOutstanding = false;
         emit quiet();
     });
+    connect(line, &SerialLine::modemLines, this, [this](quint64 readConnection, int read) {
+        if (readConnection != connection)
+            return;
+        linesOutstanding = false;
+        lines = read < 0 ? std::nullopt : std::optional<int>(read);
+    });
+    connect(line, &SerialLine::drained, this, [this](quint64 drainedConnection) {
+        if (drainedConnection == connection)
+            emit drained();
+    });
     connect(line, &SerialLine::lost, this, [this] { portLost = true; });
     thread.setObjectName(QStringLiteral("serial line"));
     thread.start();
@@ -44,6 +54,8 @@ void SerialPort::endPoll()
     if (pollOutstanding)
         QMetaObject::invokeMethod(line, [this] { line->cancel(); });
     pollOutstanding = false;
+    linesOutstanding = false;
+    lines.reset();
 }
 
 bool SerialPort::open(const QString& portName, int baudRate)
@@ -82,11 +94,28 @@ bool SerialPort::poll()
 
 bool SerialPort::awaitQuiet(int quietMs)
 {
-    if (!portOpen || pollOutstanding)
+    if (!portOpen)
         return false;
+    // A poll of an earlier exchange on a port held open: what it would bring goes with the rest.
+    if (pollOutstanding)
+        endPoll();
     pollOutstanding = true;
     QMetaObject::invokeMethod(line, [this, awaitedConnection = connection, quietMs] { line->awaitQuiet(awaitedConnection, quietMs); });
     return true;
+}
+
+void SerialPort::drain()
+{
+    if (portOpen)
+        QMetaObject::invokeMethod(line, [this, drainConnection = connection] { line->drain(drainConnection); });
+}
+
+void SerialPort::requestModemLines()
+{
+    if (!portOpen || linesOutstanding)
+        return;
+    linesOutstanding = true;
+    QMetaObject::invokeMethod(line, [this, readConnection = connection] { line->readModemLines(readConnection); });
 }
 
 int SerialPort::write(const QByteArray& bytes)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QThread>
 
+#include <optional>
+
 namespace iap {
 
 class SerialLine;
@@ -33,14 +35,25 @@ public:
     // Starts a poll unless the port is closed or a poll is outstanding; false when none started.
     bool poll();
     // Like a poll, but whatever arrives is thrown away until the line has been silent for
-    // quietMs; then quiet. discarding tells, once, that bytes were thrown away. False when the
-    // port is closed or a poll is outstanding.
+    // quietMs; then quiet. discarding tells, once, that bytes were thrown away. A poll still
+    // outstanding is given up first, as by a new connection. False when the port is closed.
     bool awaitQuiet(int quietMs);
     // Sends the bytes; how many went to the port, 0 when it is closed or has gone.
     int write(const QByteArray& bytes);
 
+    // What the port has received so far comes through polled (the outstanding poll ends with
+    // it), then drained; nothing when the port is closed.
+    void drain();
+    // Asks the port for its modem-status inputs, unless it is closed or an answer is awaited;
+    // modemLines() has them once it answers.
+    void requestModemLines();
+    // The inputs as QSerialPort::PinoutSignals, as last read on this connection; nothing before
+    // the first answer and when the port cannot tell them.
+    std::optional<int> modemLines() const { return lines; }
+
     bool isOpen() const { return portOpen; }
-    // Changes with every open and close: a poll belongs to the connection it was started on.
+    // Changes with every open and close, and when a wait for quiet gives up a poll: a poll
+    // belongs to the connection it was started on.
     quint64 connectionNumber() const { return connection; }
 
 signals:
@@ -48,6 +61,7 @@ signals:
     void polled(const QByteArray& chunk);
     void discarding();
     void quiet();
+    void drained();
 
 private:
     void endPoll();
@@ -57,6 +71,8 @@ private:
     bool portOpen = false;
     bool pollOutstanding = false;
     bool portLost = false;
+    bool linesOutstanding = false;
+    std::optional<int> lines;
     // Counts opens and closes, so that a poll of an earlier connection is never handed on.
     quint64 connection = 0;
 };

@@ -17,6 +17,7 @@ Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(
     connect(&serial, &SerialPort::polled, this, &Connection::take);
     connect(&serial, &SerialPort::quiet, this, &Connection::onQuiet);
     connect(&serial, &SerialPort::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
+    connect(&serial, &SerialPort::drained, this, &Connection::endTaking);
 }
 
 bool Connection::open(const QString& portName, DeviceModel model)
@@ -48,8 +49,34 @@ void Connection::abandon()
     pollTimer->stop();
 }
 
+void Connection::takeReceived(std::function<void()> then)
+{
+    const bool waiting = bool(afterReceived);
+    afterReceived = std::move(then);
+    if (waiting)
+        return;
+    if (serial.isOpen())
+        serial.drain();
+    else
+        endTakingLater();
+}
+
+void Connection::endTaking()
+{
+    if (afterReceived)
+        std::exchange(afterReceived, nullptr)();
+}
+
+void Connection::endTakingLater()
+{
+    if (afterReceived)
+        QMetaObject::invokeMethod(this, [this] { endTaking(); }, Qt::QueuedConnection);
+}
+
 void Connection::end()
 {
+    // Nothing more comes on this connection: what was awaited of it is all there is.
+    endTakingLater();
     restingForPoll = false;
     exchange = nullptr;
     pendingCommand.clear();
@@ -59,6 +86,8 @@ void Connection::end()
 
 void Connection::start(Exchange& next, const QByteArray& command, std::function<void()> sent)
 {
+    // The exchange before has had what came for it.
+    endTakingLater();
     exchange = &next;
     pendingCommand = command;
     afterCommand = std::move(sent);

@@ -42,6 +42,8 @@ public:
     // The port is released at once, whatever is still to leave (the run was stopped).
     void abandon();
     bool isOpen() const { return serial.isOpen(); }
+    // The port itself, for what it tells besides the bytes (its modem-status inputs).
+    SerialPort& port() { return serial; }
     // Changes with every open and close: a step that waits for its time belongs to the
     // connection it was planned on.
     quint64 number() const { return serial.connectionNumber(); }
@@ -54,6 +56,10 @@ public:
     void pollEvery(int intervalMs);
     // Polls at once: page data keep coming faster than the ticks.
     void pollNow() { serial.poll(); }
+    // What the line has received so far reaches the exchange, and then `then` runs: a device
+    // that goes away right after its last reply has still given it. It runs later, never
+    // within this call, also when the port is closed or reopened meanwhile.
+    void takeReceived(std::function<void()> then);
 
 signals:
     void status(const QString& text);
@@ -67,6 +73,8 @@ private:
     void take(const QByteArray& chunk);
     void onQuiet();
     void end();
+    void endTaking();
+    void endTakingLater();
     // The poll loop runs again once the poll or the wait it rested for has ended.
     void resumeTicks();
 
@@ -78,6 +86,7 @@ private:
     // The command of the exchange starting, until the line is quiet; then what follows it.
     QByteArray pendingCommand;
     std::function<void()> afterCommand;
+    std::function<void()> afterReceived;
 };
 
 }  // namespace iap

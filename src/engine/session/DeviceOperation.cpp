@@ -30,7 +30,7 @@ DeviceOperation::DeviceOperation(Connection& connection, OperationKind kind, QOb
     // A coarse timer may end a 5 s wait a quarter of a second early.
     watch.setTimerType(Qt::PreciseTimer);
     connect(&watch, &QTimer::timeout, this, [this] {
-        finish({OperationResult::Kind::NoReply, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(timeoutSeconds).arg(awaited)});
+        finish({OperationResult::Kind::NoReply, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(timeoutMs / 1000.0).arg(awaited)});
     });
     connect(&link, &Connection::ended, &watch, &QTimer::stop);
     connect(&link, &Connection::ended, this, [this] { replyStream.clear(); });
@@ -38,8 +38,13 @@ DeviceOperation::DeviceOperation(Connection& connection, OperationKind kind, QOb
 
 void DeviceOperation::setReplyTimeout(int seconds)
 {
-    timeoutSeconds = seconds;
-    watch.setInterval(seconds * 1000);
+    setReplyTimeoutMs(seconds * 1000);
+}
+
+void DeviceOperation::setReplyTimeoutMs(int ms)
+{
+    timeoutMs = ms;
+    watch.setInterval(ms);
 }
 
 void DeviceOperation::begin(const QByteArray& command, std::function<void()> sent)
@@ -52,7 +57,7 @@ void DeviceOperation::begin(const QByteArray& command, std::function<void()> sen
 void DeviceOperation::awaits(Awaiting what, int page)
 {
     awaited = describe(what, page);
-    if (timeoutSeconds > 0)
+    if (timeoutMs > 0)
         watch.start();
 }
 

@@ -28,6 +28,8 @@ public:
     // A device that makes no progress (command sent, erase reported, page acknowledged, page
     // data received) for that many seconds ends the operation with no reply; 0: it waits for ever.
     void setReplyTimeout(int seconds);
+    // The same bound in milliseconds, for a wait shorter than a second.
+    void setReplyTimeoutMs(int ms);
 
 signals:
     // The status line: the system's own texts, for a person to read.
@@ -64,7 +66,7 @@ private:
     OperationKind operationKind;
     ReplyStream replyStream;
     QTimer watch;
-    int timeoutSeconds = 0;
+    int timeoutMs = 0;
     QString awaited;
 };
 

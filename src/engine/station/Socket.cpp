@@ -28,6 +28,11 @@ QString stepName(ProductionRound::Step step)
     return QStringLiteral("downloading");
 }
 
+bool failed(DeviceRun::Outcome outcome)
+{
+    return outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped;
+}
+
 }  // namespace
 
 QString SocketView::stateText() const
@@ -47,24 +52,19 @@ QString SocketView::stateText() const
     return notice;
 }
 
-Socket::Socket(Station& owner, QString name, const PortInfo& port, Clock& clock)
-    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), presence(watchedPaths(port)), run(clock)
+Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock)
+    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
+      bootloader(stationClock), run(bootloader, stationClock)
 {
-    for (QTimer* timer : {&settle, &rest, &retry})
+    for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);
-    settle.setInterval(SettleMs);
     retry.setInterval(RetryMs);
-    connect(&presence, &PortPresence::appeared, this, &Socket::appeared);
-    connect(&presence, &PortPresence::vanished, this, &Socket::vanished);
-    connect(&settle, &QTimer::timeout, this, [this] {
-        if (presence.isPresent())
-            start();
-    });
     for (QTimer* timer : {&rest, &retry})
         connect(timer, &QTimer::timeout, this, [this] {
-            if (presence.isPresent())
+            if (boardTrigger->boardIn())
                 start();
         });
+    connect(&presence, &PortPresence::vanished, this, &Socket::portVanished);
     connect(&run, &DeviceRun::roundStep, this, [this](ProductionRound::Step step) {
         shown.step = stepName(step);
         shown.done = shown.total = 0;
@@ -80,16 +80,43 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, Clock& clock)
         show();
     });
     connect(&run, &DeviceRun::finished, this, &Socket::ended);
-    // A board already in the socket is programmed as soon as the station is ready.
-    if (presence.isPresent())
-        settle.start();
+    setTrigger(trigger);
+}
+
+SocketView Socket::view() const
+{
+    SocketView view = shown;
+    if (view.phase == SocketView::Phase::Waiting) {
+        if (const QString why = boardTrigger->unable(); !why.isEmpty()) {
+            view.phase = SocketView::Phase::Refused;
+            view.notice = why;
+        }
+    }
+    return view;
+}
+
+void Socket::setTrigger(TriggerKind kind)
+{
+    if (boardTrigger && boardTrigger->kind() == kind)
+        return;
+    // The old trigger will not answer for a round's end any more.
+    if (ending)
+        conclude();
+    // A port the old trigger held open is let go: only a trigger of a fixture holds one.
+    if (!run.isRunning())
+        bootloader.connection().close();
+    boardTrigger = BoardTrigger::make(kind, presence, bootloader, station.triggerSettings(), clock);
+    connect(boardTrigger.get(), &BoardTrigger::putIn, this, &Socket::boardPutIn);
+    connect(boardTrigger.get(), &BoardTrigger::takenOut, this, &Socket::boardTakenOut);
+    if (run.isRunning() || ending)
+        boardTrigger->roundStarts();
+    show();
 }
 
 void Socket::start()
 {
-    if (run.isRunning())
+    if (run.isRunning() || ending)
         return;
-    settle.stop();
     rest.stop();
     retry.stop();
     if (const QString refusal = station.admit(); !refusal.isEmpty()) {
@@ -106,6 +133,8 @@ void Socket::start()
     shown.reason.clear();
     shown.version.clear();
     show();
+    boardInAtStart = boardTrigger->boardIn();
+    boardTrigger->roundStarts();
     roundPort = boundPort.openedAt(presence.path());
     run.start(station.job(), roundPort);
 }
@@ -113,45 +142,104 @@ void Socket::start()
 void Socket::stop()
 {
     run.stop(DeviceRun::Outcome::Stopped, QStringLiteral("stopped"));
+    // A round whose end waits for the trigger goes on record as it ended.
+    if (ending)
+        conclude();
 }
 
 void Socket::restChanged()
 {
-    if (!run.isRunning() && shown.phase != SocketView::Phase::Waiting)
+    if (!run.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting)
         planRest();
 }
 
-void Socket::appeared()
+void Socket::jobChanged()
 {
-    if (!run.isRunning())
-        settle.start();
+    show();
 }
 
-void Socket::vanished()
+void Socket::boardPutIn()
 {
-    settle.stop();
+    if (run.isRunning() || ending)
+        return;
+    // What the tile shows of the last board is not this one's.
+    shown.version.clear();
+    start();
+}
+
+void Socket::boardTakenOut()
+{
     rest.stop();
     retry.stop();
-    // A round that runs learns of it from its line, and ends as "port lost".
-    if (run.isRunning())
+    if (run.isRunning()) {
+        stopRound(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
+        return;
+    }
+    if (ending)
         return;
     shown.phase = SocketView::Phase::Waiting;
     show();
 }
 
-void Socket::ended(DeviceRun::Outcome outcome, QString text, JournalRecord record)
+// The adapter of a fixture that keeps it has gone; a board that brings its own is the trigger's
+// to tell.
+void Socket::portVanished()
 {
-    // A round that broke off because the board went away ends for that reason, whatever the
-    // line made of it.
-    if (outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped && !PortPresence::isPresent(roundPort.path())) {
-        outcome = DeviceRun::Outcome::PortLost;
-        text = QStringLiteral("port lost");
+    if (boardTrigger->kind() == TriggerKind::Appear)
+        return;
+    rest.stop();
+    retry.stop();
+    if (run.isRunning()) {
+        stopRound(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
+        return;
+    }
+    if (ending)
+        return;
+    shown.phase = SocketView::Phase::Waiting;
+    show();
+}
+
+// A board may go right after its last reply (one that resets once it is programmed): what the
+// line had received of it counts before the round is stopped.
+void Socket::stopRound(DeviceRun::Outcome why, const QString& text)
+{
+    bootloader.connection().takeReceived([this, why, text] {
+        if (run.isRunning())
+            run.stop(why, text);
+    });
+}
+
+void Socket::ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record)
+{
+    ending = Ending{outcome, text, record};
+    // A round that got no reply from a board that was in may have lost it: a probe asks.
+    const bool askAgain = boardInAtStart && outcome == DeviceRun::Outcome::NoDevice;
+    boardTrigger->roundEnded(askAgain, [this] {
+        if (ending)
+            conclude();
+    });
+}
+
+void Socket::conclude()
+{
+    auto [outcome, text, record] = *std::exchange(ending, std::nullopt);
+    // A round that broke off because the board or its port went away ends for that reason,
+    // whatever the line made of it.
+    DeviceRun::Outcome why = outcome;
+    if (failed(outcome) && outcome != DeviceRun::Outcome::BoardRemoved && outcome != DeviceRun::Outcome::PortLost) {
+        if (!PortPresence::isPresent(roundPort.path()))
+            why = boardTrigger->kind() == TriggerKind::Appear && boardInAtStart ? DeviceRun::Outcome::BoardRemoved : DeviceRun::Outcome::PortLost;
+        else if (boardInAtStart && !boardTrigger->boardIn())
+            why = DeviceRun::Outcome::BoardRemoved;
+    }
+    if (why != outcome) {
+        text = why == DeviceRun::Outcome::PortLost ? QStringLiteral("port lost") : QStringLiteral("board removed");
         record.result = text;
-        record.category = DeviceRun::categoryOf(outcome);
+        record.category = DeviceRun::categoryOf(why);
     }
     record.command = QStringLiteral("station");
     record.socket = socketName;
-    bool pass = outcome == DeviceRun::Outcome::Right;
+    bool pass = why == DeviceRun::Outcome::Right;
     if (const QString failure = station.keep(record); !failure.isEmpty()) {
         pass = false;
         text = failure;
@@ -160,7 +248,7 @@ void Socket::ended(DeviceRun::Outcome outcome, QString text, JournalRecord recor
     shown.reason = pass ? QString() : text;
     shown.durationMs = record.durationMs;
     (pass ? shown.passes : shown.fails) += 1;
-    shown.phase = presence.isPresent() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
+    shown.phase = boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
     show();
     emit roundEnded(pass, text, record);
     planRest();
@@ -176,7 +264,7 @@ void Socket::planRest()
 
 void Socket::show()
 {
-    emit changed(shown);
+    emit changed(view());
 }
 
 }  // namespace iap

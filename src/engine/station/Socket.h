@@ -5,10 +5,13 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 
+#include "production/Bootloader.h"
 #include "production/DeviceRun.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
+#include "station/BoardTrigger.h"
 
 namespace iap {
 
@@ -21,7 +24,7 @@ struct SocketView {
         Waiting,  // for a board
         Running,
         Done,     // the board is still in the socket
-        Refused,  // a round could not start: `notice` says why
+        Refused,  // a round could not start, or no board can be told: `notice` says why
     };
     enum class Verdict { None, Pass, Fail };
 
@@ -35,6 +38,8 @@ struct SocketView {
     // Why the last round failed.
     QString reason;
     std::int64_t durationMs = 0;
+    // The bootloader's version of the board the last round ran on; cleared when another board
+    // is put in.
     QString version;
     int passes = 0;
     int fails = 0;
@@ -44,31 +49,36 @@ struct SocketView {
 };
 
 // One fixture socket of a station: a port, named as the operator knows it. A round starts when
-// a board appears on the port, when the operator asks, or after the station's rest; a board
-// taken out during a round ends it as "port lost".
+// the socket's trigger tells a board put in, when the operator asks, or after the station's
+// rest while the board stays. A board taken out during a round ends it at once as "board
+// removed", as soon as the trigger tells it; a port that vanishes from a fixture that keeps its
+// adapter ends it as "port lost".
 class Socket : public QObject {
     Q_OBJECT
 
 public:
-    // How long a port must stay to count as a board put in.
-    static constexpr int SettleMs = 100;
     // How often a socket whose round could not start asks again while its board stays: the
     // round starts once the station can take it (a journal writable again, a job chosen).
     static constexpr int RetryMs = 2000;
 
-    Socket(Station& station, QString name, const PortInfo& port, Clock& clock);
+    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock);
 
     const QString& name() const { return socketName; }
     const PortInfo& port() const { return boundPort; }
-    const SocketView& view() const { return shown; }
+    TriggerKind trigger() const { return boardTrigger->kind(); }
+    SocketView view() const;
     bool isRunning() const { return run.isRunning(); }
 
     // A round now, unless one runs.
     void start();
     // Ends a running round: nothing more is sent, and it is recorded as stopped.
     void stop();
+    // Another trigger from now on; a board the new one finds in the socket is programmed.
+    void setTrigger(TriggerKind kind);
     // The station's rest has changed.
     void restChanged();
+    // The station's job has changed: what the socket can tell may have too.
+    void jobChanged();
 
 signals:
     void changed(const iap::SocketView& view);
@@ -76,20 +86,35 @@ signals:
     void roundEnded(bool pass, const QString& text, const iap::JournalRecord& record);
 
 private:
-    void appeared();
-    void vanished();
-    void ended(DeviceRun::Outcome outcome, QString text, JournalRecord record);
+    struct Ending {
+        DeviceRun::Outcome outcome;
+        QString text;
+        JournalRecord record;
+    };
+
+    void boardPutIn();
+    void boardTakenOut();
+    void portVanished();
+    void stopRound(DeviceRun::Outcome why, const QString& text);
+    void ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record);
+    void conclude();
     void planRest();
     void show();
 
     Station& station;
     const QString socketName;
     const PortInfo boundPort;
+    Clock& clock;
     PortPresence presence;
+    Bootloader bootloader;
     // The port as the running or last round opened it.
     PortInfo roundPort;
     DeviceRun run;
-    QTimer settle;
+    std::unique_ptr<BoardTrigger> boardTrigger;
+    // The trigger told a board in when the round started: only then can it have been removed.
+    bool boardInAtStart = false;
+    // A round's end, until the trigger knows whether the board is still in.
+    std::optional<Ending> ending;
     QTimer rest;
     QTimer retry;
     SocketView shown;

@@ -19,7 +19,11 @@ Station::~Station()
 QString Station::setJob(const StationJob& job)
 {
     chosenJob = job;
-    jobRefusal = prepareRound(job, preparedJob);
+    jobRefusal = prepareTriggers(job, triggers);
+    if (jobRefusal.isEmpty())
+        jobRefusal = prepareRound(job, preparedJob);
+    for (Socket* socket : socketList)
+        socket->jobChanged();
     return jobRefusal;
 }
 
@@ -43,9 +47,9 @@ void Station::setRestSeconds(std::optional<int> seconds)
         socket->restChanged();
 }
 
-Socket& Station::addSocket(const QString& name, const PortInfo& port)
+Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)
 {
-    auto* socket = new Socket(*this, name, port, clock);
+    auto* socket = new Socket(*this, name, port, trigger, clock);
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
     socketList.push_back(socket);
     return *socket;

@@ -39,7 +39,10 @@ public:
     void setRestSeconds(std::optional<int> seconds);
     std::optional<int> restSeconds() const { return rest; }
 
-    Socket& addSocket(const QString& name, const PortInfo& port);
+    // What the sockets' triggers take from the job.
+    const TriggerSettings& triggerSettings() const { return triggers; }
+
+    Socket& addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
     void removeSocket(Socket& socket);
     const std::vector<Socket*>& sockets() const { return socketList; }
     // Every running round ends as stopped.
@@ -59,6 +62,7 @@ private:
     Clock& clock;
     StationJob chosenJob;
     Job preparedJob;
+    TriggerSettings triggers;
     QString jobRefusal;
     std::unique_ptr<Journal> journal;
     QString journalRefusal;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "production/JobChecks.h"
 #include "protocol/HexNumber.h"
@@ -16,9 +17,10 @@
 namespace iap {
 namespace {
 
-const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify");
-const std::array<QLatin1String, 5> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey};
-const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify");
+const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
+    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs");
+const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -36,7 +38,11 @@ QString saveStationJob(const StationJob& job, const QString& path)
                              {Slot0Key, job.slot0},
                              {Slot1Key, job.slot1},
                              {ApplicationKey, job.application},
-                             {VerifyKey, job.verify}};
+                             {VerifyKey, job.verify},
+                             {TriggerKey, triggerName(job.trigger)},
+                             {SwitchKey, modemLineName(job.switchLine)},
+                             {ProbeAddressKey, job.probeAddress},
+                             {ProbeMsKey, job.probeMs}};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 || !file.commit())
         return QStringLiteral("%1 could not be written: %2").arg(path, file.errorString());
@@ -65,13 +71,19 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
     const QJsonObject object = document.object();
     // A key misspelt or of the wrong type would quietly leave a step out of every board.
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
-        const bool known = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
-        if (!known && entry.key() != VerifyKey)
+        const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
+        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey)
             return refuse(QStringLiteral(": \"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
-        if (known && !entry.value().isString())
+        if (text && !entry.value().isString())
             return refuse(QStringLiteral(": \"%1\" must be a text in quotes").arg(entry.key()));
-        if (!known && !entry.value().isBool())
+        if (entry.key() == VerifyKey && !entry.value().isBool())
             return refuse(QStringLiteral(": \"%1\" must be true or false, without quotes").arg(entry.key()));
+        const double ms = entry.value().toDouble(-1);
+        if (entry.key() == ProbeMsKey && (ms != std::floor(ms) || ms < TriggerSettings::ShortestProbeMs || ms > TriggerSettings::LongestProbeMs))
+            return refuse(QStringLiteral(": \"%1\" must be a whole number of milliseconds from %2 to %3, without quotes")
+                              .arg(entry.key())
+                              .arg(TriggerSettings::ShortestProbeMs)
+                              .arg(TriggerSettings::LongestProbeMs));
     }
     StationJob job;
     const QString model = object.value(ModelKey).toString();
@@ -81,6 +93,20 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
         return refuse(QStringLiteral(": the model must be HX300 or VR200"));
     job.address = object.value(AddressKey).toString();
     job.verify = object.value(VerifyKey).toBool();
+    if (object.contains(TriggerKey)) {
+        const std::optional<TriggerKind> trigger = triggerNamed(object.value(TriggerKey).toString());
+        if (!trigger)
+            return refuse(QStringLiteral(": the trigger must be %1").arg(triggerChoices()));
+        job.trigger = *trigger;
+    }
+    if (object.contains(SwitchKey)) {
+        const std::optional<ModemLine> line = modemLineNamed(object.value(SwitchKey).toString());
+        if (!line)
+            return refuse(QStringLiteral(": the switch must be %1").arg(modemLineChoices()));
+        job.switchLine = *line;
+    }
+    job.probeAddress = object.value(ProbeAddressKey).toString();
+    job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     // A job kept beside its images names them relative to itself.
     const QDir folder = info.absoluteDir();
     for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
@@ -96,6 +122,7 @@ QString prepareRound(const StationJob& job, Job& round)
     round.kind = Job::Kind::Round;
     round.model = job.model;
     round.verify = job.verify;
+    round.replyTimeoutSeconds = job.replyTimeoutSeconds;
     if (!job.address.isEmpty()) {
         round.address = parseAddress(job.address);
         if (!round.address)
@@ -107,6 +134,31 @@ QString prepareRound(const StationJob& job, Job& round)
         if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
     return checkRound(round.slot0, round.slot1, round.application, round.address);
+}
+
+QString prepareTriggers(const StationJob& job, TriggerSettings& settings)
+{
+    settings = {};
+    settings.model = job.model;
+    settings.switchLine = job.switchLine;
+    settings.probeMs = job.probeMs;
+    if (job.probeMs < TriggerSettings::ShortestProbeMs || job.probeMs > TriggerSettings::LongestProbeMs) {
+        settings.probeMs = TriggerSettings::DefaultProbeMs;
+        return QStringLiteral("the probe period %1 ms is not from %2 to %3 ms").arg(job.probeMs).arg(TriggerSettings::ShortestProbeMs).arg(TriggerSettings::LongestProbeMs);
+    }
+    // Without one of its own the probe reads where the job writes, which a round checks.
+    if (job.probeAddress.isEmpty()) {
+        settings.probeAddress = parseAddress(job.address);
+        return {};
+    }
+    settings.probeAddress = parseAddress(job.probeAddress);
+    if (!settings.probeAddress)
+        return QStringLiteral("the probe address %1 is not eight hexadecimal digits").arg(job.probeAddress);
+    if (addressValue(*settings.probeAddress) + PageBytes > AddressSpaceBytes) {
+        settings.probeAddress.reset();
+        return QStringLiteral("the probe address %1 leaves no whole page below 4 GiB").arg(job.probeAddress);
+    }
+    return {};
 }
 
 }  // namespace iap

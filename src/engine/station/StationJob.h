@@ -5,7 +5,9 @@
 #include <optional>
 
 #include "production/Job.h"
+#include "serial/ModemLines.h"
 #include "session/DeviceModel.h"
+#include "station/BoardTrigger.h"
 
 namespace iap {
 
@@ -20,6 +22,16 @@ struct StationJob {
     QString application;
     // Each step is read back and compared after the device's sum agreed.
     bool verify = false;
+    // What starts a round on the station's sockets (each socket may choose another), the modem
+    // line the fixture's switch is wired to, and the page a probe reads (eight hexadecimal
+    // digits; empty, the address) every probeMs.
+    TriggerKind trigger = TriggerKind::Appear;
+    ModemLine switchLine = ModemLine::Cts;
+    QString probeAddress;
+    int probeMs = TriggerSettings::DefaultProbeMs;
+    // A board that makes no progress for this long fails its round (iap-cli's --timeout; a job
+    // file does not keep it).
+    int replyTimeoutSeconds = Job::DefaultReplyTimeoutSeconds;
 
     bool operator==(const StationJob&) const = default;
 };
@@ -32,5 +44,7 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error);
 // Takes the images once (every board gets the same bytes) and checks them as a production round.
 // Empty when `round` may run; otherwise why not.
 QString prepareRound(const StationJob& job, Job& round);
+// What the sockets' triggers take from the job. Empty when they may; otherwise why not.
+QString prepareTriggers(const StationJob& job, TriggerSettings& settings);
 
 }  // namespace iap
