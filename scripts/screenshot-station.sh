@@ -16,7 +16,9 @@ round_tenths=600
 settle_seconds=1
 
 # shellcheck source=scripts/screenshot-common.sh
-source "$root/scripts/screenshot-common.sh"
+# Its firmware files are made by python3; the package named also keeps `source` from handing on
+# this script's own arguments (the build folder) as packages to install.
+source "$root/scripts/screenshot-common.sh" python3
 program=$(sed -n '/^\[Desktop Action station\]/,/^\[/s/^Exec=//p' "$entry")
 
 mkdir "$work/firmware"

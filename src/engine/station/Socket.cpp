@@ -169,28 +169,24 @@ void Socket::boardPutIn()
 
 void Socket::boardTakenOut()
 {
-    rest.stop();
-    retry.stop();
-    if (run.isRunning()) {
-        stopRound(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
-        return;
-    }
-    if (ending)
-        return;
-    shown.phase = SocketView::Phase::Waiting;
-    show();
+    gone(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
 }
 
 // The adapter of a fixture that keeps it has gone; a board that brings its own is the trigger's
 // to tell.
 void Socket::portVanished()
 {
-    if (boardTrigger->kind() == TriggerKind::Appear)
-        return;
+    if (boardTrigger->kind() != TriggerKind::Appear)
+        gone(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
+}
+
+// A round under way ends at once for that reason; otherwise the socket waits for a board.
+void Socket::gone(DeviceRun::Outcome why, const QString& text)
+{
     rest.stop();
     retry.stop();
     if (run.isRunning()) {
-        stopRound(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
+        stopRound(why, text);
         return;
     }
     if (ending)

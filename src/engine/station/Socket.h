@@ -95,6 +95,7 @@ private:
     void boardPutIn();
     void boardTakenOut();
     void portVanished();
+    void gone(DeviceRun::Outcome why, const QString& text);
     void stopRound(DeviceRun::Outcome why, const QString& text);
     void ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record);
     void conclude();
