@@ -47,6 +47,8 @@ public:
         lateMs.clear();
     }
 
+    double maxMs() const { return lateMs.empty() ? 0 : *std::max_element(lateMs.begin(), lateMs.end()); }
+
     // "median x ms, max y ms (n events)"
     void print(const char* during)
     {

@@ -105,6 +105,7 @@ DeviceRun::DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock&
         };
     };
     connect(&bootloader.connection(), &Connection::status, this, whileRunning([this](const QString& text) { emit status(text); }));
+    connect(&bootloader.connection(), &Connection::opened, this, whileRunning([this](bool ok) { opened(ok); }));
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
         connect(operation, &DeviceOperation::status, this, whileRunning([this](const QString& text) { emit status(text); }));
         connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int total) {
@@ -178,13 +179,13 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
         transfer(job.image, OperationKind::FlashWrite);
         break;
     case Job::Kind::FlashRead:
-        if (open()) {
+        openThen([this] {
             JournalStep step;
             step.kind = stepKindOf(OperationKind::FlashRead);
             step.file = job.readBackFile;
             beginStep(step);
             bootloader.flashRead().start(job.address.value_or(Address{}), job.pages);
-        }
+        });
         break;
     case Job::Kind::Round:
         round.runOnce();
@@ -216,12 +217,21 @@ void DeviceRun::run(ProductionRound::Step step)
         transfer(step == ProductionRound::Step::FlashSlot0 ? job.slot0 : job.slot1, OperationKind::FlashWrite);
 }
 
-bool DeviceRun::open()
+void DeviceRun::openThen(std::function<void()> next)
 {
-    if (bootloader.connection().open(port.path(), job.model))
-        return true;
-    finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
-    return false;
+    afterOpen = std::move(next);
+    bootloader.connection().openInBackground(port.path(), job.model);
+}
+
+void DeviceRun::opened(bool ok)
+{
+    if (!afterOpen)
+        return;
+    const auto next = std::exchange(afterOpen, nullptr);
+    if (ok)
+        next();
+    else
+        finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
 }
 
 void DeviceRun::beginStep(const JournalStep& step)
@@ -232,8 +242,11 @@ void DeviceRun::beginStep(const JournalStep& step)
 
 void DeviceRun::transfer(const ImageSnapshot& image, OperationKind kind)
 {
-    if (!open())
-        return;
+    openThen([this, image, kind] { sendImage(image, kind); });
+}
+
+void DeviceRun::sendImage(const ImageSnapshot& image, OperationKind kind)
+{
     const Address given = job.address.value_or(Address{});
     JournalStep step;
     step.kind = stepKindOf(kind);
@@ -298,10 +311,10 @@ void DeviceRun::startVerify(OperationKind transferred)
 
 void DeviceRun::readBack()
 {
-    if (!open())
-        return;
-    const auto read = verification->next();
-    bootloader.flashRead().start(read->address, read->pages);
+    openThen([this] {
+        const auto read = verification->next();
+        bootloader.flashRead().start(read->address, read->pages);
+    });
 }
 
 void DeviceRun::verified(const OperationResult& read)
@@ -354,6 +367,7 @@ void DeviceRun::finish(Outcome outcome, const QString& text)
     if (!running)
         return;
     running = false;
+    afterOpen = nullptr;
     verification.reset();
     bootloader.connection().close();
     record.ended = QDateTime::currentDateTimeUtc();

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,8 +60,12 @@ private:
     bool ready(ProductionRound::Step step) const override;
     void run(ProductionRound::Step step) override;
 
-    bool open();
+    // Opens the port afresh, without holding this thread up, then goes on; a port that cannot be
+    // opened ends the run.
+    void openThen(std::function<void()> next);
+    void opened(bool ok);
     void transfer(const ImageSnapshot& image, OperationKind kind);
+    void sendImage(const ImageSnapshot& image, OperationKind kind);
     void beginStep(const JournalStep& step);
     void ended(OperationKind kind, const OperationResult& result);
     // The transfer just confirmed by its sum is read back; then the step ends right or not.
@@ -79,6 +84,8 @@ private:
     QString lastResult;
     // The comparison of the transfer being read back, and that transfer's kind.
     std::optional<ReadBackVerify> verification;
+    // What follows the open under way.
+    std::function<void()> afterOpen;
     OperationKind verifiedKind = OperationKind::Download;
     bool running = false;
 };

@@ -60,6 +60,7 @@ void SerialPort::endPoll()
 
 bool SerialPort::open(const QString& portName, int baudRate)
 {
+    ++openRequests;
     endPoll();
     portOpen = false;
     bool opened = false;
@@ -70,8 +71,26 @@ bool SerialPort::open(const QString& portName, int baudRate)
     return opened;
 }
 
+void SerialPort::openInBackground(const QString& portName, int baudRate)
+{
+    const quint64 request = ++openRequests;
+    endPoll();
+    portOpen = false;
+    QMetaObject::invokeMethod(line, [this, portName, baudRate, request] {
+        const bool ok = line->open(portName, baudRate);
+        QMetaObject::invokeMethod(this, [this, ok, request] {
+            if (request != openRequests)
+                return;
+            portOpen = ok;
+            portLost = false;
+            emit opened(ok);
+        });
+    });
+}
+
 void SerialPort::close()
 {
+    ++openRequests;
     portOpen = false;
     endPoll();
     QMetaObject::invokeMethod(line, [this] { line->close(); });

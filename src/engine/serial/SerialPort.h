@@ -28,6 +28,10 @@ public:
     // 1 stop bit, no flow control, for this program alone. Returns once the port is open or has
     // failed.
     bool open(const QString& portName, int baudRate);
+    // The same without waiting for it: an open may wait on the disk (the lock file that tells
+    // other programs the port is taken), which a thread that serves a window must not. opened
+    // tells how it went, unless the port was opened or closed again meanwhile.
+    void openInBackground(const QString& portName, int baudRate);
     // Ends an outstanding poll at once (no byte it got is handed on) and releases the port.
     void close();
     // The bytes written so far leave the port before it is released.
@@ -57,6 +61,7 @@ public:
     quint64 connectionNumber() const { return connection; }
 
 signals:
+    void opened(bool ok);
     // The bytes of one poll, one byte per character; empty when nothing arrived.
     void polled(const QByteArray& chunk);
     void discarding();
@@ -75,6 +80,9 @@ private:
     std::optional<int> lines;
     // Counts opens and closes, so that a poll of an earlier connection is never handed on.
     quint64 connection = 0;
+    // Counts the opens and closes asked for, so that an open in the background that another has
+    // followed since is not told.
+    quint64 openRequests = 0;
 };
 
 }  // namespace iap

@@ -18,13 +18,29 @@ Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(
     connect(&serial, &SerialPort::quiet, this, &Connection::onQuiet);
     connect(&serial, &SerialPort::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
     connect(&serial, &SerialPort::drained, this, &Connection::endTaking);
+    connect(&serial, &SerialPort::opened, this, [this](bool ok) {
+        started(ok);
+        emit opened(ok);
+    });
 }
 
 bool Connection::open(const QString& portName, DeviceModel model)
 {
     end();
     serial.close();
-    if (!serial.open(portName, baudRateOf(model))) {
+    return started(serial.open(portName, baudRateOf(model)));
+}
+
+void Connection::openInBackground(const QString& portName, DeviceModel model)
+{
+    end();
+    serial.close();
+    serial.openInBackground(portName, baudRateOf(model));
+}
+
+bool Connection::started(bool opened)
+{
+    if (!opened) {
         pollTimer->stop();
         emit status(QString::fromLatin1(PortUnavailableText));
         return false;

@@ -37,6 +37,9 @@ public:
     // Closes whatever was open, then opens the port named as the port list shows it at the
     // model's rate. Polling runs exactly when the port opened; a failure is told by status.
     bool open(const QString& portName, DeviceModel model);
+    // The same without waiting for the port: opened tells how it went (a failure also by
+    // status), unless the connection was opened or closed again meanwhile.
+    void openInBackground(const QString& portName, DeviceModel model);
     // What was written leaves, the port is released and polling stops.
     void close();
     // The port is released at once, whatever is still to leave (the run was stopped).
@@ -62,6 +65,7 @@ public:
     void takeReceived(std::function<void()> then);
 
 signals:
+    void opened(bool ok);
     void status(const QString& text);
     // Any bytes came from the device.
     void received();
@@ -69,6 +73,8 @@ signals:
     void ended();
 
 private:
+    // Polling runs exactly when the port opened; a failure is told by status. Whether it opened.
+    bool started(bool opened);
     void tick();
     void take(const QByteArray& chunk);
     void onQuiet();
