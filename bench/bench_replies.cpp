@@ -8,7 +8,7 @@
 #include "Files.h"
 #include "download/Download.h"
 #include "platform/Platform.h"
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "session/ImageSnapshot.h"
 
 #include <QCoreApplication>
@@ -87,7 +87,7 @@ Figures measure(const QString& imagePath)
     if (controller < 0 || grantpt(controller) != 0 || unlockpt(controller) != 0)
         return {};
     const auto clock = makeSystemClock();
-    Bootloader bootloader(*clock);
+    BootloaderClient bootloader(*clock);
     QElapsedTimer elapsed;
     elapsed.start();
     std::vector<qint64> sentNs, takenNs;

@@ -148,7 +148,7 @@ void turn()
 // Starts an operation as a person would; the one the chunks go to from now on.
 iap::Exchange& start(iap::MainWindow& w, std::uint8_t which)
 {
-    iap::Bootloader& device = w.bootloader;
+    iap::BootloaderClient& device = w.bootloader;
     switch (which % 4) {
     case 0:
         iap::startDownload(w);

@@ -2,6 +2,8 @@
 // programs appending at once, and journals that cannot be reached.
 #include "Postgres.h"
 #include "journal/Journal.h"
+#include "journal/JournalFormats.h"
+#include "journal/JournalSchema.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -10,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +91,72 @@ JournalRecord run(int hour, const QString& port, const QString& socket, bool pas
     std::tie(r.socket, r.port, r.path, r.byPath, r.pass, r.result) = std::tuple(socket, port, "/dev/" + port, byPath, pass, QString::number(hour));
     return r;
 }
+
+// The journal's table as programs made it before its schema had versions, with one record.
+const char* const LandedTable = "CREATE TABLE iap_journal (id %1, started %2 NOT NULL, ended %2 NOT NULL, host TEXT NOT NULL, "
+                                "command TEXT NOT NULL, socket TEXT NOT NULL, port TEXT NOT NULL, path TEXT NOT NULL, by_path TEXT NOT NULL, "
+                                "usb_id TEXT NOT NULL, serial TEXT NOT NULL, model TEXT NOT NULL, address TEXT NOT NULL, steps TEXT NOT NULL, "
+                                "bootloader_version TEXT NOT NULL, pass %3 NOT NULL, result TEXT NOT NULL, category TEXT NOT NULL, duration_ms BIGINT NOT NULL)";
+const char* const LandedRecord = "INSERT INTO iap_journal (started, ended, host, command, socket, port, path, by_path, usb_id, serial, model, "
+                                 "address, steps, bootloader_version, pass, result, category, duration_ms) VALUES ('2024-05-31T14:00:01.234Z', "
+                                 "'2024-05-31T14:00:24.690Z', 'line-3', 'program', '', 'ttyUSB0', '/dev/ttyUSB0', '', '0403:6001', 'A50285BI', "
+                                 "'VR200', '08004000', '[{\"kind\":\"download\",\"file\":\"app.bin\",\"sizeBytes\":5000,\"pages\":3,"
+                                 "\"deviceSum\":4275878552,\"verdict\":\"IAP Checksum right\"}]', 'V2.31', %1, 'IAP Checksum right', 'right', 23456)";
+
+JournalRecord landedRecord()
+{
+    JournalStep step;
+    std::tie(step.kind, step.file, step.sizeBytes, step.pages, step.deviceSum, step.verdict) = std::tuple("download", "app.bin", 5000, 3, 0xfedcba98u, "IAP Checksum right");
+    JournalRecord r;
+    std::tie(r.started, r.ended, r.host, r.command, r.port, r.path, r.usbId, r.serial, r.model, r.address) =
+        std::tuple(at(14, 0, 1234), at(14, 0, 24690), "line-3", "program", "ttyUSB0", "/dev/ttyUSB0", "0403:6001", "A50285BI", "VR200", "08004000");
+    std::tie(r.steps, r.bootloaderVersion, r.pass, r.result, r.category, r.durationMs) = std::tuple(std::vector{step}, "V2.31", true, "IAP Checksum right", "right", 23456);
+    return r;
+}
+
+// The test's own connection to a journal, beside the program's.
+class Direct {
+public:
+    explicit Direct(const QString& location) : name(QStringLiteral("direct-%1").arg(++count))
+    {
+        postgres = location.startsWith("postgresql://");
+        QSqlDatabase database = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", name);
+        if (postgres) {
+            const QUrl url(location);
+            database.setHostName(url.host());
+            database.setPort(url.port());
+            database.setUserName(url.userName());
+            database.setDatabaseName(url.path().mid(1));
+        } else {
+            database.setDatabaseName(location);
+        }
+        database.open();
+    }
+    ~Direct()
+    {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    bool run(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(name, false));
+        return query.exec(sql);
+    }
+    // The values of a query's first column.
+    QStringList values(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(name, false));
+        QStringList found;
+        for (query.exec(sql); query.next();)
+            found << query.value(0).toString();
+        return found;
+    }
+    bool postgres = false;
+
+private:
+    static inline int count = 0;
+    QString name;
+};
 
 QString results(const std::vector<JournalRecord>& records)
 {
@@ -205,6 +275,74 @@ private slots:
         // Each writer's records, all of them, in the order it wrote them.
         for (const QStringList& written : {byWriter["0"], byWriter["1"]})
             QVERIFY(written.size() == WriterRecords && written.last() == QString::number(WriterRecords - 1));
+    }
+
+    // Stations that take a journal made before its schema had versions, several at once, bring
+    // it to this version without losing a record; reading it first changes nothing.
+    void olderJournalBroughtUp_data() { addBackends(); }
+    void olderJournalBroughtUp()
+    {
+        PLACE(place);
+        {
+            Direct direct(place.location);
+            const QString table = direct.postgres ? QString(LandedTable).arg("BIGSERIAL PRIMARY KEY", "TIMESTAMPTZ", "BOOLEAN")
+                                                  : QString(LandedTable).arg("INTEGER PRIMARY KEY AUTOINCREMENT", "TEXT", "INTEGER");
+            QVERIFY(direct.run(table));
+            QVERIFY(direct.run(QString(LandedRecord).arg(direct.postgres ? "TRUE" : "1")));
+        }
+        QString error;
+        std::vector<JournalRecord> back = Journal(place.location, Journal::Access::Read).records({}, error);
+        QVERIFY2(error.isEmpty() && back.size() == 1 && back[0] == landedRecord(), qPrintable(error + journalJsonLines(back)));
+        QCOMPARE(Direct(place.location).values("SELECT count(*) FROM iap_journal_schema"), QStringList());
+
+        constexpr int Records = 20;
+        QProcess writers[2];
+        for (int i : {0, 1}) {
+            writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            writers[i].start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {place.location, QString::number(i), QString::number(Records)});
+        }
+        for (QProcess* writer : {&writers[0], &writers[1]}) {
+            QVERIFY(writer->waitForFinished(WritersMs));
+            QCOMPARE(writer->exitCode(), 0);
+        }
+        back = Journal(place.location).records({}, error);
+        QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
+        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"1"});
+    }
+
+    // A journal a newer program made is neither written nor read.
+    void newerJournalRefused_data() { addBackends(); }
+    void newerJournalRefused()
+    {
+        PLACE(place);
+        QCOMPARE(Journal(place.location).append(run(10, "ttyUSB0", "", true)), QString());
+        Direct direct(place.location);
+        QVERIFY(direct.run("UPDATE iap_journal_schema SET version = 99"));
+        Journal journal(place.location);
+        const QString newer = "The journal " + journal.where() + " was made by a newer version of this program (its records are of version 99, "
+                                                                 "this one knows up to 1): it is not ";
+        QCOMPARE(journal.check(), newer + "written");
+        QCOMPARE(journal.append(run(11, "ttyUSB0", "", true)), newer + "written");
+        QString error;
+        QVERIFY(Journal(place.location, Journal::Access::Read).records({}, error).empty());
+        QCOMPARE(error, newer + "read");
+        QCOMPARE(direct.values("SELECT count(*) FROM iap_journal"), QStringList{"1"});
+    }
+
+    // A field added in a later version gains its column, empty in the records before it.
+    void addedFieldGainsItsColumn()
+    {
+        QTemporaryDir dir;
+        std::vector<JournalField> fields(journalFields().begin(), journalFields().end());
+        fields.push_back({"note", "note", &JournalRecord::result, 2});
+        Direct direct(dir.filePath("journal.sqlite"));
+        for (const QString& sql : journalMigrationSql(false, 0, std::span(fields).first(fields.size() - 1)))
+            QVERIFY2(direct.run(sql), qPrintable(sql));
+        QVERIFY(direct.run(QString(LandedRecord).arg(1)));
+        const QStringList added = journalMigrationSql(false, 1, fields);
+        QCOMPARE(added.size(), 1);
+        QVERIFY2(direct.run(added[0]), qPrintable(added[0]));
+        QCOMPARE(direct.values("SELECT note || '|' || host FROM iap_journal"), QStringList{"|line-3"});
     }
 
     void unreachable_data()

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -517,6 +518,39 @@ private slots:
         QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
         QCOMPARE(edit("address")->text(), "08004000");
         QCOMPARE(edit("journal")->text(), "/proc/no/journal.sqlite");
+    }
+
+    // A station kept by an earlier version holds its job key by key: it is taken as a job file
+    // would be, and a model that is none is refused rather than taken for another.
+    void jobKeptByAnEarlierVersion()
+    {
+        const QString appFile = data.filePath("kept-app.bin");
+        QVERIFY(writeFile(appFile, pattern(PageBytes, 3)));
+        for (const auto& [model, shown] : {std::pair{"VR200", "VR200"}, {"HX400", "HX300"}}) {
+            {
+                QSettings settings("iap", "station");
+                settings.clear();
+                settings.setValue("job/model", model);
+                settings.setValue("job/address", "08004000");
+                settings.setValue("job/application", appFile);
+                settings.setValue("job/verify", true);
+                settings.setValue("job/probeMs", 500);
+            }
+            FakeDesktop fakes;
+            auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes));
+            QCOMPARE(window->findChild<QComboBox*>("model")->currentText(), shown);
+            const QString verdict = window->findChild<QLabel*>("jobVerdict")->text();
+            if (QString(model) == "HX400") {
+                QCOMPARE(verdict, "The job kept from the last session is not used: the model must be HX300 or VR200");
+                QCOMPARE(window->findChild<QLineEdit*>("application")->text(), QString());
+                continue;
+            }
+            QCOMPARE(verdict, "The sockets run this job.");
+            QCOMPARE(window->findChild<QLineEdit*>("application")->text(), appFile);
+            QVERIFY(window->findChild<QCheckBox*>("verify")->isChecked());
+            QCOMPARE(window->findChild<QSpinBox*>("probeMs")->value(), 500);
+        }
+        QSettings("iap", "station").clear();
     }
 
     // The window on a fixture whose switch tells a board in: the tile runs the job's trigger and

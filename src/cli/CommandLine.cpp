@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "Console.h"
-#include "Options.h"
+#include "CommandLineOptions.h"
 #include "Doctor.h"
+#include "Help.h"
 #include "JournalCommand.h"
 #include "Machine.h"
 #include "PortList.h"
@@ -23,7 +24,7 @@
 namespace iap::cli {
 namespace {
 
-constexpr int UsageStatus = int(Outcome::InputError);
+constexpr int UsageStatus = int(ExitStatus::InputError);
 constexpr int StoppedBySignalBase = 128;
 
 }  // namespace
@@ -31,7 +32,7 @@ constexpr int StoppedBySignalBase = 128;
 int runCommandLine(const QStringList& arguments)
 {
     QString error;
-    const Options options = parseOptions(arguments, error);
+    const CommandLineOptions options = parseOptions(arguments, error);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
         return UsageStatus;
@@ -100,9 +101,9 @@ int runCommandLine(const QStringList& arguments)
     if (stopped != 0)
         return stopped;
     report.finish();
-    Outcome worst = Outcome::Right;
+    ExitStatus worst = ExitStatus::Right;
     for (const auto& run : runs)
-        worst = std::max(worst, run->outcome());
+        worst = std::max(worst, run->exitStatus());
     return int(worst);
 }
 

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "Help.h"
 
 namespace iap::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "Options.h"
+#include "InputChecks.h"
 #include "PortList.h"
 #include "flash_read/FlashRead.h"
 #include "production/JobChecks.h"
@@ -26,7 +26,7 @@ QString deviceOf(const QString& port)
 }
 
 // Each --port opens one port, and no port is named twice.
-QString choosePorts(Options& o)
+QString choosePorts(CommandLineOptions& o)
 {
     const std::vector<PortEntry> entries = PortDiscovery(makeSystemPortSource()).enumerate();
     std::map<QString, QString> byDevice;
@@ -42,11 +42,11 @@ QString choosePorts(Options& o)
     return {};
 }
 
-QString checkOutput(const Options& o)
+QString checkOutput(const CommandLineOptions& o)
 {
     if (o.output.isEmpty())
         return QStringLiteral("read needs -o OUT.bin");
-    if (o.ports.size() > 1 && !o.output.contains(Options::PortPlaceholder))
+    if (o.ports.size() > 1 && !o.output.contains(CommandLineOptions::PortPlaceholder))
         return QStringLiteral("with several ports, -o must contain {port}");
     std::map<QString, QString> byFile;
     for (const QString& port : o.ports) {
@@ -65,7 +65,7 @@ QString checkOutput(const Options& o)
     return {};
 }
 
-QString checkRead(const Options& o)
+QString checkRead(const CommandLineOptions& o)
 {
     if (!o.address)
         return QStringLiteral("read needs --address");
@@ -78,7 +78,7 @@ QString checkRead(const Options& o)
 
 }  // namespace
 
-QString checkInput(Options& o, const ImagePaths& paths)
+QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
 {
     if (const QString error = choosePorts(o); !error.isEmpty())
         return error;

@@ -1,10 +1,11 @@
 #include "JournalCommand.h"
 
 #include "journal/Journal.h"
+#include "journal/JournalFormats.h"
 
 namespace iap::cli {
 
-QString journalText(const Options& options, QString& error)
+QString journalText(const CommandLineOptions& options, QString& error)
 {
     Journal journal(options.journal, Journal::Access::Read);
     const std::vector<JournalRecord> records = journal.records(options.journalFilter, error);

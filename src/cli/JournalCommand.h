@@ -2,12 +2,12 @@
 
 #include <QString>
 
-#include "Options.h"
+#include "CommandLineOptions.h"
 
 namespace iap::cli {
 
 // iap-cli journal: the records the options pick, as a table, CSV or JSON lines; empty with
 // `error` saying why when the journal cannot be read.
-QString journalText(const Options& options, QString& error);
+QString journalText(const CommandLineOptions& options, QString& error);
 
 }  // namespace iap::cli

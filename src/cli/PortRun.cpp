@@ -7,25 +7,6 @@
 namespace iap::cli {
 namespace {
 
-Outcome exitOutcomeOf(DeviceRun::Outcome outcome)
-{
-    switch (outcome) {
-    case DeviceRun::Outcome::Right:
-        return Outcome::Right;
-    case DeviceRun::Outcome::ChecksumError:
-    case DeviceRun::Outcome::VerifyError:
-        return Outcome::ChecksumError;
-    case DeviceRun::Outcome::InputError:
-        return Outcome::InputError;
-    case DeviceRun::Outcome::NoDevice:
-    case DeviceRun::Outcome::PortLost:
-    case DeviceRun::Outcome::BoardRemoved:
-    case DeviceRun::Outcome::Stopped:
-        break;
-    }
-    return Outcome::NoDevice;
-}
-
 Job::Kind jobKindOf(Command command)
 {
     switch (command) {
@@ -43,7 +24,7 @@ Job::Kind jobKindOf(Command command)
 
 }  // namespace
 
-PortRun::PortRun(const Options& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
+PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
     : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), run(clock)
 {
     connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
@@ -77,18 +58,18 @@ void PortRun::start()
 void PortRun::stop()
 {
     stopped = true;
-    run.stop(DeviceRun::Outcome::Stopped, QStringLiteral("stopped"));
+    run.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
 }
 
-void PortRun::ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record)
+void PortRun::ended(RunOutcome outcome, const QString& text, const JournalRecord& record)
 {
     const QString unkept = journal.append(record);
     if (stopped)
         return;
-    result = exitOutcomeOf(outcome);
+    result = exitStatusOf(outcome);
     // A device done without its record cannot be traced: the run has not done its job.
     if (!unkept.isEmpty()) {
-        result = std::max(result, Outcome::InputError);
+        result = std::max(result, ExitStatus::InputError);
         report.result(label, QStringLiteral("the journal could not be written: %1").arg(unkept), int(result));
     } else {
         report.result(label, text, int(result));

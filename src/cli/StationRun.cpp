@@ -8,13 +8,12 @@
 #include <map>
 
 #include "Console.h"
-#include "Options.h"
+#include "CommandLineOptions.h"
+#include "production/RunOutcome.h"
 #include "station/Station.h"
 
 namespace iap::cli {
 namespace {
-
-constexpr int InputErrorStatus = 2;
 
 void printJson(const QJsonObject& object)
 {
@@ -69,13 +68,13 @@ void reportSummary(bool json, const QString& port, const SocketView& view)
 
 }  // namespace
 
-int runStation(const Options& options, Clock& clock)
+int runStation(const CommandLineOptions& options, Clock& clock)
 {
     Station station(clock);
     for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob)}) {
         if (!refusal.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
-            return InputErrorStatus;
+            return int(ExitStatus::InputError);
         }
     }
     station.setRestSeconds(options.restSeconds);
@@ -104,7 +103,7 @@ int runStation(const Options& options, Clock& clock)
         reportSummary(options.json, socket->name(), socket->view());
         failed = failed || socket->view().fails > 0;
     }
-    return failed ? 1 : 0;
+    return int(failed ? ExitStatus::Failed : ExitStatus::Right);
 }
 
 }  // namespace iap::cli

@@ -109,7 +109,7 @@ MainWindow::MainWindow(Platform system, Desktop dialogs)
       desktop(std::move(dialogs)),
       discovery(platform.takePortSource()),
       tunes(platform.tone()),
-      bootloader(*new Bootloader(platform.clock(), this)),
+      bootloader(*new BootloaderClient(platform.clock(), this)),
       roundSteps(makeWindowSteps(*this)),
       round(*new ProductionRound(*roundSteps, platform.clock(), this))
 {

@@ -10,7 +10,7 @@
 
 #include "platform/Platform.h"
 #include "platform/TunePlayer.h"
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "production/ProductionRound.h"
 #include "serial/PortDiscovery.h"
 #include "Desktop.h"
@@ -115,7 +115,7 @@ public:
     Desktop desktop;
     PortDiscovery discovery;
     TunePlayer tunes;
-    Bootloader& bootloader;
+    BootloaderClient& bootloader;
     // The automatic sequence ("ATUO"): production rounds, one device after another.
     std::unique_ptr<ProductionRound::Runner> roundSteps;
     ProductionRound& round;

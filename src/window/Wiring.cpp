@@ -90,7 +90,7 @@ void wire(MainWindow& w)
     }
     QObject::connect(w.readFlashButton, &QPushButton::clicked, &w, [&w] { startFlashRead(w); });
 
-    Bootloader& device = w.bootloader;
+    BootloaderClient& device = w.bootloader;
     QObject::connect(&device.connection(), &Connection::status, &w, &MainWindow::setStatus);
     show(w, device.download());
     show(w, device.flashWrite());

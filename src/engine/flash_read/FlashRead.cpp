@@ -1,5 +1,7 @@
 #include "flash_read/FlashRead.h"
 
+#include <QSaveFile>
+
 #include <algorithm>
 #include <utility>
 
@@ -75,6 +77,20 @@ void FlashRead::judge(const QByteArray& checksumReply)
     const QString text = right ? QStringLiteral("Read Checksum right") : QStringLiteral("Read Checksum error");
     emit status(text);
     finish({right ? OperationResult::Kind::Right : OperationResult::Kind::ChecksumError, text, deviceSays});
+}
+
+// Raw pages, written beside the target and renamed over it only when complete, so that a failure
+// never leaves half a file in place of the user's old one.
+bool FlashRead::save(const QString& fileName) const
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray pages = received.left(qsizetype(pagesRead()) * PageBytes);
+    if (file.write(pages) != pages.size())
+        return false;
+    // Qt's commit does not see a buffered write that fails at the last flush (a full disk).
+    return file.flush() && file.commit();
 }
 
 }  // namespace iap

@@ -20,7 +20,11 @@ class FlashRead : public DeviceOperation {
     Q_OBJECT
 
 public:
+    // The most pages one read keeps: the classic tool's store of read-back pages held 1025, and
+    // files read back have never been longer (2 MiB and one page).
     static constexpr int MaxPages = 1025;
+    // A read polls the line once a second while it waits for its first page; after that the
+    // stream drives it.
     static constexpr int PollIntervalMs = 1000;
 
     FlashRead(Connection& connection, QObject* parent);
@@ -30,7 +34,7 @@ public:
     int pagesRead() const { return int(received.size() / PageBytes); }
     const QByteArray& data() const { return received; }
     // Writes the pages read to the file, replacing what was there only once all of it is written
-    // (ReadBackFile.cpp). False when the file cannot be written; the old file is then untouched.
+    // False when the file cannot be written; the old file is then untouched.
     bool save(const QString& fileName) const;
     static QString unwritableText(const QString& fileName) { return QStringLiteral("The read-back file can't be written: ") + fileName; }
 

@@ -57,14 +57,9 @@ public:
     std::vector<JournalRecord> records(const Filter& filter, QString& error);
 
 private:
-    class Connection;
-    std::unique_ptr<Connection> connection;
+    class Database;
+    std::unique_ptr<Database> database;
     Access access;
 };
-
-// The records as an aligned table, CSV (one row per record, steps in a column) or JSON lines.
-QString journalTable(const std::vector<JournalRecord>& records);
-QString journalCsv(const std::vector<JournalRecord>& records);
-QString journalJsonLines(const std::vector<JournalRecord>& records);
 
 }  // namespace iap

@@ -1,13 +1,12 @@
-// The journal's three ways out: a table for a person, CSV for a spreadsheet, JSON lines for a
-// program. CSV and JSON lines carry every field; the table what tells one run from another.
-#include "journal/Journal.h"
-#include "journal/JournalJson.h"
+#include "journal/JournalFormats.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <algorithm>
-#include <array>
+
+#include "journal/JournalFields.h"
+#include "journal/JournalJson.h"
 
 namespace iap {
 namespace {
@@ -16,8 +15,18 @@ constexpr int ShortHashDigits = 8;
 constexpr double MsPerSecond = 1000;
 
 // The CSV columns, in the order of JournalRecord; the steps last, being the widest.
-const std::array CsvColumns{"started", "ended", "host", "command", "socket", "port", "path", "byPath", "usbId", "serial", "model",
-                            "address", "bootloaderVersion", "pass", "result", "category", "durationMs", "steps"};
+QStringList csvColumns()
+{
+    QStringList columns;
+    QString widest;
+    for (const JournalField& field : journalFields()) {
+        if (std::holds_alternative<std::vector<JournalStep> JournalRecord::*>(field.member))
+            widest = QLatin1String(field.name);
+        else
+            columns << QLatin1String(field.name);
+    }
+    return columns << widest;
+}
 
 // RFC 4180: a field holding a separator, a quote or a line break is quoted, its quotes doubled.
 QString csvField(const QJsonValue& value)
@@ -95,15 +104,13 @@ QString journalTable(const std::vector<JournalRecord>& records)
 
 QString journalCsv(const std::vector<JournalRecord>& records)
 {
-    QStringList header;
-    for (const char* column : CsvColumns)
-        header << QString::fromLatin1(column);
-    QString text = header.join(u',') + QLatin1String("\r\n");
+    const QStringList columns = csvColumns();
+    QString text = columns.join(u',') + QLatin1String("\r\n");
     for (const JournalRecord& record : records) {
         const QJsonObject object = journalRecordJson(record);
         QStringList fields;
-        for (const char* column : CsvColumns)
-            fields << csvField(object.value(QLatin1String(column)));
+        for (const QString& column : columns)
+            fields << csvField(object.value(column));
         text += fields.join(u',') + QLatin1String("\r\n");
     }
     return text;

@@ -3,6 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <type_traits>
+
+#include "journal/JournalFields.h"
+
 namespace iap {
 namespace {
 
@@ -34,26 +38,21 @@ QString journalTimeText(const QDateTime& time)
 
 QJsonObject journalRecordJson(const JournalRecord& record)
 {
-    return QJsonObject{
-        {QStringLiteral("started"), journalTimeText(record.started)},
-        {QStringLiteral("ended"), journalTimeText(record.ended)},
-        {QStringLiteral("host"), record.host},
-        {QStringLiteral("command"), record.command},
-        {QStringLiteral("socket"), record.socket},
-        {QStringLiteral("port"), record.port},
-        {QStringLiteral("path"), record.path},
-        {QStringLiteral("byPath"), record.byPath},
-        {QStringLiteral("usbId"), record.usbId},
-        {QStringLiteral("serial"), record.serial},
-        {QStringLiteral("model"), record.model},
-        {QStringLiteral("address"), record.address},
-        {QStringLiteral("steps"), stepsJson(record.steps)},
-        {QStringLiteral("bootloaderVersion"), record.bootloaderVersion},
-        {QStringLiteral("pass"), record.pass},
-        {QStringLiteral("result"), record.result},
-        {QStringLiteral("category"), record.category},
-        {QStringLiteral("durationMs"), qint64(record.durationMs)},
-    };
+    QJsonObject object;
+    for (const JournalField& field : journalFields())
+        object.insert(QLatin1String(field.name), std::visit([&record](auto member) -> QJsonValue {
+            const auto& value = record.*member;
+            using T = std::remove_cvref_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, QDateTime>)
+                return journalTimeText(value);
+            else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
+                return stepsJson(value);
+            else if constexpr (std::is_same_v<T, std::int64_t>)
+                return qint64(value);
+            else
+                return value;
+        }, field.member));
+    return object;
 }
 
 QByteArray journalStepsText(const std::vector<JournalStep>& steps)

@@ -1,33 +1,158 @@
 #include "journal/JournalSchema.h"
 
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <type_traits>
+
+#include "journal/JournalJson.h"
+
 namespace iap {
+namespace {
 
-QStringList journalSchemaSql(bool postgres)
+template <typename Member>
+using FieldType = std::remove_cvref_t<decltype(std::declval<JournalRecord&>().*std::declval<Member>())>;
+
+QString columnType(const JournalField& field, bool postgres)
 {
-    const QString table = QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS iap_journal ("
-        "id %1, started %2 NOT NULL, ended %2 NOT NULL, host TEXT NOT NULL, command TEXT NOT NULL, socket TEXT NOT NULL, "
-        "port TEXT NOT NULL, path TEXT NOT NULL, by_path TEXT NOT NULL, usb_id TEXT NOT NULL, serial TEXT NOT NULL, "
-        "model TEXT NOT NULL, address TEXT NOT NULL, steps TEXT NOT NULL, bootloader_version TEXT NOT NULL, "
-        "pass %3 NOT NULL, result TEXT NOT NULL, category TEXT NOT NULL, duration_ms BIGINT NOT NULL)");
-    return {postgres ? table.arg(QStringLiteral("BIGSERIAL PRIMARY KEY"), QStringLiteral("TIMESTAMPTZ"), QStringLiteral("BOOLEAN"))
-                     : table.arg(QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"), QStringLiteral("TEXT"), QStringLiteral("INTEGER")),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_started ON iap_journal (started)")};
+    return std::visit([postgres](auto member) -> QString {
+        using T = FieldType<decltype(member)>;
+        if constexpr (std::is_same_v<T, QDateTime>)
+            return postgres ? QStringLiteral("TIMESTAMPTZ") : QStringLiteral("TEXT");
+        else if constexpr (std::is_same_v<T, bool>)
+            return postgres ? QStringLiteral("BOOLEAN") : QStringLiteral("INTEGER");
+        else if constexpr (std::is_same_v<T, std::int64_t>)
+            return QStringLiteral("BIGINT");
+        else
+            return QStringLiteral("TEXT");
+    }, field.member);
 }
 
-QString journalColumns()
+// What the records written before a field was added hold in its column.
+QString emptyValue(const JournalField& field, bool postgres)
 {
-    return QStringLiteral("started, ended, host, command, socket, port, path, by_path, usb_id, serial, model, address, steps, "
-                          "bootloader_version, pass, result, category, duration_ms");
+    return std::visit([postgres](auto member) -> QString {
+        using T = FieldType<decltype(member)>;
+        if constexpr (std::is_same_v<T, QDateTime>)
+            return QStringLiteral("'1970-01-01T00:00:00.000Z'");
+        else if constexpr (std::is_same_v<T, bool>)
+            return postgres ? QStringLiteral("FALSE") : QStringLiteral("0");
+        else if constexpr (std::is_same_v<T, std::int64_t>)
+            return QStringLiteral("0");
+        else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
+            return QStringLiteral("'[]'");
+        else
+            return QStringLiteral("''");
+    }, field.member);
 }
 
-QString journalSelectColumns(bool postgres)
+QString columnDefinition(const JournalField& field, bool postgres)
 {
-    if (!postgres)
-        return journalColumns();
-    return QString(journalColumns())
-        .replace(QLatin1String("started, ended"),
-                 QLatin1String("CAST(EXTRACT(EPOCH FROM started) * 1000 AS BIGINT), CAST(EXTRACT(EPOCH FROM ended) * 1000 AS BIGINT)"));
+    return QLatin1String(field.column) + u' ' + columnType(field, postgres) + QLatin1String(" NOT NULL");
+}
+
+bool isTime(const JournalField& field)
+{
+    return std::holds_alternative<QDateTime JournalRecord::*>(field.member);
+}
+
+// SQLite keeps a time as its ISO 8601 text, PostgreSQL's is read as milliseconds since the epoch.
+QDateTime timeOf(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+}
+
+// A null text would be bound as SQL NULL, which the table refuses; an empty text is stored.
+QString text(const QString& value)
+{
+    return value.isNull() ? QString::fromLatin1("") : value;
+}
+
+}  // namespace
+
+QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const JournalField> fields)
+{
+    QStringList statements;
+    if (fromVersion < 1) {
+        QStringList columns{postgres ? QStringLiteral("id BIGSERIAL PRIMARY KEY") : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")};
+        for (const JournalField& field : fields)
+            if (field.sinceVersion <= 1)
+                columns << columnDefinition(field, postgres);
+        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS iap_journal (%1)").arg(columns.join(QLatin1String(", ")))
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_started ON iap_journal (started)");
+    }
+    for (const JournalField& field : fields)
+        if (field.sinceVersion > std::max(fromVersion, 1))
+            statements << QStringLiteral("ALTER TABLE iap_journal ADD COLUMN %1 DEFAULT %2").arg(columnDefinition(field, postgres), emptyValue(field, postgres));
+    return statements;
+}
+
+QString journalInsertSql()
+{
+    QStringList columns;
+    for (const JournalField& field : journalFields())
+        columns << QLatin1String(field.column);
+    return QStringLiteral("INSERT INTO iap_journal (%1) VALUES (%2)").arg(columns.join(QLatin1String(", ")), QStringList(columns.size(), QStringLiteral("?")).join(QLatin1String(", ")));
+}
+
+void bindJournalRecord(QSqlQuery& query, const JournalRecord& record)
+{
+    for (const JournalField& field : journalFields())
+        query.addBindValue(std::visit([&record](auto member) -> QVariant {
+            const auto& value = record.*member;
+            using T = FieldType<decltype(member)>;
+            if constexpr (std::is_same_v<T, QDateTime>)
+                return journalTimeText(value);
+            else if constexpr (std::is_same_v<T, QString>)
+                return text(value);
+            else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
+                return QString::fromUtf8(journalStepsText(value));
+            else if constexpr (std::is_same_v<T, std::int64_t>)
+                return qint64(value);
+            else
+                return value;
+        }, field.member));
+}
+
+QString journalSelectColumns(bool postgres, int version)
+{
+    QStringList columns;
+    for (const JournalField& field : journalFields()) {
+        if (field.sinceVersion > version)
+            continue;
+        const QString column = QLatin1String(field.column);
+        columns << (postgres && isTime(field) ? QStringLiteral("CAST(EXTRACT(EPOCH FROM %1) * 1000 AS BIGINT)").arg(column) : column);
+    }
+    return columns.join(QLatin1String(", "));
+}
+
+JournalRecord journalRecordOf(const QSqlQuery& query, int version)
+{
+    JournalRecord record;
+    int column = 0;
+    for (const JournalField& field : journalFields()) {
+        if (field.sinceVersion > version)
+            continue;
+        const QVariant value = query.value(column++);
+        std::visit([&record, &value](auto member) {
+            auto& target = record.*member;
+            using T = FieldType<decltype(member)>;
+            if constexpr (std::is_same_v<T, QDateTime>)
+                target = timeOf(value);
+            else if constexpr (std::is_same_v<T, QString>)
+                target = value.toString();
+            else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
+                target = journalStepsFromText(value.toString().toUtf8());
+            else if constexpr (std::is_same_v<T, bool>)
+                target = value.toBool();
+            else
+                target = value.toLongLong();
+        }, field.member);
+    }
+    return record;
 }
 
 }  // namespace iap

@@ -9,20 +9,20 @@
 namespace iap {
 namespace {
 
-DeviceRun::Outcome outcomeOf(OperationResult::Kind kind)
+RunOutcome outcomeOf(OperationResult::Kind kind)
 {
     switch (kind) {
     case OperationResult::Kind::Right:
-        return DeviceRun::Outcome::Right;
+        return RunOutcome::Right;
     case OperationResult::Kind::ChecksumError:
-        return DeviceRun::Outcome::ChecksumError;
+        return RunOutcome::ChecksumError;
     case OperationResult::Kind::ImageUnreadable:
-        return DeviceRun::Outcome::InputError;
+        return RunOutcome::InputError;
     case OperationResult::Kind::PortUnavailable:
     case OperationResult::Kind::NoReply:
         break;
     }
-    return DeviceRun::Outcome::NoDevice;
+    return RunOutcome::NoDevice;
 }
 
 QString commandOf(Job::Kind kind)
@@ -53,7 +53,7 @@ QString stepKindOf(OperationKind kind)
     return QStringLiteral("read");
 }
 
-PageTransfer& transferOf(Bootloader& bootloader, OperationKind kind)
+PageTransfer& transferOf(BootloaderClient& bootloader, OperationKind kind)
 {
     if (kind == OperationKind::Download)
         return bootloader.download();
@@ -90,11 +90,11 @@ QString addressRangeOf(const ImageSnapshot& image, OperationKind kind, const Add
 
 }  // namespace
 
-DeviceRun::DeviceRun(Clock& clock, QObject* parent) : DeviceRun(std::make_unique<Bootloader>(clock), nullptr, clock, parent) {}
+DeviceRun::DeviceRun(Clock& clock, QObject* parent) : DeviceRun(std::make_unique<BootloaderClient>(clock), nullptr, clock, parent) {}
 
-DeviceRun::DeviceRun(Bootloader& shared, Clock& clock, QObject* parent) : DeviceRun(nullptr, &shared, clock, parent) {}
+DeviceRun::DeviceRun(BootloaderClient& shared, Clock& clock, QObject* parent) : DeviceRun(nullptr, &shared, clock, parent) {}
 
-DeviceRun::DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock& clock, QObject* parent)
+DeviceRun::DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, QObject* parent)
     : QObject(parent), ownBootloader(std::move(own)), bootloader(shared ? *shared : *ownBootloader), round(*this, clock)
 {
     // What the bootloader does for others between runs is none of this run's.
@@ -124,31 +124,8 @@ DeviceRun::DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock&
         }));
     connect(&round, &ProductionRound::finished, this, [this](bool right) {
         if (right)
-            finish(Outcome::Right, lastResult);
+            finish(RunOutcome::Right, lastResult);
     });
-}
-
-QString DeviceRun::categoryOf(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Right:
-        return QStringLiteral("right");
-    case Outcome::ChecksumError:
-        return QStringLiteral("checksum error");
-    case Outcome::VerifyError:
-        return QStringLiteral("verify error");
-    case Outcome::InputError:
-        return QStringLiteral("input error");
-    case Outcome::NoDevice:
-        return QStringLiteral("no device");
-    case Outcome::PortLost:
-        return QStringLiteral("port lost");
-    case Outcome::BoardRemoved:
-        return QStringLiteral("board removed");
-    case Outcome::Stopped:
-        break;
-    }
-    return QStringLiteral("stopped");
 }
 
 void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
@@ -167,7 +144,7 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     record.byPath = port.byPath();
     record.usbId = port.usbId();
     record.serial = port.serialNumber();
-    record.model = job.model == DeviceModel::Hx300 ? QStringLiteral("HX300") : QStringLiteral("VR200");
+    record.model = modelName(job.model);
     if (job.address)
         record.address = addressText(*job.address);
     bootloader.setReplyTimeout(job.replyTimeoutSeconds);
@@ -231,7 +208,7 @@ void DeviceRun::opened(bool ok)
     if (ok)
         next();
     else
-        finish(Outcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
+        finish(RunOutcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
 }
 
 void DeviceRun::beginStep(const JournalStep& step)
@@ -283,7 +260,7 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
         step.sizeBytes = data.size();
         step.sha256 = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
         if (!bootloader.flashRead().save(job.readBackFile)) {
-            finish(Outcome::InputError, FlashRead::unwritableText(job.readBackFile));
+            finish(RunOutcome::InputError, FlashRead::unwritableText(job.readBackFile));
             return;
         }
     }
@@ -337,7 +314,7 @@ void DeviceRun::verified(const OperationResult& read)
     step.verdict = verification->text();
     emit status(step.verdict);
     if (!same) {
-        finish(Outcome::VerifyError, step.verdict);
+        finish(RunOutcome::VerifyError, step.verdict);
         return;
     }
     verification.reset();
@@ -350,10 +327,10 @@ void DeviceRun::stepRight(OperationKind kind, const QString& text)
     if (job.kind == Job::Kind::Round)
         round.ended(kind, true);
     else
-        finish(Outcome::Right, lastResult);
+        finish(RunOutcome::Right, lastResult);
 }
 
-void DeviceRun::stop(Outcome why, const QString& text)
+void DeviceRun::stop(RunOutcome why, const QString& text)
 {
     if (!running)
         return;
@@ -362,7 +339,7 @@ void DeviceRun::stop(Outcome why, const QString& text)
     finish(why, text);
 }
 
-void DeviceRun::finish(Outcome outcome, const QString& text)
+void DeviceRun::finish(RunOutcome outcome, const QString& text)
 {
     if (!running)
         return;
@@ -372,7 +349,7 @@ void DeviceRun::finish(Outcome outcome, const QString& text)
     bootloader.connection().close();
     record.ended = QDateTime::currentDateTimeUtc();
     record.durationMs = record.started.msecsTo(record.ended);
-    record.pass = outcome == Outcome::Right;
+    record.pass = outcome == RunOutcome::Right;
     record.result = text;
     record.category = categoryOf(outcome);
     emit finished(outcome, text, record);

@@ -9,9 +9,10 @@
 #include <optional>
 
 #include "journal/JournalRecord.h"
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "production/Job.h"
 #include "production/ProductionRound.h"
+#include "production/RunOutcome.h"
 #include "serial/PortInfo.h"
 #include "verify/ReadBackVerify.h"
 
@@ -24,22 +25,17 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    // How a run ended, worst last but for a removal and a stop.
-    enum class Outcome { Right, ChecksumError, VerifyError, InputError, NoDevice, PortLost, BoardRemoved, Stopped };
-
     // On a bootloader of its own.
     explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
     // On a bootloader that others use between runs (a station socket's port, held open): the
     // run hears it only while it runs.
-    DeviceRun(Bootloader& bootloader, Clock& clock, QObject* parent = nullptr);
+    DeviceRun(BootloaderClient& bootloader, Clock& clock, QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
     void start(const Job& job, const PortInfo& port);
     // Ends a run at once: nothing more is sent, the port is let go, and the run ends so.
-    void stop(Outcome why, const QString& text);
+    void stop(RunOutcome why, const QString& text);
     bool isRunning() const { return running; }
-
-    static QString categoryOf(Outcome outcome);
 
 signals:
     void status(const QString& text);
@@ -50,10 +46,10 @@ signals:
     void progress(int done, int total);
     void runningSum(std::uint32_t sum);
     void versionReported(const QString& version);
-    void finished(iap::DeviceRun::Outcome outcome, const QString& text, const iap::JournalRecord& record);
+    void finished(iap::RunOutcome outcome, const QString& text, const iap::JournalRecord& record);
 
 private:
-    DeviceRun(std::unique_ptr<Bootloader> own, Bootloader* shared, Clock& clock, QObject* parent);
+    DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, QObject* parent);
 
     // The production round's steps on this port.
     bool busy() const override { return false; }
@@ -73,10 +69,10 @@ private:
     void readBack();
     void verified(const OperationResult& read);
     void stepRight(OperationKind kind, const QString& text);
-    void finish(Outcome outcome, const QString& text);
+    void finish(RunOutcome outcome, const QString& text);
 
-    std::unique_ptr<Bootloader> ownBootloader;
-    Bootloader& bootloader;
+    std::unique_ptr<BootloaderClient> ownBootloader;
+    BootloaderClient& bootloader;
     ProductionRound round;
     Job job;
     PortInfo port;

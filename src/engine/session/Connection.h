@@ -25,6 +25,8 @@ class Connection : public QObject {
     Q_OBJECT
 
 public:
+    // The line is polled this often from the moment a port opens until an operation sets its own
+    // rate: as often as a window timer allows, so that the first reply is taken at once.
     static constexpr int StartPollIntervalMs = 2;
     // Longer than a device's pause between a read's page data and its checksum reply: a line this
     // long silent carries nothing more of an earlier exchange.

@@ -20,6 +20,8 @@ class PageSender : public QObject {
     Q_OBJECT
 
 public:
+    // The sender looks every millisecond whether the next page may go: a page leaves as soon as
+    // the one before is acknowledged.
     static constexpr int IntervalMs = 1;
 
     PageSender(Connection& connection, QObject* parent);

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "station/AppearTrigger.h"
 #include "station/LineTrigger.h"
 #include "station/ProbeTrigger.h"
@@ -35,7 +35,7 @@ QString triggerChoices()
     return QStringLiteral("appear, probe or line");
 }
 
-std::unique_ptr<BoardTrigger> BoardTrigger::make(TriggerKind kind, PortPresence& presence, Bootloader& bootloader, const TriggerSettings& settings,
+std::unique_ptr<BoardTrigger> BoardTrigger::make(TriggerKind kind, PortPresence& presence, BootloaderClient& bootloader, const TriggerSettings& settings,
                                                  Clock& clock)
 {
     switch (kind) {

@@ -13,7 +13,7 @@
 
 namespace iap {
 
-class Bootloader;
+class BootloaderClient;
 class Clock;
 class PortPresence;
 
@@ -47,7 +47,7 @@ class BoardTrigger : public QObject {
     Q_OBJECT
 
 public:
-    static std::unique_ptr<BoardTrigger> make(TriggerKind kind, PortPresence& presence, Bootloader& bootloader, const TriggerSettings& settings,
+    static std::unique_ptr<BoardTrigger> make(TriggerKind kind, PortPresence& presence, BootloaderClient& bootloader, const TriggerSettings& settings,
                                               Clock& clock);
 
     virtual TriggerKind kind() const = 0;

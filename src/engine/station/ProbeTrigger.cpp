@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "platform/Clock.h"
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "serial/PortPresence.h"
 
 namespace iap {
 
-ProbeTrigger::ProbeTrigger(PortPresence& watched, Bootloader& device, const TriggerSettings& jobSettings, Clock& stationClock)
+ProbeTrigger::ProbeTrigger(PortPresence& watched, BootloaderClient& device, const TriggerSettings& jobSettings, Clock& stationClock)
     : presence(watched), bootloader(device), settings(jobSettings), clock(stationClock), held(watched, device.connection(), stationClock)
 {
     next.setSingleShot(true);

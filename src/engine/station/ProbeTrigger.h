@@ -25,7 +25,7 @@ class ProbeTrigger : public BoardTrigger {
 public:
     static constexpr int AnswerMarginMs = 500;
 
-    ProbeTrigger(PortPresence& presence, Bootloader& bootloader, const TriggerSettings& settings, Clock& clock);
+    ProbeTrigger(PortPresence& presence, BootloaderClient& bootloader, const TriggerSettings& settings, Clock& clock);
 
     TriggerKind kind() const override { return TriggerKind::Probe; }
     bool boardIn() const override { return in; }
@@ -41,7 +41,7 @@ private:
     void planNext();
 
     PortPresence& presence;
-    Bootloader& bootloader;
+    BootloaderClient& bootloader;
     const TriggerSettings& settings;
     Clock& clock;
     HeldPort held;

@@ -28,9 +28,9 @@ QString stepName(ProductionRound::Step step)
     return QStringLiteral("downloading");
 }
 
-bool failed(DeviceRun::Outcome outcome)
+bool failed(RunOutcome outcome)
 {
-    return outcome != DeviceRun::Outcome::Right && outcome != DeviceRun::Outcome::Stopped;
+    return outcome != RunOutcome::Right && outcome != RunOutcome::Stopped;
 }
 
 }  // namespace
@@ -141,7 +141,7 @@ void Socket::start()
 
 void Socket::stop()
 {
-    run.stop(DeviceRun::Outcome::Stopped, QStringLiteral("stopped"));
+    run.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
     // A round whose end waits for the trigger goes on record as it ended.
     if (ending)
         conclude();
@@ -169,7 +169,7 @@ void Socket::boardPutIn()
 
 void Socket::boardTakenOut()
 {
-    gone(DeviceRun::Outcome::BoardRemoved, QStringLiteral("board removed"));
+    gone(RunOutcome::BoardRemoved, QStringLiteral("board removed"));
 }
 
 // The adapter of a fixture that keeps it has gone; a board that brings its own is the trigger's
@@ -177,11 +177,11 @@ void Socket::boardTakenOut()
 void Socket::portVanished()
 {
     if (boardTrigger->kind() != TriggerKind::Appear)
-        gone(DeviceRun::Outcome::PortLost, QStringLiteral("port lost"));
+        gone(RunOutcome::PortLost, QStringLiteral("port lost"));
 }
 
 // A round under way ends at once for that reason; otherwise the socket waits for a board.
-void Socket::gone(DeviceRun::Outcome why, const QString& text)
+void Socket::gone(RunOutcome why, const QString& text)
 {
     rest.stop();
     retry.stop();
@@ -197,7 +197,7 @@ void Socket::gone(DeviceRun::Outcome why, const QString& text)
 
 // A board may go right after its last reply (one that resets once it is programmed): what the
 // line had received of it counts before the round is stopped.
-void Socket::stopRound(DeviceRun::Outcome why, const QString& text)
+void Socket::stopRound(RunOutcome why, const QString& text)
 {
     bootloader.connection().takeReceived([this, why, text] {
         if (run.isRunning())
@@ -205,11 +205,11 @@ void Socket::stopRound(DeviceRun::Outcome why, const QString& text)
     });
 }
 
-void Socket::ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record)
+void Socket::ended(RunOutcome outcome, const QString& text, const JournalRecord& record)
 {
     ending = Ending{outcome, text, record};
     // A round that got no reply from a board that was in may have lost it: a probe asks.
-    const bool askAgain = boardInAtStart && outcome == DeviceRun::Outcome::NoDevice;
+    const bool askAgain = boardInAtStart && outcome == RunOutcome::NoDevice;
     boardTrigger->roundEnded(askAgain, [this] {
         if (ending)
             conclude();
@@ -221,21 +221,21 @@ void Socket::conclude()
     auto [outcome, text, record] = *std::exchange(ending, std::nullopt);
     // A round that broke off because the board or its port went away ends for that reason,
     // whatever the line made of it.
-    DeviceRun::Outcome why = outcome;
-    if (failed(outcome) && outcome != DeviceRun::Outcome::BoardRemoved && outcome != DeviceRun::Outcome::PortLost) {
+    RunOutcome why = outcome;
+    if (failed(outcome) && outcome != RunOutcome::BoardRemoved && outcome != RunOutcome::PortLost) {
         if (!PortPresence::isPresent(roundPort.path()))
-            why = boardTrigger->kind() == TriggerKind::Appear && boardInAtStart ? DeviceRun::Outcome::BoardRemoved : DeviceRun::Outcome::PortLost;
+            why = boardTrigger->kind() == TriggerKind::Appear && boardInAtStart ? RunOutcome::BoardRemoved : RunOutcome::PortLost;
         else if (boardInAtStart && !boardTrigger->boardIn())
-            why = DeviceRun::Outcome::BoardRemoved;
+            why = RunOutcome::BoardRemoved;
     }
     if (why != outcome) {
-        text = why == DeviceRun::Outcome::PortLost ? QStringLiteral("port lost") : QStringLiteral("board removed");
+        text = why == RunOutcome::PortLost ? QStringLiteral("port lost") : QStringLiteral("board removed");
         record.result = text;
-        record.category = DeviceRun::categoryOf(why);
+        record.category = categoryOf(why);
     }
     record.command = QStringLiteral("station");
     record.socket = socketName;
-    bool pass = why == DeviceRun::Outcome::Right;
+    bool pass = why == RunOutcome::Right;
     if (const QString failure = station.keep(record); !failure.isEmpty()) {
         pass = false;
         text = failure;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 #include "production/DeviceRun.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
@@ -87,7 +87,7 @@ signals:
 
 private:
     struct Ending {
-        DeviceRun::Outcome outcome;
+        RunOutcome outcome;
         QString text;
         JournalRecord record;
     };
@@ -95,9 +95,9 @@ private:
     void boardPutIn();
     void boardTakenOut();
     void portVanished();
-    void gone(DeviceRun::Outcome why, const QString& text);
-    void stopRound(DeviceRun::Outcome why, const QString& text);
-    void ended(DeviceRun::Outcome outcome, const QString& text, const JournalRecord& record);
+    void gone(RunOutcome why, const QString& text);
+    void stopRound(RunOutcome why, const QString& text);
+    void ended(RunOutcome outcome, const QString& text, const JournalRecord& record);
     void conclude();
     void planRest();
     void show();
@@ -107,7 +107,7 @@ private:
     const PortInfo boundPort;
     Clock& clock;
     PortPresence presence;
-    Bootloader bootloader;
+    BootloaderClient bootloader;
     // The port as the running or last round opened it.
     PortInfo roundPort;
     DeviceRun run;

@@ -24,27 +24,76 @@ const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
-QString modelName(DeviceModel model)
+}  // namespace
+
+QJsonObject stationJobJson(const StationJob& job)
 {
-    return model == DeviceModel::Vr200 ? QStringLiteral("VR200") : QStringLiteral("HX300");
+    return {{ModelKey, modelName(job.model)},
+            {AddressKey, job.address},
+            {Slot0Key, job.slot0},
+            {Slot1Key, job.slot1},
+            {ApplicationKey, job.application},
+            {VerifyKey, job.verify},
+            {TriggerKey, triggerName(job.trigger)},
+            {SwitchKey, modemLineName(job.switchLine)},
+            {ProbeAddressKey, job.probeAddress},
+            {ProbeMsKey, job.probeMs}};
 }
 
-}  // namespace
+std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QDir& folder, QString& why)
+{
+    const auto refuse = [&](const QString& text) {
+        why = text;
+        return std::nullopt;
+    };
+    // A key misspelt or of the wrong type would quietly leave a step out of every board.
+    for (auto entry = object.begin(); entry != object.end(); ++entry) {
+        const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
+        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey)
+            return refuse(QStringLiteral("\"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
+        if (text && !entry.value().isString())
+            return refuse(QStringLiteral("\"%1\" must be a text in quotes").arg(entry.key()));
+        if (entry.key() == VerifyKey && !entry.value().isBool())
+            return refuse(QStringLiteral("\"%1\" must be true or false, without quotes").arg(entry.key()));
+        const double ms = entry.value().toDouble(-1);
+        if (entry.key() == ProbeMsKey && (ms != std::floor(ms) || ms < TriggerSettings::ShortestProbeMs || ms > TriggerSettings::LongestProbeMs))
+            return refuse(QStringLiteral("\"%1\" must be a whole number of milliseconds from %2 to %3, without quotes")
+                              .arg(entry.key())
+                              .arg(TriggerSettings::ShortestProbeMs)
+                              .arg(TriggerSettings::LongestProbeMs));
+    }
+    StationJob job;
+    const std::optional<DeviceModel> model = modelNamed(object.value(ModelKey).toString());
+    if (!model)
+        return refuse(QStringLiteral("the model must be %1").arg(modelChoices()));
+    job.model = *model;
+    job.address = object.value(AddressKey).toString();
+    job.verify = object.value(VerifyKey).toBool();
+    if (object.contains(TriggerKey)) {
+        const std::optional<TriggerKind> trigger = triggerNamed(object.value(TriggerKey).toString());
+        if (!trigger)
+            return refuse(QStringLiteral("the trigger must be %1").arg(triggerChoices()));
+        job.trigger = *trigger;
+    }
+    if (object.contains(SwitchKey)) {
+        const std::optional<ModemLine> line = modemLineNamed(object.value(SwitchKey).toString());
+        if (!line)
+            return refuse(QStringLiteral("the switch must be %1").arg(modemLineChoices()));
+        job.switchLine = *line;
+    }
+    job.probeAddress = object.value(ProbeAddressKey).toString();
+    job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
+    for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
+        const QString named = object.value(key).toString();
+        *image = named.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(named));
+    }
+    return job;
+}
 
 QString saveStationJob(const StationJob& job, const QString& path)
 {
-    const QJsonObject object{{ModelKey, modelName(job.model)},
-                             {AddressKey, job.address},
-                             {Slot0Key, job.slot0},
-                             {Slot1Key, job.slot1},
-                             {ApplicationKey, job.application},
-                             {VerifyKey, job.verify},
-                             {TriggerKey, triggerName(job.trigger)},
-                             {SwitchKey, modemLineName(job.switchLine)},
-                             {ProbeAddressKey, job.probeAddress},
-                             {ProbeMsKey, job.probeMs}};
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(stationJobJson(job)).toJson()) < 0 || !file.commit())
         return QStringLiteral("%1 could not be written: %2").arg(path, file.errorString());
     return {};
 }
@@ -68,51 +117,11 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
     const QJsonDocument document = QJsonDocument::fromJson(file.read(LargestJobFileBytes + 1), &parse);
     if (parse.error != QJsonParseError::NoError || !document.isObject())
         return refuse(QStringLiteral(" is not a job file: it is not a JSON object"));
-    const QJsonObject object = document.object();
-    // A key misspelt or of the wrong type would quietly leave a step out of every board.
-    for (auto entry = object.begin(); entry != object.end(); ++entry) {
-        const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
-        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey)
-            return refuse(QStringLiteral(": \"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
-        if (text && !entry.value().isString())
-            return refuse(QStringLiteral(": \"%1\" must be a text in quotes").arg(entry.key()));
-        if (entry.key() == VerifyKey && !entry.value().isBool())
-            return refuse(QStringLiteral(": \"%1\" must be true or false, without quotes").arg(entry.key()));
-        const double ms = entry.value().toDouble(-1);
-        if (entry.key() == ProbeMsKey && (ms != std::floor(ms) || ms < TriggerSettings::ShortestProbeMs || ms > TriggerSettings::LongestProbeMs))
-            return refuse(QStringLiteral(": \"%1\" must be a whole number of milliseconds from %2 to %3, without quotes")
-                              .arg(entry.key())
-                              .arg(TriggerSettings::ShortestProbeMs)
-                              .arg(TriggerSettings::LongestProbeMs));
-    }
-    StationJob job;
-    const QString model = object.value(ModelKey).toString();
-    if (model.compare(QLatin1String("VR200"), Qt::CaseInsensitive) == 0)
-        job.model = DeviceModel::Vr200;
-    else if (model.compare(QLatin1String("HX300"), Qt::CaseInsensitive) != 0)
-        return refuse(QStringLiteral(": the model must be HX300 or VR200"));
-    job.address = object.value(AddressKey).toString();
-    job.verify = object.value(VerifyKey).toBool();
-    if (object.contains(TriggerKey)) {
-        const std::optional<TriggerKind> trigger = triggerNamed(object.value(TriggerKey).toString());
-        if (!trigger)
-            return refuse(QStringLiteral(": the trigger must be %1").arg(triggerChoices()));
-        job.trigger = *trigger;
-    }
-    if (object.contains(SwitchKey)) {
-        const std::optional<ModemLine> line = modemLineNamed(object.value(SwitchKey).toString());
-        if (!line)
-            return refuse(QStringLiteral(": the switch must be %1").arg(modemLineChoices()));
-        job.switchLine = *line;
-    }
-    job.probeAddress = object.value(ProbeAddressKey).toString();
-    job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
+    QString why;
     // A job kept beside its images names them relative to itself.
-    const QDir folder = info.absoluteDir();
-    for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
-        const QString named = object.value(key).toString();
-        *image = named.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(named));
-    }
+    std::optional<StationJob> job = stationJobFromJson(document.object(), info.absoluteDir(), why);
+    if (!job)
+        return refuse(QStringLiteral(": ") + why);
     return job;
 }
 

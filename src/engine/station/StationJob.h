@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -35,6 +37,11 @@ struct StationJob {
 
     bool operator==(const StationJob&) const = default;
 };
+
+// The job as its file holds it, and back: images named by relative paths are found from
+// `folder`. Nothing and why not when the object is not a job.
+QJsonObject stationJobJson(const StationJob& job);
+std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QDir& folder, QString& why);
 
 // Empty when the file was written whole; otherwise why not.
 QString saveStationJob(const StationJob& job, const QString& path);

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "CommandLineOptions.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "InputChecks.h"
 #include "protocol/HexNumber.h"
 
 namespace iap::cli {
@@ -27,7 +28,7 @@ struct JournalOptions {
 };
 
 // The journal's --port is a filter, matched against what the records hold, not a port to open.
-void parseJournalOptions(Options& o, const QCommandLineParser& parser, const JournalOptions& options, QString& error)
+void parseJournalOptions(CommandLineOptions& o, const QCommandLineParser& parser, const JournalOptions& options, QString& error)
 {
     if (!parser.positionalArguments().isEmpty())
         error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
@@ -91,7 +92,7 @@ QString stationTriggers(StationJob& job, const QCommandLineParser& parser, const
 }
 
 // The job file first; each job option given on the command line wins over it.
-QString stationJob(Options& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
+QString stationJob(CommandLineOptions& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
 {
     if (!file.isEmpty()) {
         QString error;
@@ -123,14 +124,14 @@ std::optional<QDateTime> parseSince(const QString& text)
     return time.timeSpec() == Qt::LocalTime ? QDateTime(time.date(), time.time(), Qt::UTC) : time;
 }
 
-QString Options::outputFor(const QString& port) const
+QString CommandLineOptions::outputFor(const QString& port) const
 {
     return QString(output).replace(PortPlaceholder, QFileInfo(port).fileName());
 }
 
-Options parseOptions(const QStringList& arguments, QString& error)
+CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
 {
-    Options o;
+    CommandLineOptions o;
     if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
         o.help = true;
         return o;
@@ -176,12 +177,10 @@ Options parseOptions(const QStringList& arguments, QString& error)
     if (o.ports.contains(QString()))
         error = QStringLiteral("--port needs the name of a port");
     for (const QString& name : parser.values(model)) {
-        if (name.compare(QLatin1String("HX300"), Qt::CaseInsensitive) == 0)
-            o.model = DeviceModel::Hx300;
-        else if (name.compare(QLatin1String("VR200"), Qt::CaseInsensitive) == 0)
-            o.model = DeviceModel::Vr200;
+        if (const std::optional<DeviceModel> named = modelNamed(name))
+            o.model = *named;
         else if (error.isEmpty())
-            error = QStringLiteral("--model must be HX300 or VR200");
+            error = QStringLiteral("--model must be %1").arg(modelChoices());
     }
     for (const QString& text : parser.values(address)) {
         o.address = parseAddress(text);
@@ -197,14 +196,14 @@ Options parseOptions(const QStringList& arguments, QString& error)
     for (const QString& text : parser.values(timeout)) {
         bool ok = false;
         o.timeoutSeconds = text.toInt(&ok);
-        if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > Options::LongestTimeoutSeconds) && error.isEmpty())
-            error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(Options::LongestTimeoutSeconds);
+        if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > CommandLineOptions::LongestTimeoutSeconds) && error.isEmpty())
+            error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(CommandLineOptions::LongestTimeoutSeconds);
     }
     for (const QString& text : parser.values(continuous)) {
         bool ok = false;
         o.restSeconds = text.toInt(&ok);
-        if ((!ok || *o.restSeconds < 0 || *o.restSeconds > Options::LongestRestSeconds) && error.isEmpty())
-            error = QStringLiteral("--continuous %1 is not a whole number of seconds from 0 to %2").arg(text).arg(Options::LongestRestSeconds);
+        if ((!ok || *o.restSeconds < 0 || *o.restSeconds > CommandLineOptions::LongestRestSeconds) && error.isEmpty())
+            error = QStringLiteral("--continuous %1 is not a whole number of seconds from 0 to %2").arg(text).arg(CommandLineOptions::LongestRestSeconds);
     }
     o.output = parser.value(output);
     o.journal = parser.value(journal);

@@ -1,23 +1,46 @@
 #include "StationSettings.h"
 
+#include <QJsonDocument>
 #include <QSettings>
 
 namespace iap {
+namespace {
+
+// Removing it also removes the keys an earlier version kept below it.
+const QLatin1String JobKey("job");
+
+// The job as the job file's JSON; a station kept by an earlier version holds the same keys
+// one by one. A job that is no longer one is refused, and the station starts without it.
+StationJob keptJob(QSettings& settings, QString& refusal)
+{
+    QJsonObject object;
+    if (settings.contains(JobKey)) {
+        object = QJsonDocument::fromJson(settings.value(JobKey).toString().toUtf8()).object();
+    } else {
+        settings.beginGroup(JobKey);
+        const QStringList keys = settings.childKeys();
+        for (const QString& key : keys)
+            object.insert(key, key == QLatin1String("verify") ? QJsonValue(settings.value(key).toBool())
+                               : key == QLatin1String("probeMs") ? QJsonValue(settings.value(key).toInt())
+                                                                 : QJsonValue(settings.value(key).toString()));
+        settings.endGroup();
+        if (keys.isEmpty())
+            return {};
+    }
+    QString why;
+    if (std::optional<StationJob> job = stationJobFromJson(object, QDir::current(), why))
+        return *job;
+    refusal = QStringLiteral("The job kept from the last session is not used: %1").arg(why);
+    return {};
+}
+
+}  // namespace
 
 StationSettings StationSettings::load()
 {
     QSettings settings(QStringLiteral("iap"), QStringLiteral("station"));
     StationSettings loaded;
-    loaded.job.model = settings.value(QStringLiteral("job/model")).toString() == QLatin1String("VR200") ? DeviceModel::Vr200 : DeviceModel::Hx300;
-    loaded.job.address = settings.value(QStringLiteral("job/address")).toString();
-    loaded.job.slot0 = settings.value(QStringLiteral("job/slot0")).toString();
-    loaded.job.slot1 = settings.value(QStringLiteral("job/slot1")).toString();
-    loaded.job.application = settings.value(QStringLiteral("job/application")).toString();
-    loaded.job.verify = settings.value(QStringLiteral("job/verify")).toBool();
-    loaded.job.trigger = triggerNamed(settings.value(QStringLiteral("job/trigger")).toString()).value_or(TriggerKind::Appear);
-    loaded.job.switchLine = modemLineNamed(settings.value(QStringLiteral("job/switch")).toString()).value_or(ModemLine::Cts);
-    loaded.job.probeAddress = settings.value(QStringLiteral("job/probeAddress")).toString();
-    loaded.job.probeMs = settings.value(QStringLiteral("job/probeMs"), TriggerSettings::DefaultProbeMs).toInt();
+    loaded.job = keptJob(settings, loaded.jobRefusal);
     const int count = settings.beginReadArray(QStringLiteral("sockets"));
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
@@ -36,16 +59,8 @@ StationSettings StationSettings::load()
 void StationSettings::save() const
 {
     QSettings settings(QStringLiteral("iap"), QStringLiteral("station"));
-    settings.setValue(QStringLiteral("job/model"), job.model == DeviceModel::Vr200 ? QStringLiteral("VR200") : QStringLiteral("HX300"));
-    settings.setValue(QStringLiteral("job/address"), job.address);
-    settings.setValue(QStringLiteral("job/slot0"), job.slot0);
-    settings.setValue(QStringLiteral("job/slot1"), job.slot1);
-    settings.setValue(QStringLiteral("job/application"), job.application);
-    settings.setValue(QStringLiteral("job/verify"), job.verify);
-    settings.setValue(QStringLiteral("job/trigger"), triggerName(job.trigger));
-    settings.setValue(QStringLiteral("job/switch"), modemLineName(job.switchLine));
-    settings.setValue(QStringLiteral("job/probeAddress"), job.probeAddress);
-    settings.setValue(QStringLiteral("job/probeMs"), job.probeMs);
+    settings.remove(JobKey);
+    settings.setValue(JobKey, QString::fromUtf8(QJsonDocument(stationJobJson(job)).toJson(QJsonDocument::Compact)));
     settings.remove(QStringLiteral("sockets"));
     settings.beginWriteArray(QStringLiteral("sockets"), int(sockets.size()));
     for (int i = 0; i < int(sockets.size()); ++i) {

@@ -20,6 +20,8 @@ struct StationSettings {
     };
 
     StationJob job;
+    // Why the job kept could not be taken; the station then starts with an empty one.
+    QString jobRefusal;
     std::vector<SocketEntry> sockets;
     std::optional<int> restSeconds;
     QString journal;

@@ -16,11 +16,11 @@ class Clock;
 
 // A device's bootloader on one port, as the tool drives it: the connection and the three
 // operations that run on it, one at a time, each on a connection opened afresh.
-class Bootloader : public QObject {
+class BootloaderClient : public QObject {
     Q_OBJECT
 
 public:
-    explicit Bootloader(Clock& clock, QObject* parent = nullptr);
+    explicit BootloaderClient(Clock& clock, QObject* parent = nullptr);
 
     Connection& connection() { return link; }
     Download& download() { return applicationDownload; }

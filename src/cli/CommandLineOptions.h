@@ -20,7 +20,7 @@ namespace iap::cli {
 enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal };
 
 // What a run of the command line is to do, checked before anything is sent.
-struct Options {
+struct CommandLineOptions {
     static constexpr int DefaultTimeoutSeconds = 5;
     static constexpr int LongestTimeoutSeconds = 3600;
     static constexpr int LongestRestSeconds = 24 * 3600;
@@ -64,20 +64,7 @@ struct Options {
 
 // Parses and checks the arguments (without the program's name). An empty error means they are
 // good: the images are taken and checked (checkInput), the ports and the read-back files too.
-Options parseOptions(const QStringList& arguments, QString& error);
-
-// The checks of everything the arguments name, once they are parsed; the image files given by
-// path are taken here. Empty when all is well.
-struct ImagePaths {
-    QString image;
-    QString slot0;
-    QString slot1;
-    QString application;
-};
-QString checkInput(Options& options, const ImagePaths& paths);
-
-// The help of the program, or of one command.
-QString helpText(std::optional<Command> command);
+CommandLineOptions parseOptions(const QStringList& arguments, QString& error);
 
 // An ISO 8601 date or time ("2024-05-31", "2024-05-31T14:00", "2024-05-31 14:00:00+02:00"); one
 // without a zone is UTC, as the journal's table shows its times.

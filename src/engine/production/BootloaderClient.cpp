@@ -1,8 +1,8 @@
-#include "production/Bootloader.h"
+#include "production/BootloaderClient.h"
 
 namespace iap {
 
-Bootloader::Bootloader(Clock& clock, QObject* parent)
+BootloaderClient::BootloaderClient(Clock& clock, QObject* parent)
     : QObject(parent),
       link(this),
       applicationDownload(link, recognition, this),
@@ -11,7 +11,7 @@ Bootloader::Bootloader(Clock& clock, QObject* parent)
 {
 }
 
-void Bootloader::setReplyTimeout(int seconds)
+void BootloaderClient::setReplyTimeout(int seconds)
 {
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&applicationDownload, &imageWrite, &readBack})
         operation->setReplyTimeout(seconds);

@@ -31,7 +31,8 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
 {
     setObjectName(QStringLiteral("job"));
     model->setObjectName(QStringLiteral("model"));
-    model->addItems({QStringLiteral("HX300"), QStringLiteral("VR200")});
+    for (const DeviceModel each : AllDeviceModels)
+        model->addItem(modelName(each), QVariant::fromValue(int(each)));
     address->setObjectName(QStringLiteral("address"));
     address->setPlaceholderText(QStringLiteral("08004000"));
     address->setMaxLength(10);
@@ -110,7 +111,7 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
 StationJob JobPanel::job() const
 {
     StationJob chosen;
-    chosen.model = model->currentIndex() == 1 ? DeviceModel::Vr200 : DeviceModel::Hx300;
+    chosen.model = DeviceModel(model->currentData().toInt());
     chosen.address = address->text().trimmed();
     chosen.slot0 = images[0]->text();
     chosen.slot1 = images[1]->text();
@@ -125,7 +126,7 @@ StationJob JobPanel::job() const
 
 void JobPanel::setJob(const StationJob& chosen)
 {
-    model->setCurrentIndex(chosen.model == DeviceModel::Vr200 ? 1 : 0);
+    model->setCurrentIndex(model->findData(int(chosen.model)));
     address->setText(chosen.address);
     images[0]->setText(chosen.slot0);
     images[1]->setText(chosen.slot1);

@@ -99,7 +99,8 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
     continuousBox->setChecked(last.restSeconds.has_value());
     applyJournal();
     applyRest();
-    jobPanel->showRefusal(station.setJob(last.job));
+    const QString refused = station.setJob(last.job);
+    jobPanel->showRefusal(last.jobRefusal.isEmpty() ? refused : last.jobRefusal);
     for (const StationSettings::SocketEntry& entry : last.sockets)
         addSocket(entry.name, entry.port, entry.trigger);
     restored = true;

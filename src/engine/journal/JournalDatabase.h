@@ -6,25 +6,30 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include "journal/Journal.h"
 
 namespace iap {
 
 // One journal's own database connection, under a name no other journal uses, removed with it.
-class Journal::Connection {
+class Journal::Database {
 public:
     // How a statement's transaction ends: kept, or rolled back once it succeeded, to prove that
     // it could have been kept.
     enum class Ending { Commit, RollBack };
+    // When SQLite takes the writer's lock: at the transaction's first write, or at its start.
+    enum class Lock { WhenWriting, AtOnce };
 
-    Connection(const QString& location, bool readOnly);
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    Database(const QString& location, bool readOnly);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
     const QString& where() const { return shown; }
     bool isPostgres() const { return postgres; }
+    // The schema version of the table, once connected: what a record read from it holds.
+    int schemaVersion() const { return version; }
     // Empty when connected and the table is there, having (re)connected if the connection was
     // lost; otherwise why not, a sentence naming the journal.
     QString check();
@@ -43,8 +48,14 @@ private:
     void usePostgres(QSqlDatabase& database, const QString& location);
     QString open();
     QString openSqliteForReading(QSqlDatabase& database);
+    QString prepareTable(QSqlDatabase& database);
+    // The table's version (0: no table yet; 1 for a table made before versions were kept, which
+    // `marked` tells); none when it cannot be told, `failure` saying why.
+    std::optional<int> versionOf(QSqlQuery& query);
+    std::optional<int> migrate();
+    std::nullopt_t fail(const QSqlQuery& query);
     bool alive();
-    QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending);
+    QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending, Lock lock);
 
     QString name;
     QString shown;
@@ -52,6 +63,9 @@ private:
     bool postgres = false;
     bool readOnly = false;
     bool ready = false;
+    int version = 0;
+    bool marked = false;
+    QString failure;
 };
 
 }  // namespace iap

@@ -1,4 +1,4 @@
-#include "journal/JournalConnection.h"
+#include "journal/JournalDatabase.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +7,7 @@
 #include <QUrlQuery>
 
 #include <atomic>
+#include <optional>
 
 #include "journal/JournalSchema.h"
 
@@ -35,6 +36,8 @@ constexpr qint64 LeastFreeBytes = qint64(1) << 20;
 constexpr qint64 BytesPerKiB = 1024;
 const QLatin1String WriteAheadLogSuffix("-wal");
 // What a journal's URL may say beyond user, host, port and database.
+// Any number no other program of a line takes for its own advisory lock.
+constexpr qint64 MigrationLockKey = 0x1a9'0001;
 const QLatin1String SocketFolderKey("host"), PasswordKey("password"), PasswordFileKey("passfile"), TlsModeKey("sslmode");
 
 std::atomic<quint64> connectionsMade{0};
@@ -100,7 +103,7 @@ bool Journal::holdsPassword(const QString& location)
     return isPostgresLocation(location) && withoutPassword(location) != location;
 }
 
-Journal::Connection::Connection(const QString& location, bool forReading)
+Journal::Database::Database(const QString& location, bool forReading)
     : name(QStringLiteral("iap-journal-%1").arg(++connectionsMade)), readOnly(forReading)
 {
     const QString given = location.isEmpty() ? Journal::defaultLocation() : location;
@@ -119,7 +122,7 @@ Journal::Connection::Connection(const QString& location, bool forReading)
                       .arg(shown, QLatin1String(driver), postgres ? QLatin1String("libqt6sql6-psql") : QLatin1String("libqt6sql6-sqlite"));
 }
 
-void Journal::Connection::usePostgres(QSqlDatabase& database, const QString& location)
+void Journal::Database::usePostgres(QSqlDatabase& database, const QString& location)
 {
     shown = withoutPassword(location);
     const QUrl url(location, QUrl::StrictMode);
@@ -154,20 +157,20 @@ void Journal::Connection::usePostgres(QSqlDatabase& database, const QString& loc
     database.setConnectOptions(options);
 }
 
-Journal::Connection::~Connection()
+Journal::Database::~Database()
 {
     QSqlDatabase::database(name, false).close();
     QSqlDatabase::removeDatabase(name);
 }
 
-QString Journal::Connection::check()
+QString Journal::Database::check()
 {
     if (ready && alive())
         return {};
     return open();
 }
 
-QString Journal::Connection::roomLeft() const
+QString Journal::Database::roomLeft() const
 {
     if (postgres)
         return {};
@@ -180,7 +183,7 @@ QString Journal::Connection::roomLeft() const
         .arg(LeastFreeBytes / BytesPerKiB);
 }
 
-QString Journal::Connection::open()
+QString Journal::Database::open()
 {
     ready = false;
     if (!invalid.isEmpty())
@@ -197,48 +200,126 @@ QString Journal::Connection::open()
     if (!database.open())
         return QStringLiteral("The journal %1 cannot be %2: %3").arg(shown, postgres ? QLatin1String("reached") : QLatin1String("opened"),
                                                                    reasonOf(database.lastError()));
-    QStringList statements = readOnly ? QStringList{QStringLiteral("SELECT id FROM iap_journal WHERE 1 = 0")} : journalSchemaSql(postgres);
     // Readers never wait for a writer, and a writer waits only for another writer.
-    if (!postgres)
-        statements.prepend(QStringLiteral("PRAGMA journal_mode=WAL"));
-    for (const QString& sql : statements) {
-        QSqlQuery query(database);
-        // PostgreSQL lets two sessions that create the same table at once collide; the second
-        // try finds it made.
-        if (!query.exec(sql) && !query.exec(sql))
-            return QStringLiteral("The journal %1 cannot be %2: %3").arg(shown, readOnly ? QLatin1String("read") : QLatin1String("written"), reasonOf(query.lastError()));
-    }
+    if (QSqlQuery wal(database); !postgres && !wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        return QStringLiteral("The journal %1 cannot be written: %2").arg(shown, reasonOf(wal.lastError()));
+    if (const QString why = prepareTable(database); !why.isEmpty())
+        return why;
     ready = true;
     return {};
 }
 
-QString Journal::Connection::openSqliteForReading(QSqlDatabase& database)
+QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
 {
     if (!QFileInfo(shown).isFile())
         return QStringLiteral("The journal %1 does not exist").arg(shown);
     database.setDatabaseName(readingUri(shown));
-    QSqlQuery query(database);
-    if (!database.open() || !query.exec(QStringLiteral("SELECT id FROM iap_journal WHERE 1 = 0")))
-        return QStringLiteral("The journal %1 cannot be read: %2").arg(shown, reasonOf(database.isOpen() ? query.lastError() : database.lastError()));
+    if (!database.open())
+        return QStringLiteral("The journal %1 cannot be read: %2").arg(shown, reasonOf(database.lastError()));
+    if (const QString why = prepareTable(database); !why.isEmpty())
+        return why;
     ready = true;
     return {};
 }
 
-bool Journal::Connection::alive()
+// Reads the table's version without writing; brings an older table to this program's version
+// under the writer's lock, looking at it again once the lock is held (another program may have
+// brought it meanwhile). A journal of a newer version is left as it is.
+QString Journal::Database::prepareTable(QSqlDatabase& database)
+{
+    QSqlQuery query(database);
+    std::optional<int> found = versionOf(query);
+    if (found && !readOnly && (*found < journalSchemaVersion() || !marked))
+        found = migrate();
+    if (!found)
+        return QStringLiteral("The journal %1 cannot be %2: %3").arg(shown, readOnly ? QLatin1String("read") : QLatin1String("written"), failure);
+    if (*found > journalSchemaVersion())
+        return QStringLiteral("The journal %1 was made by a newer version of this program (its records are of version %2, this one knows up to %3): it is not %4")
+            .arg(shown)
+            .arg(*found)
+            .arg(journalSchemaVersion())
+            .arg(readOnly ? QLatin1String("read") : QLatin1String("written"));
+    if (*found < 1)
+        return QStringLiteral("The journal %1 cannot be read: it holds no records' table").arg(shown);
+    version = *found;
+    return {};
+}
+
+std::optional<int> Journal::Database::versionOf(QSqlQuery& query)
+{
+    const auto exists = [&](const QString& table) -> std::optional<bool> {
+        const bool asked = query.prepare(postgres ? QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c WHERE c.relname = ? AND pg_catalog.pg_table_is_visible(c.oid)")
+                                                  : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        query.addBindValue(table);
+        if (!asked || !query.exec())
+            return std::nullopt;
+        return query.next();
+    };
+    marked = false;
+    const std::optional<bool> versioned = exists(QStringLiteral("iap_journal_schema"));
+    if (versioned && *versioned) {
+        if (!query.exec(QStringLiteral("SELECT version FROM iap_journal_schema")))
+            return fail(query);
+        // A version table without its row says nothing; the table of records tells.
+        if ((marked = query.next()))
+            return query.value(0).toInt();
+    }
+    const std::optional<bool> table = versioned ? exists(QStringLiteral("iap_journal")) : std::nullopt;
+    if (!table)
+        return fail(query);
+    return *table ? 1 : 0;
+}
+
+std::optional<int> Journal::Database::migrate()
+{
+    std::optional<int> found;
+    const QSqlError error = transaction([&](QSqlQuery& query) {
+        // Programs that open one journal at once bring it one after the other.
+        if (postgres && !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(MigrationLockKey)))
+            return false;
+        found = versionOf(query);
+        if (!found)
+            return false;
+        // Brought up meanwhile, or by a newer program, which this one leaves as it is.
+        if (*found > journalSchemaVersion() || (*found == journalSchemaVersion() && marked))
+            return true;
+        QStringList statements = journalMigrationSql(postgres, *found);
+        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS iap_journal_schema (version INTEGER NOT NULL)")
+                   << QStringLiteral("DELETE FROM iap_journal_schema")
+                   << QStringLiteral("INSERT INTO iap_journal_schema (version) VALUES (%1)").arg(journalSchemaVersion());
+        for (const QString& sql : statements)
+            if (!query.exec(sql))
+                return false;
+        found = journalSchemaVersion();
+        return true;
+    }, Ending::Commit, Lock::AtOnce);
+    if (error.type() == QSqlError::NoError)
+        return found;
+    failure = reasonOf(error);
+    return std::nullopt;
+}
+
+std::nullopt_t Journal::Database::fail(const QSqlQuery& query)
+{
+    failure = reasonOf(query.lastError());
+    return std::nullopt;
+}
+
+bool Journal::Database::alive()
 {
     const QSqlDatabase database = QSqlDatabase::database(name, false);
     QSqlQuery query(database);
     return database.isOpen() && query.exec(QStringLiteral("SELECT 1"));
 }
 
-QString Journal::Connection::run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending)
+QString Journal::Database::run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending)
 {
     if (!ready)
         if (const QString why = open(); !why.isEmpty())
             return why;
     bool reconnected = false;
     for (int attempt = 1;; ++attempt) {
-        const QSqlError error = transaction(statement, ending);
+        const QSqlError error = transaction(statement, ending, Lock::WhenWriting);
         if (error.type() == QSqlError::NoError)
             return {};
         if (!postgres && busy(error) && attempt < BusyAttempts)
@@ -251,12 +332,12 @@ QString Journal::Connection::run(const std::function<bool(QSqlQuery&)>& statemen
     }
 }
 
-QSqlError Journal::Connection::transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending)
+QSqlError Journal::Database::transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending, Lock lock)
 {
     QSqlDatabase database = QSqlDatabase::database(name, false);
     // A write that is to prove the file writable takes the writer's lock at once, as a record
     // written then would.
-    if (ending == Ending::RollBack && !postgres) {
+    if ((ending == Ending::RollBack || lock == Lock::AtOnce) && !postgres) {
         if (QSqlQuery begin(database); !begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
             return begin.lastError();
     } else if (!database.transaction()) {

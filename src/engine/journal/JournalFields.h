@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+#include <variant>
+#include <vector>
+
+#include "journal/JournalRecord.h"
+
+namespace iap {
+
+// A field of the journal's record, once for everything that names it: the table's column, the
+// INSERT and the SELECT, the JSON and the CSV. A field added later names the schema version that
+// brought it; a journal of an earlier version gains its column, holding the field's empty value
+// for the records written before.
+struct JournalField {
+    using Member = std::variant<QDateTime JournalRecord::*, QString JournalRecord::*, std::vector<JournalStep> JournalRecord::*,
+                                bool JournalRecord::*, std::int64_t JournalRecord::*>;
+
+    // In the table, and in JSON and CSV.
+    const char* column;
+    const char* name;
+    Member member;
+    int sinceVersion = 1;
+};
+
+// The fields in the order of JournalRecord.
+std::span<const JournalField> journalFields();
+
+// The newest schema version among the fields: the one this program writes, and the newest it
+// reads.
+int journalSchemaVersion();
+
+}  // namespace iap

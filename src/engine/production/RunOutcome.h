@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace iap {
+
+// How a run on one port ended, worst last but for a removal and a stop.
+enum class RunOutcome { Right, ChecksumError, VerifyError, InputError, NoDevice, PortLost, BoardRemoved, Stopped };
+
+// What iap-cli's exit status says, worst last: across ports the worst applies. Failed: a
+// device's sum or its read-back differed (for the station: a board failed).
+enum class ExitStatus { Right = 0, Failed = 1, InputError = 2, NoDevice = 3 };
+
+// The journal's category of an outcome: "right", "checksum error", "board removed", ...
+QString categoryOf(RunOutcome outcome);
+ExitStatus exitStatusOf(RunOutcome outcome);
+
+}  // namespace iap
