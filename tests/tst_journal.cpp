@@ -158,6 +158,20 @@ private:
     QString name;
 };
 
+// Two separate programs append that many records each, at once: true when both wrote all of theirs.
+bool twoWritersAtOnce(const QString& location, int records)
+{
+    QProcess writers[2];
+    for (int i : {0, 1}) {
+        writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[i].start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {location, QString::number(i), QString::number(records)});
+    }
+    bool all = true;
+    for (QProcess& writer : writers)
+        all = writer.waitForFinished(WritersMs) && writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0 && all;
+    return all;
+}
+
 QString results(const std::vector<JournalRecord>& records)
 {
     QStringList texts;
@@ -258,15 +272,7 @@ private slots:
     {
         PLACE(place);
         QCOMPARE(Journal(place.location).check(), QString());
-        QProcess writers[2];
-        for (int i : {0, 1}) {
-            writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            writers[i].start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {place.location, QString::number(i), QString::number(WriterRecords)});
-        }
-        for (QProcess* writer : {&writers[0], &writers[1]}) {
-            QVERIFY(writer->waitForFinished(WritersMs));
-            QCOMPARE(writer->exitCode(), 0);
-        }
+        QVERIFY(twoWritersAtOnce(place.location, WriterRecords));
         QString error;
         std::map<QString, QStringList> byWriter;
         for (const JournalRecord& r : Journal(place.location).records({}, error))
@@ -296,15 +302,7 @@ private slots:
         QCOMPARE(Direct(place.location).values("SELECT count(*) FROM iap_journal_schema"), QStringList());
 
         constexpr int Records = 20;
-        QProcess writers[2];
-        for (int i : {0, 1}) {
-            writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            writers[i].start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {place.location, QString::number(i), QString::number(Records)});
-        }
-        for (QProcess* writer : {&writers[0], &writers[1]}) {
-            QVERIFY(writer->waitForFinished(WritersMs));
-            QCOMPARE(writer->exitCode(), 0);
-        }
+        QVERIFY(twoWritersAtOnce(place.location, Records));
         back = Journal(place.location).records({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
         QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"1"});
