@@ -227,8 +227,13 @@ QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
 // brought it meanwhile). A journal of a newer version is left as it is.
 QString Journal::Database::prepareTable(QSqlDatabase& database)
 {
-    QSqlQuery query(database);
-    std::optional<int> found = versionOf(query);
+    std::optional<int> found;
+    {
+        // Done with before a migration: a statement left open would hold an SQLite snapshot that
+        // the writer's lock cannot be taken on once another program has written.
+        QSqlQuery query(database);
+        found = versionOf(query);
+    }
     if (found && !readOnly && (*found < journalSchemaVersion() || !marked))
         found = migrate();
     if (!found)
