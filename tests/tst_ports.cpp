@@ -35,7 +35,7 @@ iap::PortInfo adapter(const QString& name, const QString& description, const QSt
 
 // A bench: two FTDI adapters told apart by their serial numbers, two identical CH340 adapters, a
 // CDC ACM device, the built-in UART and a virtual device, as the system would list them.
-std::vector<iap::PortEntry> bench()
+iap::PortListing bench()
 {
     std::vector<iap::PortInfo> ports{adapter("ttyUSB10", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A50285BI"),
                                      adapter("ttyUSB2", "FT232R USB UART", "FTDI", 0x0403, 0x6001, "A7043F2C"),
@@ -45,7 +45,7 @@ std::vector<iap::PortEntry> bench()
     iap::sortByName(ports);
     ports.emplace_back("iap-sim-5", "/run/user/1000/iap-ports/iap-sim-5");
     ports.back().announcedFor("/dev/pts/5");
-    return iap::PortDiscovery(std::make_unique<FakePortSource>(ports)).enumerate();
+    return iap::PortDiscovery(std::make_unique<FakePortSource>(ports)).list();
 }
 
 }  // namespace
@@ -55,16 +55,19 @@ class PortsTest : public QObject {
 
 private slots:
     // Named as people know them, in the order they count them; the last USB, VCP or serial
-    // adapter first as well, the list's empty first item when there is none.
+    // adapter offered first, none when there is none.
     void entries()
     {
+        const iap::PortListing listing = bench();
         QStringList texts;
-        for (const iap::PortEntry& entry : bench())
-            texts << entry.text();
-        QCOMPARE(texts, (QStringList{"iap-sim-5  VIRTUAL SERIAL -> /dev/pts/5", "ttyACM0  Pico, Raspberry Pi, usb 2e8a:000a, E6614C",
-                                     "ttyS0  serial port", "ttyUSB2  FT232R USB UART, FTDI, usb 0403:6001, A7043F2C",
-                                     "ttyUSB3  USB Serial, usb 1a86:7523", "ttyUSB4  USB Serial, usb 1a86:7523",
-                                     "ttyUSB10  FT232R USB UART, FTDI, usb 0403:6001, A50285BI", "iap-sim-5  VIRTUAL SERIAL -> /dev/pts/5"}));
+        for (const iap::PortInfo& port : listing.ports)
+            texts << iap::listedText(port);
+        QCOMPARE(texts, (QStringList{"ttyACM0  Pico, Raspberry Pi, usb 2e8a:000a, E6614C", "ttyS0  serial port",
+                                     "ttyUSB2  FT232R USB UART, FTDI, usb 0403:6001, A7043F2C", "ttyUSB3  USB Serial, usb 1a86:7523",
+                                     "ttyUSB4  USB Serial, usb 1a86:7523", "ttyUSB10  FT232R USB UART, FTDI, usb 0403:6001, A50285BI",
+                                     "iap-sim-5  VIRTUAL SERIAL -> /dev/pts/5"}));
+        QVERIFY(listing.preferred);
+        QCOMPARE(listing.preferred->path(), "/run/user/1000/iap-ports/iap-sim-5");
         const QStringList json = iap::cli::portListText(bench(), true).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(json.size(), 7);
         QCOMPARE(json[6], QStringLiteral(R"({"byId":null,"byPath":null,"description":"","manufacturer":"","name":"iap-sim-5","path":"/run/user/1000/iap-ports/iap-sim-5","pid":null,"preferred":true,"serial":"","vid":null})"));
@@ -72,9 +75,9 @@ private slots:
                                          R"("byPath":"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0","description":"FT232R USB UART",)"
                                          R"("manufacturer":"FTDI","name":"ttyUSB10","path":"/dev/ttyUSB10","pid":"6001","preferred":false,)"
                                          R"("serial":"A50285BI","vid":"0403"})"));
-        // As the window lists them, without the preferred port's second line.
-        QCOMPARE(iap::cli::portListText(bench(), false).split(u'\n', Qt::SkipEmptyParts), texts.mid(0, 7));
-        QCOMPARE(iap::PortDiscovery(std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})).enumerate().front().text(), QString());
+        // The preferred port first, then the others.
+        QCOMPARE(iap::cli::portListText(bench(), false).split(u'\n', Qt::SkipEmptyParts), QStringList{texts.last()} + texts.mid(0, 6));
+        QVERIFY(!iap::PortDiscovery(std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})).list().preferred);
     }
 
     // A port by its name, by a path, or as the one USB adapter of an identity; anything else is

@@ -64,7 +64,7 @@ int runCommandLine(const QStringList& arguments)
         return 0;
     }
     if (options.command == Command::Ports) {
-        std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).enumerate(), options.json)));
+        std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).list(), options.json)));
         return 0;
     }
 

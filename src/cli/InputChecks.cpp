@@ -28,10 +28,10 @@ QString deviceOf(const QString& port)
 // Each --port opens one port, and no port is named twice.
 QString choosePorts(CommandLineOptions& o)
 {
-    const std::vector<PortEntry> entries = PortDiscovery(makeSystemPortSource()).enumerate();
+    const PortListing listing = PortDiscovery(makeSystemPortSource()).list();
     std::map<QString, QString> byDevice;
     for (const QString& spec : o.ports) {
-        const ChosenPort chosen = ChosenPort::choose(spec, entries);
+        const ChosenPort chosen = ChosenPort::choose(spec, listing);
         if (!chosen.error().isEmpty())
             return chosen.error();
         o.chosenPorts.push_back(chosen.port());

@@ -17,11 +17,11 @@ QJsonValue number(std::optional<quint16> value)
     return value ? QJsonValue(QStringLiteral("%1").arg(*value, 4, 16, QLatin1Char('0'))) : QJsonValue();
 }
 
-QString listed(const std::vector<PortEntry>& entries)
+QString listed(const PortListing& listing)
 {
     QStringList texts;
-    for (std::size_t i = 1; i < entries.size(); ++i)
-        texts << entries[i].text();
+    for (const PortInfo& port : listing.ports)
+        texts << listedText(port);
     return texts.isEmpty() ? QStringLiteral("none") : texts.join(QLatin1String("; "));
 }
 
@@ -34,15 +34,14 @@ std::optional<quint16> hexWord(const QString& text)
 
 }  // namespace
 
-QString portListText(const std::vector<PortEntry>& entries, bool json)
+QString portListText(const PortListing& listing, bool json)
 {
-    const QString preferred = entries.front().path();
-    QString text = json || preferred.isEmpty() ? QString() : entries.front().text() + u'\n';
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-        const PortInfo& port = entries[i].port();
+    const QString preferred = listing.preferred ? listing.preferred->path() : QString();
+    QString text = json || !listing.preferred ? QString() : listedText(*listing.preferred) + u'\n';
+    for (const PortInfo& port : listing.ports) {
         if (!json) {
             if (port.path() != preferred)
-                text += entries[i].text() + u'\n';
+                text += listedText(port) + u'\n';
             continue;
         }
         const QJsonObject object{{QStringLiteral("name"), port.name()},
@@ -60,12 +59,11 @@ QString portListText(const std::vector<PortEntry>& entries, bool json)
     return text;
 }
 
-ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>& entries)
+ChosenPort ChosenPort::choose(const QString& spec, const PortListing& listing)
 {
     ChosenPort chosen;
     if (!spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
-        for (std::size_t i = 1; i < entries.size(); ++i) {
-            const PortInfo& port = entries[i].port();
+        for (const PortInfo& port : listing.ports) {
             if (spec == port.name() || spec == port.path() || spec == port.byPath() || spec == port.byId())
                 chosen.chosen = port;
         }
@@ -85,17 +83,16 @@ ChosenPort ChosenPort::choose(const QString& spec, const std::vector<PortEntry>&
         return chosen;
     }
     QStringList matches;
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-        const PortInfo& port = entries[i].port();
+    for (const PortInfo& port : listing.ports) {
         if (port.vendorId() == vendor && port.productId() == product && (parts.size() < 3 || port.serialNumber() == parts[2])) {
-            matches << entries[i].text();
+            matches << listedText(port);
             chosen.chosen = port;
         }
     }
     if (matches.size() == 1)
         return chosen;
     chosen.chosen = {};
-    chosen.why = matches.isEmpty() ? QStringLiteral("--port %1 matches no port; the ports: %2").arg(spec, listed(entries))
+    chosen.why = matches.isEmpty() ? QStringLiteral("--port %1 matches no port; the ports: %2").arg(spec, listed(listing))
                                    : QStringLiteral("--port %1 matches several ports: %2; name one by its serial number or by its "
                                                     "/dev/serial/by-path link")
                                          .arg(spec, matches.join(QLatin1String("; ")));

@@ -11,7 +11,7 @@ namespace iap::cli {
 // `iap-cli ports`: one line per port as the window lists it, the preferred port first; with
 // --json one object per port (name, path, byPath, byId, description, manufacturer, vid, pid,
 // serial, preferred).
-QString portListText(const std::vector<PortEntry>& entries, bool json);
+QString portListText(const PortListing& listing, bool json);
 
 // What a --port names: a port by its listed name, a path (a device, a by-path or by-id link, a
 // virtual device's link), or usb:VID:PID[:SERIAL], the one adapter the system lists with that
@@ -19,7 +19,7 @@ QString portListText(const std::vector<PortEntry>& entries, bool json);
 // or why none is meant, with the ports there are.
 class ChosenPort {
 public:
-    static ChosenPort choose(const QString& spec, const std::vector<PortEntry>& entries);
+    static ChosenPort choose(const QString& spec, const PortListing& listing);
     const PortInfo& port() const { return chosen; }
     const QString& path() const { return chosen.path(); }
     const QString& error() const { return why; }

@@ -115,10 +115,8 @@ StationWindow::~StationWindow()
 void StationWindow::listPorts()
 {
     portList->clear();
-    const std::vector<PortEntry> entries = discovery.enumerate();
-    // Item 0 repeats the preferred port; the list proper follows it.
-    for (std::size_t i = 1; i < entries.size(); ++i)
-        portList->addItem(entries[i].text(), QVariant::fromValue(entries[i].port()));
+    for (const PortInfo& port : discovery.list().ports)
+        portList->addItem(listedText(port), QVariant::fromValue(port));
 }
 
 void StationWindow::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)

@@ -203,10 +203,15 @@ void MainWindow::load()
 void MainWindow::listPorts()
 {
     portList->clear();
-    for (const PortEntry& entry : discovery.enumerate()) {
-        portList->addItem(entry.text(), entry.path());
-        portList->setItemData(portList->count() - 1, entry.isEmpty() ? QString() : entry.port().name(), PortNameRole);
-    }
+    const PortListing listing = discovery.list();
+    // Item 0 repeats the preferred port, or is empty when there is none; the list proper follows.
+    const auto add = [this](const std::optional<PortInfo>& port) {
+        portList->addItem(port ? listedText(*port) : QString(), port ? port->path() : QString());
+        portList->setItemData(portList->count() - 1, port ? port->name() : QString(), PortNameRole);
+    };
+    add(listing.preferred);
+    for (const PortInfo& port : listing.ports)
+        add(port);
     if (portList->count() > 0)
         portList->setCurrentIndex(0);
 }

@@ -20,22 +20,27 @@ PortDiscovery::PortDiscovery(std::unique_ptr<PortSource> source)
 {
 }
 
-std::vector<PortEntry> PortDiscovery::enumerate()
+QString listedText(const PortInfo& port)
 {
-    std::vector<PortEntry> entries(1);
+    return port.name() + QLatin1String("  ") + port.details();
+}
+
+PortListing PortDiscovery::list()
+{
+    PortListing listing;
     try {
         if (!source)
-            return entries;
+            return listing;
         for (PortInfo& port : source->ports()) {
-            entries.emplace_back(std::move(port));
-            if (isPreferred(entries.back().port()))
-                entries.front() = entries.back();
+            listing.ports.push_back(std::move(port));
+            if (isPreferred(listing.ports.back()))
+                listing.preferred = listing.ports.back();
         }
     } catch (...) {
-        // The window needs a port list whatever the system did: a failing source lists
-        // what had been accepted before it failed.
+        // A port list is needed whatever the system did: a failing source lists what had been
+        // accepted before it failed.
     }
-    return entries;
+    return listing;
 }
 
 }  // namespace iap

@@ -10,30 +10,22 @@
 
 namespace iap {
 
-// One item of the port list: a port, or nothing when no port qualifies for the first item.
-class PortEntry {
-public:
-    PortEntry() = default;
-    explicit PortEntry(PortInfo port) : info(std::move(port)) {}
-    bool isEmpty() const { return !info; }
-    const PortInfo& port() const { return *info; }
-    // What opens the port; empty for no port.
-    QString path() const { return info ? info->path() : QString(); }
-    // As the list shows it: the port's name, two spaces and what it is; empty for no port.
-    QString text() const { return info ? info->name() + QLatin1String("  ") + info->details() : QString(); }
-
-private:
-    std::optional<PortInfo> info;
+// The serial ports there are, in the source's order, and the one to offer first: the last USB,
+// VCP or serial adapter listed; none when no port qualifies.
+struct PortListing {
+    std::vector<PortInfo> ports;
+    std::optional<PortInfo> preferred;
 };
+
+// A port as a port list shows it: its name, two spaces and what it is.
+QString listedText(const PortInfo& port);
 
 // Which serial ports exist and which of them to offer first. Nothing here ever throws.
 class PortDiscovery {
 public:
     explicit PortDiscovery(std::unique_ptr<PortSource> source);
 
-    // Item 0: a copy of the preferred entry (the last USB, VCP or serial adapter listed), or an
-    // empty entry when none qualifies; then every port in the source's order.
-    std::vector<PortEntry> enumerate();
+    PortListing list();
 
 private:
     std::unique_ptr<PortSource> source;
