@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <array>
+#include <functional>
+#include <limits>
 
 #include "InputChecks.h"
 #include "protocol/HexNumber.h"
@@ -114,6 +116,90 @@ QString stationJob(CommandLineOptions& o, const QString& file, const QCommandLin
     return {};
 }
 
+// Every option any command takes.
+struct OptionSet {
+    static QCommandLineOption withValue(const char* name) { return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")); }
+
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    const QCommandLineOption json{QStringLiteral("json")}, csv{QStringLiteral("csv")}, verify{QStringLiteral("verify")};
+    const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
+                             output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
+                             application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
+                             journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
+                             trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
+                             probeMs = withValue("probe-ms");
+};
+
+// Each value of a numeric option in turn (the last one stays); the first that is not a whole
+// number from `lowest` to `highest` is refused with `refusal` (its one placeholder left: the
+// value) unless an earlier error stands.
+void takeWholeNumbers(const QStringList& values, int lowest, int highest, const QString& refusal, const std::function<void(int)>& take, QString& error)
+{
+    for (const QString& text : values) {
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        take(value);
+        if ((!ok || value < lowest || value > highest) && error.isEmpty())
+            error = refusal.arg(text);
+    }
+}
+
+// The options every command may be given; the first refusal, a missing port's before the rest.
+QString takeCommonValues(CommandLineOptions& o, const QCommandLineParser& parser, const OptionSet& options)
+{
+    QString error;
+    o.json = parser.isSet(options.json);
+    o.verify = parser.isSet(options.verify);
+    if (o.verify && o.command != Command::Download && o.command != Command::Write && o.command != Command::Program && o.command != Command::Station)
+        error = QStringLiteral("--verify belongs to download, write, program and station");
+    o.ports = parser.values(options.port);
+    if (o.ports.contains(QString()))
+        error = QStringLiteral("--port needs the name of a port");
+    for (const QString& name : parser.values(options.model)) {
+        if (const std::optional<DeviceModel> named = modelNamed(name))
+            o.model = *named;
+        else if (error.isEmpty())
+            error = QStringLiteral("--model must be %1").arg(modelChoices());
+    }
+    for (const QString& text : parser.values(options.address)) {
+        o.address = parseAddress(text);
+        if (!o.address && error.isEmpty())
+            error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
+    }
+    takeWholeNumbers(parser.values(options.pages), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), QStringLiteral("--pages %1 is not a number"),
+                     [&o](int pages) { o.pages = pages; }, error);
+    takeWholeNumbers(parser.values(options.timeout), 1, CommandLineOptions::LongestTimeoutSeconds,
+                     QStringLiteral("--timeout %2 is not a whole number of seconds from 1 to %1").arg(CommandLineOptions::LongestTimeoutSeconds),
+                     [&o](int seconds) { o.timeoutSeconds = seconds; }, error);
+    takeWholeNumbers(parser.values(options.continuous), 0, CommandLineOptions::LongestRestSeconds,
+                     QStringLiteral("--continuous %2 is not a whole number of seconds from 0 to %1").arg(CommandLineOptions::LongestRestSeconds),
+                     [&o](int seconds) { o.restSeconds = seconds; }, error);
+    o.output = parser.value(options.output);
+    o.journal = parser.value(options.journal);
+    return error;
+}
+
+// What belongs to one command only: the journal's filters, the station's job and triggers.
+QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& parser, const OptionSet& options)
+{
+    QString error;
+    if (o.command == Command::Journal) {
+        parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json}, error);
+        return error;
+    }
+    for (const QCommandLineOption& only : {options.since, options.result, options.csv})
+        if (parser.isSet(only))
+            return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
+    if (o.command == Command::Station) {
+        error = stationJob(o, parser.value(options.jobFile), parser, {options.model, options.address, options.slot0, options.slot1, options.application});
+        return error.isEmpty() ? stationTriggers(o.stationJob, parser, {options.trigger, options.switchLine, options.probeAddress, options.probeMs}) : error;
+    }
+    for (const QCommandLineOption& only : {options.trigger, options.switchLine, options.probeAddress, options.probeMs})
+        if (parser.isSet(only))
+            return QStringLiteral("--%1 belongs to iap-cli station").arg(only.names().first());
+    return {};
+}
+
 }  // namespace
 
 std::optional<QDateTime> parseSince(const QString& text)
@@ -146,92 +232,25 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
         return o;
     }
     o.command = *command;
-
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption json(QStringLiteral("json"));
-    const auto withValue = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")); };
-    const QCommandLineOption port = withValue("port"), model = withValue("model"), address = withValue("address"), pages = withValue("pages"),
-                             output = withValue("o"), timeout = withValue("timeout"), slot0 = withValue("slot0"), slot1 = withValue("slot1"),
-                             application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
-                             journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
-                             trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
-                             probeMs = withValue("probe-ms");
-    const QCommandLineOption csv(QStringLiteral("csv")), verify(QStringLiteral("verify"));
+    const OptionSet options;
     QCommandLineParser parser;
-    parser.addOptions({help, json, verify, port, model, address, pages, output, timeout, slot0, slot1, application, jobFile, continuous, journal, since,
-                       result, csv, trigger, switchLine, probeAddress, probeMs});
+    parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
+                       options.timeout, options.slot0, options.slot1, options.application, options.jobFile, options.continuous, options.journal,
+                       options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
                                   : QStringLiteral("unknown option %1%2").arg(unknown.first().size() > 1 ? QStringLiteral("--") : QStringLiteral("-"), unknown.first());
         return o;
     }
-    o.help = parser.isSet(help);
+    o.help = parser.isSet(options.help);
     if (o.help)
         return o;
-    o.json = parser.isSet(json);
-    o.verify = parser.isSet(verify);
-    if (o.verify && o.command != Command::Download && o.command != Command::Write && o.command != Command::Program && o.command != Command::Station)
-        error = QStringLiteral("--verify belongs to download, write, program and station");
-    o.ports = parser.values(port);
-    if (o.ports.contains(QString()))
-        error = QStringLiteral("--port needs the name of a port");
-    for (const QString& name : parser.values(model)) {
-        if (const std::optional<DeviceModel> named = modelNamed(name))
-            o.model = *named;
-        else if (error.isEmpty())
-            error = QStringLiteral("--model must be %1").arg(modelChoices());
-    }
-    for (const QString& text : parser.values(address)) {
-        o.address = parseAddress(text);
-        if (!o.address && error.isEmpty())
-            error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
-    }
-    for (const QString& text : parser.values(pages)) {
-        bool ok = false;
-        o.pages = text.toInt(&ok);
-        if (!ok && error.isEmpty())
-            error = QStringLiteral("--pages %1 is not a number").arg(text);
-    }
-    for (const QString& text : parser.values(timeout)) {
-        bool ok = false;
-        o.timeoutSeconds = text.toInt(&ok);
-        if ((!ok || o.timeoutSeconds < 1 || o.timeoutSeconds > CommandLineOptions::LongestTimeoutSeconds) && error.isEmpty())
-            error = QStringLiteral("--timeout %1 is not a whole number of seconds from 1 to %2").arg(text).arg(CommandLineOptions::LongestTimeoutSeconds);
-    }
-    for (const QString& text : parser.values(continuous)) {
-        bool ok = false;
-        o.restSeconds = text.toInt(&ok);
-        if ((!ok || *o.restSeconds < 0 || *o.restSeconds > CommandLineOptions::LongestRestSeconds) && error.isEmpty())
-            error = QStringLiteral("--continuous %1 is not a whole number of seconds from 0 to %2").arg(text).arg(CommandLineOptions::LongestRestSeconds);
-    }
-    o.output = parser.value(output);
-    o.journal = parser.value(journal);
-    if (!error.isEmpty())
+    error = takeCommonValues(o, parser, options);
+    if (error.isEmpty())
+        error = takeCommandOptions(o, parser, options);
+    if (!error.isEmpty() || o.command == Command::Journal)
         return o;
-    if (o.command == Command::Journal) {
-        parseJournalOptions(o, parser, {port, since, result, csv, json}, error);
-        return o;
-    }
-    for (const QCommandLineOption& only : {since, result, csv})
-        if (parser.isSet(only)) {
-            error = QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
-            return o;
-        }
-    if (o.command == Command::Station) {
-        error = stationJob(o, parser.value(jobFile), parser, {model, address, slot0, slot1, application});
-        if (error.isEmpty())
-            error = stationTriggers(o.stationJob, parser, {trigger, switchLine, probeAddress, probeMs});
-        if (!error.isEmpty())
-            return o;
-    } else {
-        for (const QCommandLineOption& only : {trigger, switchLine, probeAddress, probeMs})
-            if (parser.isSet(only)) {
-                error = QStringLiteral("--%1 belongs to iap-cli station").arg(only.names().first());
-                return o;
-            }
-    }
-
     const QStringList files = parser.positionalArguments();
     const bool takesFile = o.command == Command::Download || o.command == Command::Write;
     if (files.size() != (takesFile ? 1 : 0)) {
@@ -242,7 +261,7 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
         error = QStringLiteral("give at least one --port");
         return o;
     }
-    error = checkInput(o, ImagePaths{files.value(0), parser.value(slot0), parser.value(slot1), parser.value(application)});
+    error = checkInput(o, ImagePaths{files.value(0), parser.value(options.slot0), parser.value(options.slot1), parser.value(options.application)});
     return o;
 }
 
