@@ -190,8 +190,16 @@ QString Journal::Database::open()
         return invalid;
     QSqlDatabase database = QSqlDatabase::database(name, false);
     database.close();
-    if (!postgres && readOnly)
-        return openSqliteForReading(database);
+    if (const QString why = !postgres && readOnly ? openSqliteForReading(database) : openForWriting(database); !why.isEmpty())
+        return why;
+    if (const QString why = prepareTable(database); !why.isEmpty())
+        return why;
+    ready = true;
+    return {};
+}
+
+QString Journal::Database::openForWriting(QSqlDatabase& database)
+{
     if (!postgres) {
         const QString folder = QFileInfo(shown).absolutePath();
         if (!QDir().mkpath(folder))
@@ -200,12 +208,11 @@ QString Journal::Database::open()
     if (!database.open())
         return QStringLiteral("The journal %1 cannot be %2: %3").arg(shown, postgres ? QLatin1String("reached") : QLatin1String("opened"),
                                                                    reasonOf(database.lastError()));
+    if (postgres)
+        return {};
     // Readers never wait for a writer, and a writer waits only for another writer.
-    if (QSqlQuery wal(database); !postgres && !wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+    if (QSqlQuery wal(database); !wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
         return QStringLiteral("The journal %1 cannot be written: %2").arg(shown, reasonOf(wal.lastError()));
-    if (const QString why = prepareTable(database); !why.isEmpty())
-        return why;
-    ready = true;
     return {};
 }
 
@@ -216,9 +223,6 @@ QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
     database.setDatabaseName(readingUri(shown));
     if (!database.open())
         return QStringLiteral("The journal %1 cannot be read: %2").arg(shown, reasonOf(database.lastError()));
-    if (const QString why = prepareTable(database); !why.isEmpty())
-        return why;
-    ready = true;
     return {};
 }
 
@@ -227,31 +231,36 @@ QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
 // brought it meanwhile). A journal of a newer version is left as it is.
 QString Journal::Database::prepareTable(QSqlDatabase& database)
 {
-    std::optional<int> found;
+    QString failure;
+    std::optional<TableVersion> found;
     {
         // Done with before a migration: a statement left open would hold an SQLite snapshot that
         // the writer's lock cannot be taken on once another program has written.
         QSqlQuery query(database);
-        found = versionOf(query);
+        found = versionOf(query, failure);
     }
-    if (found && !readOnly && (*found < journalSchemaVersion() || !marked))
-        found = migrate();
+    if (found && !readOnly && (found->number < journalSchemaVersion() || !found->marked))
+        found = migrate(failure);
     if (!found)
         return QStringLiteral("The journal %1 cannot be %2: %3").arg(shown, readOnly ? QLatin1String("read") : QLatin1String("written"), failure);
-    if (*found > journalSchemaVersion())
+    if (found->number > journalSchemaVersion())
         return QStringLiteral("The journal %1 was made by a newer version of this program (its records are of version %2, this one knows up to %3): it is not %4")
             .arg(shown)
-            .arg(*found)
+            .arg(found->number)
             .arg(journalSchemaVersion())
             .arg(readOnly ? QLatin1String("read") : QLatin1String("written"));
-    if (*found < 1)
+    if (found->number < 1)
         return QStringLiteral("The journal %1 cannot be read: it holds no records' table").arg(shown);
-    version = *found;
+    version = found->number;
     return {};
 }
 
-std::optional<int> Journal::Database::versionOf(QSqlQuery& query)
+std::optional<Journal::Database::TableVersion> Journal::Database::versionOf(QSqlQuery& query, QString& failure)
 {
+    const auto failed = [&]() -> std::optional<TableVersion> {
+        failure = reasonOf(query.lastError());
+        return std::nullopt;
+    };
     const auto exists = [&](const QString& table) -> std::optional<bool> {
         const bool asked = query.prepare(postgres ? QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c WHERE c.relname = ? AND pg_catalog.pg_table_is_visible(c.oid)")
                                                   : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?"));
@@ -260,53 +269,48 @@ std::optional<int> Journal::Database::versionOf(QSqlQuery& query)
             return std::nullopt;
         return query.next();
     };
-    marked = false;
     const std::optional<bool> versioned = exists(QStringLiteral("iap_journal_schema"));
-    if (versioned && *versioned) {
+    if (!versioned)
+        return failed();
+    if (*versioned) {
         if (!query.exec(QStringLiteral("SELECT version FROM iap_journal_schema")))
-            return fail(query);
+            return failed();
         // A version table without its row says nothing; the table of records tells.
-        if ((marked = query.next()))
-            return query.value(0).toInt();
+        if (query.next())
+            return TableVersion{query.value(0).toInt(), true};
     }
-    const std::optional<bool> table = versioned ? exists(QStringLiteral("iap_journal")) : std::nullopt;
+    const std::optional<bool> table = exists(QStringLiteral("iap_journal"));
     if (!table)
-        return fail(query);
-    return *table ? 1 : 0;
+        return failed();
+    return TableVersion{*table ? 1 : 0, false};
 }
 
-std::optional<int> Journal::Database::migrate()
+std::optional<Journal::Database::TableVersion> Journal::Database::migrate(QString& failure)
 {
-    std::optional<int> found;
+    std::optional<TableVersion> found;
     const QSqlError error = transaction([&](QSqlQuery& query) {
         // Programs that open one journal at once bring it one after the other.
         if (postgres && !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(MigrationLockKey)))
             return false;
-        found = versionOf(query);
+        found = versionOf(query, failure);
         if (!found)
             return false;
         // Brought up meanwhile, or by a newer program, which this one leaves as it is.
-        if (*found > journalSchemaVersion() || (*found == journalSchemaVersion() && marked))
+        if (found->number > journalSchemaVersion() || (found->number == journalSchemaVersion() && found->marked))
             return true;
-        QStringList statements = journalMigrationSql(postgres, *found);
+        QStringList statements = journalMigrationSql(postgres, found->number);
         statements << QStringLiteral("CREATE TABLE IF NOT EXISTS iap_journal_schema (version INTEGER NOT NULL)")
                    << QStringLiteral("DELETE FROM iap_journal_schema")
                    << QStringLiteral("INSERT INTO iap_journal_schema (version) VALUES (%1)").arg(journalSchemaVersion());
         for (const QString& sql : statements)
             if (!query.exec(sql))
                 return false;
-        found = journalSchemaVersion();
+        found = TableVersion{journalSchemaVersion(), true};
         return true;
     }, Ending::Commit, Lock::AtOnce);
     if (error.type() == QSqlError::NoError)
         return found;
     failure = reasonOf(error);
-    return std::nullopt;
-}
-
-std::nullopt_t Journal::Database::fail(const QSqlQuery& query)
-{
-    failure = reasonOf(query.lastError());
     return std::nullopt;
 }
 

@@ -48,12 +48,17 @@ private:
     void usePostgres(QSqlDatabase& database, const QString& location);
     QString open();
     QString openSqliteForReading(QSqlDatabase& database);
+    // The table's version: 0 when there is none yet, 1 unmarked for one made before versions
+    // were kept.
+    struct TableVersion {
+        int number = 0;
+        bool marked = false;
+    };
+    QString openForWriting(QSqlDatabase& database);
     QString prepareTable(QSqlDatabase& database);
-    // The table's version (0: no table yet; 1 for a table made before versions were kept, which
-    // `marked` tells); none when it cannot be told, `failure` saying why.
-    std::optional<int> versionOf(QSqlQuery& query);
-    std::optional<int> migrate();
-    std::nullopt_t fail(const QSqlQuery& query);
+    // None when the version cannot be told, `failure` saying why.
+    std::optional<TableVersion> versionOf(QSqlQuery& query, QString& failure);
+    std::optional<TableVersion> migrate(QString& failure);
     bool alive();
     QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending, Lock lock);
 
@@ -64,8 +69,6 @@ private:
     bool readOnly = false;
     bool ready = false;
     int version = 0;
-    bool marked = false;
-    QString failure;
 };
 
 }  // namespace iap
