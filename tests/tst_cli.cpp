@@ -311,7 +311,9 @@ private slots:
         chatter.start(pauseMs);
         QVERIFY(waitUntil([&] { return run.process.state() == QProcess::NotRunning; }, RunTimeoutMs));
         QCOMPARE(run.process.exitCode(), 3);
-        QVERIFY2(lastRunMs(journal, device.path()) < 3000, qPrintable(QString::number(lastRunMs(journal, device.path()))));
+        // The 2 s given, not the 5 s of the default, counted once; a loaded machine adds up to a
+        // second or two of opening and reading around them.
+        QVERIFY2(lastRunMs(journal, device.path()) < 4000, qPrintable(QString::number(lastRunMs(journal, device.path()))));
         const QString awaited = beforeTheCommand ? "the device to stop sending" : "the erase report";
         QVERIFY(run.process.readAllStandardOutput().contains(("No reply from the device for 2 s while waiting for " + awaited).toUtf8()));
     }
