@@ -23,15 +23,12 @@ void FlashWrite::start(const ImageSnapshot& image, const Address& address)
         // take it and the first acknowledgement as one chunk.
         connection().pollEvery(PollIntervalMs);
         awaits(Awaiting::VersionReply);
-        const quint64 planned = connection().number();
-        clock.after(CommandToFirstPageMs, this, [this, planned] {
-            // Given up by then: Refresh, or another operation, ended the connection.
-            if (planned != connection().number())
-                return;
+        // Given up if Refresh, or another operation, ends the connection by then.
+        clock.after(CommandToFirstPageMs, this, connection().onThisConnection([this] {
             connection().pollEvery(PollIntervalMs);
             emit runningSum(0);
             startPages();
-        });
+        }));
     });
 }
 

@@ -29,17 +29,14 @@ void ProductionRound::stop()
 {
     step = Step::FlashSlot0;
     continuous = false;
-    ++plan;
+    plan.cancel();
 }
 
 void ProductionRound::lookAfter(int ms)
 {
     restMs = ms;
-    const std::uint64_t planned = ++plan;
-    clock.after(ms, this, [this, planned] {
-        if (planned == plan)
-            look();
-    });
+    plan.renew();
+    clock.after(ms, this, plan.guard([this] { look(); }));
 }
 
 // One look of the continuous round. A step is left only when it is found not ready at a look

@@ -2,8 +2,8 @@
 
 #include <QObject>
 
-#include <cstdint>
 
+#include "platform/Attempt.h"
 #include "protocol/OperationKind.h"
 
 namespace iap {
@@ -67,8 +67,8 @@ private:
     bool continuous = false;
     bool once = false;
     int restMs = FirstLookMs;
-    // Each planned look carries the number it was planned under; a newer plan makes it void.
-    std::uint64_t plan = 0;
+    // The look planned; a newer plan or a stop gives it up.
+    Attempt plan;
 };
 
 }  // namespace iap

@@ -10,6 +10,7 @@ namespace iap {
 
 Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(this))
 {
+    current.renew();
     pollTimer->setObjectName(QStringLiteral("Timer1"));
     pollTimer->setInterval(StartPollIntervalMs);
     pollTimer->setTimerType(Qt::PreciseTimer);
@@ -93,6 +94,7 @@ void Connection::end()
 {
     // Nothing more comes on this connection: what was awaited of it is all there is.
     endTakingLater();
+    current.renew();
     restingForPoll = false;
     exchange = nullptr;
     pendingCommand.clear();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Attempt.h"
 #include "serial/SerialPort.h"
 #include "session/DeviceModel.h"
 
@@ -49,9 +50,9 @@ public:
     bool isOpen() const { return serial.isOpen(); }
     // The port itself, for what it tells besides the bytes (its modem-status inputs).
     SerialPort& port() { return serial; }
-    // Changes with every open and close: a step that waits for its time belongs to the
-    // connection it was planned on.
-    quint64 number() const { return serial.connectionNumber(); }
+    // A step that waits for its time belongs to the connection it was planned on: it runs only if
+    // the connection has been neither closed nor reopened meanwhile.
+    std::function<void()> onThisConnection(std::function<void()> step) const { return current.guard(std::move(step)); }
 
     // From now on the bytes on this connection go to `exchange`; its command goes once the
     // line is quiet, and then `sent` runs. A close or a reopen ends the exchange.
@@ -87,6 +88,7 @@ private:
     void resumeTicks();
 
     SerialPort serial;
+    Attempt current;
     QTimer* pollTimer;
     // The poll loop was stopped by a tick that found a poll outstanding.
     bool restingForPoll = false;
