@@ -101,7 +101,7 @@ Figures measure(const QString& imagePath)
     if (!bootloader.connection().open(QString::fromLocal8Bit(ptsname(controller)), DeviceModel::Hx300))
         return {};
     std::thread device(playDevice, controller, std::cref(elapsed), std::ref(sentNs));
-    bootloader.download().start(ImageSnapshot::take(imagePath), {0x08, 0x00, 0x40, 0x00});
+    bootloader.download().start(TransferPlan(ImageSnapshot::take(imagePath), OperationKind::Download, {0x08, 0x00, 0x40, 0x00}));
     QTimer deadline;
     deadline.start(DownloadTimeoutMs);
     while (!done && deadline.isActive() && takenNs.size() < std::size_t(Pages + 1))

@@ -230,8 +230,13 @@ private slots:
     // each from where the last one ended, and names the first byte that differs.
     void readBackInReadsADeviceTakes()
     {
-        const QByteArray sent = pattern(1026 * PageBytes, 4);
-        iap::ReadBackVerify verify(0x08004000, sent);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("app.bin"));
+        QVERIFY(writeFile(path, pattern(1026 * PageBytes - 1, 4)));
+        const iap::TransferPlan plan(iap::ImageSnapshot::take(path), iap::OperationKind::Download, iap::Address{0x08, 0x00, 0x40, 0x00});
+        const QByteArray sent = plan.sentBytes();
+        QCOMPARE(sent.size(), 1026 * PageBytes);
+        iap::ReadBackVerify verify(plan);
         const auto first = verify.next();
         QVERIFY(first && first->address == (iap::Address{0x08, 0x00, 0x40, 0x00}) && first->pages == 1025);
         QVERIFY(verify.take(sent.left(1025 * PageBytes)));

@@ -12,7 +12,7 @@
 #include "protocol/Page.h"
 #include "serial/PortInfo.h"
 #include "session/DeviceModel.h"
-#include "session/ImageSnapshot.h"
+#include "production/Job.h"
 #include "station/StationJob.h"
 
 namespace iap::cli {
@@ -35,12 +35,9 @@ struct CommandLineOptions {
     std::optional<Address> address;
     int pages = 0;
     QString output;
-    // download: the application; write: the image; program: slot 0, slot 1, application. Each is
-    // taken once, before anything is sent, and every port is sent these bytes.
-    ImageSnapshot image;
-    ImageSnapshot slot0;
-    ImageSnapshot slot1;
-    ImageSnapshot application;
+    // download, write, read, program: the job every port runs, made by checkInput (the images
+    // are taken once, before anything is sent, and every port is sent these bytes).
+    Job job;
     // station: the job (a --job file, with the job options given beside it winning) and the rest
     // between a verdict and the next round, when continuous.
     StationJob stationJob;

@@ -76,6 +76,50 @@ QString checkRead(const CommandLineOptions& o)
     return checkOutput(o);
 }
 
+// The command's job: its images taken and planned, by the command line's rules.
+QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
+{
+    Job& job = o.job;
+    job.model = o.model;
+    job.address = o.address;
+    job.pages = o.pages;
+    job.verify = o.verify;
+    job.replyTimeoutSeconds = o.timeoutSeconds;
+    ImageSnapshot image;
+    ImageSnapshot slot0;
+    ImageSnapshot slot1;
+    ImageSnapshot application;
+    for (const auto& [taken, path] : {std::pair{&image, paths.image}, {&slot0, paths.slot0}, {&slot1, paths.slot1}, {&application, paths.application}})
+        if (const QString error = takeImage(*taken, path); !error.isEmpty())
+            return error;
+    const auto planSingle = [&](Job::Kind kind, OperationKind transfer) {
+        job.kind = kind;
+        CheckedTransfer checked = planTransfer(image, transfer, o.address, SingleTransferRules);
+        job.transfer = std::move(checked.plan);
+        return checked.refusal;
+    };
+    switch (o.command) {
+    case Command::Download:
+        return planSingle(Job::Kind::Download, OperationKind::Download);
+    case Command::Write:
+        return planSingle(Job::Kind::FlashWrite, OperationKind::FlashWrite);
+    case Command::Read:
+        job.kind = Job::Kind::FlashRead;
+        return checkRead(o);
+    case Command::Program:
+        job.kind = Job::Kind::Round;
+        if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
+            return QStringLiteral("program needs --slot0, --slot1 or --app");
+        return planRound(job, slot0, slot1, application);
+    case Command::Station:
+    case Command::Ports:
+    case Command::Doctor:
+    case Command::Journal:
+        break;
+    }
+    return {};
+}
+
 }  // namespace
 
 QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
@@ -85,27 +129,7 @@ QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
     // The station takes its images itself, once for every socket.
     if (o.command == Command::Station)
         return {};
-    for (const auto& [image, path] : {std::pair{&o.image, paths.image}, {&o.slot0, paths.slot0}, {&o.slot1, paths.slot1}, {&o.application, paths.application}})
-        if (const QString error = takeImage(*image, path); !error.isEmpty())
-            return error;
-    switch (o.command) {
-    case Command::Download:
-        return checkApplication(o.image, o.address, true);
-    case Command::Write:
-        return checkFlashImage(o.image, o.address, true);
-    case Command::Read:
-        return checkRead(o);
-    case Command::Program:
-        if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
-            return QStringLiteral("program needs --slot0, --slot1 or --app");
-        return checkRound(o.slot0, o.slot1, o.application, o.address);
-    case Command::Station:
-    case Command::Ports:
-    case Command::Doctor:
-    case Command::Journal:
-        return {};
-    }
-    return {};
+    return makeJob(o, paths);
 }
 
 }  // namespace iap::cli

@@ -6,6 +6,7 @@
 #include "CommandLineOptions.h"
 #include "journal/Journal.h"
 #include "production/DeviceRun.h"
+#include "production/RunRecorder.h"
 
 namespace iap::cli {
 
@@ -30,13 +31,14 @@ signals:
     void done();
 
 private:
-    void ended(RunOutcome outcome, const QString& text, const JournalRecord& record);
+    void ended(RunOutcome outcome, const QString& text);
 
     const CommandLineOptions& options;
     const QString label;
     const PortInfo port;
     Report& report;
     Journal& journal;
+    RunRecorder recorder;
     DeviceRun run;
     ExitStatus result = ExitStatus::Right;
     bool stopped = false;

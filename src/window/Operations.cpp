@@ -12,6 +12,7 @@
 #include "ConnectionControls.h"
 #include "HexEntry.h"
 #include "MainWindow.h"
+#include "production/JobChecks.h"
 
 namespace iap {
 namespace {
@@ -56,7 +57,7 @@ void announce(MainWindow& w, int slot)
     }
     w.beginTransfer();
     setBusy(w, true);
-    w.bootloader.flashWrite().start(image, targetAddress(w));
+    w.bootloader.flashWrite().start(*planTransfer(image, OperationKind::FlashWrite, targetAddress(w), WindowRules).plan);
 }
 
 void writeSlot(MainWindow& w, int slot)
@@ -110,7 +111,7 @@ void startDownload(MainWindow& w)
     }
     setBusy(w, true);
     w.beginTransfer();
-    w.bootloader.download().start(image, targetAddress(w));
+    w.bootloader.download().start(*planTransfer(image, OperationKind::Download, targetAddress(w), WindowRules).plan);
 }
 
 void startFlashWrite(MainWindow& w, int slot)

@@ -56,9 +56,7 @@ void show(MainWindow& w, PageTransfer& transfer)
                      [&w](const QString& version) { w.bootloaderVersionLabel->setText(PageTransfer::versionCaption(version)); });
     // The verdict compares the pages acknowledged with End Page and Current Page as the user
     // sees them when it comes, also after the user typed into them.
-    for (QLineEdit* box : {w.endPageBox, w.currentPageBox})
-        QObject::connect(box, &QLineEdit::textEdited, &transfer,
-                         [&w, &transfer] { transfer.compareWithShownPages(boxNumber(w.endPageBox->text()), boxNumber(w.currentPageBox->text())); });
+    transfer.judgeEndPageReachedBy([&w] { return boxNumber(w.endPageBox->text()) <= boxNumber(w.currentPageBox->text()); });
 }
 
 }  // namespace

@@ -10,12 +10,12 @@ Download::Download(Connection& connection, ReplyRecognition& recognition, QObjec
 {
 }
 
-void Download::start(const ImageSnapshot& image, const Address& address)
+void Download::start(const TransferPlan& plan)
 {
-    if (image.address())
-        emit imageAddress(*image.address());
-    prepare(image, 0, image.address().value_or(address));
-    begin(commandFrame(EraseKeyword, image.address().value_or(address), endPage()), [this] { awaits(Awaiting::EraseReport); });
+    if (plan.ownAddress())
+        emit imageAddress(*plan.ownAddress());
+    prepare(plan);
+    begin(commandFrame(EraseKeyword, plan.address(), plan.endPage()), [this] { awaits(Awaiting::EraseReport); });
 }
 
 void Download::handle(Reply reply, const QByteArray& chunk)

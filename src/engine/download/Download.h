@@ -14,9 +14,9 @@ public:
     Download(Connection& connection, ReplyRecognition& recognition, QObject* parent);
 
     // Once the port is open: End Page shows the image's last page index, and the erase command
-    // for that many pages more than one goes to the address (a file with addresses goes to its
-    // own); the device's replies drive the rest.
-    void start(const ImageSnapshot& image, const Address& address);
+    // for that many pages more than one goes to the plan's address; the device's replies drive
+    // the rest.
+    void start(const TransferPlan& plan);
 
 signals:
     // A file with addresses names where it goes, before its command goes.

@@ -1,6 +1,5 @@
 #include "flash_write/FlashWrite.h"
 
-#include "flash_write/FlashImage.h"
 #include "platform/Clock.h"
 #include "protocol/CommandFrame.h"
 #include "session/Connection.h"
@@ -12,12 +11,11 @@ FlashWrite::FlashWrite(Connection& connection, ReplyRecognition& recognition, Cl
 {
 }
 
-void FlashWrite::start(const ImageSnapshot& image, const Address& address)
+void FlashWrite::start(const TransferPlan& plan)
 {
-    const auto own = flashImageAddress(image);
-    emit imageAddress(own);
-    prepare(image, flashImageHeader(image) ? 1 : 0, own.value_or(address));
-    begin(commandFrame(FlashWriteKeyword, own.value_or(address), endPage()), [this] {
+    emit imageAddress(plan.ownAddress());
+    prepare(plan);
+    begin(commandFrame(FlashWriteKeyword, plan.address(), plan.endPage()), [this] {
         replies().setVersionShown(false);
         // The version reply comes during the wait; a poll rate left at a read's second would
         // take it and the first acknowledgement as one chunk.

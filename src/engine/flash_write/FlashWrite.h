@@ -21,8 +21,8 @@ public:
 
     FlashWrite(Connection& connection, ReplyRecognition& recognition, Clock& clock, QObject* parent);
 
-    // Once the port is open. A plain image goes to `address`.
-    void start(const ImageSnapshot& image, const Address& address);
+    // Once the port is open.
+    void start(const TransferPlan& plan);
 
 signals:
     // The image's form, before its command goes: the address of its header page or its own, or none.

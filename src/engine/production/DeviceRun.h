@@ -6,30 +6,30 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 
-#include "journal/JournalRecord.h"
 #include "production/BootloaderClient.h"
 #include "production/Job.h"
 #include "production/ProductionRound.h"
 #include "production/RunOutcome.h"
+#include "production/VerifyStep.h"
 #include "serial/PortInfo.h"
-#include "verify/ReadBackVerify.h"
 
 namespace iap {
 
-// One job on one port, on a bootloader of its own: each operation opens the port afresh and
-// waits for its verdict; the round goes on while its steps end right. The run keeps the record
-// of what went to the device and how each step ended.
+class RunRecorder;
+
+// One job on one port, on a bootloader of its own: the run sequences the job's steps, each
+// operation on the port opened afresh, and goes on while they end right; the recorder it is
+// given is told every step.
 class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
     // On a bootloader of its own.
-    explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
+    DeviceRun(Clock& clock, RunRecorder& recorder, QObject* parent = nullptr);
     // On a bootloader that others use between runs (a station socket's port, held open): the
     // run hears it only while it runs.
-    DeviceRun(BootloaderClient& bootloader, Clock& clock, QObject* parent = nullptr);
+    DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
     void start(const Job& job, const PortInfo& port);
@@ -39,17 +39,19 @@ public:
 
 signals:
     void status(const QString& text);
-    // A step begins: its kind, its image's file, size, hash, format and the bytes it sends.
-    void stepStarted(const iap::JournalStep& step);
+    // A transfer begins: the image's file and the hash of the bytes it sends.
+    void imageSent(const QString& file, const QString& sha256);
     // Which of the round's steps that is.
     void roundStep(iap::ProductionRound::Step step);
     void progress(int done, int total);
     void runningSum(std::uint32_t sum);
     void versionReported(const QString& version);
-    void finished(iap::RunOutcome outcome, const QString& text, const iap::JournalRecord& record);
+    // The run's end, before it is kept on record.
+    void finished(iap::RunOutcome outcome, const QString& text);
 
 private:
-    DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, QObject* parent);
+    DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, RunRecorder& recorder, QObject* parent);
+    void hear();
 
     // The production round's steps on this port.
     bool busy() const override { return false; }
@@ -60,29 +62,27 @@ private:
     // opened ends the run.
     void openThen(std::function<void()> next);
     void opened(bool ok);
-    void transfer(const ImageSnapshot& image, OperationKind kind);
-    void sendImage(const ImageSnapshot& image, OperationKind kind);
-    void beginStep(const JournalStep& step);
+    void transfer(const TransferPlan& plan);
+    void read();
     void ended(OperationKind kind, const OperationResult& result);
-    // The transfer just confirmed by its sum is read back; then the step ends right or not.
-    void startVerify(OperationKind transferred);
-    void readBack();
-    void verified(const OperationResult& read);
+    void verified(const VerifyStep::Verdict& verdict);
     void stepRight(OperationKind kind, const QString& text);
     void finish(RunOutcome outcome, const QString& text);
 
     std::unique_ptr<BootloaderClient> ownBootloader;
     BootloaderClient& bootloader;
+    RunRecorder& recorder;
     ProductionRound round;
+    VerifyStep verify;
     Job job;
     PortInfo port;
-    JournalRecord record;
+    // The transfer under way or being verified.
+    std::optional<TransferPlan> current;
     QString lastResult;
-    // The comparison of the transfer being read back, and that transfer's kind.
-    std::optional<ReadBackVerify> verification;
     // What follows the open under way.
     std::function<void()> afterOpen;
-    OperationKind verifiedKind = OperationKind::Download;
+    // An operation this run started is under way.
+    bool operating = false;
     bool running = false;
 };
 

@@ -6,12 +6,13 @@
 
 #include "protocol/Page.h"
 #include "session/DeviceModel.h"
-#include "session/ImageSnapshot.h"
+#include "session/TransferPlan.h"
 
 namespace iap {
 
-// What a run does on a port: one operation, or the production round. The images are taken
-// before any run starts, so that every port is sent the same bytes.
+// What a run does on a port: one operation, or the production round. Only the job checks make
+// one: the images are taken and planned before any run starts, so that every port is sent the
+// same bytes.
 struct Job {
     static constexpr int DefaultReplyTimeoutSeconds = 5;
 
@@ -19,14 +20,14 @@ struct Job {
 
     Kind kind = Kind::Round;
     DeviceModel model = DeviceModel::Hx300;
-    // A flash image's header page names its own address, which wins over this one.
+    // A read's address, and the round's for its images without one of their own.
     std::optional<Address> address;
-    // A download's or a flash write's image.
-    ImageSnapshot image;
-    // The round's steps; an invalid snapshot is a step passed over.
-    ImageSnapshot slot0;
-    ImageSnapshot slot1;
-    ImageSnapshot application;
+    // A download's or a flash write's transfer.
+    std::optional<TransferPlan> transfer;
+    // The round's steps; none is a step passed over.
+    std::optional<TransferPlan> slot0;
+    std::optional<TransferPlan> slot1;
+    std::optional<TransferPlan> application;
     // A read: its pages, and the file they go to once the device's sum agrees.
     int pages = 0;
     QString readBackFile;

@@ -1,6 +1,5 @@
 #include "production/JobChecks.h"
 
-#include "flash_write/FlashImage.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -8,23 +7,31 @@ namespace {
 
 // The pages from the first data page to the last go to the address: they must hold data and end
 // within the device's address space.
-QString checkPages(const ImageSnapshot& image, bool hasHeader, const Address& address)
+QString checkPages(const TransferPlan& plan)
 {
-    if (image.size() == 0)
-        return QStringLiteral("%1 is empty").arg(image.path());
-    if (hasHeader && image.size() <= PageBytes)
-        return QStringLiteral("%1 is a header page with no data after it").arg(image.path());
-    const std::int64_t pages = image.lastPageIndex() + 1 - (hasHeader ? 1 : 0);
-    if (addressValue(address) + pages * PageBytes > AddressSpaceBytes)
-        return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(image.path());
+    const QString& path = plan.image().path();
+    if (plan.image().size() == 0)
+        return QStringLiteral("%1 is empty").arg(path);
+    if (plan.hasHeaderPage() && plan.image().size() <= PageBytes)
+        return QStringLiteral("%1 is a header page with no data after it").arg(path);
+    if (addressValue(plan.address()) + (plan.endPage() + 1) * PageBytes > AddressSpaceBytes)
+        return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(path);
     return {};
 }
 
-// A file with addresses goes where they say: an address given beside it must be that one.
-QString differingAddress(const ImageSnapshot& image, const Address& given)
+QString differingAddress(const TransferPlan& plan, const Address& given)
 {
+    if (plan.hasHeaderPage())
+        return QStringLiteral("the address given differs from the address in the header page of %1").arg(plan.image().path());
     return QStringLiteral("the address given, %1, differs from %2, where the data of %3 go (the start of the page of its first byte)")
-        .arg(addressText(given), addressText(*image.address()), image.path());
+        .arg(addressText(given), addressText(*plan.ownAddress()), plan.image().path());
+}
+
+QString missingAddress(const ImageSnapshot& image, OperationKind kind)
+{
+    if (kind == OperationKind::Download)
+        return QStringLiteral("the application needs an address");
+    return QStringLiteral("%1 has no header page: it needs an address").arg(image.path());
 }
 
 }  // namespace
@@ -47,33 +54,35 @@ QString takeImage(ImageSnapshot& image, const QString& path)
     return image.unreadableText();
 }
 
-QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
+CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, const std::optional<Address>& given, ImageRules rules)
 {
-    const std::optional<Address>& own = image.address();
-    if (!own && !address)
-        return QStringLiteral("the application needs an address");
-    if (strict && own && address && *own != *address)
-        return differingAddress(image, *address);
-    return checkPages(image, false, own ? *own : *address);
+    TransferPlan plan(image, kind, given.value_or(Address{}));
+    if (!plan.ownAddress() && !given)
+        return {std::nullopt, missingAddress(image, kind)};
+    if (rules.givenMustAgree && plan.ownAddress() && given && *plan.ownAddress() != *given)
+        return {std::nullopt, differingAddress(plan, *given)};
+    if (rules.pagesChecked)
+        if (QString refusal = checkPages(plan); !refusal.isEmpty())
+            return {std::nullopt, refusal};
+    return {std::move(plan), {}};
 }
 
-QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict)
+QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application)
 {
-    const auto header = flashImageHeader(image);
-    const auto own = flashImageAddress(image);
-    if (!own && !address)
-        return QStringLiteral("%1 has no header page: it needs an address").arg(image.path());
-    if (strict && own && address && *own != *address)
-        return header ? QStringLiteral("the address given differs from the address in the header page of %1").arg(image.path()) : differingAddress(image, *address);
-    return checkPages(image, header.has_value(), own ? *own : *address);
-}
-
-QString checkRound(const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application, const std::optional<Address>& address)
-{
-    for (const ImageSnapshot* slot : {&slot0, &slot1})
-        if (const QString error = slot->isValid() ? checkFlashImage(*slot, address, false) : QString(); !error.isEmpty())
-            return error;
-    return application.isValid() ? checkApplication(application, address, false) : QString();
+    const std::initializer_list<std::tuple<std::optional<TransferPlan>*, const ImageSnapshot*, OperationKind>> steps{
+        {&job.slot0, &slot0, OperationKind::FlashWrite},
+        {&job.slot1, &slot1, OperationKind::FlashWrite},
+        {&job.application, &application, OperationKind::Download}};
+    for (const auto& [step, image, kind] : steps) {
+        step->reset();
+        if (!image->isValid())
+            continue;
+        CheckedTransfer checked = planTransfer(*image, kind, job.address, RoundRules);
+        if (!checked.plan)
+            return checked.refusal;
+        *step = std::move(checked.plan);
+    }
+    return {};
 }
 
 }  // namespace iap

@@ -4,23 +4,43 @@
 
 #include <optional>
 
+#include "production/Job.h"
 #include "protocol/Page.h"
 #include "session/ImageSnapshot.h"
+#include "session/TransferPlan.h"
 
 namespace iap {
 
-// The checks of a job's images before anything is sent: a job that would send a device what it
-// cannot take is refused as a whole. Each says why, or nothing when all is well.
+// The checks that make a job: each image is taken and planned before anything is sent, and a job
+// that would send a device what it cannot take is refused as a whole. Each says why, or nothing
+// when all is well.
+
+// How strictly an image is checked before it is sent.
+struct ImageRules {
+    // An address given beside a file that names its own must be that one; otherwise the file's wins.
+    bool givenMustAgree = false;
+    // An image whose pages a device cannot take (none, a header page alone, pages beyond 4 GiB)
+    // is refused.
+    bool pagesChecked = true;
+};
+// A single download or flash write on the command line.
+inline constexpr ImageRules SingleTransferRules{true, true};
+// A production round: a file's own address serves it, the round's the images without one.
+inline constexpr ImageRules RoundRules{false, true};
+// The classic window sends what its user chose, as it always has (an empty image too).
+inline constexpr ImageRules WindowRules{false, false};
+
+// A transfer planned, or why it cannot be.
+struct CheckedTransfer {
+    std::optional<TransferPlan> plan;
+    QString refusal;
+};
 
 // Takes the file (an empty path takes nothing).
 QString takeImage(ImageSnapshot& image, const QString& path);
-// An application goes to the address, or to its file's own: it must hold data and end within
-// the address space. `strict` refuses an address that differs from the file's own.
-QString checkApplication(const ImageSnapshot& image, const std::optional<Address>& address, bool strict);
-// A header page's or the file's own address wins; `strict` refuses an address that differs from it.
-QString checkFlashImage(const ImageSnapshot& image, const std::optional<Address>& address, bool strict);
-// The round's images: each one taken is checked; an image not taken is a step passed over. An
-// image's own address wins over the round's, which serves the images without one.
-QString checkRound(const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application, const std::optional<Address>& address);
+// Plans the image's transfer to the address given or to its own; it needs one of them.
+CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, const std::optional<Address>& given, ImageRules rules);
+// The round's steps into the job, to its address: an image not taken is a step passed over.
+QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application);
 
 }  // namespace iap

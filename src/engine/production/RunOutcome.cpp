@@ -41,6 +41,22 @@ QString categoryOf(RunOutcome outcome)
     return QString::fromLatin1(rowOf(outcome).category);
 }
 
+RunOutcome outcomeOf(OperationResult::Kind kind)
+{
+    switch (kind) {
+    case OperationResult::Kind::Right:
+        return RunOutcome::Right;
+    case OperationResult::Kind::ChecksumError:
+        return RunOutcome::ChecksumError;
+    case OperationResult::Kind::ImageUnreadable:
+        return RunOutcome::InputError;
+    case OperationResult::Kind::PortUnavailable:
+    case OperationResult::Kind::NoReply:
+        break;
+    }
+    return RunOutcome::NoDevice;
+}
+
 ExitStatus exitStatusOf(RunOutcome outcome)
 {
     return rowOf(outcome).status;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "session/OperationResult.h"
+
 namespace iap {
 
 // How a run on one port ended, worst last but for a removal and a stop.
@@ -13,6 +15,8 @@ enum class ExitStatus { Right = 0, Failed = 1, InputError = 2, NoDevice = 3 };
 
 // The journal's category of an outcome: "right", "checksum error", "board removed", ...
 QString categoryOf(RunOutcome outcome);
+// How a run ends on an operation's result.
+RunOutcome outcomeOf(OperationResult::Kind kind);
 ExitStatus exitStatusOf(RunOutcome outcome);
 
 }  // namespace iap

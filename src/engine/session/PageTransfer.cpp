@@ -17,30 +17,12 @@ PageTransfer::PageTransfer(Connection& connection, ReplyRecognition& recognition
     });
 }
 
-void PageTransfer::compareWithShownPages(std::int64_t endPage, std::int64_t currentPage)
+void PageTransfer::prepare(const TransferPlan& plan)
 {
-    shownEndPage = endPage;
-    shownCurrentPage = currentPage;
-}
-
-void PageTransfer::prepare(const ImageSnapshot& image, std::int32_t firstDataPage, const Address& address)
-{
-    sender.load(image);
-    firstPage = firstDataPage;
-    target = addressValue(address);
-    shownEndPage = std::int64_t(sender.lastPage()) - firstDataPage;
+    sender.load(plan.image());
+    firstPage = plan.firstDataPage();
+    shownEndPage = plan.endPage();
     emit endPageShown(shownEndPage);
-}
-
-QByteArray PageTransfer::sentPages() const
-{
-    QByteArray pages;
-    pages.reserve(qsizetype(sender.lastPage() - firstPage + 1) * PageBytes);
-    for (std::int32_t p = firstPage; p <= sender.lastPage(); ++p) {
-        const auto page = sender.image().page(p);
-        pages.append(reinterpret_cast<const char*>(page.data()), PageBytes);
-    }
-    return pages;
 }
 
 void PageTransfer::startPages()
@@ -49,7 +31,6 @@ void PageTransfer::startPages()
     showCurrentPage(firstPage);
     sender.arm();
 }
-
 
 void PageTransfer::showCurrentPage(std::int64_t page)
 {
@@ -66,7 +47,8 @@ void PageTransfer::clearCurrentPage()
 void PageTransfer::endWith(const QByteArray& checksumReply, const QString& rightText, const QString& errorText)
 {
     const auto sum = deviceSum(checksumReply);
-    const bool right = sum && *sum == sender.sum() && shownEndPage <= shownCurrentPage;
+    const bool reached = endPageReached ? endPageReached() : shownEndPage <= shownCurrentPage;
+    const bool right = sum && *sum == sender.sum() && reached;
     emit status(right ? rightText : errorText);
     if (right)
         clearCurrentPage();

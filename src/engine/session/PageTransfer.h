@@ -4,10 +4,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "protocol/ReplyRecognition.h"
 #include "session/DeviceOperation.h"
 #include "session/PageSender.h"
+#include "session/TransferPlan.h"
 
 namespace iap {
 
@@ -29,14 +31,10 @@ public:
     enum class Counting { OnePerPageSent, EveryWord };
     void setCounting(Counting how) { counting = how; }
 
-    // What the verdict compares with the pages acknowledged: End Page and Current Page as they
-    // stand when the verdict comes. A front end whose user can change them says so here; by
-    // default they are the numbers the transfer showed last.
-    void compareWithShownPages(std::int64_t endPage, std::int64_t currentPage);
-    // What the last transfer sent: the address its first data page went to, and its pages from
-    // that one to the last, as sent.
-    std::int64_t targetAddress() const { return target; }
-    QByteArray sentPages() const;
+    // Whether the verdict finds the end page reached: by default, when the last page the transfer
+    // showed acknowledged is at least the end page it announced. A front end whose user can type
+    // into the page numbers shown judges by what they show when the verdict comes.
+    void judgeEndPageReachedBy(std::function<bool()> reached) { endPageReached = std::move(reached); }
 
     // How the bootloader's version is shown.
     static QString versionCaption(const QString& version) { return QStringLiteral("IAP Version:  ") + version; }
@@ -49,10 +47,8 @@ signals:
 protected:
     PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
 
-    // The image to send, from its first data page to its last, to the address. The end page its
-    // command announces counts the first data page as 0.
-    void prepare(const ImageSnapshot& image, std::int32_t firstDataPage, const Address& address);
-    std::int64_t endPage() const { return shownEndPage; }
+    // The plan's pages to send; End Page shows what its command announces.
+    void prepare(const TransferPlan& plan);
     // The page loop starts at the first data page, the sum afresh.
     void startPages();
     void showCurrentPage(std::int64_t page);
@@ -75,7 +71,7 @@ private:
     PageSender sender;
     Counting counting = Counting::OnePerPageSent;
     std::int32_t firstPage = 0;
-    std::int64_t target = 0;
+    std::function<bool()> endPageReached;
     std::int64_t shownEndPage = 0;
     std::int64_t shownCurrentPage = 0;
 };

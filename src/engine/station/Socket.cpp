@@ -54,7 +54,7 @@ QString SocketView::stateText() const
 
 Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
-      bootloader(stationClock), run(bootloader, stationClock)
+      bootloader(stationClock), recorder(socketName), run(bootloader, stationClock, recorder)
 {
     for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);
@@ -169,7 +169,7 @@ void Socket::boardPutIn()
 
 void Socket::boardTakenOut()
 {
-    gone(RunOutcome::BoardRemoved, QStringLiteral("board removed"));
+    gone(RunOutcome::BoardRemoved);
 }
 
 // The adapter of a fixture that keeps it has gone; a board that brings its own is the trigger's
@@ -177,16 +177,16 @@ void Socket::boardTakenOut()
 void Socket::portVanished()
 {
     if (boardTrigger->kind() != TriggerKind::Appear)
-        gone(RunOutcome::PortLost, QStringLiteral("port lost"));
+        gone(RunOutcome::PortLost);
 }
 
 // A round under way ends at once for that reason; otherwise the socket waits for a board.
-void Socket::gone(RunOutcome why, const QString& text)
+void Socket::gone(RunOutcome why)
 {
     rest.stop();
     retry.stop();
     if (run.isRunning()) {
-        stopRound(why, text);
+        stopRound(why, categoryOf(why));
         return;
     }
     if (ending)
@@ -205,9 +205,9 @@ void Socket::stopRound(RunOutcome why, const QString& text)
     });
 }
 
-void Socket::ended(RunOutcome outcome, const QString& text, const JournalRecord& record)
+void Socket::ended(RunOutcome outcome, const QString& text)
 {
-    ending = Ending{outcome, text, record};
+    ending = Ending{outcome, text};
     // A round that got no reply from a board that was in may have lost it: a probe asks.
     const bool askAgain = boardInAtStart && outcome == RunOutcome::NoDevice;
     boardTrigger->roundEnded(askAgain, [this] {
@@ -218,7 +218,7 @@ void Socket::ended(RunOutcome outcome, const QString& text, const JournalRecord&
 
 void Socket::conclude()
 {
-    auto [outcome, text, record] = *std::exchange(ending, std::nullopt);
+    const auto [outcome, text] = *std::exchange(ending, std::nullopt);
     // A round that broke off because the board or its port went away ends for that reason,
     // whatever the line made of it.
     RunOutcome why = outcome;
@@ -228,25 +228,15 @@ void Socket::conclude()
         else if (boardInAtStart && !boardTrigger->boardIn())
             why = RunOutcome::BoardRemoved;
     }
-    if (why != outcome) {
-        text = why == RunOutcome::PortLost ? QStringLiteral("port lost") : QStringLiteral("board removed");
-        record.result = text;
-        record.category = categoryOf(why);
-    }
-    record.command = QStringLiteral("station");
-    record.socket = socketName;
-    bool pass = why == RunOutcome::Right;
-    if (const QString failure = station.keep(record); !failure.isEmpty()) {
-        pass = false;
-        text = failure;
-    }
+    const RunRecorder::Kept kept = station.keep(recorder, why, text);
+    const bool pass = kept.outcome == RunOutcome::Right;
     shown.verdict = pass ? SocketView::Verdict::Pass : SocketView::Verdict::Fail;
-    shown.reason = pass ? QString() : text;
-    shown.durationMs = record.durationMs;
+    shown.reason = pass ? QString() : kept.text;
+    shown.durationMs = kept.record.durationMs;
     (pass ? shown.passes : shown.fails) += 1;
     shown.phase = boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
     show();
-    emit roundEnded(pass, text, record);
+    emit roundEnded(pass, kept.text, kept.record);
     planRest();
 }
 

@@ -9,6 +9,7 @@
 
 #include "production/BootloaderClient.h"
 #include "production/DeviceRun.h"
+#include "production/RunRecorder.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
 #include "station/BoardTrigger.h"
@@ -89,15 +90,14 @@ private:
     struct Ending {
         RunOutcome outcome;
         QString text;
-        JournalRecord record;
     };
 
     void boardPutIn();
     void boardTakenOut();
     void portVanished();
-    void gone(RunOutcome why, const QString& text);
+    void gone(RunOutcome why);
     void stopRound(RunOutcome why, const QString& text);
-    void ended(RunOutcome outcome, const QString& text, const JournalRecord& record);
+    void ended(RunOutcome outcome, const QString& text);
     void conclude();
     void planRest();
     void show();
@@ -110,6 +110,7 @@ private:
     BootloaderClient bootloader;
     // The port as the running or last round opened it.
     PortInfo roundPort;
+    RunRecorder recorder;
     DeviceRun run;
     std::unique_ptr<BoardTrigger> boardTrigger;
     // The trigger told a board in when the round started: only then can it have been removed.

@@ -81,11 +81,9 @@ QString Station::admit()
     return journalRefusal;
 }
 
-QString Station::keep(const JournalRecord& record)
+RunRecorder::Kept Station::keep(RunRecorder& recorder, RunOutcome outcome, const QString& text)
 {
-    if (const QString failure = journal->append(record); !failure.isEmpty())
-        return QStringLiteral("the journal could not be written: %1").arg(failure);
-    return {};
+    return recorder.keep(outcome, text, *journal);
 }
 
 }  // namespace iap

@@ -53,7 +53,7 @@ public:
     // admitted only once the journal proved that its record can be written.
     QString admit();
     const Job& job() const { return preparedJob; }
-    QString keep(const JournalRecord& record);
+    RunRecorder::Kept keep(RunRecorder& recorder, RunOutcome outcome, const QString& text);
 
 signals:
     void roundEnded(iap::Socket* socket, bool pass);

@@ -139,10 +139,13 @@ QString prepareRound(const StationJob& job, Job& round)
     }
     if (job.slot0.isEmpty() && job.slot1.isEmpty() && job.application.isEmpty())
         return QStringLiteral("the job needs a slot 0 or slot 1 image or an application");
-    for (const auto& [image, path] : {std::pair{&round.slot0, job.slot0}, {&round.slot1, job.slot1}, {&round.application, job.application}})
+    ImageSnapshot slot0;
+    ImageSnapshot slot1;
+    ImageSnapshot application;
+    for (const auto& [image, path] : {std::pair{&slot0, job.slot0}, {&slot1, job.slot1}, {&application, job.application}})
         if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
-    return checkRound(round.slot0, round.slot1, round.application, round.address);
+    return planRound(round, slot0, slot1, application);
 }
 
 QString prepareTriggers(const StationJob& job, TriggerSettings& settings)

@@ -15,7 +15,7 @@ QString byteText(char byte)
 
 }  // namespace
 
-ReadBackVerify::ReadBackVerify(std::int64_t targetAddress, QByteArray sentPages) : target(targetAddress), sent(std::move(sentPages)) {}
+ReadBackVerify::ReadBackVerify(const TransferPlan& plan) : target(addressValue(plan.address())), sent(plan.sentBytes()) {}
 
 std::optional<ReadBackVerify::Read> ReadBackVerify::next() const
 {

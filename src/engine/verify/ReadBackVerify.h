@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "protocol/Page.h"
+#include "session/TransferPlan.h"
 
 namespace iap {
 
@@ -20,8 +21,8 @@ public:
         int pages;
     };
 
-    // The pages sent, from the first data page on, and the address the first went to.
-    ReadBackVerify(std::int64_t targetAddress, QByteArray sentPages);
+    // The pages the transfer sent, from the address its first data page went to.
+    explicit ReadBackVerify(const TransferPlan& plan);
 
     // The next read to ask for; none once all pages compared equal.
     std::optional<Read> next() const;

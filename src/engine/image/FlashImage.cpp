@@ -1,5 +1,5 @@
 // A flash image's form: plain, or with a header page that supplies the target address.
-#include "flash_write/FlashImage.h"
+#include "image/FlashImage.h"
 
 #include <algorithm>
 

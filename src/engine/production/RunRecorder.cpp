@@ -1,0 +1,142 @@
+#include "production/RunRecorder.h"
+
+#include <QCryptographicHash>
+#include <QSysInfo>
+
+#include "journal/Journal.h"
+#include "protocol/HexNumber.h"
+
+namespace iap {
+namespace {
+
+QString commandOf(Job::Kind kind)
+{
+    switch (kind) {
+    case Job::Kind::Download:
+        return QStringLiteral("download");
+    case Job::Kind::FlashWrite:
+        return QStringLiteral("write");
+    case Job::Kind::FlashRead:
+        return QStringLiteral("read");
+    case Job::Kind::Round:
+        break;
+    }
+    return QStringLiteral("program");
+}
+
+// A record the journal refused: the run has not done its job, and says so at least as loudly as
+// a wrong input would.
+RunOutcome unrecorded(RunOutcome outcome)
+{
+    return exitStatusOf(outcome) > ExitStatus::InputError ? outcome : RunOutcome::InputError;
+}
+
+}  // namespace
+
+void RunRecorder::begin(const Job& job, const PortInfo& port)
+{
+    record = {};
+    record.started = QDateTime::currentDateTimeUtc();
+    record.host = QSysInfo::machineHostName();
+    record.command = station ? QStringLiteral("station") : commandOf(job.kind);
+    record.socket = socket;
+    record.port = port.name();
+    record.path = port.path();
+    record.byPath = port.byPath();
+    record.usbId = port.usbId();
+    record.serial = port.serialNumber();
+    record.model = modelName(job.model);
+    if (job.address)
+        record.address = addressText(*job.address);
+}
+
+void RunRecorder::beginStep(JournalStep step)
+{
+    record.steps.push_back(std::move(step));
+}
+
+void RunRecorder::transferStarted(const TransferPlan& plan)
+{
+    JournalStep step;
+    step.kind = plan.kind() == OperationKind::Download ? QStringLiteral("download") : QStringLiteral("flash write");
+    step.file = plan.image().path();
+    step.sizeBytes = plan.image().size();
+    step.sha256 = plan.image().sha256Hex();
+    step.format = plan.format();
+    step.addressRange = plan.addressRange();
+    beginStep(step);
+}
+
+void RunRecorder::verifyStarted(const TransferPlan& plan)
+{
+    JournalStep step;
+    step.kind = QStringLiteral("verify");
+    step.file = plan.image().path();
+    step.format = plan.format();
+    step.addressRange = plan.addressRange();
+    beginStep(step);
+}
+
+void RunRecorder::readStarted(const QString& file)
+{
+    JournalStep step;
+    step.kind = QStringLiteral("read");
+    step.file = file;
+    beginStep(step);
+}
+
+void RunRecorder::pagesDone(int pages)
+{
+    if (!record.steps.empty())
+        record.steps.back().pages = pages;
+}
+
+void RunRecorder::versionReported(const QString& version)
+{
+    record.bootloaderVersion = version;
+}
+
+void RunRecorder::stepEnded(std::optional<std::uint32_t> deviceSum, const QString& verdict)
+{
+    if (record.steps.empty())
+        return;
+    record.steps.back().deviceSum = deviceSum;
+    record.steps.back().verdict = verdict;
+}
+
+void RunRecorder::dataRead(const QByteArray& data)
+{
+    if (record.steps.empty())
+        return;
+    record.steps.back().sizeBytes = data.size();
+    record.steps.back().sha256 = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+void RunRecorder::compared(std::int64_t bytes)
+{
+    if (record.steps.empty())
+        return;
+    record.steps.back().pages = int(bytes / PageBytes);
+    record.steps.back().sizeBytes = bytes;
+}
+
+void RunRecorder::ended()
+{
+    record.ended = QDateTime::currentDateTimeUtc();
+    record.durationMs = record.started.msecsTo(record.ended);
+}
+
+RunRecorder::Kept RunRecorder::keep(RunOutcome outcome, const QString& text, Journal& journal)
+{
+    const bool gone = outcome == RunOutcome::BoardRemoved || outcome == RunOutcome::PortLost;
+    if (!record.ended.isValid())
+        ended();
+    record.pass = outcome == RunOutcome::Right;
+    record.result = gone ? categoryOf(outcome) : text;
+    record.category = categoryOf(outcome);
+    if (const QString failure = journal.append(record); !failure.isEmpty())
+        return {unrecorded(outcome), QStringLiteral("the journal could not be written: %1").arg(failure), record};
+    return {outcome, record.result, record};
+}
+
+}  // namespace iap

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+#include "journal/JournalRecord.h"
+#include "production/Job.h"
+#include "production/RunOutcome.h"
+#include "serial/PortInfo.h"
+#include "session/TransferPlan.h"
+
+namespace iap {
+
+class Journal;
+
+// The record of one run on one port, made as the run goes: who asked for it, the port, each step
+// as it starts and ends, and the run's end. Keeping it is the run's last step, for every front
+// end: a run whose record could not be kept has failed, whatever the device said.
+class RunRecorder {
+public:
+    // What a kept run ended as: the outcome and text it is reported with, and its record.
+    struct Kept {
+        RunOutcome outcome;
+        QString text;
+        JournalRecord record;
+    };
+
+    // Runs asked for by an iap-cli command, named by their job; or a station's rounds, with the
+    // socket they ran in.
+    RunRecorder() = default;
+    explicit RunRecorder(QString stationSocket) : socket(std::move(stationSocket)), station(true) {}
+
+    // A fresh record of the job on the port.
+    void begin(const Job& job, const PortInfo& port);
+    void transferStarted(const TransferPlan& plan);
+    void verifyStarted(const TransferPlan& plan);
+    void readStarted(const QString& file);
+    void pagesDone(int pages);
+    void versionReported(const QString& version);
+    // The device's verdict on the step: its sum, and the text that ended it.
+    void stepEnded(std::optional<std::uint32_t> deviceSum, const QString& verdict);
+    // A read's bytes: their size and hash.
+    void dataRead(const QByteArray& data);
+    // A verify's bytes compared so far.
+    void compared(std::int64_t bytes);
+
+    // The run has ended: its time and duration.
+    void ended();
+    // The end of the run, into the journal. A board removed or a port lost is told by its own
+    // text; a record the journal refused makes the run fail with why.
+    Kept keep(RunOutcome outcome, const QString& text, Journal& journal);
+
+private:
+    void beginStep(JournalStep step);
+
+    QString socket;
+    bool station = false;
+    JournalRecord record;
+};
+
+}  // namespace iap
