@@ -109,6 +109,7 @@ private slots:
         Run run = cli({"download", "--port", port, "--address", "08004000", files.filePath("app.bin")});
         QCOMPARE(run.exit, 0);
         QVERIFY2(run.out.endsWith(port + QStringLiteral(": IAP Checksum right\n")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QStringLiteral("IAP\u3000Successfully")) && !run.out.contains(QStringLiteral("Write Flash Successfully")), qPrintable(run.out));
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
 
         // The name the port list shows opens the device.
@@ -123,6 +124,8 @@ private slots:
                    "--app", files.filePath("app.bin"), "--json"});
         QCOMPARE(run.exit, 0);
         QVERIFY(run.out.contains(QStringLiteral("\"event\":\"result\",\"exit\":0,\"port\":\"%1\",\"text\":\"IAP Checksum right\"").arg(port)));
+        // Once the bootloader announced its version, every transfer's end is told as a flash write's.
+        QCOMPARE(run.out.count(QStringLiteral("Write Flash Successfully")), 3);
         QCOMPARE(device.flash(0x08010000, 2 * PageBytes), pagesOf(slot).mid(1).join());
         QCOMPARE(device.flash(0x08020000, PageBytes), pagesOf(slot1).mid(1).join());
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());

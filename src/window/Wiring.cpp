@@ -52,6 +52,9 @@ void show(MainWindow& w, PageTransfer& transfer)
     show(w, static_cast<DeviceOperation&>(transfer));
     transfer.setCounting(PageTransfer::Counting::EveryWord);
     QObject::connect(&transfer, &PageTransfer::endPageShown, w.endPageBox, [&w](std::int64_t page) { w.endPageBox->setText(QString::number(page)); });
+    QObject::connect(&transfer, &PageTransfer::allPagesSent, &w, [&w](bool versionSeen) {
+        w.setStatus(versionSeen ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+    });
     QObject::connect(&transfer, &PageTransfer::versionReported, w.bootloaderVersionLabel,
                      [&w](const QString& version) { w.bootloaderVersionLabel->setText(PageTransfer::versionCaption(version)); });
     // The verdict compares the pages acknowledged with End Page and Current Page as the user

@@ -27,8 +27,9 @@ public:
     FlashWrite& flashWrite() { return imageWrite; }
     FlashRead& flashRead() { return readBack; }
 
-    // Until the bootloader's version comes again, a transfer's end is told as a download's
-    // ("IAP　Successfully"): a new application image was chosen.
+    // The bootloader's version counts as not announced until it comes again: its replies are
+    // taken as before a flash write, and a transfer's end tells no version (the window's user
+    // chose a new application image).
     void forgetVersion() { recognition.setVersionShown(false); }
     // Every operation ends when the device makes no progress for that many seconds (0: never).
     void setReplyTimeout(int seconds);

@@ -50,11 +50,15 @@ void DeviceRun::hear()
         connect(operation, &DeviceOperation::finished, this,
                 whileRunning([this, operation](const OperationResult& result) { ended(operation->kind(), result); }));
     }
-    for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
+    for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()}) {
         connect(transfer, &PageTransfer::versionReported, this, whileRunning([this](const QString& version) {
             recorder.versionReported(version);
             emit versionReported(version);
         }));
+        connect(transfer, &PageTransfer::allPagesSent, this, whileRunning([this](bool versionSeen) {
+            emit status(versionSeen ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+        }));
+    }
 }
 
 void DeviceRun::start(const Job& runJob, const PortInfo& runPort)

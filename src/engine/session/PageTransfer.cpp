@@ -12,7 +12,7 @@ PageTransfer::PageTransfer(Connection& connection, ReplyRecognition& recognition
         emit runningSum(sum);
     });
     connect(&sender, &PageSender::allSent, this, [this] {
-        emit status(this->recognition.versionShown() ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+        emit allPagesSent(this->recognition.versionShown());
         awaits(Awaiting::ChecksumReply);
     });
 }

@@ -43,6 +43,9 @@ signals:
     void endPageShown(std::int64_t page);
     // The text the bootloader sends after "Write".
     void versionReported(const QString& version);
+    // The last page has gone; the checksum reply is awaited. Whether the bootloader announced its
+    // version in this transfer or since the front end last forgot it.
+    void allPagesSent(bool versionSeen);
 
 protected:
     PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
