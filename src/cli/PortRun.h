@@ -38,6 +38,7 @@ private:
     const PortInfo port;
     Report& report;
     Journal& journal;
+    BootloaderClient bootloader;
     RunRecorder recorder;
     DeviceRun run;
     ExitStatus result = ExitStatus::Right;

@@ -9,7 +9,8 @@
 #include <atomic>
 #include <optional>
 
-#include "journal/JournalSchema.h"
+#include "journal/JournalFields.h"
+#include "journal/JournalVersion.h"
 
 namespace iap {
 namespace {
@@ -36,8 +37,6 @@ constexpr qint64 LeastFreeBytes = qint64(1) << 20;
 constexpr qint64 BytesPerKiB = 1024;
 const QLatin1String WriteAheadLogSuffix("-wal");
 // What a journal's URL may say beyond user, host, port and database.
-// Any number no other program of a line takes for its own advisory lock.
-constexpr qint64 MigrationLockKey = 0x1a9'0001;
 const QLatin1String SocketFolderKey("host"), PasswordKey("password"), PasswordFileKey("passfile"), TlsModeKey("sslmode");
 
 std::atomic<quint64> connectionsMade{0};
@@ -232,12 +231,14 @@ QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
 QString Journal::Database::prepareTable(QSqlDatabase& database)
 {
     QString failure;
-    std::optional<TableVersion> found;
+    std::optional<JournalTableVersion> found;
     {
         // Done with before a migration: a statement left open would hold an SQLite snapshot that
         // the writer's lock cannot be taken on once another program has written.
         QSqlQuery query(database);
-        found = versionOf(query, failure);
+        found = journalTableVersion(query, postgres);
+        if (!found)
+            failure = reasonOf(query.lastError());
     }
     if (found && !readOnly && (found->number < journalSchemaVersion() || !found->marked))
         found = migrate(failure);
@@ -255,59 +256,10 @@ QString Journal::Database::prepareTable(QSqlDatabase& database)
     return {};
 }
 
-std::optional<Journal::Database::TableVersion> Journal::Database::versionOf(QSqlQuery& query, QString& failure)
+std::optional<JournalTableVersion> Journal::Database::migrate(QString& failure)
 {
-    const auto failed = [&]() -> std::optional<TableVersion> {
-        failure = reasonOf(query.lastError());
-        return std::nullopt;
-    };
-    const auto exists = [&](const QString& table) -> std::optional<bool> {
-        const bool asked = query.prepare(postgres ? QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c WHERE c.relname = ? AND pg_catalog.pg_table_is_visible(c.oid)")
-                                                  : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?"));
-        query.addBindValue(table);
-        if (!asked || !query.exec())
-            return std::nullopt;
-        return query.next();
-    };
-    const std::optional<bool> versioned = exists(QStringLiteral("iap_journal_schema"));
-    if (!versioned)
-        return failed();
-    if (*versioned) {
-        if (!query.exec(QStringLiteral("SELECT version FROM iap_journal_schema")))
-            return failed();
-        // A version table without its row says nothing; the table of records tells.
-        if (query.next())
-            return TableVersion{query.value(0).toInt(), true};
-    }
-    const std::optional<bool> table = exists(QStringLiteral("iap_journal"));
-    if (!table)
-        return failed();
-    return TableVersion{*table ? 1 : 0, false};
-}
-
-std::optional<Journal::Database::TableVersion> Journal::Database::migrate(QString& failure)
-{
-    std::optional<TableVersion> found;
-    const QSqlError error = transaction([&](QSqlQuery& query) {
-        // Programs that open one journal at once bring it one after the other.
-        if (postgres && !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(MigrationLockKey)))
-            return false;
-        found = versionOf(query, failure);
-        if (!found)
-            return false;
-        // Brought up meanwhile, or by a newer program, which this one leaves as it is.
-        if (found->number > journalSchemaVersion() || (found->number == journalSchemaVersion() && found->marked))
-            return true;
-        QStringList statements = journalMigrationSql(postgres, found->number);
-        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS iap_journal_schema (version INTEGER NOT NULL)")
-                   << QStringLiteral("DELETE FROM iap_journal_schema")
-                   << QStringLiteral("INSERT INTO iap_journal_schema (version) VALUES (%1)").arg(journalSchemaVersion());
-        for (const QString& sql : statements)
-            if (!query.exec(sql))
-                return false;
-        found = TableVersion{journalSchemaVersion(), true};
-        return true;
-    }, Ending::Commit, Lock::AtOnce);
+    std::optional<JournalTableVersion> found;
+    const QSqlError error = transaction([&](QSqlQuery& query) { return bringJournalUp(query, postgres, found); }, Ending::Commit, Lock::AtOnce);
     if (error.type() == QSqlError::NoError)
         return found;
     failure = reasonOf(error);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "journal/Journal.h"
+#include "journal/JournalVersion.h"
 
 namespace iap {
 
@@ -48,17 +49,10 @@ private:
     void usePostgres(QSqlDatabase& database, const QString& location);
     QString open();
     QString openSqliteForReading(QSqlDatabase& database);
-    // The table's version: 0 when there is none yet, 1 unmarked for one made before versions
-    // were kept.
-    struct TableVersion {
-        int number = 0;
-        bool marked = false;
-    };
     QString openForWriting(QSqlDatabase& database);
     QString prepareTable(QSqlDatabase& database);
-    // None when the version cannot be told, `failure` saying why.
-    std::optional<TableVersion> versionOf(QSqlQuery& query, QString& failure);
-    std::optional<TableVersion> migrate(QString& failure);
+    // Brings an older table up under the writer's lock; none when it cannot, `failure` saying why.
+    std::optional<JournalTableVersion> migrate(QString& failure);
     bool alive();
     QSqlError transaction(const std::function<bool(QSqlQuery&)>& statement, Ending ending, Lock lock);
 

@@ -4,20 +4,9 @@
 
 namespace iap {
 
-DeviceRun::DeviceRun(Clock& clock, RunRecorder& recorder, QObject* parent)
-    : DeviceRun(std::make_unique<BootloaderClient>(clock), nullptr, clock, recorder, parent)
-{
-}
-
-DeviceRun::DeviceRun(BootloaderClient& shared, Clock& clock, RunRecorder& recorder, QObject* parent)
-    : DeviceRun(nullptr, &shared, clock, recorder, parent)
-{
-}
-
-DeviceRun::DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, RunRecorder& runRecorder, QObject* parent)
+DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, QObject* parent)
     : QObject(parent),
-      ownBootloader(std::move(own)),
-      bootloader(shared ? *shared : *ownBootloader),
+      bootloader(client),
       recorder(runRecorder),
       round(*this, clock),
       verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include "production/BootloaderClient.h"
 #include "production/Job.h"
@@ -18,17 +17,14 @@ namespace iap {
 
 class RunRecorder;
 
-// One job on one port, on a bootloader of its own: the run sequences the job's steps, each
-// operation on the port opened afresh, and goes on while they end right; the recorder it is
-// given is told every step.
+// One job on one port: the run sequences the job's steps, each operation on the port opened
+// afresh, and goes on while they end right; the recorder it is given is told every step. The
+// bootloader may serve others between runs (a station socket's port, held open): the run hears
+// it only while it runs.
 class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    // On a bootloader of its own.
-    DeviceRun(Clock& clock, RunRecorder& recorder, QObject* parent = nullptr);
-    // On a bootloader that others use between runs (a station socket's port, held open): the
-    // run hears it only while it runs.
     DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
@@ -50,7 +46,6 @@ signals:
     void finished(iap::RunOutcome outcome, const QString& text);
 
 private:
-    DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, RunRecorder& recorder, QObject* parent);
     void hear();
 
     // The production round's steps on this port.
@@ -69,7 +64,6 @@ private:
     void stepRight(OperationKind kind, const QString& text);
     void finish(RunOutcome outcome, const QString& text);
 
-    std::unique_ptr<BootloaderClient> ownBootloader;
     BootloaderClient& bootloader;
     RunRecorder& recorder;
     ProductionRound round;
