@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "Console.h"
@@ -27,16 +28,10 @@ namespace {
 constexpr int UsageStatus = int(ExitStatus::InputError);
 constexpr int StoppedBySignalBase = 128;
 
-}  // namespace
-
-int runCommandLine(const QStringList& arguments)
+// The commands that only tell something: the help, the version, doctor, journal, ports. None
+// when the command runs devices.
+std::optional<int> answer(const QStringList& arguments, const CommandLineOptions& options)
 {
-    QString error;
-    const CommandLineOptions options = parseOptions(arguments, error);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
-        return UsageStatus;
-    }
     if (options.help) {
         const bool general = arguments.isEmpty() || arguments.first().startsWith(u'-');
         std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
@@ -46,15 +41,14 @@ int runCommandLine(const QStringList& arguments)
         std::printf("iap-cli %s\n", IAP_VERSION);
         return 0;
     }
-    if (Journal::holdsPassword(options.journal))
-        std::fprintf(stderr, "iap-cli: warning: the password in --journal is shown to every user of this machine (ps); "
-                             "give it in PGPASSWORD, ~/.pgpass or a file named by passfile= in the URL\n");
-    if (options.command == Command::Doctor) {
+    switch (options.command) {
+    case Command::Doctor: {
         const Diagnosis diagnosis = Diagnosis::of(*makeSystemMachine());
         std::printf("%s", qPrintable(diagnosis.report()));
         return diagnosis.clean() ? 0 : 1;
     }
-    if (options.command == Command::Journal) {
+    case Command::Journal: {
+        QString error;
         const QString text = journalText(options, error);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(error));
@@ -63,24 +57,22 @@ int runCommandLine(const QStringList& arguments)
         std::printf("%s", qPrintable(text));
         return 0;
     }
-    if (options.command == Command::Ports) {
+    case Command::Ports:
         std::printf("%s", qPrintable(portListText(PortDiscovery(makeSystemPortSource()).list(), options.json)));
         return 0;
+    default:
+        break;
     }
+    return std::nullopt;
+}
 
-    const auto clock = makeSystemClock();
-    if (options.command == Command::Station)
-        return runStation(options, *clock);
-    // No device is touched when its run could not be put on record.
-    Journal journal(options.journal);
-    if (const QString unreachable = journal.check(); !unreachable.isEmpty()) {
-        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(unreachable));
-        return UsageStatus;
-    }
+// Each port's run at once; the worst exit status of them.
+int runPorts(const CommandLineOptions& options, Clock& clock, Journal& journal)
+{
     Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
-        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], *clock, report, journal));
+        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], clock, report, journal));
 
     int running = int(runs.size());
     for (auto& run : runs) {
@@ -105,6 +97,33 @@ int runCommandLine(const QStringList& arguments)
     for (const auto& run : runs)
         worst = std::max(worst, run->exitStatus());
     return int(worst);
+}
+
+}  // namespace
+
+int runCommandLine(const QStringList& arguments)
+{
+    QString error;
+    const CommandLineOptions options = parseOptions(arguments, error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
+        return UsageStatus;
+    }
+    if (Journal::holdsPassword(options.journal) && !options.help && !options.version)
+        std::fprintf(stderr, "iap-cli: warning: the password in --journal is shown to every user of this machine (ps); "
+                             "give it in PGPASSWORD, ~/.pgpass or a file named by passfile= in the URL\n");
+    if (const std::optional<int> status = answer(arguments, options))
+        return *status;
+    const auto clock = makeSystemClock();
+    if (options.command == Command::Station)
+        return runStation(options, *clock);
+    // No device is touched when its run could not be put on record.
+    Journal journal(options.journal);
+    if (const QString unreachable = journal.check(); !unreachable.isEmpty()) {
+        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(unreachable));
+        return UsageStatus;
+    }
+    return runPorts(options, *clock, journal);
 }
 
 }  // namespace iap::cli

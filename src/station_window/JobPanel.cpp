@@ -30,6 +30,12 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
       probeMs(new QSpinBox(this)), verdict(new QLabel(this))
 {
     setObjectName(QStringLiteral("job"));
+    setUpControls();
+    layOut();
+}
+
+void JobPanel::setUpControls()
+{
     model->setObjectName(QStringLiteral("model"));
     for (const DeviceModel each : AllDeviceModels)
         model->addItem(modelName(each), QVariant::fromValue(int(each)));
@@ -58,38 +64,17 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     probeMs->setValue(TriggerSettings::DefaultProbeMs);
     verdict->setObjectName(QStringLiteral("jobVerdict"));
     verdict->setWordWrap(true);
+}
 
+void JobPanel::layOut()
+{
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Model"), this), 0, 0);
     grid->addWidget(model, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Address"), this), 0, 2);
     grid->addWidget(address, 0, 3);
     grid->addWidget(verify, 0, 4);
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        const int row = int(i) + 1;
-        images[i] = new QLineEdit(this);
-        images[i]->setObjectName(QString::fromLatin1(ImageNames[i]));
-        auto* browse = new QPushButton(QStringLiteral("…"), this);
-        browse->setObjectName(QString::fromLatin1(ImageNames[i]) + QStringLiteral("Browse"));
-        connect(browse, &QPushButton::clicked, this, [this, i] {
-            if (const QString path = files.showOpen(this, QString::fromLatin1(ImageFilters[i])); !path.isEmpty())
-                images[i]->setText(path);
-        });
-        grid->addWidget(new QLabel(QString::fromLatin1(ImageCaptions[i]), this), row, 0);
-        grid->addWidget(images[i], row, 1, 1, 3);
-        grid->addWidget(browse, row, 4);
-    }
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    auto* saveButton = new QPushButton(QStringLiteral("Save job…"), this);
-    auto* loadButton = new QPushButton(QStringLiteral("Load job…"), this);
-    apply->setObjectName(QStringLiteral("apply"));
-    saveButton->setObjectName(QStringLiteral("saveJob"));
-    loadButton->setObjectName(QStringLiteral("loadJob"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(apply);
-    buttons->addWidget(saveButton);
-    buttons->addWidget(loadButton);
-    buttons->addWidget(verdict, 1);
+    addImageRows(*grid);
     auto* triggers = new QHBoxLayout;
     triggers->addWidget(new QLabel(QStringLiteral("Board in"), this));
     triggers->addWidget(trigger);
@@ -101,11 +86,44 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
     triggers->addWidget(probeMs);
     triggers->addStretch();
     grid->addLayout(triggers, 4, 0, 1, 5);
-    grid->addLayout(buttons, 5, 0, 1, 5);
+    grid->addLayout(jobButtons(), 5, 0, 1, 5);
+}
 
+void JobPanel::addImageRows(QGridLayout& grid)
+{
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const int row = int(i) + 1;
+        images[i] = new QLineEdit(this);
+        images[i]->setObjectName(QString::fromLatin1(ImageNames[i]));
+        auto* browse = new QPushButton(QStringLiteral("…"), this);
+        browse->setObjectName(QString::fromLatin1(ImageNames[i]) + QStringLiteral("Browse"));
+        connect(browse, &QPushButton::clicked, this, [this, i] {
+            if (const QString path = files.showOpen(this, QString::fromLatin1(ImageFilters[i])); !path.isEmpty())
+                images[i]->setText(path);
+        });
+        grid.addWidget(new QLabel(QString::fromLatin1(ImageCaptions[i]), this), row, 0);
+        grid.addWidget(images[i], row, 1, 1, 3);
+        grid.addWidget(browse, row, 4);
+    }
+}
+
+QLayout* JobPanel::jobButtons()
+{
+    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
+    auto* saveButton = new QPushButton(QStringLiteral("Save job…"), this);
+    auto* loadButton = new QPushButton(QStringLiteral("Load job…"), this);
+    apply->setObjectName(QStringLiteral("apply"));
+    saveButton->setObjectName(QStringLiteral("saveJob"));
+    loadButton->setObjectName(QStringLiteral("loadJob"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(apply);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(loadButton);
+    buttons->addWidget(verdict, 1);
     connect(apply, &QPushButton::clicked, this, [this] { emit applied(job()); });
     connect(saveButton, &QPushButton::clicked, this, &JobPanel::save);
     connect(loadButton, &QPushButton::clicked, this, &JobPanel::load);
+    return buttons;
 }
 
 StationJob JobPanel::job() const

@@ -8,6 +8,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -36,6 +38,11 @@ signals:
     void applied(const iap::StationJob& job);
 
 private:
+    void setUpControls();
+    void layOut();
+    void addImageRows(QGridLayout& grid);
+    // Apply, Save job…, Load job… and the job's verdict beside them.
+    QLayout* jobButtons();
     void load();
     void save();
 

@@ -42,7 +42,21 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
     restBox->setSuffix(QStringLiteral(" s"));
     journalEdit->setPlaceholderText(Journal::defaultLocation());
     portList->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    layOut();
+    connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
+    connect(&station, &Station::roundEnded, this, [this](Socket*, bool pass) { tunes.play(pass ? TunePlayer::passTune() : TunePlayer::failTune()); });
+    for (int number = 1; number <= NumberedSockets; ++number) {
+        auto* key = new QShortcut(QKeySequence(Qt::Key_0 + number), this);
+        connect(key, &QShortcut::activated, this, [this, number] {
+            if (number <= int(tiles.size()))
+                tiles[std::size_t(number - 1)]->socket().start();
+        });
+    }
+    restore();
+}
 
+void StationWindow::layOut()
+{
     auto* addButton = named(new QPushButton(QStringLiteral("Add socket"), this), "addSocket");
     auto* listButton = named(new QPushButton(QStringLiteral("Seek ports"), this), "seekPorts");
     auto* journalButton = named(new QPushButton(QStringLiteral("Use journal"), this), "useJournal");
@@ -67,7 +81,6 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
     column->addLayout(sockets);
     column->addLayout(journal);
 
-    connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
     connect(listButton, &QPushButton::clicked, this, &StationWindow::listPorts);
     connect(addButton, &QPushButton::clicked, this, [this] {
         const int index = portList->currentIndex();
@@ -82,16 +95,11 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
     connect(journalEdit, &QLineEdit::returnPressed, this, &StationWindow::applyJournal);
     connect(continuousBox, &QCheckBox::toggled, this, &StationWindow::applyRest);
     connect(restBox, &QSpinBox::valueChanged, this, &StationWindow::applyRest);
-    connect(&station, &Station::roundEnded, this, [this](Socket*, bool pass) { tunes.play(pass ? TunePlayer::passTune() : TunePlayer::failTune()); });
-    for (int number = 1; number <= NumberedSockets; ++number) {
-        auto* key = new QShortcut(QKeySequence(Qt::Key_0 + number), this);
-        connect(key, &QShortcut::activated, this, [this, number] {
-            if (number <= int(tiles.size()))
-                tiles[std::size_t(number - 1)]->socket().start();
-        });
-    }
+}
 
-    // The last session's station, before any socket may start a round.
+// The last session's station, before any socket may start a round.
+void StationWindow::restore()
+{
     const StationSettings last = StationSettings::load();
     jobPanel->setJob(last.job);
     journalEdit->setText(last.journal);

@@ -37,6 +37,9 @@ public:
     ~StationWindow() override;
 
 private:
+    // The rows below the job: the sockets' ports, the rest, the journal.
+    void layOut();
+    void restore();
     void listPorts();
     void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
     void removeTile(SocketTile* tile);
