@@ -20,6 +20,8 @@ public:
     explicit AddressBoxes(const std::array<QLineEdit*, 4>& boxes);
 
     Address target() const;
+
+public slots:
     // A flash image's header page, or a file's own addresses, fill the boxes and lock them; a
     // plain image unlocks them.
     void showImageAddress(const std::optional<Address>& ownAddress);

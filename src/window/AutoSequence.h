@@ -21,8 +21,11 @@ class AutoSequence : public QObject, private ProductionRound::Runner {
 public:
     AutoSequence(const OperationModel& model, BootloaderLink& link, Operations& operations, Clock& clock);
 
+public slots:
     // "ATUO" ticked or cleared: the round starts again from its first step.
     void toggled(bool ticked);
+
+public:
     void stop() { round.stop(); }
     // The verdict of an operation, whoever started it.
     void ended(OperationKind operation, bool right) { round.ended(operation, right); }

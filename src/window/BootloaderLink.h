@@ -26,7 +26,8 @@ public:
     // The flash write's own wait between its command and its first page.
     static constexpr int FlashWriteFirstPageMs = FlashWrite::CommandToFirstPageMs;
 
-    // The client, its connection and their timers are found among the parent's children.
+    // A child of the window, as the client and its connection are: whoever looks into the window
+    // finds them there.
     BootloaderLink(Clock& clock, QObject* parent);
 
     // Closes whatever was open, then opens the port at the model's rate; whether it opened.

@@ -32,6 +32,7 @@ public:
 
     explicit FileChoice(const Parts& parts);
 
+public slots:
     void chooseApplication();
     void chooseFlashImage(int slot);
 

@@ -37,6 +37,7 @@ public:
 
     explicit Operations(const Parts& parts);
 
+public slots:
     // "IAP": reopens the port, takes the application image and starts the download.
     void startDownload();
     // "Write Flash" of slot 0 or 1: reopens the port, takes the slot's image and starts the write.

@@ -22,6 +22,7 @@ public:
 
     PortControls(const Controls& controls, BootloaderLink& link, OperationDisplay& display, std::unique_ptr<PortSource> ports);
 
+public slots:
     // "Open", and every operation as it starts: closes, then opens the chosen port at the chosen
     // model's rate; polling runs exactly when it opened.
     void open();

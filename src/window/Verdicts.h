@@ -38,6 +38,7 @@ public:
 
     explicit Verdicts(const Parts& parts);
 
+public slots:
     void ended(OperationKind operation, bool right);
 
 private:

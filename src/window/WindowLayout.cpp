@@ -117,7 +117,8 @@ Controls WindowLayout::build(QWidget& window)
     buildConnectionRows(c, c.panel);
     buildProgressArea(c, c.panel);
     buildFileRows(c, c.panel);
-    c.separators = {line(c.panel, QStringLiteral("Line1"), twips(0, 1200, 6735, 15)), line(c.panel, QStringLiteral("Line2"), twips(2880, 2760, 1320, 15)),
+    c.separators = {line(c.panel, QStringLiteral("Line1"), twips(0, 1200, 6735, 15)),
+                    line(c.panel, QStringLiteral("Line2"), twips(2880, 2760, 1320, 15)),
                     line(c.panel, QStringLiteral("Line3"), twips(0, 2160, 6735, 15))};
     c.separators[1]->lower();
     setReadingOrder(window, c);
