@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QWidget;
+
 namespace iap {
 
 class AddressBoxes;

@@ -4,6 +4,8 @@
 
 #include "protocol/OperationKind.h"
 
+class QWidget;
+
 namespace iap {
 
 class AutoSequence;
