@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -24,12 +25,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "production/BootloaderClient.h"
 #include "protocol/ReplyRecognition.h"
 #include "Assembly.h"
-#include "ButtonStates.h"
-#include "FileChoice.h"
 #include "MainWindow.h"
-#include "Operations.h"
 
 namespace {
 
@@ -145,22 +144,38 @@ void turn()
     loop.exec();
 }
 
-// Starts an operation as a person would; the one the chunks go to from now on.
-iap::Exchange& start(iap::MainWindow& w, std::uint8_t which)
+template <typename Control>
+Control& control(QWidget& window, const char* name)
 {
-    iap::BootloaderClient& device = w.bootloader;
+    auto* found = window.findChild<Control*>(QString::fromUtf8(name));
+    require(found != nullptr);
+    return *found;
+}
+
+// Pressed whatever its state, as the button's handler runs: an operation may start over any other.
+void press(QWidget& window, const char* name)
+{
+    auto& button = control<QPushButton>(window, name);
+    button.setEnabled(true);
+    button.click();
+}
+
+// Starts an operation; the one the chunks go to from now on.
+iap::Exchange& start(QWidget& window, std::uint8_t which)
+{
+    iap::BootloaderClient& device = *window.findChild<iap::BootloaderClient*>();
     switch (which % 4) {
     case 0:
-        iap::startDownload(w);
+        press(window, "开始下载");
         return device.download();
     case 1:
-        iap::startFlashWrite(w, which / 4 % 2);
+        press(window, which / 4 % 2 == 0 ? "写FLASH(0)" : "写FLASH(1)");
         return device.flashWrite();
     case 2:
-        iap::startFlashRead(w);
+        press(window, "读Flash");
         return device.flashRead();
     default:
-        iap::refresh(w);
+        press(window, "刷新");
         return device.download();
     }
 }
@@ -170,14 +185,13 @@ void driveWindow(const std::uint8_t* data, std::size_t size)
     iap::Platform platform(std::make_unique<OnePort>(), std::make_unique<Silence>(), iap::makeSystemClock());
     auto window = iap::createMainWindow(std::move(platform),
                                         iap::Desktop{std::make_unique<FixtureDialog>(fixture->imagePath), std::make_unique<NoMessage>()});
-    iap::MainWindow& w = *window;
+    QWidget& w = *window;
 
     const std::uint8_t flags = data[0];
-    w.toneBox->setChecked(flags & 0x01);
-    iap::chooseApplication(w);
-    for (int slot = 0; slot < 2; ++slot)
-        iap::chooseFlashImage(w, slot);
-    w.endPageBox->setText(QString::number(data[1] % 8));
+    control<QCheckBox>(w, "提示音").setChecked(flags & 0x01);
+    for (const char* chooser : {"cmdLoad", "Command1(0)", "Command1(1)"})
+        press(w, chooser);
+    control<QLineEdit>(w, "读包数").setText(QString::number(data[1] % 8));
     iap::Exchange* running = &start(w, data[2]);
     turn();
 

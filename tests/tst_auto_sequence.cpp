@@ -115,6 +115,30 @@ private slots:
         tool.click("刷新");
         WAIT_COMPARE(commands(bench.device), (QList<QByteArray>{eraseCommand(Address, 0), eraseCommand(Address, 0)}), RoundMs);
     }
+
+    // Close after a failed download lets the port go but arms nothing: the sequence passes over
+    // every step, the chosen application's too, until Refresh arms it again.
+    void closeAfterAFailedDownloadStartsNothingUntilRefresh()
+    {
+        Bench bench(Fast + QStringList{"--erase-ms", "1000"});
+        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
+        Tool& tool = bench.tool();
+        tool.setAddress(Address);
+        bench.chooseApplication(pattern(1000, 9));
+        tool.click("开始下载");
+        QVERIFY(bench.device.waitForLog(" RX CMD "));
+        tool.type("读包数", "99");
+        WAIT_COMPARE(tool.status(), QStringLiteral("IAP Checksum error"), Bench::OperationMs);
+        tool.click("关闭串口");
+        QVERIFY(bench.portLetGo());
+        QCOMPARE(tool.enabledOperations(), QString());
+        tool.control<QCheckBox>("Check1")->click();
+        QVERIFY(!bench.device.waitForLog(" RX CMD ", 2, NothingMoreMs));
+
+        tool.click("刷新");
+        QCOMPARE(tool.enabledOperations(), QStringLiteral("Read IAP"));
+        WAIT_COMPARE(commands(bench.device), (QList<QByteArray>{eraseCommand(Address, 0), eraseCommand(Address, 0)}), RoundMs);
+    }
 };
 
 QTEST_MAIN(AutoSequenceTest)

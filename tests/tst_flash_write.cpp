@@ -169,6 +169,26 @@ private slots:
         QCOMPARE(bench.device.logCount(" RX CMD "), 1);
     }
 
+    // A port held at the first try and let go within the write's wait is opened again, and the
+    // write goes ahead.
+    void writeOpensAgainAPortLetGoDuringTheWait()
+    {
+        Bench bench(Fast);
+        QVERIFY(bench.start());
+        Tool& tool = bench.tool();
+        tool.setAddress(Address);
+        const QByteArray image = pattern(3000, 13);
+        bench.chooseSlot(0, image);
+        const int holder = ::open(qPrintable(bench.device.portPath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0 && flock(holder, LOCK_EX | LOCK_NB) == 0);
+        tool.click("写FLASH(0)");
+        QCOMPARE(tool.status(), QStringLiteral("The COMM port is occupied or doesn't exit!"));
+        QCOMPARE(tool.enabledOperations(), QString());
+        ::close(holder);
+        WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
+        QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{writeCommand(Address, 1)} + pagesOf(image));
+    }
+
     // A fault leaves the buttons busy until Refresh; a dead line must not be polled flat out.
     void deviceFault_data()
     {

@@ -1,14 +1,12 @@
 #include "Assembly.h"
 
 #include "MainWindow.h"
-#include "Wiring.h"
 
 namespace iap {
 
 std::unique_ptr<MainWindow> createMainWindow(Platform platform, Desktop desktop)
 {
     auto window = std::make_unique<MainWindow>(std::move(platform), std::move(desktop));
-    wire(*window);
     window->load();
     return window;
 }

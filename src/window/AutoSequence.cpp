@@ -1,60 +1,52 @@
 #include "AutoSequence.h"
 
-#include <QCheckBox>
-#include <QPushButton>
-
-#include "MainWindow.h"
+#include "BootloaderLink.h"
+#include "OperationModel.h"
 #include "Operations.h"
 
 namespace iap {
-namespace {
 
-class WindowSteps final : public ProductionRound::Runner {
-public:
-    explicit WindowSteps(MainWindow& w) : w(w) {}
+using Step = ProductionRound::Step;
 
-    bool busy() const override { return w.bootloader.connection().isOpen(); }
-
-    bool ready(ProductionRound::Step step) const override
-    {
-        switch (step) {
-        case ProductionRound::Step::FlashSlot0:
-            return w.writeFlashButtons[0]->isEnabled();
-        case ProductionRound::Step::FlashSlot1:
-            return w.writeFlashButtons[1]->isEnabled();
-        case ProductionRound::Step::Application:
-            return w.downloadButton->isEnabled();
-        case ProductionRound::Step::Past:
-            break;
-        }
-        return false;
-    }
-
-    void run(ProductionRound::Step step) override
-    {
-        if (step == ProductionRound::Step::Application)
-            startDownload(w);
-        else
-            startFlashWrite(w, step == ProductionRound::Step::FlashSlot0 ? 0 : 1);
-    }
-
-private:
-    MainWindow& w;
-};
-
-}  // namespace
-
-std::unique_ptr<ProductionRound::Runner> makeWindowSteps(MainWindow& w)
+AutoSequence::AutoSequence(const OperationModel& model, BootloaderLink& link, Operations& operations, Clock& clock)
+    : model(model), link(link), operations(operations), round(*this, clock)
 {
-    return std::make_unique<WindowSteps>(w);
 }
 
-void automaticToggled(MainWindow& w)
+void AutoSequence::toggled(bool ticked)
 {
-    if (w.automaticBox->checkState() == Qt::Unchecked)
-        w.round.stop();
+    if (ticked)
+        round.startContinuous();
     else
-        w.round.startContinuous();
+        round.stop();
+}
+
+bool AutoSequence::busy() const
+{
+    return link.isOpen();
+}
+
+bool AutoSequence::ready(Step step) const
+{
+    switch (step) {
+    case Step::FlashSlot0:
+        return model.armed(OperationModel::Operation::FlashSlot0);
+    case Step::FlashSlot1:
+        return model.armed(OperationModel::Operation::FlashSlot1);
+    case Step::Application:
+        return model.armed(OperationModel::Operation::Download);
+    case Step::Past:
+        break;
+    }
+    return false;
+}
+
+void AutoSequence::run(Step step)
+{
+    if (step == Step::Application)
+        operations.startDownload();
+    else
+        operations.startFlashWrite(step == Step::FlashSlot0 ? 0 : 1);
 }
 
 }  // namespace iap

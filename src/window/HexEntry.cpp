@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "protocol/HexNumber.h"
-#include "MainWindow.h"
 
 namespace iap {
 namespace {
@@ -78,21 +77,6 @@ std::uint8_t addressByte(const QString& text)
 bool exceedsByte(const QString& text)
 {
     return LeadingHex(text).value() > ByteMax;
-}
-
-void addressBoxChanged(MainWindow& w, int index)
-{
-    QLineEdit* box = w.addressBoxes[std::size_t(index)];
-    if (exceedsByte(box->text()))
-        box->setText(QStringLiteral("FF"));
-}
-
-Address targetAddress(const MainWindow& w)
-{
-    Address bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = addressByte(w.addressBoxes[i]->text());
-    return bytes;
 }
 
 }  // namespace iap

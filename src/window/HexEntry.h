@@ -4,13 +4,9 @@
 
 #include <cstdint>
 
-#include "protocol/Page.h"
-
 class QLineEdit;
 
 namespace iap {
-
-class MainWindow;
 
 // The characters the entry boxes take: "End Page" decimal digits, the address boxes
 // hexadecimal ones; Backspace always.
@@ -25,11 +21,5 @@ void installKeyFilter(QLineEdit* box, EntryKeys keys);
 std::uint8_t addressByte(const QString& text);
 // True when the leading hexadecimal digits, however many, make more than FF.
 bool exceedsByte(const QString& text);
-
-// After every change of an address box: a value above FF becomes "FF".
-void addressBoxChanged(MainWindow& w, int index);
-
-// The four address bytes, box 0 first.
-Address targetAddress(const MainWindow& w);
 
 }  // namespace iap

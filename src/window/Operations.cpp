@@ -1,198 +1,145 @@
 #include "Operations.h"
 
-#include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QWidget>
 
-#include <exception>
-
+#include "AddressBoxes.h"
+#include "BootloaderLink.h"
 #include "BoxNumber.h"
-#include "ButtonStates.h"
-#include "ConnectionControls.h"
-#include "HexEntry.h"
-#include "MainWindow.h"
-#include "production/JobChecks.h"
+#include "Controls.h"
+#include "MessageBox.h"
+#include "OperationDisplay.h"
+#include "OperationModel.h"
+#include "PortControls.h"
+#include "TransferGate.h"
+#include "platform/Clock.h"
+#include "session/ImageSnapshot.h"
 
 namespace iap {
-namespace {
 
-constexpr int SecondOpenWaitMs = FlashWrite::CommandToFirstPageMs;
+using Operation = OperationModel::Operation;
 
-void refuse(MainWindow& w, const QString& text)
+Operations::Operations(const Parts& parts)
+    : window(parts.window),
+      controls(parts.controls),
+      model(parts.model),
+      transfers(parts.transfers),
+      display(parts.display),
+      ports(parts.ports),
+      addresses(parts.addresses),
+      link(parts.link),
+      messageBox(parts.messageBox),
+      clock(parts.clock)
 {
-    w.desktop.messageBox->show(&w, text, w.windowTitle(), MessageBox::Icon::None);
 }
 
-// A fault in the write, also in a step that runs after a wait, gives both "Write Flash" back.
-void errorPath(MainWindow& w)
+void Operations::startDownload()
 {
-    for (QPushButton* button : w.writeFlashButtons)
-        button->setEnabled(true);
-}
-
-void guarded(MainWindow& w, const std::function<void()>& steps)
-{
-    try {
-        steps();
-    } catch (const std::exception&) {
-        errorPath(w);
-    }
-}
-
-// A file edited into one that cannot be sent since it was chosen.
-void refuseMalformed(MainWindow& w, const ImageSnapshot& image)
-{
-    if (image.failure() == ImageSnapshot::Failure::Malformed)
-        w.desktop.messageBox->show(&w, image.malformedText(), w.windowTitle(), MessageBox::Icon::Exclamation);
-}
-
-void announce(MainWindow& w, int slot)
-{
-    const ImageSnapshot image = ImageSnapshot::take(w.flashImagePaths[std::size_t(slot)]);
-    if (!image.isValid()) {
-        refuseMalformed(w, image);
-        errorPath(w);
-        return;
-    }
-    w.beginTransfer();
-    setBusy(w, true);
-    w.bootloader.flashWrite().start(*planTransfer(image, OperationKind::FlashWrite, targetAddress(w), WindowRules).plan);
-}
-
-void writeSlot(MainWindow& w, int slot)
-{
-    w.endTransfer();
-    w.resetTransferBoxes();
-    w.bootloaderVersionLabel->setText(QStringLiteral("IAP Version:"));
-    openPort(w);
-    if (w.bootloader.connection().isOpen()) {
-        announce(w, slot);
-        return;
-    }
-    setBusy(w, true);
-    // Refresh or another operation within the wait gives this write up.
-    const std::uint64_t transfer = w.transferNumber;
-    w.platform.clock().after(SecondOpenWaitMs, &w, [&w, slot, transfer] {
-        if (w.transferNumber != transfer)
-            return;
-        guarded(w, [&w, slot] {
-            w.setStatus(QString());
-            w.listPorts();
-            openPort(w);
-            // Starting the page loop without an open port could only report a write that never happened.
-            if (w.bootloader.connection().isOpen())
-                announce(w, slot);
-        });
-    });
-}
-
-}  // namespace
-
-void startDownload(MainWindow& w)
-{
-    w.endTransfer();
-    openPort(w);
-    w.bootloaderVersionLabel->setText(QStringLiteral("IAP Version:"));
-    if (!w.bootloader.connection().isOpen()) {
+    transfers.end();
+    ports.open();
+    display.resetVersion();
+    if (!link.isOpen()) {
         // A device plugged in after start-up is found by a fresh list; its preferred entry is tried.
-        w.setStatus(QString());
-        w.listPorts();
-        openPort(w);
-        if (!w.bootloader.connection().isOpen())
+        display.setStatus(QString());
+        ports.listPorts();
+        ports.open();
+        if (!link.isOpen())
             return;
     }
-    const ImageSnapshot image = ImageSnapshot::take(w.applicationPath);
+    const ImageSnapshot image = ImageSnapshot::take(model.applicationPath());
     if (!image.isValid()) {
-        w.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
-        refuseMalformed(w, image);
-        w.downloadButton->setEnabled(true);
+        display.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
+        refuseMalformed(image);
+        model.arm(Operation::Download);
         return;
     }
-    setBusy(w, true);
-    w.beginTransfer();
-    w.bootloader.download().start(*planTransfer(image, OperationKind::Download, targetAddress(w), WindowRules).plan);
+    model.disarmAll();
+    transfers.begin();
+    link.startDownload(image, addresses.target());
 }
 
-void startFlashWrite(MainWindow& w, int slot)
+void Operations::startFlashWrite(int slot)
 {
-    guarded(w, [&w, slot] { writeSlot(w, slot); });
+    transfers.end();
+    display.resetTransferBoxes();
+    display.resetVersion();
+    ports.open();
+    if (link.isOpen()) {
+        announce(slot);
+        return;
+    }
+    model.disarmAll();
+    reopenLater(slot);
 }
 
-void startFlashRead(MainWindow& w)
+// A port held by another program may be free after the write's own wait: the list is made
+// afresh and the port tried once more. Refresh or another operation within the wait gives the
+// write up.
+void Operations::reopenLater(int slot)
 {
-    const std::int64_t pages = boxNumber(w.endPageBox->text());
+    clock.after(BootloaderLink::FlashWriteFirstPageMs, this, transfers.guard([this, slot] {
+        display.setStatus(QString());
+        ports.listPorts();
+        ports.open();
+        // Starting the page loop without an open port could only report a write that never happened.
+        if (link.isOpen())
+            announce(slot);
+    }));
+}
+
+void Operations::announce(int slot)
+{
+    const ImageSnapshot image = ImageSnapshot::take(model.flashImagePath(slot));
+    if (!image.isValid()) {
+        refuseMalformed(image);
+        // A write that cannot start gives both "Write Flash" back, a slot's without a file too.
+        model.arm(Operation::FlashSlot0);
+        model.arm(Operation::FlashSlot1);
+        return;
+    }
+    transfers.begin();
+    model.disarmAll();
+    link.startFlashWrite(image, addresses.target());
+}
+
+void Operations::startFlashRead()
+{
+    const std::int64_t pages = boxNumber(controls.endPageBox->text());
     if (pages < 1) {
-        refuse(w, QStringLiteral("TotalPages must >=1"));
+        refuse(QStringLiteral("TotalPages must >=1"));
         return;
     }
     // More than a read keeps would be lost.
-    if (pages > FlashRead::MaxPages) {
-        refuse(w, QStringLiteral("TotalPages must <=%1").arg(FlashRead::MaxPages));
+    if (pages > BootloaderLink::MaxReadPages) {
+        refuse(QStringLiteral("TotalPages must <=%1").arg(BootloaderLink::MaxReadPages));
         return;
     }
-    w.endTransfer();
-    w.readFlashButton->setEnabled(false);
-    w.checksumBox->setText(QStringLiteral("0"));
-    openPort(w);
-    if (!w.bootloader.connection().isOpen())
+    transfers.end();
+    model.disarm(Operation::FlashRead);
+    controls.checksumBox->setText(QStringLiteral("0"));
+    ports.open();
+    if (!link.isOpen())
         return;
-    w.beginTransfer();
-    w.bootloader.flashRead().start(targetAddress(w), int(pages));
+    transfers.begin();
+    link.startFlashRead(addresses.target(), int(pages));
 }
 
-void currentPageKeyDown(MainWindow& w, int key)
+void Operations::release()
 {
-    if (key == Qt::Key_F2)
-        w.readFlashButton->setVisible(true);
+    model.armChosen();
+    ports.close();
+    transfers.end();
 }
 
-void showImageAddress(MainWindow& w, const std::optional<Address>& ownAddress)
+void Operations::refuse(const QString& text)
 {
-    w.addressFromApplication = false;
-    for (std::size_t k = 0; k < w.addressBoxes.size(); ++k) {
-        if (ownAddress)
-            w.addressBoxes[k]->setText(QString::number((*ownAddress)[k], 16).toUpper());
-        w.addressBoxes[k]->setEnabled(!ownAddress);
-    }
+    messageBox.show(&window, text, window.windowTitle(), MessageBox::Icon::None);
 }
 
-void showApplicationAddress(MainWindow& w, const std::optional<Address>& ownAddress)
+void Operations::refuseMalformed(const ImageSnapshot& image)
 {
-    if (!ownAddress && !w.addressFromApplication)
-        return;
-    showImageAddress(w, ownAddress);
-    w.addressFromApplication = ownAddress.has_value();
-}
-
-void downloadEnded(MainWindow& w, const OperationResult& result)
-{
-    if (result.isRight()) {
-        setBusy(w, false);
-        if (w.toneBox->checkState() == Qt::Checked)
-            w.tunes.play(TunePlayer::passTune());
-    }
-    w.round.ended(OperationKind::Download, result.isRight());
-    w.endTransfer();
-}
-
-void flashWriteEnded(MainWindow& w, const OperationResult& result)
-{
-    w.round.ended(OperationKind::FlashWrite, result.isRight());
-    if (result.isRight())
-        setBusy(w, false);
-    w.endTransfer();
-}
-
-void flashReadEnded(MainWindow& w, const OperationResult& result)
-{
-    w.readFlashButton->setEnabled(true);
-    if (result.isRight()) {
-        const QString name = w.desktop.fileDialog->showSave(&w, QStringLiteral("*.BIN (*.bin)"));
-        if (!name.isEmpty() && !w.bootloader.flashRead().save(name))
-            w.setStatus(FlashRead::unwritableText(name));
-    }
-    w.endTransfer();
+    if (image.failure() == ImageSnapshot::Failure::Malformed)
+        messageBox.show(&window, image.malformedText(), window.windowTitle(), MessageBox::Icon::Exclamation);
 }
 
 }  // namespace iap

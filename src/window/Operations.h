@@ -1,32 +1,72 @@
 #pragma once
 
-#include <optional>
+#include <QObject>
 
-#include "protocol/Page.h"
+class QWidget;
 
 namespace iap {
 
-class MainWindow;
-class OperationResult;
+class AddressBoxes;
+class BootloaderLink;
+class Clock;
+class ImageSnapshot;
+class MessageBox;
+class OperationDisplay;
+class OperationModel;
+class PortControls;
+class TransferGate;
+struct Controls;
 
-// "IAP": reopens the port, takes the application image and starts the download.
-void startDownload(MainWindow& w);
-// "Write Flash" of slot 0 or 1: reopens the port, takes the slot's image and starts the write.
-void startFlashWrite(MainWindow& w, int slot);
-// "Read Flash": checks the page count, reopens the port and asks for the pages.
-void startFlashRead(MainWindow& w);
-// F2 in the "Current Page" box reveals "Read Flash".
-void currentPageKeyDown(MainWindow& w, int key);
+// The starts of the three operations and the release of the port after one. Each operation
+// opens the port afresh; a download or a flash write disarms every operation while it holds the
+// port, a read "Read Flash" alone.
+class Operations : public QObject {
+    Q_OBJECT
 
-// A flash image's header page, or a file's own addresses, fill the address boxes and lock them;
-// a plain image unlocks them.
-void showImageAddress(MainWindow& w, const std::optional<Address>& ownAddress);
-// The same for the application: a plain one unlocks the boxes only when an application locked
-// them, so that the address a flash image's header gave stays for the download, as it always has.
-void showApplicationAddress(MainWindow& w, const std::optional<Address>& ownAddress);
-// The verdicts: the buttons, the automatic sequence, the tone and the read-back file follow.
-void downloadEnded(MainWindow& w, const OperationResult& result);
-void flashWriteEnded(MainWindow& w, const OperationResult& result);
-void flashReadEnded(MainWindow& w, const OperationResult& result);
+public:
+    struct Parts {
+        QWidget& window;
+        const Controls& controls;
+        OperationModel& model;
+        TransferGate& transfers;
+        OperationDisplay& display;
+        PortControls& ports;
+        AddressBoxes& addresses;
+        BootloaderLink& link;
+        MessageBox& messageBox;
+        Clock& clock;
+    };
+
+    explicit Operations(const Parts& parts);
+
+public slots:
+    // "IAP": reopens the port, takes the application image and starts the download.
+    void startDownload();
+    // "Write Flash" of slot 0 or 1: reopens the port, takes the slot's image and starts the write.
+    void startFlashWrite(int slot);
+    // "Read Flash": checks the page count, reopens the port and asks for the pages.
+    void startFlashRead();
+    // A right verdict of a download or a write, and Refresh: the operations armed again and the
+    // port closed.
+    void release();
+
+private:
+    void reopenLater(int slot);
+    void announce(int slot);
+    void refuse(const QString& text);
+    // A file edited into one that cannot be sent since it was chosen.
+    void refuseMalformed(const ImageSnapshot& image);
+
+    QWidget& window;
+    const Controls& controls;
+    OperationModel& model;
+    TransferGate& transfers;
+    OperationDisplay& display;
+    PortControls& ports;
+    AddressBoxes& addresses;
+    BootloaderLink& link;
+    MessageBox& messageBox;
+    Clock& clock;
+};
 
 }  // namespace iap

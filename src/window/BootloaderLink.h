@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "production/BootloaderClient.h"
+#include "protocol/OperationKind.h"
+#include "protocol/Page.h"
+#include "session/DeviceModel.h"
+
+namespace iap {
+
+class Clock;
+class ImageSnapshot;
+
+// The device's bootloader as the window drives it: the one place where the window calls the
+// engine's client, and where what its operations tell comes out as the window shows it.
+class BootloaderLink : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int MaxReadPages = FlashRead::MaxPages;
+    // The flash write's own wait between its command and its first page.
+    static constexpr int FlashWriteFirstPageMs = FlashWrite::CommandToFirstPageMs;
+
+    // A child of the window, as the client and its connection are: whoever looks into the window
+    // finds them there.
+    BootloaderLink(Clock& clock, QObject* parent);
+
+    // Closes whatever was open, then opens the port at the model's rate; whether it opened.
+    bool open(const QString& portPath, DeviceModel model);
+    // Flushes and closes the port.
+    void close();
+    bool isOpen();
+
+    void startDownload(const ImageSnapshot& image, const Address& address);
+    void startFlashWrite(const ImageSnapshot& image, const Address& address);
+    void startFlashRead(const Address& address, int pages);
+    // Writes the pages read to the file; false when it cannot be written.
+    bool saveRead(const QString& fileName);
+    static QString unwritableText(const QString& fileName) { return FlashRead::unwritableText(fileName); }
+    // A new application image was chosen: the bootloader's version counts as not announced until
+    // it comes again (a transfer's end is told as a download's).
+    void forgetVersion();
+    // Whether a transfer's verdict finds its end page reached: the window judges by its page boxes.
+    void judgeEndPageReachedBy(const std::function<bool()>& reached);
+
+signals:
+    void status(const QString& text);
+    void currentPageShown(std::int64_t page);
+    void currentPageCleared();
+    void endPageShown(std::int64_t page);
+    void checksumShown(const QString& sum);
+    void versionShown(const QString& caption);
+    // A flash image's header page or a file's own addresses; none for a plain image.
+    void flashImageAddress(const std::optional<iap::Address>& ownAddress);
+    // An application file's own addresses.
+    void applicationAddress(const iap::Address& ownAddress);
+    void finished(iap::OperationKind operation, bool right);
+
+private:
+    void relay(DeviceOperation& operation, OperationKind kind);
+    void relay(PageTransfer& transfer, OperationKind kind);
+
+    BootloaderClient client;
+};
+
+}  // namespace iap
