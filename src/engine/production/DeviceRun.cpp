@@ -92,6 +92,11 @@ QString addressRangeOf(const ImageSnapshot& image, OperationKind kind, const Add
 
 DeviceRun::DeviceRun(Clock& clock, QObject* parent) : DeviceRun(std::make_unique<BootloaderClient>(clock), nullptr, clock, parent) {}
 
+DeviceRun::DeviceRun(Clock& clock, std::unique_ptr<Line> line, QObject* parent)
+    : DeviceRun(std::make_unique<BootloaderClient>(clock, std::move(line)), nullptr, clock, parent)
+{
+}
+
 DeviceRun::DeviceRun(BootloaderClient& shared, Clock& clock, QObject* parent) : DeviceRun(nullptr, &shared, clock, parent) {}
 
 DeviceRun::DeviceRun(std::unique_ptr<BootloaderClient> own, BootloaderClient* shared, Clock& clock, QObject* parent)

@@ -25,8 +25,9 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    // On a bootloader of its own.
+    // On a bootloader of its own, on the serial port or on the line given.
     explicit DeviceRun(Clock& clock, QObject* parent = nullptr);
+    DeviceRun(Clock& clock, std::unique_ptr<Line> line, QObject* parent = nullptr);
     // On a bootloader that others use between runs (a station socket's port, held open): the
     // run hears it only while it runs.
     DeviceRun(BootloaderClient& bootloader, Clock& clock, QObject* parent = nullptr);
