@@ -4,7 +4,6 @@
 #include "Wait.h"
 #include "Pty.h"
 #include "session/Connection.h"
-#include "verify/ReadBackVerify.h"
 
 #include <QSignalSpy>
 
@@ -177,12 +176,9 @@ private slots:
     {
         QTest::addColumn<QList<QByteArray>>("parts");
         QTest::addColumn<QString>("verdict");
+        // How the verdict comes of a reply in pieces, cut by a poll's end or with a wrong sum is
+        // tst_transfers' flashRead; here, what only a real port does.
         const QByteArray page = pattern(PageBytes, 12);
-        const QByteArray reply = checksumReply("ChecksumR", byteSum(page));
-        QTest::newRow("a wrong sum") << QList<QByteArray>{page, checksumReply("ChecksumR", byteSum(page) + 1)} << Wrong;
-        QTest::newRow("the reply in pieces") << QList<QByteArray>{page, reply.left(4), reply.mid(4, 7), reply.mid(11)} << Right;
-        // After the pause the next 2047-byte poll ends four bytes into the keyword.
-        QTest::newRow("the reply cut by the end of a poll") << QList<QByteArray>{page.left(5), page.mid(5) + reply} << Right;
         QTest::newRow("the port vanishing in mid-read") << QList<QByteArray>{page.left(1000), {}} << QString();
     }
     // The peer plays the device, and after each part waits until the window has taken it as a
@@ -226,24 +222,6 @@ private slots:
     // pages and the start of its checksum reply, and Refresh comes while the rest is awaited; the
     // second never answers. The device keeps a real line's pace: the write's first poll, a read's
     // second apart, would otherwise find the version reply and the first acknowledgement as one chunk.
-    // A read-back of more pages than a device sends in one read asks for them in reads it takes,
-    // each from where the last one ended, and names the first byte that differs.
-    void readBackInReadsADeviceTakes()
-    {
-        const QByteArray sent = pattern(1026 * PageBytes, 4);
-        iap::ReadBackVerify verify(0x08004000, sent);
-        const auto first = verify.next();
-        QVERIFY(first && first->address == (iap::Address{0x08, 0x00, 0x40, 0x00}) && first->pages == 1025);
-        QVERIFY(verify.take(sent.left(1025 * PageBytes)));
-        const auto second = verify.next();
-        QVERIFY(second && second->address == (iap::Address{0x08, 0x20, 0x48, 0x00}) && second->pages == 1);
-        QByteArray last = sent.right(PageBytes);
-        last[7] = char(0x5A ^ last[7]);
-        QVERIFY(!verify.take(last));
-        QVERIFY(!verify.next());
-        QVERIFY2(verify.text().startsWith("Verify error at 08204807: "), qPrintable(verify.text()));
-    }
-
     void unfinishedReadTakesNoRepliesOfTheNextOperation()
     {
         Pty pty;
