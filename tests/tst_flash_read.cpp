@@ -172,48 +172,29 @@ private slots:
         QCOMPARE(tool.desktop.fileDialog->filters.size(), verdict == Wrong ? 0 : 2);
     }
 
-    void peerPlaysTheDevice_data()
+    // A peer plays the device and sends part of a page, then pulls the plug. The window does not
+    // spin while it waits on a line that has gone, and Refresh gives "Read Flash" back. (How the
+    // verdict comes of a reply in pieces, cut by a poll's end or with a wrong sum is
+    // tst_transfers' flashRead.)
+    void portVanishingInMidRead()
     {
-        QTest::addColumn<QList<QByteArray>>("parts");
-        QTest::addColumn<QString>("verdict");
-        // How the verdict comes of a reply in pieces, cut by a poll's end or with a wrong sum is
-        // tst_transfers' flashRead; here, what only a real port does.
-        const QByteArray page = pattern(PageBytes, 12);
-        QTest::newRow("the port vanishing in mid-read") << QList<QByteArray>{page.left(1000), {}} << QString();
-    }
-    // The peer plays the device, and after each part waits until the window has taken it as a
-    // chunk of its own; an empty part pulls the plug. Whatever it does, the window does not spin
-    // while it waits on the line, and Refresh gives "Read Flash" back.
-    void peerPlaysTheDevice()
-    {
-        QFETCH(QList<QByteArray>, parts);
-        QFETCH(QString, verdict);
         Pty pty;
-        QTemporaryDir dir;
         Tool tool(pty.listing());
-        tool.desktop.fileDialog->answers << dir.filePath("read-back.bin");
         startRead(tool, "1");
         QCOMPARE(pty.read(19), readCommand(0, 1));
         const std::clock_t before = std::clock();
-        // Nothing on screen tells that a part was taken alone: the session's own signal does.
+        // Nothing on screen tells that the part was taken: the session's own signal does.
         QSignalSpy received(tool.window().findChild<iap::Connection*>(), &iap::Connection::received);
-        for (const QByteArray& part : parts) {
-            if (part.isEmpty()) {
-                pty.unplug();
-                continue;
-            }
-            received.clear();
-            QVERIFY(pty.write(part));
-            QVERIFY(received.wait(Pty::TimeoutMs));
-        }
-        const QString status = verdict.isEmpty() ? "CommPort:" + pty.path() : verdict;
+        QVERIFY(pty.write(pattern(1000, 12)));
+        QVERIFY(received.wait(Pty::TimeoutMs));
+        pty.unplug();
+        const QString status = "CommPort:" + pty.path();
         WAIT_COMPARE(tool.status(), status, 10000);
-        const QString buttons = tool.enabledOperations();
         // Three seconds in which nothing may change, the processor barely used.
-        QVERIFY(!waitUntil([&] { return tool.status() != status || tool.enabledOperations() != buttons; }, 3000));
+        QVERIFY(!waitUntil([&] { return tool.status() != status || !tool.enabledOperations().isEmpty(); }, 3000));
         QVERIFY2(std::clock() - before < CLOCKS_PER_SEC / 4, qPrintable(QString::number(std::clock() - before)));
-        QCOMPARE(buttons, verdict.isEmpty() ? QString() : QStringLiteral("Read"));
-        QCOMPARE(readFile(dir.filePath("read-back.bin")), verdict == Right ? parts.join().left(PageBytes) : QByteArray());
+        // No save is offered for a read that never ended.
+        QCOMPARE(tool.desktop.fileDialog->filters, QStringList());
         tool.click("刷新");
         QCOMPARE(tool.enabledOperations(), QStringLiteral("Read"));
     }

@@ -35,14 +35,9 @@ public:
     void setDevice(Device answering) { device = std::move(answering); }
     // The device sends of its own accord, `afterMs` from now.
     void send(const QByteArray& bytes, std::int64_t afterMs = 0);
-    // The port is missing or held by another program: opens fail.
-    void setMissing(bool missing) { portMissing = missing; }
-    void setModemLines(std::optional<int> pins) { pinout = pins; }
 
     const QList<Frame>& frames() const { return written; }
     QList<QByteArray> frameBytes() const;
-    QString portName() const { return openedName; }
-    int baudRate() const { return openedRate; }
 
     bool open(const QString& portName, int baudRate) override;
     void openInBackground(const QString& portName, int baudRate) override;
@@ -53,7 +48,8 @@ public:
     int write(const QByteArray& bytes) override;
     void drain() override;
     void requestModemLines() override {}
-    std::optional<int> modemLines() const override { return portOpen ? pinout : std::nullopt; }
+    // A line in memory has no modem-status inputs.
+    std::optional<int> modemLines() const override { return std::nullopt; }
     bool isOpen() const override { return portOpen; }
 
 private:
@@ -70,11 +66,7 @@ private:
     FakeClock& clock;
     Device device;
     QList<Frame> written;
-    bool portMissing = false;
     bool portOpen = false;
-    QString openedName;
-    int openedRate = 0;
-    std::optional<int> pinout;
     Mode mode = Mode::Idle;
     int quietMs = 0;
     bool told = false;

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace iap {
@@ -57,5 +59,8 @@ signals:
     void quiet();
     void drained();
 };
+
+// Makes the line of each port that is added: the serial port, or a test's.
+using LineFactory = std::function<std::unique_ptr<Line>()>;
 
 }  // namespace iap
