@@ -1,10 +1,14 @@
-// The production round and the proof by reading back, as the device sees them: the frames on a
-// line in memory, the round's rests on a fake clock, and the run's verdicts.
+// The production round, the proof by reading back and a station's socket, as the device sees
+// them: the frames on a line in memory, the round's rests on a fake clock, and the verdicts.
 #include "FakeClock.h"
 #include "Files.h"
 #include "MemoryLine.h"
 #include "production/DeviceRun.h"
 #include "protocol/HexNumber.h"
+#include "station/Station.h"
+#include "Wait.h"
+
+#include <QFile>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -237,6 +241,49 @@ private slots:
         QCOMPARE(rig.line->frameBytes(), QList<QByteArray>{writeCommand(Address, 1)} + pagesOf(image) + QList<QByteArray>{readCommand(Address, 2)});
         QTEST(rig.ended->first, "outcome");
         QVERIFY2(rig.ended->second.startsWith(text), qPrintable(rig.ended->second));
+    }
+
+    // A station socket whose board brings its port: a board put in is programmed and passes; one
+    // taken out in mid-round ends it at once as "board removed", and nothing more goes to it.
+    // Both rounds are on record.
+    void stationSocket()
+    {
+        FakeClock clock;
+        QTemporaryDir dir;
+        Bootloader device;
+        MemoryLine* line = nullptr;
+        iap::Station station(clock, nullptr, [&] {
+            auto made = std::make_unique<MemoryLine>(clock);
+            made->setDevice([&](const QByteArray& frame) { return device.answer(frame); });
+            line = made.get();
+            return std::unique_ptr<iap::Line>(std::move(made));
+        });
+        QVERIFY(writeFile(dir.filePath("slot0.flash"), pattern(3000, 5)));
+        iap::StationJob job;
+        job.address = QStringLiteral("08004000");
+        job.slot0 = dir.filePath("slot0.flash");
+        QVERIFY(station.setJob(job).isEmpty() && station.setJournal(dir.filePath("journal.sqlite")).isEmpty());
+        const QString board = dir.filePath("ttyBoard");
+        iap::Socket& socket = station.addSocket(QStringLiteral("A"), iap::PortInfo(board, board), iap::TriggerKind::Appear);
+        QStringList rounds;
+        QObject::connect(&socket, &iap::Socket::roundEnded, [&](bool pass, const QString& text, const iap::JournalRecord& record) {
+            rounds << QStringLiteral("%1 %2, on record: %3").arg(pass ? "pass" : "fail", text, record.result);
+        });
+        // The board's port is looked for on the real clock; the round runs on the fake one.
+        const auto until = [&](const std::function<bool()>& condition) { return waitUntil([&] { clock.advance(10); return condition(); }, 10000); };
+        QVERIFY(writeFile(board, {}));
+        QVERIFY(until([&] { return rounds.size() == 1; }));
+        QCOMPARE(socket.view().stateText(), QStringLiteral("done: take the board out"));
+        QCOMPARE(std::pair(socket.view().passes, socket.view().fails), std::pair(1, 0));
+        QVERIFY(QFile::remove(board));
+        QVERIFY(until([&] { return socket.view().phase == iap::SocketView::Phase::Waiting; }));
+        QVERIFY(writeFile(board, {}));
+        QVERIFY(until([&] { return line->frames().size() == 4; }));
+        QVERIFY(QFile::remove(board));
+        QVERIFY(until([&] { return rounds.size() == 2; }));
+        QCOMPARE(rounds, (QStringList{"pass Write Checksum right, on record: Write Checksum right", "fail board removed, on record: board removed"}));
+        // Taken out within the half second before its first page: the page never goes.
+        QCOMPARE(line->frameBytes().mid(3), QList<QByteArray>{writeCommand(Address, 1)});
     }
 
     // A read-back of more pages than a device sends in one read asks for them in reads it takes,

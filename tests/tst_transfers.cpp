@@ -45,11 +45,11 @@ struct Rig {
         writeFile(path, bytes);
         return iap::ImageSnapshot::take(path);
     }
-    // The frames written from the first on, each with its time since the one before.
-    QList<std::int64_t> gaps() const
+    // The time from each frame written to the next.
+    QList<std::int64_t> gaps()
     {
         QList<std::int64_t> between;
-        const auto& frames = const_cast<Rig*>(this)->line().frames();
+        const auto& frames = line().frames();
         for (qsizetype i = 1; i < frames.size(); ++i)
             between << frames[i].atMs - frames[i - 1].atMs;
         return between;
