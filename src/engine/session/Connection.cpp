@@ -3,12 +3,9 @@
 #include <utility>
 
 #include "platform/ClockTimer.h"
-#include "serial/SerialPort.h"
 #include "session/Exchange.h"
 
 namespace iap {
-
-Connection::Connection(Clock& clock, QObject* parent) : Connection(clock, std::make_unique<SerialPort>(), parent) {}
 
 Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent)
     : QObject(parent), time(clock), line(std::move(deviceLine)), pollTimer(new ClockTimer(clock, this))
@@ -26,8 +23,6 @@ Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* 
         emit opened(ok);
     });
 }
-
-Connection::~Connection() = default;
 
 bool Connection::open(const QString& portName, DeviceModel model)
 {

@@ -35,10 +35,8 @@ public:
     static constexpr const char* PortUnavailableText = "The COMM port is occupied or doesn't exit!";
     static constexpr const char* WaitingText = "Waiting for the device to stop sending";
 
-    // On the line given, the serial port by default.
-    explicit Connection(Clock& clock, QObject* parent = nullptr);
+    // On the line given: the serial port, or a test's.
     Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent = nullptr);
-    ~Connection() override;
 
     // Closes whatever was open, then opens the port named as the port list shows it at the
     // model's rate. Polling runs exactly when the port opened; a failure is told by status.
