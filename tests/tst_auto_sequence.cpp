@@ -5,7 +5,6 @@
 #include "Tool.h"
 #include "Wait.h"
 
-#include <QElapsedTimer>
 
 using namespace iap::test;
 
@@ -52,27 +51,6 @@ private slots:
         WAIT_COMPARE(commands(bench.device), round + round.mid(0, 1), RoundMs);
         const QList<double> at = bench.device.logInstantsMs("RX CMD ");
         QVERIFY2((at.value(3) - at.value(2)) * Speed >= 19000, qPrintable(QString::number(at.value(3) - at.value(2))));
-    }
-
-    // With slot 0 alone the sequence steps once a second through the empty steps, then rests
-    // 5 s before the next round: 7 s from write to write (6.65 s with a coarse timer's leeway).
-    void roundWithoutApplicationRestsBeforeTheNext()
-    {
-        Bench bench(Fast);
-        QVERIFY(bench.start(std::make_unique<FastClock>(Speed)));
-        Tool& tool = bench.tool();
-        tool.setAddress(Address);
-        bench.chooseSlot(0, pattern(1000, 8));
-        QElapsedTimer sinceTicked;
-        sinceTicked.start();
-        tool.control<QCheckBox>("Check1")->click();
-        // The first step 2 s after the tick: this clock sees the command late, never early.
-        QVERIFY(bench.device.waitForLog(" RX CMD ", 1, RoundMs));
-        QVERIFY2(sinceTicked.elapsed() * Speed >= 1900, qPrintable(QString::number(sinceTicked.elapsed())));
-        QVERIFY(bench.device.waitForLog(" RX CMD ", 2, RoundMs));
-        const QList<double> at = bench.device.logInstantsMs("RX CMD ");
-        QVERIFY2((at.value(1) - at.value(0)) * Speed >= 6600, qPrintable(QString::number(at.value(1) - at.value(0))));
-        QCOMPARE(commands(bench.device), (QList<QByteArray>{writeCommand(Address, 0), writeCommand(Address, 0)}));
     }
 
     // Slot 0 has no file and is passed over; unticking "ATUO" during slot 1's write lets the

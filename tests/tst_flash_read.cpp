@@ -4,7 +4,6 @@
 #include "Wait.h"
 #include "Pty.h"
 #include "session/Connection.h"
-#include "verify/ReadBackVerify.h"
 
 #include <QSignalSpy>
 
@@ -173,51 +172,29 @@ private slots:
         QCOMPARE(tool.desktop.fileDialog->filters.size(), verdict == Wrong ? 0 : 2);
     }
 
-    void peerPlaysTheDevice_data()
+    // A peer plays the device and sends part of a page, then pulls the plug. The window does not
+    // spin while it waits on a line that has gone, and Refresh gives "Read Flash" back. (How the
+    // verdict comes of a reply in pieces, cut by a poll's end or with a wrong sum is
+    // tst_transfers' flashRead.)
+    void portVanishingInMidRead()
     {
-        QTest::addColumn<QList<QByteArray>>("parts");
-        QTest::addColumn<QString>("verdict");
-        const QByteArray page = pattern(PageBytes, 12);
-        const QByteArray reply = checksumReply("ChecksumR", byteSum(page));
-        QTest::newRow("a wrong sum") << QList<QByteArray>{page, checksumReply("ChecksumR", byteSum(page) + 1)} << Wrong;
-        QTest::newRow("the reply in pieces") << QList<QByteArray>{page, reply.left(4), reply.mid(4, 7), reply.mid(11)} << Right;
-        // After the pause the next 2047-byte poll ends four bytes into the keyword.
-        QTest::newRow("the reply cut by the end of a poll") << QList<QByteArray>{page.left(5), page.mid(5) + reply} << Right;
-        QTest::newRow("the port vanishing in mid-read") << QList<QByteArray>{page.left(1000), {}} << QString();
-    }
-    // The peer plays the device, and after each part waits until the window has taken it as a
-    // chunk of its own; an empty part pulls the plug. Whatever it does, the window does not spin
-    // while it waits on the line, and Refresh gives "Read Flash" back.
-    void peerPlaysTheDevice()
-    {
-        QFETCH(QList<QByteArray>, parts);
-        QFETCH(QString, verdict);
         Pty pty;
-        QTemporaryDir dir;
         Tool tool(pty.listing());
-        tool.desktop.fileDialog->answers << dir.filePath("read-back.bin");
         startRead(tool, "1");
         QCOMPARE(pty.read(19), readCommand(0, 1));
         const std::clock_t before = std::clock();
-        // Nothing on screen tells that a part was taken alone: the session's own signal does.
+        // Nothing on screen tells that the part was taken: the session's own signal does.
         QSignalSpy received(tool.window().findChild<iap::Connection*>(), &iap::Connection::received);
-        for (const QByteArray& part : parts) {
-            if (part.isEmpty()) {
-                pty.unplug();
-                continue;
-            }
-            received.clear();
-            QVERIFY(pty.write(part));
-            QVERIFY(received.wait(Pty::TimeoutMs));
-        }
-        const QString status = verdict.isEmpty() ? "CommPort:" + pty.path() : verdict;
+        QVERIFY(pty.write(pattern(1000, 12)));
+        QVERIFY(received.wait(Pty::TimeoutMs));
+        pty.unplug();
+        const QString status = "CommPort:" + pty.path();
         WAIT_COMPARE(tool.status(), status, 10000);
-        const QString buttons = tool.enabledOperations();
         // Three seconds in which nothing may change, the processor barely used.
-        QVERIFY(!waitUntil([&] { return tool.status() != status || tool.enabledOperations() != buttons; }, 3000));
+        QVERIFY(!waitUntil([&] { return tool.status() != status || !tool.enabledOperations().isEmpty(); }, 3000));
         QVERIFY2(std::clock() - before < CLOCKS_PER_SEC / 4, qPrintable(QString::number(std::clock() - before)));
-        QCOMPARE(buttons, verdict.isEmpty() ? QString() : QStringLiteral("Read"));
-        QCOMPARE(readFile(dir.filePath("read-back.bin")), verdict == Right ? parts.join().left(PageBytes) : QByteArray());
+        // No save is offered for a read that never ended.
+        QCOMPARE(tool.desktop.fileDialog->filters, QStringList());
         tool.click("刷新");
         QCOMPARE(tool.enabledOperations(), QStringLiteral("Read"));
     }
@@ -226,29 +203,6 @@ private slots:
     // pages and the start of its checksum reply, and Refresh comes while the rest is awaited; the
     // second never answers. The device keeps a real line's pace: the write's first poll, a read's
     // second apart, would otherwise find the version reply and the first acknowledgement as one chunk.
-    // A read-back of more pages than a device sends in one read asks for them in reads it takes,
-    // each from where the last one ended, and names the first byte that differs.
-    void readBackInReadsADeviceTakes()
-    {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("app.bin"));
-        QVERIFY(writeFile(path, pattern(1026 * PageBytes - 1, 4)));
-        const iap::TransferPlan plan(iap::ImageSnapshot::take(path), iap::OperationKind::Download, iap::Address{0x08, 0x00, 0x40, 0x00});
-        const QByteArray sent = plan.sentBytes();
-        QCOMPARE(sent.size(), 1026 * PageBytes);
-        iap::ReadBackVerify verify(plan);
-        const auto first = verify.next();
-        QVERIFY(first && first->address == (iap::Address{0x08, 0x00, 0x40, 0x00}) && first->pages == 1025);
-        QVERIFY(verify.take(sent.left(1025 * PageBytes)));
-        const auto second = verify.next();
-        QVERIFY(second && second->address == (iap::Address{0x08, 0x20, 0x48, 0x00}) && second->pages == 1);
-        QByteArray last = sent.right(PageBytes);
-        last[7] = char(0x5A ^ last[7]);
-        QVERIFY(!verify.take(last));
-        QVERIFY(!verify.next());
-        QVERIFY2(verify.text().startsWith("Verify error at 08204807: "), qPrintable(verify.text()));
-    }
-
     void unfinishedReadTakesNoRepliesOfTheNextOperation()
     {
         Pty pty;

@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <memory>
 
 #include "FakeDesktop.h"
+#include "platform/ClockTimer.h"
 #include "Device.h"
 #include "RuntimeDir.h"
 
@@ -37,7 +37,7 @@ public:
     }
     QPushButton* button(const QString& name) const { return control<QPushButton>(name); }
     QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
-    QTimer* timer(const QString& name) const { return control<QTimer>(name); }
+    ClockTimer* timer(const QString& name) const { return control<ClockTimer>(name); }
     QString text(const QString& boxName) const { return box(boxName)->text(); }
     QString status() const { return control<QPlainTextEdit>(QStringLiteral("Label5"))->toPlainText(); }
     void click(const QString& buttonName) { button(buttonName)->click(); }

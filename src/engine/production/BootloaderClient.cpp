@@ -1,10 +1,14 @@
 #include "production/BootloaderClient.h"
 
+#include "serial/SerialPort.h"
+
 namespace iap {
 
-BootloaderClient::BootloaderClient(Clock& clock, QObject* parent)
+BootloaderClient::BootloaderClient(Clock& clock, QObject* parent) : BootloaderClient(clock, std::make_unique<SerialPort>(), parent) {}
+
+BootloaderClient::BootloaderClient(Clock& clock, std::unique_ptr<Line> line, QObject* parent)
     : QObject(parent),
-      link(this),
+      link(clock, std::move(line), this),
       applicationDownload(link, recognition, this),
       imageWrite(link, recognition, clock, this),
       readBack(link, this)

@@ -20,7 +20,9 @@ class BootloaderClient : public QObject {
     Q_OBJECT
 
 public:
+    // On the serial port.
     explicit BootloaderClient(Clock& clock, QObject* parent = nullptr);
+    BootloaderClient(Clock& clock, std::unique_ptr<Line> line, QObject* parent = nullptr);
 
     Connection& connection() { return link; }
     Download& download() { return applicationDownload; }

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 
 #ifdef Q_OS_UNIX
 #include "serial/AnnouncedModemLines_posix.h"
@@ -37,7 +37,7 @@ const LineName& entryOf(ModemLine line)
 // answer is at most one look old.
 class PortModemLines : public ModemLines {
 public:
-    explicit PortModemLines(SerialPort& port) : port(port) {}
+    explicit PortModemLines(Line& port) : port(port) {}
 
     std::optional<bool> isActive(ModemLine line) override
     {
@@ -49,7 +49,7 @@ public:
     }
 
 private:
-    SerialPort& port;
+    Line& port;
 };
 
 }  // namespace
@@ -72,7 +72,7 @@ QString modemLineChoices()
     return QStringLiteral("cts, dsr, dcd or ri");
 }
 
-std::unique_ptr<ModemLines> ModemLines::forPort(const QString& path, SerialPort& port)
+std::unique_ptr<ModemLines> ModemLines::forPort(const QString& path, Line& port)
 {
 #ifdef Q_OS_UNIX
     if (isAnnouncement(QFile::encodeName(path).toStdString()))

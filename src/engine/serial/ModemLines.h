@@ -7,7 +7,7 @@
 
 namespace iap {
 
-class SerialPort;
+class Line;
 
 // The modem-status inputs of a serial adapter. A fixture may wire one of them to a switch that
 // closes while a board lies in it.
@@ -31,7 +31,7 @@ public:
     virtual std::optional<bool> isActive(ModemLine line) = 0;
 
     // For the port at `path`, whose real port is read through `port` while it is open.
-    static std::unique_ptr<ModemLines> forPort(const QString& path, SerialPort& port);
+    static std::unique_ptr<ModemLines> forPort(const QString& path, Line& port);
 };
 
 }  // namespace iap

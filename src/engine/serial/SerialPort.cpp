@@ -4,7 +4,7 @@
 
 namespace iap {
 
-SerialPort::SerialPort(QObject* parent) : QObject(parent), line(new SerialLine)
+SerialPort::SerialPort(QObject* parent) : Line(parent), line(new SerialLine)
 {
     line->moveToThread(&thread);
     connect(&thread, &QThread::finished, line, &QObject::deleteLater);

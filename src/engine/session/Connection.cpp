@@ -1,25 +1,24 @@
 #include "session/Connection.h"
 
-#include <QTimer>
-
 #include <utility>
 
+#include "platform/ClockTimer.h"
 #include "session/Exchange.h"
 
 namespace iap {
 
-Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(this))
+Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent)
+    : QObject(parent), time(clock), line(std::move(deviceLine)), pollTimer(new ClockTimer(clock, this))
 {
     current.renew();
     pollTimer->setObjectName(QStringLiteral("Timer1"));
     pollTimer->setInterval(StartPollIntervalMs);
-    pollTimer->setTimerType(Qt::PreciseTimer);
-    connect(pollTimer, &QTimer::timeout, this, &Connection::tick);
-    connect(&serial, &SerialPort::polled, this, &Connection::take);
-    connect(&serial, &SerialPort::quiet, this, &Connection::onQuiet);
-    connect(&serial, &SerialPort::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
-    connect(&serial, &SerialPort::drained, this, &Connection::endTaking);
-    connect(&serial, &SerialPort::opened, this, [this](bool ok) {
+    connect(pollTimer, &ClockTimer::timeout, this, &Connection::tick);
+    connect(line.get(), &Line::polled, this, &Connection::take);
+    connect(line.get(), &Line::quiet, this, &Connection::onQuiet);
+    connect(line.get(), &Line::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
+    connect(line.get(), &Line::drained, this, &Connection::endTaking);
+    connect(line.get(), &Line::opened, this, [this](bool ok) {
         started(ok);
         emit opened(ok);
     });
@@ -28,15 +27,15 @@ Connection::Connection(QObject* parent) : QObject(parent), pollTimer(new QTimer(
 bool Connection::open(const QString& portName, DeviceModel model)
 {
     end();
-    serial.close();
-    return started(serial.open(portName, baudRateOf(model)));
+    line->close();
+    return started(line->open(portName, baudRateOf(model)));
 }
 
 void Connection::openInBackground(const QString& portName, DeviceModel model)
 {
     end();
-    serial.close();
-    serial.openInBackground(portName, baudRateOf(model));
+    line->close();
+    line->openInBackground(portName, baudRateOf(model));
 }
 
 bool Connection::started(bool opened)
@@ -54,15 +53,15 @@ bool Connection::started(bool opened)
 void Connection::close()
 {
     end();
-    serial.flush();
-    serial.close();
+    line->flush();
+    line->close();
     pollTimer->stop();
 }
 
 void Connection::abandon()
 {
     end();
-    serial.close();
+    line->close();
     pollTimer->stop();
 }
 
@@ -72,8 +71,8 @@ void Connection::takeReceived(std::function<void()> then)
     afterReceived = std::move(then);
     if (waiting)
         return;
-    if (serial.isOpen())
-        serial.drain();
+    if (line->isOpen())
+        line->drain();
     else
         endTakingLater();
 }
@@ -109,13 +108,13 @@ void Connection::start(Exchange& next, const QByteArray& command, std::function<
     exchange = &next;
     pendingCommand = command;
     afterCommand = std::move(sent);
-    serial.awaitQuiet(QuietMs);
+    line->awaitQuiet(QuietMs);
 }
 
 void Connection::onQuiet()
 {
     if (!pendingCommand.isEmpty()) {
-        serial.write(std::exchange(pendingCommand, {}));
+        line->write(std::exchange(pendingCommand, {}));
         std::exchange(afterCommand, nullptr)();
     }
     resumeTicks();
@@ -123,7 +122,7 @@ void Connection::onQuiet()
 
 int Connection::write(const QByteArray& bytes)
 {
-    return serial.write(bytes);
+    return line->write(bytes);
 }
 
 void Connection::pollEvery(int intervalMs)
@@ -140,9 +139,9 @@ void Connection::tick()
     // A tick that would find nothing to do is not waited for: with no port open the timer rests
     // until the next open, and while a poll is outstanding until its chunk has been handled.
     pollTimer->stop();
-    if (!serial.isOpen())
+    if (!line->isOpen())
         return;
-    serial.poll();
+    line->poll();
     restingForPoll = true;
 }
 

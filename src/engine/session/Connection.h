@@ -8,20 +8,20 @@
 #include <memory>
 
 #include "platform/Attempt.h"
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 #include "session/DeviceModel.h"
-
-class QTimer;
 
 namespace iap {
 
+class Clock;
+class ClockTimer;
 class Exchange;
 
 // One port's connection to a device: the port, the poll loop that brings what the device sends
 // (Timer1) and the exchange those bytes go to. Every operation opens it afresh, and sends its
 // command once the line is quiet: whatever the device still sends of an earlier exchange is
 // thrown away first, and the status says so while it lasts. Everything runs on the thread that
-// owns the connection; the line itself waits on a thread of its own.
+// owns the connection, and every wait on its clock; the serial port waits on a thread of its own.
 class Connection : public QObject {
     Q_OBJECT
 
@@ -35,7 +35,8 @@ public:
     static constexpr const char* PortUnavailableText = "The COMM port is occupied or doesn't exit!";
     static constexpr const char* WaitingText = "Waiting for the device to stop sending";
 
-    explicit Connection(QObject* parent = nullptr);
+    // On the line given: the serial port, or a test's.
+    Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent = nullptr);
 
     // Closes whatever was open, then opens the port named as the port list shows it at the
     // model's rate. Polling runs exactly when the port opened; a failure is told by status.
@@ -47,9 +48,11 @@ public:
     void close();
     // The port is released at once, whatever is still to leave (the run was stopped).
     void abandon();
-    bool isOpen() const { return serial.isOpen(); }
+    bool isOpen() const { return line->isOpen(); }
     // The port itself, for what it tells besides the bytes (its modem-status inputs).
-    SerialPort& port() { return serial; }
+    Line& port() { return *line; }
+    // What every wait on this connection counts.
+    Clock& clock() { return time; }
     // A step that waits for its time belongs to the connection it was planned on: it runs only if
     // the connection has been neither closed nor reopened meanwhile.
     std::function<void()> onThisConnection(std::function<void()> step) const { return current.guard(std::move(step)); }
@@ -61,7 +64,7 @@ public:
     // Polls every intervalMs from now on (the poll loop resumes if it rested).
     void pollEvery(int intervalMs);
     // Polls at once: page data keep coming faster than the ticks.
-    void pollNow() { serial.poll(); }
+    void pollNow() { line->poll(); }
     // What the line has received so far reaches the exchange, and then `then` runs: a device
     // that goes away right after its last reply has still given it. It runs later, never
     // within this call, also when the port is closed or reopened meanwhile.
@@ -87,9 +90,10 @@ private:
     // The poll loop runs again once the poll or the wait it rested for has ended.
     void resumeTicks();
 
-    SerialPort serial;
+    Clock& time;
+    std::unique_ptr<Line> line;
     Attempt current;
-    QTimer* pollTimer;
+    ClockTimer* pollTimer;
     // The poll loop was stopped by a tick that found a poll outstanding.
     bool restingForPoll = false;
     Exchange* exchange = nullptr;

@@ -24,15 +24,13 @@ QString DeviceOperation::describe(Awaiting what, int page)
 }
 
 DeviceOperation::DeviceOperation(Connection& connection, OperationKind kind, QObject* parent)
-    : QObject(parent), link(connection), operationKind(kind)
+    : QObject(parent), link(connection), operationKind(kind), watch(connection.clock())
 {
     watch.setSingleShot(true);
-    // A coarse timer may end a 5 s wait a quarter of a second early.
-    watch.setTimerType(Qt::PreciseTimer);
-    connect(&watch, &QTimer::timeout, this, [this] {
+    connect(&watch, &ClockTimer::timeout, this, [this] {
         finish({OperationResult::Kind::NoReply, QStringLiteral("No reply from the device for %1 s while waiting for %2").arg(timeoutMs / 1000.0).arg(awaited)});
     });
-    connect(&link, &Connection::ended, &watch, &QTimer::stop);
+    connect(&link, &Connection::ended, &watch, &ClockTimer::stop);
     connect(&link, &Connection::ended, this, [this] { replyStream.clear(); });
 }
 

@@ -3,11 +3,11 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 
+#include "platform/ClockTimer.h"
 #include "protocol/OperationKind.h"
 #include "protocol/ReplyStream.h"
 #include "session/Exchange.h"
@@ -65,7 +65,7 @@ private:
     Connection& link;
     OperationKind operationKind;
     ReplyStream replyStream;
-    QTimer watch;
+    ClockTimer watch;
     int timeoutMs = 0;
     QString awaited;
 };

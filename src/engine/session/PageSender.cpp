@@ -1,19 +1,18 @@
 #include "session/PageSender.h"
 
-#include <QTimer>
-
 #include <utility>
 
+#include "platform/ClockTimer.h"
 #include "session/Connection.h"
 
 namespace iap {
 
-PageSender::PageSender(Connection& connection, QObject* parent) : QObject(parent), link(connection), timer(new QTimer(this))
+PageSender::PageSender(Connection& connection, QObject* parent)
+    : QObject(parent), link(connection), timer(new ClockTimer(connection.clock(), this))
 {
     timer->setObjectName(QStringLiteral("Timer2"));
     timer->setInterval(IntervalMs);
-    timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, &PageSender::tick);
+    connect(timer, &ClockTimer::timeout, this, &PageSender::tick);
     connect(&link, &Connection::ended, this, &PageSender::disarm);
 }
 

@@ -6,10 +6,9 @@
 
 #include "session/ImageSnapshot.h"
 
-class QTimer;
-
 namespace iap {
 
+class ClockTimer;
 class Connection;
 
 // The page sender (Timer2): on a tick at which a page is armed it sends the next page of the
@@ -56,7 +55,7 @@ private:
     void tick();
 
     Connection& link;
-    QTimer* timer;
+    ClockTimer* timer;
     ImageSnapshot pages;
     std::int32_t next = 0;
     bool armed = false;

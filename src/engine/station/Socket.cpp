@@ -52,9 +52,9 @@ QString SocketView::stateText() const
     return notice;
 }
 
-Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock)
+Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
-      bootloader(stationClock), recorder(socketName), run(bootloader, stationClock, recorder)
+      bootloader(stationClock, std::move(line)), recorder(socketName), run(bootloader, stationClock, recorder)
 {
     for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);

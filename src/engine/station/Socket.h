@@ -62,7 +62,7 @@ public:
     // round starts once the station can take it (a journal writable again, a job chosen).
     static constexpr int RetryMs = 2000;
 
-    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock);
+    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line);
 
     const QString& name() const { return socketName; }
     const PortInfo& port() const { return boundPort; }

@@ -1,13 +1,17 @@
 #include "station/Station.h"
 
 #include "platform/Clock.h"
+#include "serial/SerialPort.h"
 
 #include <algorithm>
 
 namespace iap {
 
-Station::Station(Clock& stationClock, QObject* parent)
-    : QObject(parent), clock(stationClock), jobRefusal(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
+Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines)
+    : QObject(parent),
+      clock(stationClock),
+      lines(socketLines ? std::move(socketLines) : [] { return std::unique_ptr<Line>(std::make_unique<SerialPort>()); }),
+      jobRefusal(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
 {
 }
 
@@ -49,7 +53,7 @@ void Station::setRestSeconds(std::optional<int> seconds)
 
 Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)
 {
-    auto* socket = new Socket(*this, name, port, trigger, clock);
+    auto* socket = new Socket(*this, name, port, trigger, clock, lines());
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
     socketList.push_back(socket);
     return *socket;

@@ -24,7 +24,8 @@ class Station : public QObject {
     Q_OBJECT
 
 public:
-    explicit Station(Clock& clock, QObject* parent = nullptr);
+    // Each socket's port on the serial port, or on the lines `lines` makes.
+    explicit Station(Clock& clock, QObject* parent = nullptr, LineFactory lines = {});
     ~Station() override;
 
     // Takes the job's images (every board gets these bytes until the job is set again) and
@@ -60,6 +61,7 @@ signals:
 
 private:
     Clock& clock;
+    LineFactory lines;
     StationJob chosenJob;
     Job preparedJob;
     TriggerSettings triggers;

@@ -1,0 +1,318 @@
+// The production round, the proof by reading back and a station's socket, as the device sees
+// them: the frames on a line in memory, the round's rests on a fake clock, and the verdicts.
+#include "FakeClock.h"
+#include "Files.h"
+#include "MemoryLine.h"
+#include "production/DeviceRun.h"
+#include "production/RunRecorder.h"
+#include "protocol/HexNumber.h"
+#include "station/Station.h"
+#include "Wait.h"
+
+#include <QFile>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+#include <set>
+
+using namespace iap::test;
+using Reply = MemoryLine::Reply;
+using Step = iap::ProductionRound::Step;
+
+namespace {
+
+constexpr quint32 Address = 0x08004000;
+constexpr int AllDoneMs = 60000;
+
+quint32 bigEndianAt(const QByteArray& bytes, int at)
+{
+    return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 | quint32(quint8(bytes[at + 2])) << 8 | quint8(bytes[at + 3]);
+}
+
+// A bootloader with a flash of its own: it takes downloads and flash writes page by page and
+// reads its flash back. Its sum is one too many for the command numbered `wrongSumAt` (from 1);
+// what it reads back has one byte changed at `changedAt` bytes past the address read.
+struct Bootloader {
+    QList<Reply> answer(const QByteArray& frame)
+    {
+        if (frame.size() != 19)
+            return takePage(frame);
+        ++commands;
+        keyword = frame.left(11);
+        next = bigEndianAt(frame, 11);
+        pagesLeft = int(bigEndianAt(frame, 15) & 0xFF) + 1;
+        sum = commands == wrongSumAt ? 1 : 0;
+        if (keyword.startsWith("Erase"))
+            return {{40, "Erase ok"}};
+        if (keyword.startsWith("Flash Write"))
+            return {{350, "WriteV1"}};
+        QByteArray pages;
+        for (int p = 0; p < int(bigEndianAt(frame, 15)); ++p)
+            pages += flash.value(next + quint32(p * PageBytes), QByteArray(PageBytes, '\xFF'));
+        if (changedAt >= 0 && changedAt < pages.size())
+            pages[changedAt] = char(pages[changedAt] ^ 0x5A);
+        return {{10, pages}, {100, checksumReply("ChecksumR", byteSum(pages) + sum)}};
+    }
+    QList<Reply> takePage(const QByteArray& page)
+    {
+        flash[next] = page;
+        next += PageBytes;
+        sum += byteSum(page);
+        const bool write = keyword.startsWith("Flash Write");
+        const QByteArray acknowledgement = write ? "Write" : "Received";
+        if (--pagesLeft > 0)
+            return {{10, acknowledgement}};
+        return {{10, acknowledgement}, {60, checksumReply(write ? "ChecksumW" : "ChecksumI", sum)}};
+    }
+
+    int wrongSumAt = 0;
+    int changedAt = -1;
+    QMap<quint32, QByteArray> flash;
+    int commands = 0;
+    QByteArray keyword;
+    quint32 next = 0;
+    int pagesLeft = 0;
+    quint32 sum = 0;
+};
+
+// A run on a line in memory to that bootloader, and how it ended.
+struct Rig {
+    Rig() : made(std::make_unique<MemoryLine>(clock)), line(made.get()), bootloader(clock, std::move(made)), run(bootloader, clock, recorder)
+    {
+        line->setDevice([this](const QByteArray& frame) { return device.answer(frame); });
+        QObject::connect(&run, &iap::DeviceRun::finished, [this](iap::RunOutcome outcome, const QString& text) { ended = {outcome, text}; });
+    }
+    iap::ImageSnapshot image(const QByteArray& bytes)
+    {
+        const QString path = files.filePath(QStringLiteral("image%1.bin").arg(++images));
+        writeFile(path, bytes);
+        return iap::ImageSnapshot::take(path);
+    }
+    iap::TransferPlan plan(const QByteArray& bytes, iap::OperationKind kind) { return iap::TransferPlan(image(bytes), kind, iap::addressOf(Address)); }
+    bool runs(const iap::Job& job)
+    {
+        run.start(job, iap::PortInfo(QStringLiteral("memory"), QStringLiteral("memory")));
+        return clock.advanceUntil([this] { return ended.has_value(); }, AllDoneMs);
+    }
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> frames = line->frameBytes();
+        frames.removeIf([](const QByteArray& frame) { return frame.size() == PageBytes; });
+        return frames;
+    }
+
+    FakeClock clock;
+    QTemporaryDir files;
+    int images = 0;
+    Bootloader device;
+    std::unique_ptr<MemoryLine> made;
+    MemoryLine* line;
+    iap::BootloaderClient bootloader;
+    iap::RunRecorder recorder;
+    iap::DeviceRun run;
+    std::optional<std::pair<iap::RunOutcome, QString>> ended;
+};
+
+// What runs the steps of a round and ends each right at once: which ran, and when.
+class StepLog : public iap::ProductionRound::Runner {
+public:
+    StepLog(FakeClock& clock, std::set<Step> ready) : clock(clock), readySteps(std::move(ready)) {}
+
+    bool busy() const override { return false; }
+    bool ready(Step step) const override { return readySteps.count(step) > 0; }
+    void run(Step step) override
+    {
+        static const QStringList names{"slot 0", "slot 1", "application"};
+        runs << QStringLiteral("%1 at %2").arg(names.value(int(step))).arg(clock.nowMs());
+        const auto kind = step == Step::Application ? iap::OperationKind::Download : iap::OperationKind::FlashWrite;
+        QMetaObject::invokeMethod(round, [this, kind] { round->ended(kind, true); }, Qt::QueuedConnection);
+    }
+
+    iap::ProductionRound* round = nullptr;
+    QStringList runs;
+
+private:
+    FakeClock& clock;
+    std::set<Step> readySteps;
+};
+
+}  // namespace
+
+class ProductionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Run once, the round's steps go in order, a step without an image passed over; the first
+    // that fails ends the round.
+    void roundOnce_data()
+    {
+        QTest::addColumn<bool>("slot0");
+        QTest::addColumn<int>("wrongSumAt");
+        QTest::addColumn<QList<QByteArray>>("commands");
+        QTest::addColumn<iap::RunOutcome>("outcome");
+        const QByteArray slot0 = writeCommand(Address, 0), slot1 = writeCommand(Address, 1), application = eraseCommand(Address, 2);
+        QTest::newRow("every step right") << true << 0 << QList<QByteArray>{slot0, slot1, application} << iap::RunOutcome::Right;
+        QTest::newRow("slot 1 failing") << true << 2 << QList<QByteArray>{slot0, slot1} << iap::RunOutcome::ChecksumError;
+        QTest::newRow("no slot 0") << false << 0 << QList<QByteArray>{slot1, application} << iap::RunOutcome::Right;
+    }
+    void roundOnce()
+    {
+        QFETCH(bool, slot0);
+        QFETCH(int, wrongSumAt);
+        Rig rig;
+        rig.device.wrongSumAt = wrongSumAt;
+        iap::Job job;
+        job.kind = iap::Job::Kind::Round;
+        job.address = iap::addressOf(Address);
+        if (slot0)
+            job.slot0 = rig.plan(pattern(1000, 1), iap::OperationKind::FlashWrite);
+        job.slot1 = rig.plan(pattern(3000, 2), iap::OperationKind::FlashWrite);
+        job.application = rig.plan(pattern(5000, 3), iap::OperationKind::Download);
+        QVERIFY(rig.runs(job));
+        QTEST(rig.commands(), "commands");
+        QTEST(rig.ended->first, "outcome");
+    }
+
+    // Run continuously, the round looks 2 s after it starts, then once a second; it rests 20 s
+    // once the application has started, and 5 s after a round with no application.
+    void roundContinuous_data()
+    {
+        QTest::addColumn<bool>("application");
+        QTest::addColumn<QStringList>("runs");
+        QTest::newRow("every step") << true
+                                    << QStringList{"slot 0 at 2000", "slot 1 at 3000", "application at 4000", "slot 0 at 24000", "slot 1 at 25000", "application at 26000"};
+        QTest::newRow("no application") << false << QStringList{"slot 0 at 2000", "slot 1 at 3000", "slot 0 at 9000", "slot 1 at 10000", "slot 0 at 16000", "slot 1 at 17000"};
+    }
+    void roundContinuous()
+    {
+        QFETCH(bool, application);
+        FakeClock clock;
+        StepLog steps(clock, application ? std::set<Step>{Step::FlashSlot0, Step::FlashSlot1, Step::Application} : std::set<Step>{Step::FlashSlot0, Step::FlashSlot1});
+        iap::ProductionRound round(steps, clock);
+        steps.round = &round;
+        round.startContinuous();
+        clock.advance(26500);
+        QTEST(steps.runs.first(6), "runs");
+    }
+
+    // A stop gives up the look the round had planned; started again, the round looks after the
+    // rest it had last, counted from then.
+    void roundStopped()
+    {
+        FakeClock clock;
+        StepLog steps(clock, {Step::FlashSlot0});
+        iap::ProductionRound round(steps, clock);
+        steps.round = &round;
+        round.startContinuous();
+        clock.advance(1500);
+        round.stop();
+        clock.advance(10000);
+        QCOMPARE(steps.runs, QStringList());
+        round.startContinuous();
+        clock.advance(100);
+        round.stop();
+        round.startContinuous();
+        clock.advance(2500);
+        QCOMPARE(steps.runs, QStringList{"slot 0 at 13600"});
+    }
+
+    // Each transfer the device confirmed by its sum is read back and compared byte for byte:
+    // the device's sum cannot see a byte changed, this can, and names it.
+    void verifyByReadingBack_data()
+    {
+        QTest::addColumn<int>("changedAt");
+        QTest::addColumn<iap::RunOutcome>("outcome");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("right") << -1 << iap::RunOutcome::Right << "Verify right";
+        QTest::newRow("a differing page") << PageBytes + 7 << iap::RunOutcome::VerifyError << "Verify error at 08004807: the flash holds ";
+    }
+    void verifyByReadingBack()
+    {
+        QFETCH(int, changedAt);
+        QFETCH(QString, text);
+        Rig rig;
+        rig.device.changedAt = changedAt;
+        const QByteArray image = pattern(3000, 4);
+        iap::Job job;
+        job.kind = iap::Job::Kind::FlashWrite;
+        job.address = iap::addressOf(Address);
+        job.transfer = rig.plan(image, iap::OperationKind::FlashWrite);
+        job.verify = true;
+        QVERIFY(rig.runs(job));
+        QCOMPARE(rig.line->frameBytes(), QList<QByteArray>{writeCommand(Address, 1)} + pagesOf(image) + QList<QByteArray>{readCommand(Address, 2)});
+        QTEST(rig.ended->first, "outcome");
+        QVERIFY2(rig.ended->second.startsWith(text), qPrintable(rig.ended->second));
+    }
+
+    // A station socket whose board brings its port: a board put in is programmed and passes; one
+    // taken out in mid-round ends it at once as "board removed", and nothing more goes to it.
+    // Both rounds are on record.
+    void stationSocket()
+    {
+        FakeClock clock;
+        QTemporaryDir dir;
+        Bootloader device;
+        MemoryLine* line = nullptr;
+        iap::Station station(clock, nullptr, [&] {
+            auto made = std::make_unique<MemoryLine>(clock);
+            made->setDevice([&](const QByteArray& frame) { return device.answer(frame); });
+            line = made.get();
+            return std::unique_ptr<iap::Line>(std::move(made));
+        });
+        QVERIFY(writeFile(dir.filePath("slot0.flash"), pattern(3000, 5)));
+        iap::StationJob job;
+        job.address = QStringLiteral("08004000");
+        job.slot0 = dir.filePath("slot0.flash");
+        QVERIFY(station.setJob(job).isEmpty() && station.setJournal(dir.filePath("journal.sqlite")).isEmpty());
+        const QString board = dir.filePath("ttyBoard");
+        iap::Socket& socket = station.addSocket(QStringLiteral("A"), iap::PortInfo(board, board), iap::TriggerKind::Appear);
+        QStringList rounds;
+        QObject::connect(&socket, &iap::Socket::roundEnded, [&](bool pass, const QString& text, const iap::JournalRecord& record) {
+            rounds << QStringLiteral("%1 %2, on record: %3").arg(pass ? "pass" : "fail", text, record.result);
+        });
+        // The board's port is looked for on the real clock; the round runs on the fake one.
+        const auto until = [&](const std::function<bool()>& condition) { return waitUntil([&] { clock.advance(10); return condition(); }, 10000); };
+        QVERIFY(writeFile(board, {}));
+        QVERIFY(until([&] { return rounds.size() == 1; }));
+        QCOMPARE(socket.view().stateText(), QStringLiteral("done: take the board out"));
+        QCOMPARE(std::pair(socket.view().passes, socket.view().fails), std::pair(1, 0));
+        QVERIFY(QFile::remove(board));
+        QVERIFY(until([&] { return socket.view().phase == iap::SocketView::Phase::Waiting; }));
+        QVERIFY(writeFile(board, {}));
+        QVERIFY(until([&] { return line->frames().size() == 4; }));
+        QVERIFY(QFile::remove(board));
+        QVERIFY(until([&] { return rounds.size() == 2; }));
+        QCOMPARE(rounds, (QStringList{"pass Write Checksum right, on record: Write Checksum right", "fail board removed, on record: board removed"}));
+        // Taken out within the half second before its first page: the page never goes.
+        QCOMPARE(line->frameBytes().mid(3), QList<QByteArray>{writeCommand(Address, 1)});
+    }
+
+    // A read-back of more pages than a device sends in one read asks for them in reads it takes,
+    // each from where the last one ended, and names the first byte that differs.
+    void readBackInReadsADeviceTakes()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("app.bin"));
+        QVERIFY(writeFile(path, pattern(1026 * PageBytes - 1, 4)));
+        const iap::TransferPlan plan(iap::ImageSnapshot::take(path), iap::OperationKind::Download, iap::Address{0x08, 0x00, 0x40, 0x00});
+        const QByteArray sent = plan.sentBytes();
+        QCOMPARE(sent.size(), 1026 * PageBytes);
+        iap::ReadBackVerify verify(plan);
+        const auto first = verify.next();
+        QVERIFY(first && first->address == (iap::Address{0x08, 0x00, 0x40, 0x00}) && first->pages == 1025);
+        QVERIFY(verify.take(sent.left(1025 * PageBytes)));
+        const auto second = verify.next();
+        QVERIFY(second && second->address == (iap::Address{0x08, 0x20, 0x48, 0x00}) && second->pages == 1);
+        QByteArray last = sent.right(PageBytes);
+        last[7] = char(0x5A ^ last[7]);
+        QVERIFY(!verify.take(last));
+        QVERIFY(!verify.next());
+        QVERIFY2(verify.text().startsWith("Verify error at 08204807: "), qPrintable(verify.text()));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProductionTest)
+#include "tst_production.moc"
