@@ -31,6 +31,17 @@ RunOutcome unrecorded(RunOutcome outcome)
     return exitStatusOf(outcome) > ExitStatus::InputError ? outcome : RunOutcome::InputError;
 }
 
+// A step on the plan's image: its file, its format and where its pages go.
+JournalStep stepOf(const QString& kind, const TransferPlan& plan)
+{
+    JournalStep step;
+    step.kind = kind;
+    step.file = plan.image().path();
+    step.format = plan.format();
+    step.addressRange = plan.addressRange();
+    return step;
+}
+
 }  // namespace
 
 void RunRecorder::begin(const Job& job, const PortInfo& port)
@@ -57,24 +68,15 @@ void RunRecorder::beginStep(JournalStep step)
 
 void RunRecorder::transferStarted(const TransferPlan& plan)
 {
-    JournalStep step;
-    step.kind = plan.kind() == OperationKind::Download ? QStringLiteral("download") : QStringLiteral("flash write");
-    step.file = plan.image().path();
+    JournalStep step = stepOf(plan.kind() == OperationKind::Download ? QStringLiteral("download") : QStringLiteral("flash write"), plan);
     step.sizeBytes = plan.image().size();
     step.sha256 = plan.image().sha256Hex();
-    step.format = plan.format();
-    step.addressRange = plan.addressRange();
     beginStep(step);
 }
 
 void RunRecorder::verifyStarted(const TransferPlan& plan)
 {
-    JournalStep step;
-    step.kind = QStringLiteral("verify");
-    step.file = plan.image().path();
-    step.format = plan.format();
-    step.addressRange = plan.addressRange();
-    beginStep(step);
+    beginStep(stepOf(QStringLiteral("verify"), plan));
 }
 
 void RunRecorder::readStarted(const QString& file)
