@@ -21,53 +21,45 @@ const QString ToolchainFilters = QStringLiteral(";;Intel HEX (*.hex *.ihex);;Mot
 
 }  // namespace
 
-FileChoice::FileChoice(const Parts& parts)
-    : window(parts.window),
-      controls(parts.controls),
-      model(parts.model),
-      transfers(parts.transfers),
-      display(parts.display),
-      addresses(parts.addresses),
-      link(parts.link),
-      desktop(parts.desktop)
+FileChoice::FileChoice(const Parts& given) : parts(given)
 {
 }
 
 void FileChoice::chooseApplication()
 {
-    model.disarm(OperationModel::Operation::FlashRead);
-    transfers.whenNoTransfer([this] {
-        display.resetTransferBoxes();
-        link.forgetVersion();
+    parts.model.disarm(OperationModel::Operation::FlashRead);
+    parts.transfers.whenNoTransfer([this] {
+        parts.display.resetTransferBoxes();
+        parts.link.forgetVersion();
     });
 
-    const QString name = desktop.fileDialog->showOpen(&window, QStringLiteral("All files (*.bin)") + ToolchainFilters);
+    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, QStringLiteral("All files (*.bin)") + ToolchainFilters);
     if (name.isEmpty())
         return;
     if (!QFileInfo(name).isFile()) {
-        desktop.messageBox->show(&window, QStringLiteral("File does not exist"), QStringLiteral("File not Found"), MessageBox::Icon::Exclamation);
+        parts.desktop.messageBox->show(&parts.window, QStringLiteral("File does not exist"), QStringLiteral("File not Found"), MessageBox::Icon::Exclamation);
         return;
     }
     const ImageSnapshot image = ImageSnapshot::take(name);
     if (refusedMalformed(image))
         return;
-    model.chooseApplication(name);
-    controls.openApplicationButton->setText(name);
-    addresses.showApplicationAddress(image.address());
+    parts.model.chooseApplication(name);
+    parts.controls.openApplicationButton->setText(name);
+    parts.addresses.showApplicationAddress(image.address());
     // The last page index, as the download will announce it.
     const std::int64_t lastPage = image.isValid() ? image.lastPageIndex() : QFileInfo(name).size() / PageBytes;
-    transfers.whenNoTransfer([this, lastPage] { controls.endPageBox->setText(QString::number(lastPage)); });
+    parts.transfers.whenNoTransfer([this, lastPage] { parts.controls.endPageBox->setText(QString::number(lastPage)); });
 }
 
 void FileChoice::chooseFlashImage(int slot)
 {
-    model.disarm(OperationModel::Operation::FlashRead);
-    transfers.whenNoTransfer([this] {
-        display.resetTransferBoxes();
-        display.resetVersion();
+    parts.model.disarm(OperationModel::Operation::FlashRead);
+    parts.transfers.whenNoTransfer([this] {
+        parts.display.resetTransferBoxes();
+        parts.display.resetVersion();
     });
 
-    const QString name = desktop.fileDialog->showOpen(&window, QStringLiteral("All files (*.flash)") + ToolchainFilters);
+    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, QStringLiteral("All files (*.flash)") + ToolchainFilters);
     if (name.isEmpty())
         return;
     // A header page is read when the image is written; a file's own addresses are known now.
@@ -75,16 +67,16 @@ void FileChoice::chooseFlashImage(int slot)
     if (refusedMalformed(image))
         return;
     if (image.address())
-        addresses.showImageAddress(image.address());
-    model.chooseFlashImage(slot, name);
-    controls.openFlashButtons[std::size_t(slot)]->setText(name);
+        parts.addresses.showImageAddress(image.address());
+    parts.model.chooseFlashImage(slot, name);
+    parts.controls.openFlashButtons[std::size_t(slot)]->setText(name);
 }
 
 bool FileChoice::refusedMalformed(const ImageSnapshot& image)
 {
     if (image.failure() != ImageSnapshot::Failure::Malformed)
         return false;
-    desktop.messageBox->show(&window, image.malformedText(), window.windowTitle(), MessageBox::Icon::Exclamation);
+    parts.desktop.messageBox->show(&parts.window, image.malformedText(), parts.window.windowTitle(), MessageBox::Icon::Exclamation);
     return true;
 }
 

@@ -42,14 +42,7 @@ private:
     // A file that cannot be sent is refused when it is chosen, with where in it and what is wrong.
     bool refusedMalformed(const ImageSnapshot& image);
 
-    QWidget& window;
-    const Controls& controls;
-    OperationModel& model;
-    TransferGate& transfers;
-    OperationDisplay& display;
-    AddressBoxes& addresses;
-    BootloaderLink& link;
-    Desktop& desktop;
+    const Parts parts;
 };
 
 }  // namespace iap

@@ -19,56 +19,46 @@ namespace iap {
 
 using Operation = OperationModel::Operation;
 
-Operations::Operations(const Parts& parts)
-    : window(parts.window),
-      controls(parts.controls),
-      model(parts.model),
-      transfers(parts.transfers),
-      display(parts.display),
-      ports(parts.ports),
-      addresses(parts.addresses),
-      link(parts.link),
-      messageBox(parts.messageBox),
-      clock(parts.clock)
+Operations::Operations(const Parts& given) : parts(given)
 {
 }
 
 void Operations::startDownload()
 {
-    transfers.end();
-    ports.open();
-    display.resetVersion();
-    if (!link.isOpen()) {
+    parts.transfers.end();
+    parts.ports.open();
+    parts.display.resetVersion();
+    if (!parts.link.isOpen()) {
         // A device plugged in after start-up is found by a fresh list; its preferred entry is tried.
-        display.setStatus(QString());
-        ports.listPorts();
-        ports.open();
-        if (!link.isOpen())
+        parts.display.setStatus(QString());
+        parts.ports.listPorts();
+        parts.ports.open();
+        if (!parts.link.isOpen())
             return;
     }
-    const ImageSnapshot image = ImageSnapshot::take(model.applicationPath());
+    const ImageSnapshot image = ImageSnapshot::take(parts.model.applicationPath());
     if (!image.isValid()) {
-        display.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
+        parts.display.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
         refuseMalformed(image);
-        model.arm(Operation::Download);
+        parts.model.arm(Operation::Download);
         return;
     }
-    model.disarmAll();
-    transfers.begin();
-    link.startDownload(image, addresses.target());
+    parts.model.disarmAll();
+    parts.transfers.begin();
+    parts.link.startDownload(image, parts.addresses.target());
 }
 
 void Operations::startFlashWrite(int slot)
 {
-    transfers.end();
-    display.resetTransferBoxes();
-    display.resetVersion();
-    ports.open();
-    if (link.isOpen()) {
+    parts.transfers.end();
+    parts.display.resetTransferBoxes();
+    parts.display.resetVersion();
+    parts.ports.open();
+    if (parts.link.isOpen()) {
         announce(slot);
         return;
     }
-    model.disarmAll();
+    parts.model.disarmAll();
     reopenLater(slot);
 }
 
@@ -77,34 +67,34 @@ void Operations::startFlashWrite(int slot)
 // write up.
 void Operations::reopenLater(int slot)
 {
-    clock.after(BootloaderLink::FlashWriteFirstPageMs, this, transfers.guard([this, slot] {
-        display.setStatus(QString());
-        ports.listPorts();
-        ports.open();
+    parts.clock.after(BootloaderLink::FlashWriteFirstPageMs, this, parts.transfers.guard([this, slot] {
+        parts.display.setStatus(QString());
+        parts.ports.listPorts();
+        parts.ports.open();
         // Starting the page loop without an open port could only report a write that never happened.
-        if (link.isOpen())
+        if (parts.link.isOpen())
             announce(slot);
     }));
 }
 
 void Operations::announce(int slot)
 {
-    const ImageSnapshot image = ImageSnapshot::take(model.flashImagePath(slot));
+    const ImageSnapshot image = ImageSnapshot::take(parts.model.flashImagePath(slot));
     if (!image.isValid()) {
         refuseMalformed(image);
         // A write that cannot start gives both "Write Flash" back, a slot's without a file too.
-        model.arm(Operation::FlashSlot0);
-        model.arm(Operation::FlashSlot1);
+        parts.model.arm(Operation::FlashSlot0);
+        parts.model.arm(Operation::FlashSlot1);
         return;
     }
-    transfers.begin();
-    model.disarmAll();
-    link.startFlashWrite(image, addresses.target());
+    parts.transfers.begin();
+    parts.model.disarmAll();
+    parts.link.startFlashWrite(image, parts.addresses.target());
 }
 
 void Operations::startFlashRead()
 {
-    const std::int64_t pages = boxNumber(controls.endPageBox->text());
+    const std::int64_t pages = boxNumber(parts.controls.endPageBox->text());
     if (pages < 1) {
         refuse(QStringLiteral("TotalPages must >=1"));
         return;
@@ -114,32 +104,32 @@ void Operations::startFlashRead()
         refuse(QStringLiteral("TotalPages must <=%1").arg(BootloaderLink::MaxReadPages));
         return;
     }
-    transfers.end();
-    model.disarm(Operation::FlashRead);
-    controls.checksumBox->setText(QStringLiteral("0"));
-    ports.open();
-    if (!link.isOpen())
+    parts.transfers.end();
+    parts.model.disarm(Operation::FlashRead);
+    parts.controls.checksumBox->setText(QStringLiteral("0"));
+    parts.ports.open();
+    if (!parts.link.isOpen())
         return;
-    transfers.begin();
-    link.startFlashRead(addresses.target(), int(pages));
+    parts.transfers.begin();
+    parts.link.startFlashRead(parts.addresses.target(), int(pages));
 }
 
 void Operations::release()
 {
-    model.armChosen();
-    ports.close();
-    transfers.end();
+    parts.model.armChosen();
+    parts.ports.close();
+    parts.transfers.end();
 }
 
 void Operations::refuse(const QString& text)
 {
-    messageBox.show(&window, text, window.windowTitle(), MessageBox::Icon::None);
+    parts.messageBox.show(&parts.window, text, parts.window.windowTitle(), MessageBox::Icon::None);
 }
 
 void Operations::refuseMalformed(const ImageSnapshot& image)
 {
     if (image.failure() == ImageSnapshot::Failure::Malformed)
-        messageBox.show(&window, image.malformedText(), window.windowTitle(), MessageBox::Icon::Exclamation);
+        parts.messageBox.show(&parts.window, image.malformedText(), parts.window.windowTitle(), MessageBox::Icon::Exclamation);
 }
 
 }  // namespace iap

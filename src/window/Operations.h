@@ -57,16 +57,7 @@ private:
     // A file edited into one that cannot be sent since it was chosen.
     void refuseMalformed(const ImageSnapshot& image);
 
-    QWidget& window;
-    const Controls& controls;
-    OperationModel& model;
-    TransferGate& transfers;
-    OperationDisplay& display;
-    PortControls& ports;
-    AddressBoxes& addresses;
-    BootloaderLink& link;
-    MessageBox& messageBox;
-    Clock& clock;
+    const Parts parts;
 };
 
 }  // namespace iap

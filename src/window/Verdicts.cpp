@@ -15,17 +15,7 @@
 
 namespace iap {
 
-Verdicts::Verdicts(const Parts& parts)
-    : window(parts.window),
-      controls(parts.controls),
-      model(parts.model),
-      transfers(parts.transfers),
-      display(parts.display),
-      operations(parts.operations),
-      automatic(parts.automatic),
-      link(parts.link),
-      fileDialog(parts.fileDialog),
-      tunes(parts.tunes)
+Verdicts::Verdicts(const Parts& given) : parts(given)
 {
 }
 
@@ -47,31 +37,31 @@ void Verdicts::ended(OperationKind operation, bool right)
 void Verdicts::downloadEnded(bool right)
 {
     if (right) {
-        operations.release();
-        if (controls.toneBox->checkState() == Qt::Checked)
-            tunes.play(TunePlayer::passTune());
+        parts.operations.release();
+        if (parts.controls.toneBox->checkState() == Qt::Checked)
+            parts.tunes.play(TunePlayer::passTune());
     }
-    automatic.ended(OperationKind::Download, right);
-    transfers.end();
+    parts.automatic.ended(OperationKind::Download, right);
+    parts.transfers.end();
 }
 
 void Verdicts::flashWriteEnded(bool right)
 {
-    automatic.ended(OperationKind::FlashWrite, right);
+    parts.automatic.ended(OperationKind::FlashWrite, right);
     if (right)
-        operations.release();
-    transfers.end();
+        parts.operations.release();
+    parts.transfers.end();
 }
 
 void Verdicts::flashReadEnded(bool right)
 {
-    model.arm(OperationModel::Operation::FlashRead);
+    parts.model.arm(OperationModel::Operation::FlashRead);
     if (right) {
-        const QString name = fileDialog.showSave(&window, QStringLiteral("*.BIN (*.bin)"));
-        if (!name.isEmpty() && !link.saveRead(name))
-            display.setStatus(BootloaderLink::unwritableText(name));
+        const QString name = parts.fileDialog.showSave(&parts.window, QStringLiteral("*.BIN (*.bin)"));
+        if (!name.isEmpty() && !parts.link.saveRead(name))
+            parts.display.setStatus(BootloaderLink::unwritableText(name));
     }
-    transfers.end();
+    parts.transfers.end();
 }
 
 }  // namespace iap

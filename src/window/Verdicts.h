@@ -48,16 +48,7 @@ private:
     void flashWriteEnded(bool right);
     void flashReadEnded(bool right);
 
-    QWidget& window;
-    const Controls& controls;
-    OperationModel& model;
-    TransferGate& transfers;
-    OperationDisplay& display;
-    Operations& operations;
-    AutoSequence& automatic;
-    BootloaderLink& link;
-    FileDialog& fileDialog;
-    TunePlayer& tunes;
+    const Parts parts;
 };
 
 }  // namespace iap
