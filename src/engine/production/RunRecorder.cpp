@@ -49,8 +49,8 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
     record = {};
     record.started = QDateTime::currentDateTimeUtc();
     record.host = QSysInfo::machineHostName();
-    record.command = station ? QStringLiteral("station") : commandOf(job.kind);
-    record.socket = socket;
+    record.command = socket ? QStringLiteral("station") : commandOf(job.kind);
+    record.socket = socket.value_or(QString());
     record.port = port.name();
     record.path = port.path();
     record.byPath = port.byPath();

@@ -31,7 +31,7 @@ public:
     // Runs asked for by an iap-cli command, named by their job; or a station's rounds, with the
     // socket they ran in.
     RunRecorder() = default;
-    explicit RunRecorder(QString stationSocket) : socket(std::move(stationSocket)), station(true) {}
+    explicit RunRecorder(QString stationSocket) : socket(std::move(stationSocket)) {}
 
     // A fresh record of the job on the port.
     void begin(const Job& job, const PortInfo& port);
@@ -56,8 +56,8 @@ public:
 private:
     void beginStep(JournalStep step);
 
-    QString socket;
-    bool station = false;
+    // A station's socket; none for iap-cli's own commands.
+    std::optional<QString> socket;
     JournalRecord record;
 };
 
