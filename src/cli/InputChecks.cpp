@@ -92,17 +92,11 @@ QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
     for (const auto& [taken, path] : {std::pair{&image, paths.image}, {&slot0, paths.slot0}, {&slot1, paths.slot1}, {&application, paths.application}})
         if (const QString error = takeImage(*taken, path); !error.isEmpty())
             return error;
-    const auto planSingle = [&](Job::Kind kind, OperationKind transfer) {
-        job.kind = kind;
-        CheckedTransfer checked = planTransfer(image, transfer, o.address, SingleTransferRules);
-        job.transfer = std::move(checked.plan);
-        return checked.refusal;
-    };
     switch (o.command) {
     case Command::Download:
-        return planSingle(Job::Kind::Download, OperationKind::Download);
+        return planSingleTransfer(job, image, OperationKind::Download, SingleTransferRules);
     case Command::Write:
-        return planSingle(Job::Kind::FlashWrite, OperationKind::FlashWrite);
+        return planSingleTransfer(job, image, OperationKind::FlashWrite, SingleTransferRules);
     case Command::Read:
         job.kind = Job::Kind::FlashRead;
         return checkRead(o);

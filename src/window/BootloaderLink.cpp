@@ -5,7 +5,8 @@
 
 namespace iap {
 
-BootloaderLink::BootloaderLink(Clock& clock, QObject* parent) : QObject(parent), client(clock, this)
+BootloaderLink::BootloaderLink(Clock& clock, QObject* parent)
+    : QObject(parent), client(clock, this), run(client, clock, recorder, DeviceRun::PortUse::HeldByCaller, this)
 {
     connect(&client.connection(), &Connection::status, this, &BootloaderLink::status);
     relay(client.download(), OperationKind::Download);
@@ -36,9 +37,11 @@ void BootloaderLink::relay(PageTransfer& transfer, OperationKind kind)
             [this](const QString& version) { emit versionShown(PageTransfer::versionCaption(version)); });
 }
 
-bool BootloaderLink::open(const QString& portPath, DeviceModel model)
+bool BootloaderLink::open(const QString& path, DeviceModel deviceModel)
 {
-    return client.connection().open(portPath, model);
+    portPath = path;
+    model = deviceModel;
+    return client.connection().open(path, deviceModel);
 }
 
 void BootloaderLink::close()
@@ -51,19 +54,39 @@ bool BootloaderLink::isOpen()
     return client.connection().isOpen();
 }
 
+Job BootloaderLink::jobOnPort(const Address& address) const
+{
+    Job job;
+    job.model = model;
+    job.address = address;
+    job.replyTimeoutSeconds = 0;
+    return job;
+}
+
 void BootloaderLink::startDownload(const ImageSnapshot& image, const Address& address)
 {
-    client.download().start(*planTransfer(image, OperationKind::Download, address, WindowRules).plan);
+    startTransfer(image, OperationKind::Download, address);
 }
 
 void BootloaderLink::startFlashWrite(const ImageSnapshot& image, const Address& address)
 {
-    client.flashWrite().start(*planTransfer(image, OperationKind::FlashWrite, address, WindowRules).plan);
+    startTransfer(image, OperationKind::FlashWrite, address);
+}
+
+void BootloaderLink::startTransfer(const ImageSnapshot& image, OperationKind kind, const Address& address)
+{
+    Job job = jobOnPort(address);
+    // The window's rules refuse nothing a valid image holds.
+    planSingleTransfer(job, image, kind, WindowRules);
+    run.start(job, PortInfo(portPath, portPath));
 }
 
 void BootloaderLink::startFlashRead(const Address& address, int pages)
 {
-    client.flashRead().start(address, pages);
+    Job job = jobOnPort(address);
+    job.kind = Job::Kind::FlashRead;
+    job.pages = pages;
+    run.start(job, PortInfo(portPath, portPath));
 }
 
 bool BootloaderLink::saveRead(const QString& fileName)

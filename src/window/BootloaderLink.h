@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "production/BootloaderClient.h"
+#include "production/DeviceRun.h"
+#include "production/RunRecorder.h"
 #include "protocol/OperationKind.h"
 #include "protocol/Page.h"
 #include "session/DeviceModel.h"
@@ -18,7 +20,9 @@ class Clock;
 class ImageSnapshot;
 
 // The device's bootloader as the window drives it: the one place where the window calls the
-// engine's client, and where what its operations tell comes out as the window shows it.
+// engine. Each operation is a job made by the job checks under the window's rules and run by the
+// same run as the command line's and the station's, on the port the window holds. The window
+// hears the operations themselves: every reply the device sends counts, also one after a verdict.
 class BootloaderLink : public QObject {
     Q_OBJECT
 
@@ -31,7 +35,8 @@ public:
     // finds them there.
     BootloaderLink(Clock& clock, QObject* parent);
 
-    // Closes whatever was open, then opens the port at the model's rate; whether it opened.
+    // Closes whatever was open, then opens the port at the model's rate; whether it opened. The
+    // operations started after run on it.
     bool open(const QString& portPath, DeviceModel model);
     // Flushes and closes the port.
     void close();
@@ -65,8 +70,16 @@ signals:
 private:
     void relay(DeviceOperation& operation, OperationKind kind);
     void relay(PageTransfer& transfer, OperationKind kind);
+    void startTransfer(const ImageSnapshot& image, OperationKind kind, const Address& address);
+    // A job on the port held, as the window has always run it: no time-out, no verify.
+    Job jobOnPort(const Address& address) const;
 
     BootloaderClient client;
+    // The window keeps no journal: the record is made and let go.
+    RunRecorder recorder;
+    DeviceRun run;
+    QString portPath;
+    DeviceModel model = DeviceModel::Hx300;
 };
 
 }  // namespace iap

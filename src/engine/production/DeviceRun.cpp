@@ -4,9 +4,10 @@
 
 namespace iap {
 
-DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, QObject* parent)
+DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, PortUse use, QObject* parent)
     : QObject(parent),
       bootloader(client),
+      portUse(use),
       recorder(runRecorder),
       round(*this, clock),
       verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })
@@ -102,7 +103,10 @@ void DeviceRun::run(ProductionRound::Step step)
 void DeviceRun::openThen(std::function<void()> next)
 {
     afterOpen = std::move(next);
-    bootloader.connection().openInBackground(port.path(), job.model);
+    if (portUse == PortUse::HeldByCaller)
+        opened(bootloader.connection().isOpen());
+    else
+        bootloader.connection().openInBackground(port.path(), job.model);
 }
 
 void DeviceRun::opened(bool ok)
@@ -155,12 +159,12 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
     }
     if (kind == OperationKind::FlashRead) {
         recorder.dataRead(bootloader.flashRead().data());
-        if (!bootloader.flashRead().save(job.readBackFile)) {
+        if (!job.readBackFile.isEmpty() && !bootloader.flashRead().save(job.readBackFile)) {
             finish(RunOutcome::InputError, FlashRead::unwritableText(job.readBackFile));
             return;
         }
     }
-    bootloader.connection().close();
+    closePort();
     if (job.verify && kind != OperationKind::FlashRead)
         verify.start(*current);
     else
@@ -202,9 +206,15 @@ void DeviceRun::finish(RunOutcome outcome, const QString& text)
     running = false;
     afterOpen = nullptr;
     verify.cancel();
-    bootloader.connection().close();
+    closePort();
     recorder.ended();
     emit finished(outcome, text);
+}
+
+void DeviceRun::closePort()
+{
+    if (portUse == PortUse::OpenedForEachStep)
+        bootloader.connection().close();
 }
 
 }  // namespace iap

@@ -17,15 +17,24 @@ namespace iap {
 
 class RunRecorder;
 
-// One job on one port: the run sequences the job's steps, each operation on the port opened
-// afresh, and goes on while they end right; the recorder it is given is told every step. The
-// bootloader may serve others between runs (a station socket's port, held open): the run hears
-// it only while it runs.
+// One job on one port: the run sequences the job's steps and goes on while they end right; the
+// recorder it is given is told every step. The bootloader may serve others between runs (a
+// station socket's port, held open): the run hears it only while it runs.
 class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, QObject* parent = nullptr);
+    enum class PortUse {
+        // Each step opens the port afresh, and the run closes it after each step and at its end
+        // (iap-cli and the station).
+        OpenedForEachStep,
+        // The caller opens and closes the port; each step runs on it as it is (the classic window,
+        // whose user opens the port with the operation's button and keeps it after a failure).
+        HeldByCaller,
+    };
+
+    DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, PortUse portUse = PortUse::OpenedForEachStep,
+              QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
     void start(const Job& job, const PortInfo& port);
@@ -54,7 +63,7 @@ private:
     void run(ProductionRound::Step step) override;
 
     // Opens the port afresh, without holding this thread up, then goes on; a port that cannot be
-    // opened ends the run.
+    // opened (or a held one that is not open) ends the run.
     void openThen(std::function<void()> next);
     void opened(bool ok);
     void transfer(const TransferPlan& plan);
@@ -63,8 +72,10 @@ private:
     void verified(const VerifyStep::Verdict& verdict);
     void stepRight(OperationKind kind, const QString& text);
     void finish(RunOutcome outcome, const QString& text);
+    void closePort();
 
     BootloaderClient& bootloader;
+    const PortUse portUse;
     RunRecorder& recorder;
     ProductionRound round;
     VerifyStep verify;

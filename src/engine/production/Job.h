@@ -28,7 +28,8 @@ struct Job {
     std::optional<TransferPlan> slot0;
     std::optional<TransferPlan> slot1;
     std::optional<TransferPlan> application;
-    // A read: its pages, and the file they go to once the device's sum agrees.
+    // A read: its pages, and the file they go to once the device's sum agrees (none: the caller
+    // saves them, as the window does once its user has named a file).
     int pages = 0;
     QString readBackFile;
     // Each transfer whose sum the device confirmed is read back and compared byte for byte.

@@ -34,6 +34,26 @@ QString missingAddress(const ImageSnapshot& image, OperationKind kind)
     return QStringLiteral("%1 has no header page: it needs an address").arg(image.path());
 }
 
+// A transfer planned, or why it cannot be.
+struct CheckedTransfer {
+    std::optional<TransferPlan> plan;
+    QString refusal;
+};
+
+// Plans the image's transfer to the address given or to its own; it needs one of them.
+CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, const std::optional<Address>& given, ImageRules rules)
+{
+    TransferPlan plan(image, kind, given.value_or(Address{}));
+    if (!plan.ownAddress() && !given)
+        return {std::nullopt, missingAddress(image, kind)};
+    if (rules.givenMustAgree && plan.ownAddress() && given && *plan.ownAddress() != *given)
+        return {std::nullopt, differingAddress(plan, *given)};
+    if (rules.pagesChecked)
+        if (QString refusal = checkPages(plan); !refusal.isEmpty())
+            return {std::nullopt, refusal};
+    return {std::move(plan), {}};
+}
+
 }  // namespace
 
 QString takeImage(ImageSnapshot& image, const QString& path)
@@ -54,17 +74,12 @@ QString takeImage(ImageSnapshot& image, const QString& path)
     return image.unreadableText();
 }
 
-CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, const std::optional<Address>& given, ImageRules rules)
+QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules)
 {
-    TransferPlan plan(image, kind, given.value_or(Address{}));
-    if (!plan.ownAddress() && !given)
-        return {std::nullopt, missingAddress(image, kind)};
-    if (rules.givenMustAgree && plan.ownAddress() && given && *plan.ownAddress() != *given)
-        return {std::nullopt, differingAddress(plan, *given)};
-    if (rules.pagesChecked)
-        if (QString refusal = checkPages(plan); !refusal.isEmpty())
-            return {std::nullopt, refusal};
-    return {std::move(plan), {}};
+    job.kind = kind == OperationKind::Download ? Job::Kind::Download : Job::Kind::FlashWrite;
+    CheckedTransfer checked = planTransfer(image, kind, job.address, rules);
+    job.transfer = std::move(checked.plan);
+    return checked.refusal;
 }
 
 QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application)

@@ -30,16 +30,11 @@ inline constexpr ImageRules RoundRules{false, true};
 // The classic window sends what its user chose, as it always has (an empty image too).
 inline constexpr ImageRules WindowRules{false, false};
 
-// A transfer planned, or why it cannot be.
-struct CheckedTransfer {
-    std::optional<TransferPlan> plan;
-    QString refusal;
-};
-
 // Takes the file (an empty path takes nothing).
 QString takeImage(ImageSnapshot& image, const QString& path);
-// Plans the image's transfer to the address given or to its own; it needs one of them.
-CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, const std::optional<Address>& given, ImageRules rules);
+// A single download or flash write of the image into the job, to the job's address or the
+// image's own; it needs one of them.
+QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules);
 // The round's steps into the job, to its address: an image not taken is a step passed over.
 QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application);
 
