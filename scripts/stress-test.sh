@@ -17,7 +17,7 @@ declare -A passed failed
 for ((run = 1; run <= runs; ++run)); do
   for build in "${SUITE_BUILDS[@]}"; do
     log=$(mktemp)
-    (cd "$build" && ctest --output-on-failure -j4 >"$log" 2>&1) || true
+    (cd "$build" && ctest --output-on-failure -j8 >"$log" 2>&1) || true
     while read -r name verdict; do
       key="$(basename "$build")/$name"
       if [ "$verdict" = Passed ]; then passed[$key]=$((${passed[$key]:-0} + 1)); else failed[$key]=$((${failed[$key]:-0} + 1)); fi

@@ -5,6 +5,7 @@
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
+#include "TestParts.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -32,7 +33,7 @@ class AdaptersTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void verdictsOnEveryLine_data()
+    void verdictsOnEachAdapter_data()
     {
         QTest::addColumn<QStringList>("line");
         QTest::addColumn<bool>("honest");
@@ -40,14 +41,24 @@ private slots:
         QTest::newRow("CH340") << QStringList{"--adapter", "ch340"} << true;
         QTest::newRow("CP210x") << QStringList{"--adapter", "cp210x"} << true;
         QTest::newRow("CDC-ACM") << QStringList{"--adapter", "cdc-acm"} << true;
+    }
+    void verdictsOnEachAdapter() { programAndRead(); }
+
+    void verdictsOnBurstyLines_data()
+    {
+        QTest::addColumn<QStringList>("line");
+        QTest::addColumn<bool>("honest");
         QTest::newRow("FTDI, pauses of up to 40 ms") << QStringList{"--adapter", "ftdi", "--jitter-ms", "40"} << true;
         QTest::newRow("replies split") << QStringList{"--split-ms", "40"} << true;
         QTest::newRow("replies split and run together") << QStringList{"--split-ms", "40", "--reply-gap-ms", "0"} << true;
         QTest::newRow("wrong sums, replies split") << QStringList{"--split-ms", "40", "--wrong-sum"} << false;
     }
+    void verdictsOnBurstyLines() { programAndRead(); }
+
+private:
     // A production round with its read-back (a flash write, a download, each verified), then a
-    // read of what the round wrote.
-    void verdictsOnEveryLine()
+    // read of what the round wrote, on the line of the current row.
+    void programAndRead()
     {
         QFETCH(QStringList, line);
         QFETCH(bool, honest);
@@ -71,5 +82,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(AdaptersTest)
+IAP_TEST_GUILESS_MAIN_IN_PARTS(AdaptersTest)
 #include "tst_adapters.moc"

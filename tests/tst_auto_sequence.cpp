@@ -2,6 +2,7 @@
 // and how far apart. The tool's clock runs five times as fast as the device's: the rests are the
 // device's instants times five.
 #include "Files.h"
+#include "TestParts.h"
 #include "Tool.h"
 #include "Wait.h"
 
@@ -119,5 +120,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AutoSequenceTest)
+IAP_TEST_MAIN_IN_PARTS(AutoSequenceTest)
 #include "tst_auto_sequence.moc"

@@ -6,6 +6,7 @@
 #include "Machine.h"
 #include "Pty.h"
 #include "RuntimeDir.h"
+#include "TestParts.h"
 #include "Wait.h"
 #include "journal/Journal.h"
 
@@ -479,5 +480,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CliTest)
+IAP_TEST_GUILESS_MAIN_IN_PARTS(CliTest)
 #include "tst_cli.moc"

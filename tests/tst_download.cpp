@@ -1,6 +1,7 @@
 // The application download through the real window into the virtual device: what it received,
 // its flash, what the window shows; a device that misbehaves.
 #include "Files.h"
+#include "TestParts.h"
 #include "Tool.h"
 #include "Wait.h"
 
@@ -198,5 +199,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DownloadTest)
+IAP_TEST_MAIN_IN_PARTS(DownloadTest)
 #include "tst_download.moc"

@@ -1,8 +1,9 @@
 // "Read Flash" against the virtual bootloader, and against a raw peer for reads that go wrong.
 #include "Files.h"
+#include "Pty.h"
+#include "TestParts.h"
 #include "Tool.h"
 #include "Wait.h"
-#include "Pty.h"
 #include "session/Connection.h"
 
 #include <QSignalSpy>
@@ -230,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FlashReadTest)
+IAP_TEST_MAIN_IN_PARTS(FlashReadTest)
 #include "tst_flash_read.moc"

@@ -1,6 +1,7 @@
 // "Write Flash" through the real window into the virtual device, as the device and the window show it.
 #include "Files.h"
 #include "Pty.h"
+#include "TestParts.h"
 #include "Tool.h"
 #include "Wait.h"
 
@@ -261,5 +262,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FlashWriteTest)
+IAP_TEST_MAIN_IN_PARTS(FlashWriteTest)
 #include "tst_flash_write.moc"

@@ -5,6 +5,7 @@
 #include "Device.h"
 #include "Files.h"
 #include "RuntimeDir.h"
+#include "TestParts.h"
 #include "Wait.h"
 
 #include <QElapsedTimer>
@@ -425,5 +426,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(SimTest)
+IAP_TEST_GUILESS_MAIN_IN_PARTS(SimTest)
 #include "tst_sim.moc"

@@ -4,6 +4,7 @@
 #include "FakeDesktop.h"
 #include "Files.h"
 #include "RuntimeDir.h"
+#include "TestParts.h"
 #include "Wait.h"
 #include "journal/Journal.h"
 
@@ -613,5 +614,5 @@ private:
     QTemporaryDir data;
 };
 
-QTEST_MAIN(StationTest)
+IAP_TEST_MAIN_IN_PARTS(StationTest)
 #include "tst_station.moc"
