@@ -7,8 +7,8 @@ namespace iap {
 DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, PortUse use, QObject* parent)
     : QObject(parent),
       bootloader(client),
-      portUse(use),
       recorder(runRecorder),
+      stepPort(client.connection(), use),
       round(*this, clock),
       verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })
 {
@@ -29,7 +29,6 @@ void DeviceRun::hear()
         };
     };
     connect(&bootloader.connection(), &Connection::status, this, whileRunning([this](const QString& text) { emit status(text); }));
-    connect(&bootloader.connection(), &Connection::opened, this, whileRunning([this](bool ok) { opened(ok); }));
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
         connect(operation, &DeviceOperation::status, this, whileRunning([this](const QString& text) { emit status(text); }));
         connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int total) {
@@ -102,23 +101,13 @@ void DeviceRun::run(ProductionRound::Step step)
 
 void DeviceRun::openThen(std::function<void()> next)
 {
-    afterOpen = std::move(next);
-    if (portUse == PortUse::HeldByCaller)
-        opened(bootloader.connection().isOpen());
-    else
-        bootloader.connection().openInBackground(port.path(), job.model);
-}
-
-void DeviceRun::opened(bool ok)
-{
-    if (!afterOpen)
-        return;
-    const auto next = std::exchange(afterOpen, nullptr);
-    operating = ok;
-    if (ok)
-        next();
-    else
-        finish(RunOutcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
+    stepPort.openThen(port, job.model, [this, next = std::move(next)](bool ready) {
+        operating = ready;
+        if (ready)
+            next();
+        else
+            finish(RunOutcome::NoDevice, QString::fromLatin1(Connection::PortUnavailableText));
+    });
 }
 
 void DeviceRun::transfer(const TransferPlan& plan)
@@ -164,7 +153,7 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
             return;
         }
     }
-    closePort();
+    stepPort.close();
     if (job.verify && kind != OperationKind::FlashRead)
         verify.start(*current);
     else
@@ -204,17 +193,11 @@ void DeviceRun::finish(RunOutcome outcome, const QString& text)
     if (!running)
         return;
     running = false;
-    afterOpen = nullptr;
+    stepPort.cancel();
     verify.cancel();
-    closePort();
+    stepPort.close();
     recorder.ended();
     emit finished(outcome, text);
-}
-
-void DeviceRun::closePort()
-{
-    if (portUse == PortUse::OpenedForEachStep)
-        bootloader.connection().close();
 }
 
 }  // namespace iap

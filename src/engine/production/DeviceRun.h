@@ -10,6 +10,7 @@
 #include "production/Job.h"
 #include "production/ProductionRound.h"
 #include "production/RunOutcome.h"
+#include "production/StepPort.h"
 #include "production/VerifyStep.h"
 #include "serial/PortInfo.h"
 
@@ -24,15 +25,9 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
     Q_OBJECT
 
 public:
-    enum class PortUse {
-        // Each step opens the port afresh, and the run closes it after each step and at its end
-        // (iap-cli and the station).
-        OpenedForEachStep,
-        // The caller opens and closes the port; each step runs on it as it is (the classic window,
-        // whose user opens the port with the operation's button and keeps it after a failure).
-        HeldByCaller,
-    };
+    using PortUse = StepPort::Use;
 
+    // Each step on a port opened for it, unless the caller holds the port.
     DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, PortUse portUse = PortUse::OpenedForEachStep,
               QObject* parent = nullptr);
 
@@ -62,21 +57,18 @@ private:
     bool ready(ProductionRound::Step step) const override;
     void run(ProductionRound::Step step) override;
 
-    // Opens the port afresh, without holding this thread up, then goes on; a port that cannot be
-    // opened (or a held one that is not open) ends the run.
+    // The port ready for the step, then the step; a port that is not ready ends the run.
     void openThen(std::function<void()> next);
-    void opened(bool ok);
     void transfer(const TransferPlan& plan);
     void read();
     void ended(OperationKind kind, const OperationResult& result);
     void verified(const VerifyStep::Verdict& verdict);
     void stepRight(OperationKind kind, const QString& text);
     void finish(RunOutcome outcome, const QString& text);
-    void closePort();
 
     BootloaderClient& bootloader;
-    const PortUse portUse;
     RunRecorder& recorder;
+    StepPort stepPort;
     ProductionRound round;
     VerifyStep verify;
     Job job;
@@ -84,8 +76,6 @@ private:
     // The transfer under way or being verified.
     std::optional<TransferPlan> current;
     QString lastResult;
-    // What follows the open under way.
-    std::function<void()> afterOpen;
     // An operation this run started is under way.
     bool operating = false;
     bool running = false;
