@@ -55,7 +55,6 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     job = runJob;
     port = runPort;
     running = true;
-    operating = false;
     lastResult.clear();
     current.reset();
     verify.cancel();
@@ -102,7 +101,6 @@ void DeviceRun::run(ProductionRound::Step step)
 void DeviceRun::openThen(std::function<void()> next)
 {
     stepPort.openThen(port, job.model, [this, next = std::move(next)](bool ready) {
-        operating = ready;
         if (ready)
             next();
         else
@@ -133,9 +131,6 @@ void DeviceRun::read()
 
 void DeviceRun::ended(OperationKind kind, const OperationResult& result)
 {
-    // Only the operation this run started.
-    if (!std::exchange(operating, false))
-        return;
     if (verify.isRunning()) {
         if (const auto verdict = verify.readEnded(result))
             verified(*verdict);

@@ -76,8 +76,6 @@ private:
     // The transfer under way or being verified.
     std::optional<TransferPlan> current;
     QString lastResult;
-    // An operation this run started is under way.
-    bool operating = false;
     bool running = false;
 };
 
