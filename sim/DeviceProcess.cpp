@@ -170,11 +170,14 @@ bool DeviceProcess::run()
         // A descriptor of -1 is left out by poll(): so are the line and its watch while the line is down.
         const short lineEvents = static_cast<short>(POLLIN | (transmitter.blocked() ? POLLOUT : 0));
         std::array<pollfd, 3> fds {{{signals.readFd(), POLLIN, 0}, {line.masterFd(), lineEvents, 0}, {portUse.fd(), POLLIN, 0}}};
+        const std::optional<Nanos> sendAt = line.isOpen() ? transmitter.nextDue() : std::nullopt;
         if (::poll(fds.data(), fds.size(), pollTimeoutMs(now)) < 0 && errno != EINTR) {
             log.write(std::string("INFO poll failed: ") + std::strerror(errno));
             break;
         }
         now = monotonicNow();
+        if (sendAt)
+            noteHeldUp(*sendAt, now);
         if (fds[1].revents & POLLIN)
             readLine(now);
         if (fds[2].revents & POLLIN)
@@ -186,6 +189,16 @@ bool DeviceProcess::run()
     closeLine();
     log.write("EXIT");
     return endedWell;
+}
+
+// A machine too loaded to wake the device when its next byte was due leaves a silence on the line
+// that a real device, sending on its own UART, never would: the log says so, for a test to tell a
+// loaded machine from a fault.
+void DeviceProcess::noteHeldUp(Nanos sendAt, Nanos wokenAt)
+{
+    constexpr std::uint64_t HeldUpLoggedMs = 20;
+    if (wokenAt > sendAt + milliseconds(HeldUpLoggedMs))
+        log.write("HELD UP " + std::to_string((wokenAt - sendAt).count() / NanosPerMs) + " ms");
 }
 
 int DeviceProcess::pollTimeoutMs(Nanos now) const

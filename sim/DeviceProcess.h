@@ -41,6 +41,7 @@ private:
     void hangUp();
     void closeLine();
     void saveImage();
+    void noteHeldUp(Nanos sendAt, Nanos wokenAt);
     int pollTimeoutMs(Nanos now) const;
 
     Options options;

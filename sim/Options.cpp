@@ -404,7 +404,9 @@ port), PACKET <n> bytes (one per adapter packet as it reaches the port; "PACKET 
 lost <k>" when k of them found no room while no program had the port open), INFO (among
 them "INFO port opened" and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial
 <serial> port <pty> version <version>, UNPLUG <n> serial <serial> port <pty> cause
-SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT.
+SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT, and HELD UP <n> ms when the
+machine woke the device that much later than its next byte was due (a silence on the line that
+a real device would not have made).
 )";
 }
 

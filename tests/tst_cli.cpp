@@ -9,6 +9,7 @@
 #include "TestParts.h"
 #include "Wait.h"
 #include "journal/Journal.h"
+#include "session/Connection.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -32,6 +34,16 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 constexpr int RunTimeoutMs = 60000;
+
+// Whether the machine held the virtual device up for longer than the tool waits for a quiet line.
+bool heldUpLongerThanAQuietLine(VirtualDevice& device)
+{
+    static const QRegularExpression heldUp(QStringLiteral(" HELD UP (\\d+) ms$"));
+    for (const QString& line : device.logLines())
+        if (const QRegularExpressionMatch found = heldUp.match(line); found.hasMatch() && found.captured(1).toInt() >= iap::Connection::QuietMs)
+            return true;
+    return false;
+}
 
 struct Run {
     int exit = -1;
@@ -359,10 +371,19 @@ private slots:
         QVERIFY(abandoned.waitForOutput("\"event\":\"page\""));
         ::kill(pid_t(abandoned.process.processId()), SIGINT);
         QVERIFY(abandoned.process.waitForFinished(RunTimeoutMs));
+        QFile::remove(files.filePath("read.bin"));
         const Run next = cli(read + QStringList{"2", "--timeout", "30"});
-        QCOMPARE(next.exit, 0);
         QVERIFY(next.out.contains("Waiting for the device to stop sending"));
-        QCOMPARE(readFile(files.filePath("read.bin")), flash.left(2 * PageBytes));
+        // A virtual device the machine held up in mid-stream longer than a quiet line has ended
+        // its stream for the tool, as a real device never would: then the read may fail, never
+        // with a file.
+        if (next.exit != 0 && heldUpLongerThanAQuietLine(device)) {
+            QVERIFY(!QFile::exists(files.filePath("read.bin")));
+            qWarning("the virtual device was held up in mid-stream: the read after it is not judged");
+        } else {
+            QCOMPARE(next.exit, 0);
+            QCOMPARE(readFile(files.filePath("read.bin")), flash.left(2 * PageBytes));
+        }
         QCOMPARE(cli({"download", "--port", device.linkPath(), "--address", "08004000", files.filePath("app.bin")}).exit, 0);
         QCOMPARE(cli({"write", "--port", device.linkPath(), files.filePath("slot.flash")}).exit, 0);
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());

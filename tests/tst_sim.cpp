@@ -301,6 +301,25 @@ private slots:
         QVERIFY(options.isEmpty() || device.logCount(" lost ") > 0);
     }
 
+    // A device the machine holds up while it sends says so in its log: the silence it left on the
+    // line is the machine's, which a real device sending on its own UART would not have left.
+    void heldUpIsLogged()
+    {
+        VirtualDevice device;
+        QVERIFY(device.start());
+        const int fd = openLine(device.portPath());
+        QCOMPARE(ask(fd, readCommand(Base, 4), 1, 0, 5000).size(), 1);
+        QVERIFY(device.signal(SIGSTOP));
+        // Held, it falls silent on the line.
+        ask(fd, {}, 4 * PageBytes, 100, 100);
+        QVERIFY(device.signal(SIGCONT));
+        QVERIFY(device.waitForLog(" HELD UP "));
+        ::close(fd);
+        const QString line = device.logLines().filter(" HELD UP ").constFirst();
+        const QRegularExpressionMatch held = QRegularExpression(QStringLiteral(" HELD UP (\\d+) ms$")).match(line);
+        QVERIFY2(held.hasMatch() && held.captured(1).toInt() >= 50, qPrintable(line));
+    }
+
     // The flash is saved through a new file of its own: a link planted where a temporary file
     // might be leads nowhere.
     void savingFollowsNoPlantedLink()
