@@ -18,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <csignal>
@@ -98,6 +99,8 @@ Run runStation(int sockets, int rounds, const iap::StationJob& job, const QStrin
     FakeDesktop fakes;
     iap::StationWindow window(makeTestPlatform(fakes), makeTestDesktop(fakes));
     window.show();
+    // The window's first paint of all its tiles is its opening, not an answer to an event.
+    waitUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, RunTimeoutMs);
     if (probe)
         probe->restart();
     std::vector<int> swapped(std::size_t(sockets), 0);
@@ -115,6 +118,8 @@ Run runStation(int sockets, int rounds, const iap::StationJob& job, const QStrin
             return done;
         },
         RunTimeoutMs);
+    if (probe)
+        probe->pause();
     Run run;
     run.seconds = double(clock.elapsed()) / 1000;
     for (int i = 1; i <= sockets; ++i) {
