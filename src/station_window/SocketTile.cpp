@@ -15,10 +15,10 @@ constexpr int TitlePoints = 16;
 constexpr int VerdictPoints = 36;
 constexpr int StatePoints = 13;
 constexpr int TileWidthPixels = 320;
-// A style sheet names a class in a namespace with "--" for "::".
-const char* const PassStyle = "iap--SocketTile { background: #2e9d3a; } QLabel { color: white; }";
-const char* const FailStyle = "iap--SocketTile { background: #c62828; } QLabel { color: white; }";
-const char* const NeutralStyle = "iap--SocketTile { background: palette(base); }";
+// A palette, not a style sheet: restyling a tile and its children took milliseconds, and
+// sixteen sockets reach their verdicts together.
+const QColor PassColour(0x2e, 0x9d, 0x3a);
+const QColor FailColour(0xc6, 0x28, 0x28);
 
 QLabel* label(const QString& objectName, int points, bool bold, QWidget* parent)
 {
@@ -43,6 +43,9 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
 {
     setObjectName(QStringLiteral("tile%1").arg(number));
     setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    neutral = palette();
+    neutral.setColor(QPalette::Window, neutral.color(QPalette::Base));
     setMinimumWidth(TileWidthPixels);
     bar->setObjectName(QStringLiteral("bar"));
     bar->setTextVisible(false);
@@ -82,23 +85,25 @@ void SocketTile::showView(const SocketView& view)
     bar->setMaximum(std::max(view.total, 1));
     bar->setValue(view.phase == SocketView::Phase::Running ? view.done : 0);
     startButton->setEnabled(view.phase != SocketView::Phase::Running);
-    const char* style = NeutralStyle;
+    QPalette colours = neutral;
     switch (view.verdict) {
     case SocketView::Verdict::None:
         verdict->setText(view.phase == SocketView::Phase::Running ? QStringLiteral("…") : QString());
         break;
     case SocketView::Verdict::Pass:
         verdict->setText(QStringLiteral("PASS"));
-        style = PassStyle;
+        colours.setColor(QPalette::Window, PassColour);
+        colours.setColor(QPalette::WindowText, Qt::white);
         break;
     case SocketView::Verdict::Fail:
         verdict->setText(QStringLiteral("FAIL"));
-        style = FailStyle;
+        colours.setColor(QPalette::Window, FailColour);
+        colours.setColor(QPalette::WindowText, Qt::white);
         break;
     }
     if (painted != view.verdict) {
         painted = view.verdict;
-        setStyleSheet(QString::fromLatin1(style));
+        setPalette(colours);
     }
     reason->setText(view.reason);
     QStringList facts;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPalette>
 
 #include <optional>
 
@@ -45,7 +46,8 @@ private:
     QComboBox* trigger;
     QPushButton* startButton;
     QPushButton* removeButton;
-    // Restyling is slow: it happens when the verdict changes, not at every page.
+    QPalette neutral;
+    // Recolouring reaches every child: it happens when the verdict changes, not at every page.
     std::optional<SocketView::Verdict> painted;
 };
 
