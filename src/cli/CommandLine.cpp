@@ -119,8 +119,12 @@ int runCommandLine(const QStringList& arguments)
         return runStation(options, *clock);
     // No device is touched when its run could not be put on record.
     Journal journal(options.journal);
-    if (const QString unreachable = journal.check(); !unreachable.isEmpty()) {
-        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(unreachable));
+    QString refusal = journal.check();
+    // A pool used up stops the run before any board is touched.
+    if (refusal.isEmpty() && options.job.unique)
+        refusal = journal.available(options.job.unique->draws());
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
         return UsageStatus;
     }
     return runPorts(options, *clock, journal);

@@ -26,7 +26,7 @@ std::optional<Command> commandNamed(const QString& name)
 }
 
 struct JournalOptions {
-    QCommandLineOption port, since, result, csv, json;
+    QCommandLineOption port, since, result, csv, json, serial;
 };
 
 // The journal's --port is a filter, matched against what the records hold, not a port to open.
@@ -43,6 +43,7 @@ void parseJournalOptions(CommandLineOptions& o, const QCommandLineParser& parser
     o.journalFilter.port = o.ports.value(0);
     o.ports.clear();
     o.csv = parser.isSet(options.csv);
+    o.journalFilter.boardSerial = parser.value(options.serial);
     if (parser.isSet(options.since)) {
         o.journalFilter.since = parseSince(parser.value(options.since));
         if (!o.journalFilter.since)
@@ -127,7 +128,7 @@ struct OptionSet {
                              application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
                              journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
                              trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
-                             probeMs = withValue("probe-ms");
+                             probeMs = withValue("probe-ms"), serial = withValue("serial"), barcode = withValue("barcode");
 };
 
 // Each value of a numeric option in turn (the last one stays); the first that is not a whole
@@ -184,12 +185,20 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
 {
     QString error;
     if (o.command == Command::Journal) {
-        parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json}, error);
+        parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json, options.serial}, error);
         return error;
     }
-    for (const QCommandLineOption& only : {options.since, options.result, options.csv})
+    for (const QCommandLineOption& only : {options.since, options.result, options.csv, options.serial})
         if (parser.isSet(only))
             return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
+    if (o.command != Command::Program && o.command != Command::Station && parser.isSet(options.jobFile))
+        return QStringLiteral("--job belongs to iap-cli program and station");
+    if (o.command != Command::Program && parser.isSet(options.barcode))
+        return QStringLiteral("--barcode belongs to iap-cli program");
+    o.barcode = parser.value(options.barcode);
+    o.jobFile = parser.value(options.jobFile);
+    if (o.command == Command::Program && !o.jobFile.isEmpty())
+        return stationJob(o, o.jobFile, parser, {options.model, options.address, options.slot0, options.slot1, options.application});
     if (o.command == Command::Station) {
         error = stationJob(o, parser.value(options.jobFile), parser, {options.model, options.address, options.slot0, options.slot1, options.application});
         return error.isEmpty() ? stationTriggers(o.stationJob, parser, {options.trigger, options.switchLine, options.probeAddress, options.probeMs}) : error;
@@ -236,7 +245,8 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     QCommandLineParser parser;
     parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
                        options.timeout, options.slot0, options.slot1, options.application, options.jobFile, options.continuous, options.journal,
-                       options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs});
+                       options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs,
+                       options.serial, options.barcode});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()

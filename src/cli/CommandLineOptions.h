@@ -38,9 +38,12 @@ struct CommandLineOptions {
     // download, write, read, program: the job every port runs, made by checkInput (the images
     // are taken once, before anything is sent, and every port is sent these bytes).
     Job job;
-    // station: the job (a --job file, with the job options given beside it winning) and the rest
+    // station, and program with --job: the job (a --job file, with the job options given beside it winning) and the rest
     // between a verdict and the next round, when continuous.
     StationJob stationJob;
+    // program, station: the job file given; program: the code scanned for the board.
+    QString jobFile;
+    QString barcode;
     std::optional<int> restSeconds;
     int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;

@@ -80,6 +80,9 @@ QString checkRead(const CommandLineOptions& o)
 QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
 {
     Job& job = o.job;
+    // A job file's round, with the options given beside it winning, is checked as a station's.
+    if (o.command == Command::Program && !o.jobFile.isEmpty())
+        return prepareRound(o.stationJob, job);
     job.model = o.model;
     job.address = o.address;
     job.pages = o.pages;
@@ -123,7 +126,12 @@ QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
     // The station takes its images itself, once for every socket.
     if (o.command == Command::Station)
         return {};
-    return makeJob(o, paths);
+    if (const QString error = makeJob(o, paths); !error.isEmpty())
+        return error;
+    o.job.barcode = o.barcode;
+    if (o.job.unique && o.job.unique->needsBarcode() && o.barcode.isEmpty())
+        return QStringLiteral("the job's unique page carries the board's barcode: give --barcode");
+    return {};
 }
 
 }  // namespace iap::cli

@@ -7,7 +7,8 @@
 namespace iap::cli {
 
 PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
-    : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), bootloader(clock), run(bootloader, clock, recorder)
+    : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), bootloader(clock),
+      run(bootloader, clock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &journal; })
 {
     connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
     connect(&run, &DeviceRun::progress, this, [this](int done, int total) { report.progress(label, done, total); });

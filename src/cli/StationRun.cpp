@@ -40,10 +40,13 @@ void reportRound(bool json, const QString& port, bool pass, const QString& text,
                    {QStringLiteral("pass"), pass},
                    {QStringLiteral("text"), text},
                    {QStringLiteral("durationMs"), qint64(record.durationMs)},
-                   {QStringLiteral("version"), record.bootloaderVersion}});
+                   {QStringLiteral("version"), record.bootloaderVersion},
+                   {QStringLiteral("serial"), record.boardSerial}});
         return;
     }
-    const QString version = record.bootloaderVersion.isEmpty() ? QString() : QStringLiteral(", bootloader %1").arg(record.bootloaderVersion);
+    QString version = record.bootloaderVersion.isEmpty() ? QString() : QStringLiteral(", bootloader %1").arg(record.bootloaderVersion);
+    if (!record.boardSerial.isEmpty())
+        version += QStringLiteral(", serial %1").arg(record.boardSerial);
     if (pass)
         printLine(QStringLiteral("%1: PASS in %2 s%3").arg(port, seconds(record.durationMs), version));
     else
@@ -71,7 +74,8 @@ void reportSummary(bool json, const QString& port, const SocketView& view)
 int runStation(const CommandLineOptions& options, Clock& clock)
 {
     Station station(clock);
-    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob)}) {
+    // A pool used up, like a journal that cannot be written, starts nothing.
+    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob), station.admit()}) {
         if (!refusal.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
             return int(ExitStatus::InputError);

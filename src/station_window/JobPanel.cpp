@@ -27,7 +27,7 @@ const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* parent)
     : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)),
       verify(new QCheckBox(QStringLiteral("Verify"), this)), trigger(new QComboBox(this)), switchLine(new QComboBox(this)), probeAddress(new QLineEdit(this)),
-      probeMs(new QSpinBox(this)), verdict(new QLabel(this))
+      probeMs(new QSpinBox(this)), uniqueSummary(new QLabel(QStringLiteral("none (a job file may hold one)"), this)), verdict(new QLabel(this))
 {
     setObjectName(QStringLiteral("job"));
     setUpControls();
@@ -62,6 +62,8 @@ void JobPanel::setUpControls()
     probeMs->setSingleStep(100);
     probeMs->setSuffix(QStringLiteral(" ms"));
     probeMs->setValue(TriggerSettings::DefaultProbeMs);
+    uniqueSummary->setObjectName(QStringLiteral("uniquePage"));
+    uniqueSummary->setWordWrap(true);
     verdict->setObjectName(QStringLiteral("jobVerdict"));
     verdict->setWordWrap(true);
 }
@@ -86,7 +88,9 @@ void JobPanel::layOut()
     triggers->addWidget(probeMs);
     triggers->addStretch();
     grid->addLayout(triggers, 4, 0, 1, 5);
-    grid->addLayout(jobButtons(), 5, 0, 1, 5);
+    grid->addWidget(new QLabel(QStringLiteral("Unique page"), this), 5, 0);
+    grid->addWidget(uniqueSummary, 5, 1, 1, 4);
+    grid->addLayout(jobButtons(), 6, 0, 1, 5);
 }
 
 void JobPanel::addImageRows(QGridLayout& grid)
@@ -139,6 +143,7 @@ StationJob JobPanel::job() const
     chosen.switchLine = ModemLine(switchLine->currentData().toInt());
     chosen.probeAddress = probeAddress->text().trimmed();
     chosen.probeMs = probeMs->value();
+    chosen.unique = unique;
     return chosen;
 }
 
@@ -154,6 +159,8 @@ void JobPanel::setJob(const StationJob& chosen)
     switchLine->setCurrentIndex(switchLine->findData(int(chosen.switchLine)));
     probeAddress->setText(chosen.probeAddress);
     probeMs->setValue(chosen.probeMs);
+    unique = chosen.unique;
+    uniqueSummary->setText(unique ? unique->summary() : QStringLiteral("none (a job file may hold one)"));
 }
 
 void JobPanel::showRefusal(const QString& refusal)

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 
 #include <array>
+#include <optional>
 
 #include "station/StationJob.h"
 
@@ -22,7 +23,7 @@ class MessageBox;
 // The station's job: the model, the address, the slot 0 and slot 1 flash images and the
 // application, and how a board put in is told (the trigger new sockets take, the switch's modem
 // line, the probe's page and period), applied to every socket at once, and saved to or loaded
-// from a job file.
+// from a job file, with the unique page a job file may hold.
 class JobPanel : public QGroupBox {
     Q_OBJECT
 
@@ -57,6 +58,9 @@ private:
     QSpinBox* probeMs;
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
+    // A unique page comes with a job file and is kept as it came: the panel only shows it.
+    std::optional<UniquePage> unique;
+    QLabel* uniqueSummary;
     QLabel* verdict;
 };
 

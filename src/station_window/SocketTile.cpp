@@ -109,6 +109,8 @@ void SocketTile::showView(const SocketView& view)
     QStringList facts;
     if (view.verdict != SocketView::Verdict::None)
         facts << QStringLiteral("%1 s").arg(double(view.durationMs) / 1000.0, 0, 'f', 1);
+    if (!view.boardSerial.isEmpty())
+        facts << view.boardSerial;
     if (!view.version.isEmpty())
         facts << QStringLiteral("bootloader %1").arg(view.version);
     details->setText(facts.join(QStringLiteral(" · ")));

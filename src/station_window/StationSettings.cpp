@@ -28,7 +28,8 @@ StationJob keptJob(QSettings& settings, QString& refusal)
             return {};
     }
     QString why;
-    if (std::optional<StationJob> job = stationJobFromJson(object, QDir::current(), why))
+    // The settings name every file from the root, wherever the station is started.
+    if (std::optional<StationJob> job = stationJobFromJson(object, QDir::root(), why))
         return *job;
     refusal = QStringLiteral("The job kept from the last session is not used: %1").arg(why);
     return {};
@@ -60,7 +61,7 @@ void StationSettings::save() const
 {
     QSettings settings(QStringLiteral("iap"), QStringLiteral("station"));
     settings.remove(JobKey);
-    settings.setValue(JobKey, QString::fromUtf8(QJsonDocument(stationJobJson(job)).toJson(QJsonDocument::Compact)));
+    settings.setValue(JobKey, QString::fromUtf8(QJsonDocument(stationJobJson(job, QDir::root())).toJson(QJsonDocument::Compact)));
     settings.remove(QStringLiteral("sockets"));
     settings.beginWriteArray(QStringLiteral("sockets"), int(sockets.size()));
     for (int i = 0; i < int(sockets.size()); ++i) {

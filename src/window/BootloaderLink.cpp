@@ -6,7 +6,7 @@
 namespace iap {
 
 BootloaderLink::BootloaderLink(Clock& clock, QObject* parent)
-    : QObject(parent), client(clock, this), run(client, clock, recorder, DeviceRun::PortUse::HeldByCaller, this)
+    : QObject(parent), client(clock, this), run(client, clock, recorder, DeviceRun::PortUse::HeldByCaller, {}, this)
 {
     connect(&client.connection(), &Connection::status, this, &BootloaderLink::status);
     relay(client.download(), OperationKind::Download);

@@ -1,20 +1,24 @@
 #include "production/DeviceRun.h"
 
 #include "production/RunRecorder.h"
+#include "production/UniqueStep.h"
 
 namespace iap {
 
-DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, PortUse use, QObject* parent)
+DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, PortUse use, JournalInUse journal, QObject* parent)
     : QObject(parent),
       bootloader(client),
       recorder(runRecorder),
+      journalInUse(std::move(journal)),
       stepPort(client.connection(), use),
       round(*this, clock),
       verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })
 {
     hear();
     connect(&round, &ProductionRound::finished, this, [this](bool right) {
-        if (right)
+        if (right && job.unique)
+            writeUniquePage();
+        else if (right)
             finish(RunOutcome::Right, lastResult);
     });
 }
@@ -55,6 +59,7 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     job = runJob;
     port = runPort;
     running = true;
+    writingUniquePage = false;
     lastResult.clear();
     current.reset();
     verify.cancel();
@@ -165,10 +170,26 @@ void DeviceRun::verified(const VerifyStep::Verdict& verdict)
         finish(verdict.outcome, verdict.text);
 }
 
+void DeviceRun::writeUniquePage()
+{
+    Journal* journal = journalInUse ? journalInUse() : nullptr;
+    QString why = QStringLiteral("a unique page needs a journal to draw its values from");
+    std::optional<TransferPlan> page;
+    if (journal)
+        page = prepareUniquePage(*job.unique, job.barcode, *journal, uniqueHolder(port.path()), recorder, why);
+    if (!page) {
+        finish(RunOutcome::InputError, why);
+        return;
+    }
+    writingUniquePage = true;
+    emit uniquePageStep(recorder.boardSerial());
+    transfer(*page);
+}
+
 void DeviceRun::stepRight(OperationKind kind, const QString& text)
 {
     lastResult = text;
-    if (job.kind == Job::Kind::Round)
+    if (job.kind == Job::Kind::Round && !writingUniquePage)
         round.ended(kind, true);
     else
         finish(RunOutcome::Right, lastResult);

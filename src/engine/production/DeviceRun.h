@@ -16,6 +16,7 @@
 
 namespace iap {
 
+class Journal;
 class RunRecorder;
 
 // One job on one port: the run sequences the job's steps and goes on while they end right; the
@@ -27,9 +28,12 @@ class DeviceRun : public QObject, private ProductionRound::Runner {
 public:
     using PortUse = StepPort::Use;
 
+    // The journal a round's unique page draws its values from, when the round reaches it.
+    using JournalInUse = std::function<Journal*()>;
+
     // Each step on a port opened for it, unless the caller holds the port.
     DeviceRun(BootloaderClient& bootloader, Clock& clock, RunRecorder& recorder, PortUse portUse = PortUse::OpenedForEachStep,
-              QObject* parent = nullptr);
+              JournalInUse journal = {}, QObject* parent = nullptr);
 
     // The job is copied; `port` names the port in the record and opens it.
     void start(const Job& job, const PortInfo& port);
@@ -43,6 +47,8 @@ signals:
     void imageSent(const QString& file, const QString& sha256);
     // Which of the round's steps that is.
     void roundStep(iap::ProductionRound::Step step);
+    // The round's last step writes this board's unique page; its serial, when it has one.
+    void uniquePageStep(const QString& boardSerial);
     void progress(int done, int total);
     void runningSum(std::uint32_t sum);
     void versionReported(const QString& version);
@@ -63,11 +69,13 @@ private:
     void read();
     void ended(OperationKind kind, const OperationResult& result);
     void verified(const VerifyStep::Verdict& verdict);
+    void writeUniquePage();
     void stepRight(OperationKind kind, const QString& text);
     void finish(RunOutcome outcome, const QString& text);
 
     BootloaderClient& bootloader;
     RunRecorder& recorder;
+    JournalInUse journalInUse;
     StepPort stepPort;
     ProductionRound round;
     VerifyStep verify;
@@ -77,6 +85,7 @@ private:
     std::optional<TransferPlan> current;
     QString lastResult;
     bool running = false;
+    bool writingUniquePage = false;
 };
 
 }  // namespace iap

@@ -7,6 +7,7 @@
 #include "protocol/Page.h"
 #include "session/DeviceModel.h"
 #include "session/TransferPlan.h"
+#include "unique/UniquePage.h"
 
 namespace iap {
 
@@ -32,6 +33,10 @@ struct Job {
     // saves them, as the window does once its user has named a file).
     int pages = 0;
     QString readBackFile;
+    // The round's last step: a page of values of this board's own, and the code scanned for the
+    // board, which the page may carry.
+    std::optional<UniquePage> unique;
+    QString barcode;
     // Each transfer whose sum the device confirmed is read back and compared byte for byte.
     bool verify = false;
     // A device that makes no progress for this long ends the run (0: never).

@@ -100,4 +100,20 @@ QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slo
     return {};
 }
 
+QString planUniquePage(Job& job, const UniquePage& page)
+{
+    const std::int64_t start = addressValue(page.address());
+    for (const auto& [step, name] : {std::pair{&job.slot0, "slot 0"}, {&job.slot1, "slot 1"}, {&job.application, "the application"}}) {
+        if (!*step)
+            continue;
+        const std::int64_t first = addressValue((*step)->address());
+        const std::int64_t end = first + ((*step)->endPage() + 1) * PageBytes;
+        if (start < end && first < start + PageBytes)
+            return QStringLiteral("the unique page at %1 lies within %2 (%3): it needs a page of its own")
+                .arg(addressText(page.address()), QLatin1String(name), (*step)->addressRange());
+    }
+    job.unique = page;
+    return {};
+}
+
 }  // namespace iap

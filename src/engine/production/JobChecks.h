@@ -37,5 +37,7 @@ QString takeImage(ImageSnapshot& image, const QString& path);
 QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules);
 // The round's steps into the job, to its address: an image not taken is a step passed over.
 QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application);
+// The round's unique page into the job: a page of its own, which no image of the round writes.
+QString planUniquePage(Job& job, const UniquePage& page);
 
 }  // namespace iap

@@ -4,6 +4,7 @@
 #include <QSysInfo>
 
 #include "journal/Journal.h"
+#include "production/UniqueStep.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -47,6 +48,7 @@ JournalStep stepOf(const QString& kind, const TransferPlan& plan)
 void RunRecorder::begin(const Job& job, const PortInfo& port)
 {
     record = {};
+    drawn.reset();
     record.started = QDateTime::currentDateTimeUtc();
     record.host = QSysInfo::machineHostName();
     record.command = socket ? QStringLiteral("station") : commandOf(job.kind);
@@ -122,6 +124,26 @@ void RunRecorder::compared(std::int64_t bytes)
     record.steps.back().sizeBytes = bytes;
 }
 
+void RunRecorder::uniqueReserved(const UniquePage& page, const std::vector<UniqueReserved>& values)
+{
+    drawn = Drawn{page, values};
+}
+
+void RunRecorder::uniqueMade(const std::vector<WrittenValue>& values, const QString& boardSerial)
+{
+    record.uniqueValues = values;
+    record.boardSerial = boardSerial;
+}
+
+void RunRecorder::uniqueSent()
+{
+    if (!drawn)
+        return;
+    drawn->sent = true;
+    // The page's flash write is the next step.
+    drawn->step = record.steps.size();
+}
+
 void RunRecorder::ended()
 {
     record.ended = QDateTime::currentDateTimeUtc();
@@ -136,7 +158,14 @@ RunRecorder::Kept RunRecorder::keep(RunOutcome outcome, const QString& text, Jou
     record.pass = outcome == RunOutcome::Right;
     record.result = gone ? categoryOf(outcome) : text;
     record.category = categoryOf(outcome);
-    if (const QString failure = journal.append(record); !failure.isEmpty())
+    QString failure;
+    if (drawn) {
+        const bool confirmed = drawn->sent && drawn->step < record.steps.size() && record.steps[drawn->step].deviceSum.has_value();
+        failure = journal.append(record, drawn->values, uniqueEnd(drawn->page, record.pass, drawn->sent, confirmed));
+    } else {
+        failure = journal.append(record);
+    }
+    if (!failure.isEmpty())
         return {unrecorded(outcome), QStringLiteral("the journal could not be written: %1").arg(failure), record};
     return {outcome, record.result, record};
 }

@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "journal/JournalRecord.h"
+#include "journal/UniqueNumbers.h"
 #include "production/Job.h"
 #include "production/RunOutcome.h"
 #include "serial/PortInfo.h"
 #include "session/TransferPlan.h"
+#include "unique/UniquePage.h"
 
 namespace iap {
 
@@ -47,6 +50,15 @@ public:
     // A verify's bytes compared so far.
     void compared(std::int64_t bytes);
 
+    // The round's unique page: the values reserved for this board, those written (as the record
+    // keeps them), and the page sent. Keeping the record ends the values by the page's rule.
+    void uniqueReserved(const UniquePage& page, const std::vector<UniqueReserved>& values);
+    void uniqueMade(const std::vector<WrittenValue>& values, const QString& boardSerial);
+    void uniqueSent();
+    const QString& boardSerial() const { return record.boardSerial; }
+    // When the record's run began (UTC).
+    const QDateTime& startedAt() const { return record.started; }
+
     // The run has ended: its time and duration.
     void ended();
     // The end of the run, into the journal. A board removed or a port lost is told by its own
@@ -56,9 +68,19 @@ public:
 private:
     void beginStep(JournalStep step);
 
+    // The values a unique page drew, until the record ends them.
+    struct Drawn {
+        UniquePage page;
+        std::vector<UniqueReserved> values;
+        bool sent = false;
+        // The step the page went out in: a device's sum there means the page reached its flash.
+        std::size_t step = 0;
+    };
+
     // A station's socket; none for iap-cli's own commands.
     std::optional<QString> socket;
     JournalRecord record;
+    std::optional<Drawn> drawn;
 };
 
 }  // namespace iap

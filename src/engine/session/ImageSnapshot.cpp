@@ -42,6 +42,18 @@ ImageSnapshot ImageSnapshot::take(const QString& path)
     return image;
 }
 
+ImageSnapshot ImageSnapshot::made(const QString& name, const QByteArray& bytes, const Address& address)
+{
+    ImageSnapshot image;
+    image.path_ = name;
+    image.format_ = ImageFormat::Made;
+    image.bytes_ = bytes;
+    image.address_ = address;
+    image.sha256_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    image.failure_ = Failure::None;
+    return image;
+}
+
 std::array<std::uint8_t, PageBytes> ImageSnapshot::page(std::int64_t p) const
 {
     std::array<std::uint8_t, PageBytes> bytes;

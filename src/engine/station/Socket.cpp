@@ -54,7 +54,8 @@ QString SocketView::stateText() const
 
 Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
-      bootloader(stationClock, std::move(line)), recorder(socketName), run(bootloader, stationClock, recorder)
+      bootloader(stationClock, std::move(line)), recorder(socketName),
+      run(bootloader, stationClock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &station.journalInUse(); })
 {
     for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);
@@ -68,6 +69,12 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind t
     connect(&run, &DeviceRun::roundStep, this, [this](ProductionRound::Step step) {
         shown.step = stepName(step);
         shown.done = shown.total = 0;
+        show();
+    });
+    connect(&run, &DeviceRun::uniquePageStep, this, [this](const QString& boardSerial) {
+        shown.step = QStringLiteral("writing the unique page");
+        shown.done = shown.total = 0;
+        shown.boardSerial = boardSerial;
         show();
     });
     connect(&run, &DeviceRun::progress, this, [this](int done, int total) {
@@ -132,6 +139,7 @@ void Socket::start()
     shown.verdict = SocketView::Verdict::None;
     shown.reason.clear();
     shown.version.clear();
+    shown.boardSerial.clear();
     show();
     boardInAtStart = boardTrigger->boardIn();
     boardTrigger->roundStarts();

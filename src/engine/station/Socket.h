@@ -42,6 +42,8 @@ struct SocketView {
     // The bootloader's version of the board the last round ran on; cleared when another board
     // is put in.
     QString version;
+    // The serial number the round's unique page gave the board, when it has one.
+    QString boardSerial;
     int passes = 0;
     int fails = 0;
 

@@ -81,6 +81,9 @@ QString Station::admit()
     if (!journalRefusal.isEmpty() && clock.nowMs() - journalRefusedAtMs < Socket::RetryMs)
         return journalRefusal;
     journalRefusal = journal->check();
+    // A pool used up is told before a board is touched; the journal is asked again at the retry.
+    if (journalRefusal.isEmpty() && preparedJob.unique)
+        journalRefusal = journal->available(preparedJob.unique->draws());
     journalRefusedAtMs = clock.nowMs();
     return journalRefusal;
 }

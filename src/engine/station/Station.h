@@ -54,6 +54,7 @@ public:
     // admitted only once the journal proved that its record can be written.
     QString admit();
     const Job& job() const { return preparedJob; }
+    Journal& journalInUse() { return *journal; }
     RunRecorder::Kept keep(RunRecorder& recorder, RunOutcome outcome, const QString& text);
 
 signals:

@@ -18,17 +18,17 @@ namespace iap {
 namespace {
 
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
-    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs");
+    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique");
 const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
-const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs");
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
 }  // namespace
 
-QJsonObject stationJobJson(const StationJob& job)
+QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
 {
-    return {{ModelKey, modelName(job.model)},
+    QJsonObject object{{ModelKey, modelName(job.model)},
             {AddressKey, job.address},
             {Slot0Key, job.slot0},
             {Slot1Key, job.slot1},
@@ -38,6 +38,9 @@ QJsonObject stationJobJson(const StationJob& job)
             {SwitchKey, modemLineName(job.switchLine)},
             {ProbeAddressKey, job.probeAddress},
             {ProbeMsKey, job.probeMs}};
+    if (job.unique)
+        object.insert(UniqueKey, job.unique->toJson(folder));
+    return object;
 }
 
 std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QDir& folder, QString& why)
@@ -49,7 +52,7 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     // A key misspelt or of the wrong type would quietly leave a step out of every board.
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
         const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
-        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey)
+        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey && entry.key() != UniqueKey)
             return refuse(QStringLiteral("\"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
         if (text && !entry.value().isString())
             return refuse(QStringLiteral("\"%1\" must be a text in quotes").arg(entry.key()));
@@ -81,6 +84,14 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
             return refuse(QStringLiteral("the switch must be %1").arg(modemLineChoices()));
         job.switchLine = *line;
     }
+    if (object.contains(UniqueKey)) {
+        if (!object.value(UniqueKey).isObject())
+            return refuse(QStringLiteral("\"%1\" must be an object in braces").arg(UniqueKey));
+        QString unusable;
+        job.unique = UniquePage::fromJson(object.value(UniqueKey).toObject(), folder, unusable);
+        if (!job.unique)
+            return refuse(QStringLiteral("the unique page: %1").arg(unusable));
+    }
     job.probeAddress = object.value(ProbeAddressKey).toString();
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
@@ -93,7 +104,8 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
 QString saveStationJob(const StationJob& job, const QString& path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(stationJobJson(job)).toJson()) < 0 || !file.commit())
+    const QJsonDocument document(stationJobJson(job, QFileInfo(path).absoluteDir()));
+    if (!file.open(QIODevice::WriteOnly) || file.write(document.toJson()) < 0 || !file.commit())
         return QStringLiteral("%1 could not be written: %2").arg(path, file.errorString());
     return {};
 }
@@ -145,7 +157,9 @@ QString prepareRound(const StationJob& job, Job& round)
     for (const auto& [image, path] : {std::pair{&slot0, job.slot0}, {&slot1, job.slot1}, {&application, job.application}})
         if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
-    return planRound(round, slot0, slot1, application);
+    if (const QString error = planRound(round, slot0, slot1, application); !error.isEmpty() || !job.unique)
+        return error;
+    return planUniquePage(round, *job.unique);
 }
 
 QString prepareTriggers(const StationJob& job, TriggerSettings& settings)

@@ -10,6 +10,7 @@
 #include "serial/ModemLines.h"
 #include "session/DeviceModel.h"
 #include "station/BoardTrigger.h"
+#include "unique/UniquePage.h"
 
 namespace iap {
 
@@ -22,6 +23,8 @@ struct StationJob {
     QString slot0;
     QString slot1;
     QString application;
+    // The round's last step: a page of values of each board's own.
+    std::optional<UniquePage> unique;
     // Each step is read back and compared after the device's sum agreed.
     bool verify = false;
     // What starts a round on the station's sockets (each socket may choose another), the modem
@@ -38,9 +41,10 @@ struct StationJob {
     bool operator==(const StationJob&) const = default;
 };
 
-// The job as its file holds it, and back: images named by relative paths are found from
-// `folder`. Nothing and why not when the object is not a job.
-QJsonObject stationJobJson(const StationJob& job);
+// The job as its file holds it, and back: the unique page's files are named relative to `folder`,
+// and files named by relative paths are found from it. Nothing and why not when the object is not
+// a job.
+QJsonObject stationJobJson(const StationJob& job, const QDir& folder);
 std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QDir& folder, QString& why);
 
 // Empty when the file was written whole; otherwise why not.
