@@ -1,7 +1,9 @@
 // What writing a run's record costs: the proof before a run that a record can be written (one
 // written and rolled back), records appended one by one, each a transaction of its own as iap-cli
 // and the station write them, to an SQLite file and, when IAP_TEST_POSTGRES_URL names a server
-// (scripts/bench.sh starts one), to a PostgreSQL database; and what reading them back costs.
+// (scripts/bench.sh starts one), to a PostgreSQL database; what reading them back costs; and
+// what a board's unique values cost: a serial and a MAC reserved, marked sent, and ended with
+// the board's record, as a round with a unique page does.
 #include "Postgres.h"
 #include "journal/Journal.h"
 
@@ -38,6 +40,28 @@ JournalRecord typicalRecord(int i)
     return r;
 }
 
+// Per board: the round's values reserved, marked sent, and the record kept with them.
+double allocationMs(Journal& journal, const char* name)
+{
+    const std::vector<UniqueDraw> draws{{QStringLiteral("serial"), std::nullopt, [](std::int64_t i) { return QString::number(i + 1); }},
+                                        {QStringLiteral("mac"), std::int64_t(1) << 24, [](std::int64_t i) { return QString::number(i, 16); }}};
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < Records; ++i) {
+        std::vector<UniqueReserved> values;
+        QString error = journal.reserve(draws, QStringLiteral("bench:ttyUSB0"), values);
+        if (error.isEmpty())
+            error = journal.markSent(values);
+        if (error.isEmpty())
+            error = journal.append(typicalRecord(i), values, UniqueState::Used);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", name, qPrintable(error));
+            return -1;
+        }
+    }
+    return double(clock.nsecsElapsed()) / 1e6 / Records;
+}
+
 bool measure(const char* name, const QString& location)
 {
     Journal journal(location);
@@ -65,6 +89,12 @@ bool measure(const char* name, const QString& location)
     }
     std::printf("journal %-10s proof before a run %.2f ms; append %.2f ms per record (%d records); read back %.1f ms for all\n", name, proofMs,
                 appendMs, Records, double(clock.nsecsElapsed()) / 1e6);
+    const double perBoardMs = allocationMs(journal, name);
+    if (perBoardMs < 0)
+        return false;
+    std::printf("journal %-10s a board's unique values (a serial and a MAC reserved, marked sent, kept with its record): %.2f ms per board, "
+                "%.2f ms more than its record alone\n",
+                name, perBoardMs, perBoardMs - appendMs);
     return true;
 }
 

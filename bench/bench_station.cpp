@@ -4,7 +4,9 @@
 // a board's appearance to the first command byte it receives, and the window's event latency
 // while the sockets run; then the same on sixteen sockets, a line PC's load on two cores. Then the same time from a board put in to the first
 // command of its round for fixtures that keep their adapter: four sockets whose switch closes
-// (line), and four whose boards answer a probe every second.
+// (line), and four whose boards answer a probe every second. Last, four sockets whose boards the
+// bench swaps as soon as each verdict shows, with the job's unique page (a serial, a MAC and a
+// CRC for each board) and without.
 #include "Device.h"
 #include "FakeDesktop.h"
 #include "Files.h"
@@ -14,6 +16,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -35,6 +39,7 @@ namespace {
 
 constexpr int Rounds = 20;
 constexpr int FixtureRounds = 6;
+constexpr int UniqueRounds = 10;
 constexpr int SwapWithinMs = 1000;
 // A probe's answer is no command of a round.
 const QString ProbeCommand = QStringLiteral("RX CMD 46 6C 61 73 68 20 52 65 61 64 20");
@@ -51,7 +56,7 @@ struct Run {
 
 // A board whose port appears is swapped by the device as soon as its round is over; a fixture's
 // by the bench, as an operator would, at a moment that has nothing to do with the probes.
-QStringList boardOptions(iap::TriggerKind trigger)
+QStringList boardOptions(iap::TriggerKind trigger, bool swappedByBench)
 {
     const QStringList common{"--baud", "115200", "--program-ms", "10", "--reply-gap-ms", "30"};
     switch (trigger) {
@@ -63,7 +68,7 @@ QStringList boardOptions(iap::TriggerKind trigger)
     case iap::TriggerKind::Appear:
         break;
     }
-    return common + QStringList{"--replug-after-round", "--replug-delay-ms", "200"};
+    return common + QStringList{"--replug-delay-ms", "200"} + (swappedByBench ? QStringList{} : QStringList{"--replug-after-round"});
 }
 
 double percentile(std::vector<double> values, bool max)
@@ -81,14 +86,14 @@ int countShown(QWidget& window, int tile, bool fails = false)
 
 // The station window on `sockets` boards until each has passed `rounds` times.
 Run runStation(int sockets, int rounds, const iap::StationJob& job, const QString& journal, iap::bench::LatencyProbe* probe,
-               iap::TriggerKind trigger = iap::TriggerKind::Appear)
+               iap::TriggerKind trigger = iap::TriggerKind::Appear, bool swappedAtOnce = false)
 {
     std::vector<std::unique_ptr<VirtualDevice>> boards;
     iap::StationSettings settings;
     settings.job = job;
     settings.journal = journal;
     for (int i = 0; i < sockets; ++i) {
-        boards.push_back(std::make_unique<VirtualDevice>(boardOptions(trigger)));
+        boards.push_back(std::make_unique<VirtualDevice>(boardOptions(trigger, swappedAtOnce)));
         if (!boards.back()->start())
             return {};
         settings.sockets.push_back({QStringLiteral("Socket %1").arg(i + 1), iap::PortInfo(boards.back()->linkPath(), boards.back()->linkPath()), trigger});
@@ -110,10 +115,11 @@ Run runStation(int sockets, int rounds, const iap::StationJob& job, const QStrin
             for (int i = 1; i <= sockets; ++i) {
                 const int passes = countShown(window, i);
                 done = done && passes >= rounds;
-                if (trigger == iap::TriggerKind::Appear || passes == std::exchange(swapped[std::size_t(i - 1)], passes))
+                if ((trigger == iap::TriggerKind::Appear && !swappedAtOnce) || passes == std::exchange(swapped[std::size_t(i - 1)], passes))
                     continue;
                 VirtualDevice* board = boards[std::size_t(i - 1)].get();
-                QTimer::singleShot(QRandomGenerator::global()->bounded(SwapWithinMs), &window, [board] { board->signal(SIGUSR1); });
+                const int swapMs = swappedAtOnce ? 0 : int(QRandomGenerator::global()->bounded(SwapWithinMs));
+                QTimer::singleShot(swapMs, &window, [board] { board->signal(SIGUSR1); });
             }
             return done;
         },
@@ -190,6 +196,18 @@ int main(int argc, char** argv)
                     percentile(fixture.appearanceMs, false), fixtureMax, fixture.appearanceMs.size(), goalMs);
         met = met && !fixture.appearanceMs.empty() && fixtureMax < goalMs;
     }
+    iap::StationJob uniqueJob = job;
+    QString why;
+    const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 0}, {"width", 12}, {"start", 1}, {"format", "SN-{:06}"}};
+    const QJsonObject mac{{"name", "mac"}, {"kind", "mac"}, {"offset", 16}, {"first", "02:00:5E:10:00:00"}, {"last", "02:00:5E:10:FF:FF"}};
+    const QJsonObject crc{{"name", "crc"}, {"kind", "crc32"}, {"offset", 24}, {"from", 0}, {"to", 24}};
+    uniqueJob.unique = iap::UniquePage::fromJson({{"address", "0807F800"}, {"fields", QJsonArray{serial, mac, crc}}}, QDir(files.path()), why);
+    const Run plain = runStation(4, UniqueRounds, job, files.filePath(QStringLiteral("plain.sqlite")), nullptr, iap::TriggerKind::Appear, true);
+    const Run unique = runStation(4, UniqueRounds, uniqueJob, files.filePath(QStringLiteral("unique.sqlite")), nullptr, iap::TriggerKind::Appear, true);
+    const double uniqueRatio = (unique.passes / unique.seconds) / (plain.passes / plain.seconds);
+    std::printf("unique page: %d boards in %.1f s against %d in %.1f s without, %d failed: %.3f of the boards per hour (goal >= 0.97)\n", unique.passes,
+                unique.seconds, plain.passes, plain.seconds, unique.fails + plain.fails, uniqueRatio);
+    met = met && uniqueJob.unique && unique.fails + plain.fails == 0 && uniqueRatio >= 0.97;
     std::printf("goal: %s\n", met ? "met" : "MISSED");
     return met ? 0 : 1;
 }

@@ -106,19 +106,21 @@ Example:
   iap-cli doctor
 )");
     case Command::Journal:
-        return QStringLiteral(R"(Usage: iap-cli journal [--since T] [--port P] [--result pass|fail] [--csv | --json] [--journal LOC]
+        return QStringLiteral(R"(Usage: iap-cli journal [--since T] [--port P] [--result pass|fail] [--serial SN] [--csv | --json] [--journal LOC]
 
 Prints the records of earlier runs, oldest first, one per port and run: when it started and
 ended (UTC), the host, the station's socket, the port with its by-path link and USB identity,
 the model, the address, each step (its kind, file, size, SHA-256, format, the addresses it
 sent, pages, the device's sum and verdict), the bootloader's version, pass or fail with the result text and its category, and
-how long it took. The default is an aligned table of the main fields; --csv gives every field
+how long it took; a board's unique page adds the values written into it (its serial number, MAC
+address, list line, barcode, time, CRC). The default is an aligned table of the main fields; --csv gives every field
 with a header row (the steps as JSON in the last column), --json one JSON object per line.
 
   --since T       records that started at T or later: 2024-05-31, 2024-05-31T14:00, or with a
                   zone, 2024-05-31T14:00+02:00; a time without a zone is UTC
   --port P        records of that port: its name, path or by-path link, or a socket's name
   --result R      pass or fail
+  --serial SN     the records of the board whose unique page got the serial number SN
   --journal LOC   the journal to read (see the device commands' help); default
                   $XDG_DATA_HOME/iap/journal.sqlite. It is only read, also when another
                   user's: nothing is written and no file or folder is made
@@ -130,6 +132,7 @@ Examples:
   iap-cli journal
   iap-cli journal --since 2024-05-31 --result fail
   iap-cli journal --port ttyUSB0 --csv > runs.csv
+  iap-cli journal --serial SN-000123
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
     case Command::Download:
@@ -174,7 +177,7 @@ Examples:
   iap-cli read --port ttyUSB0 --port ttyUSB1 --address 08000000 --pages 64 -o flash-{port}.bin
 )") + QLatin1String(Common);
     case Command::Program:
-        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--verify]
+        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--barcode CODE] [--verify]
 
 One round of the window's automatic sequence on every port at once: writes the slot 0 image,
 then the slot 1 image, then downloads the application, each step skipped when its file is
@@ -182,8 +185,15 @@ not given. A port stops at its first step that does not end right. --address is 
 a raw application and for flash images without a header page; a header page's address and an
 Intel HEX, S-record or ELF file's own win over it.
 
-Example:
+The round may come from a job file, as the station's (see iap-cli station --help); the job
+options given beside it win over the file's. A job with a unique page ends each port's round
+with a flash write of one page of that board's own values (see the README, "Unique data per
+board"); --barcode gives the code scanned for the board, which the page may carry. A pool of
+values that is used up is refused before anything is sent (exit 2).
+
+Examples:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
+  iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Station:
         return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS]
@@ -224,8 +234,12 @@ of the working folder.
 A job file is a JSON object of the keys "model" ("HX300" or "VR200"), "address" (eight
 hexadecimal digits), "slot0", "slot1" and "application" (file names, relative to the job
 file), "verify" (true or false), "trigger" ("appear", "probe" or "line"), "switch" ("cts",
-"dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits) and "probeMs" (a whole
-number); another key or a value of another type loads nothing.
+"dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits), "probeMs" (a whole
+number) and "unique" (a page of each board's own values, written after the round's other
+steps: serial numbers, MAC addresses, lines of a list, the barcode, the time, a CRC-32; see
+the README, "Unique data per board"); another key or a value of another type loads nothing.
+Values are drawn from pools in the journal: stations that share a journal never give a value
+twice, and a pool used up starts nothing (exit 2).
 
 Examples:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json

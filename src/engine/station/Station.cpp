@@ -26,6 +26,8 @@ QString Station::setJob(const StationJob& job)
     jobRefusal = prepareTriggers(job, triggers);
     if (jobRefusal.isEmpty())
         jobRefusal = prepareRound(job, preparedJob);
+    if (jobRefusal.isEmpty() && job.unique && job.unique->needsBarcode())
+        jobRefusal = QStringLiteral("the unique page carries each board's barcode, which a station cannot be given yet: program such boards with iap-cli program --barcode");
     for (Socket* socket : socketList)
         socket->jobChanged();
     return jobRefusal;
