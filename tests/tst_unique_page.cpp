@@ -82,7 +82,7 @@ private slots:
     {
         const UniquePage page = loaded(pageJson(EveryKind));
         const std::vector<iap::UniqueDraw> draws = page.draws();
-        QCOMPARE(draws.size(), 4u);
+        QCOMPARE(draws.size(), std::size_t(4));
         QCOMPARE(draws[1].count, std::optional<std::int64_t>(7));
         QCOMPARE(draws[2].count, std::optional<std::int64_t>(3));
         QCOMPARE(draws[2].valueAt(2), QStringLiteral("gamma"));
@@ -129,7 +129,7 @@ private slots:
         for (const auto& [format, number, text] : cases) {
             const QString field = QStringLiteral("{'name': 'n', 'kind': 'serial', 'offset': 4, 'start': %1, 'format': '%2', 'width': 16}");
             const UniquePage::Content content = rendered(loaded(pageJson(field.arg(number).arg(format))));
-            QCOMPARE(content.values.at(0).text, QString::fromUtf8(text));
+            QCOMPARE(content.values, std::vector<iap::WrittenValue>({{"n", QString::fromUtf8(text)}}));
             QCOMPARE(content.page, pageOf({{4, text + QByteArray(16 - text.size(), '\0')}}));
         }
     }
@@ -142,8 +142,7 @@ private slots:
             "{'name': 'code', 'kind': 'barcode', 'offset': 0, 'width': 9}")));
         const UniquePage::Content content = rendered(page, 0, QStringLiteral("123456789"));
         QCOMPARE(content.page, pageOf({{0, "123456789"}, {9, QByteArray::fromHex("2639f4cb")}, {13, QByteArray::fromHex("2144df1c")}}));
-        QCOMPARE(content.values.at(0).text, QStringLiteral("CBF43926"));
-        QCOMPARE(content.values.at(1).text, QStringLiteral("2144DF1C"));
+        QCOMPARE(content.values, std::vector<iap::WrittenValue>({{"inner", "CBF43926"}, {"outer", "2144DF1C"}, {"code", "123456789"}}));
     }
 
     // A job saved beside its files, or in a folder of its own, loads as it was.
@@ -230,10 +229,11 @@ private slots:
             "{'name': 'sn', 'kind': 'serial', 'offset': 4, 'start': 123, 'step': 2, 'end': 130, 'format': '{}', 'width': 3},"
             "{'name': 'code', 'kind': 'barcode', 'offset': 8, 'width': 4}")));
         const std::vector<iap::UniqueDraw> draws = page.draws();
+        QCOMPARE(draws.size(), std::size_t(2));
         QCOMPARE(draws[0].count, std::optional<std::int64_t>(2));
         QCOMPARE(draws[1].count, std::optional<std::int64_t>(4));
         QCOMPARE(draws[1].valueAt(3), QStringLiteral("129"));
-        QCOMPARE(rendered(page, 1, QStringLiteral("ABCD")).values.at(0).text, QStringLiteral("4294967295"));
+        QCOMPARE(rendered(page, 1, QStringLiteral("ABCD")).boardSerial, QStringLiteral("4294967295"));
         const auto refused = [&](std::vector<iap::UniqueReserved> values, const QString& barcode, const QString& word) {
             QString why;
             QVERIFY(!page.render(values, barcode, RoundStart, why));
