@@ -1,0 +1,88 @@
+#include "unique/SerialFormat.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "protocol/Page.h"
+
+namespace iap {
+
+std::optional<SerialFormat> SerialFormat::parse(const QString& text)
+{
+    SerialFormat format;
+    format.pattern = text;
+    QString* literal = &format.before;
+    bool placed = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if ((c == u'{' || c == u'}') && i + 1 < text.size() && text.at(i + 1) == c) {
+            literal->append(c);
+            ++i;
+        } else if (c == u'{') {
+            const qsizetype close = text.indexOf(u'}', i);
+            if (placed || close < 0 || !format.takePlaceholder(QStringView(text).mid(i + 1, close - i - 1)))
+                return std::nullopt;
+            placed = true;
+            literal = &format.after;
+            i = close;
+        } else if (c == u'}') {
+            return std::nullopt;
+        } else {
+            literal->append(c);
+        }
+    }
+    return placed ? std::optional(format) : std::nullopt;
+}
+
+QString SerialFormat::choices()
+{
+    return QStringLiteral("one number as {}, {:N}, {:0N}, {:x}, {:X}, {:0Nx} or {:0NX}, and {{ and }} for braces");
+}
+
+bool SerialFormat::takePlaceholder(QStringView spec)
+{
+    if (spec.isEmpty())
+        return true;
+    if (!spec.startsWith(u':'))
+        return false;
+    spec = spec.mid(1);
+    if (spec.endsWith(u'x') || spec.endsWith(u'X')) {
+        base = 16;
+        upperCase = spec.endsWith(u'X');
+        spec.chop(1);
+    }
+    zeros = spec.startsWith(u'0');
+    if (zeros)
+        spec = spec.mid(1);
+    if (spec.isEmpty())
+        return true;
+    // No more places than a page holds: a longer text never fits.
+    if (spec.size() > 4 || !std::all_of(spec.begin(), spec.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
+    places = spec.toInt();
+    return places >= 1 && places <= PageBytes;
+}
+
+QString SerialFormat::apply(std::uint64_t number) const
+{
+    QString digits = QString::number(number, base);
+    if (upperCase)
+        digits = digits.toUpper();
+    return before + digits.rightJustified(places, zeros ? u'0' : u' ') + after;
+}
+
+std::optional<std::uint64_t> SerialFormat::largestWithin(int bytes) const
+{
+    const qsizetype room = bytes - (before + after).toUtf8().size();
+    if (room < std::max(places, 1))
+        return std::nullopt;
+    std::uint64_t largest = 0;
+    for (qsizetype digit = 0; digit < room; ++digit) {
+        if (largest > (std::numeric_limits<std::uint64_t>::max() - (base - 1)) / base)
+            return std::numeric_limits<std::uint64_t>::max();
+        largest = largest * base + (base - 1);
+    }
+    return largest;
+}
+
+}  // namespace iap
