@@ -47,8 +47,9 @@ int main(int argc, char** argv)
     for (int round = 0; round < arguments[3].toInt(); ++round) {
         std::vector<UniqueReserved> values;
         if (const QString why = journal.reserve(draws, holder, values); !why.isEmpty()) {
-            std::printf("%s\n", qPrintable(why));
-            return why.contains(QLatin1String(" is used up ")) ? 0 : 1;
+            const bool usedUp = why.contains(QLatin1String(" is used up "));
+            std::fprintf(usedUp ? stdout : stderr, "%s\n", qPrintable(why));
+            return usedUp ? 0 : 1;
         }
         const UniqueState end = endOf(round);
         JournalRecord record;
