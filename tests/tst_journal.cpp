@@ -1,5 +1,5 @@
 // The journal on SQLite and on PostgreSQL: a record whole, the filters, the three formats,
-// programs appending at once, and journals that cannot be reached.
+// programs appending at once, the pools of unique values, and journals that cannot be reached.
 #include "Postgres.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormats.h"
@@ -32,6 +32,7 @@ namespace {
 constexpr int WriterRecords = 200;
 constexpr int WritersMs = 120000;
 constexpr int UnreachableMs = 5000;
+const char* const StateNames[] = {"reserved", "sent", "used", "failed", "free"};
 
 // A test's journal: a file in its folder, or a scratch database on the test server.
 struct Place {
@@ -81,7 +82,9 @@ JournalRecord fullRecord()
             .steps = {{"flash write", "boot, \"v2\".flash", 4096, QString(64, u'a'), 2, 0xfedcba98u, "Write Checksum right", "flash", "08010000-08010FFF"},
                       {"download", "app.bin", 5000, QString(64, u'b'), 3, std::nullopt, "no reply for 5 s while waiting for the erase report", "", ""}},
             .bootloaderVersion = "V2.31", .pass = false, .result = "IAP Checksum error, \"twice\"\nsee the log",
-            .category = "checksum error", .durationMs = 23456};
+            .category = "checksum error", .durationMs = 23456, .boardSerial = "SN-000123",
+            .uniqueValues = {{"serial", "SN-000123"}, {"mac", "02:00:00:00:00:01"}, {"key", "a \"quoted\", \\ line"}},
+            .barcode = "4006381333931", .job = "line 3.job", .jobSha256 = QString(64, u'c')};
 }
 
 JournalRecord run(int hour, const QString& port, const QString& socket, bool pass, const QString& byPath = {})
@@ -172,6 +175,22 @@ bool twoWritersAtOnce(const QString& location, int records)
     return all;
 }
 
+// A pool's values 0, 1, 2, …
+UniqueDraw counting(const QString& pool, std::optional<std::int64_t> count = std::nullopt)
+{
+    return {pool, count, [](std::int64_t index) { return QString::number(index); }};
+}
+
+// A pool's values by index: "state:holder …".
+QString states(Journal& journal, const QString& pool)
+{
+    QString error;
+    QStringList found;
+    for (const Journal::PoolValue& value : journal.poolValues(pool, error))
+        found << QStringLiteral("%1:%2").arg(StateNames[std::size_t(value.state)], value.holder);
+    return error.isEmpty() ? found.join(u' ') : error;
+}
+
 QString results(const std::vector<JournalRecord>& records)
 {
     QStringList texts;
@@ -209,8 +228,11 @@ private slots:
     {
         PLACE(place);
         Journal journal(place.location);
-        for (const JournalRecord& r : {run(10, "ttyUSB0", "", true, "/dev/serial/by-path/port0"), run(11, "ttyUSB1", "A3", false),
-                                       run(12, "ttyUSB0", "", true), run(13, "ttyACM0", "B1", false)})
+        std::vector<JournalRecord> runs{run(10, "ttyUSB0", "", true, "/dev/serial/by-path/port0"), run(11, "ttyUSB1", "A3", false),
+                                        run(12, "ttyUSB0", "", true), run(13, "ttyACM0", "B1", false)};
+        runs[0].boardSerial = "SN-1";
+        runs[2].boardSerial = "SN-12";
+        for (const JournalRecord& r : runs)
             QCOMPARE(journal.append(r), QString());
         const QDateTime elevenThirtyInBerlin(QDate(2024, 5, 31), QTime(13, 30), Qt::OffsetFromUTC, 2 * 3600);
         const std::vector<std::pair<Journal::Filter, QString>> cases{
@@ -225,6 +247,8 @@ private slots:
             {{{}, {}, true}, "10 12"},
             {{{}, {}, false}, "11 13"},
             {{at(11), "ttyUSB0", true}, "12"},
+            {{{}, {}, {}, "SN-1"}, "10"},
+            {{{}, {}, {}, "SN-12"}, "12"},
         };
         for (const auto& [filter, expected] : cases) {
             QString error;
@@ -247,16 +271,21 @@ private slots:
         const QStringList csv = journalCsv({fullRecord(), fullRecord()}).split("\r\n");
         QCOMPARE(csv.size(), 4);
         QCOMPARE(csv[0], QString("started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
-                                 "category,durationMs,steps"));
+                                 "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256"));
         QVERIFY2(csv[1].startsWith("2024-05-31T14:00:01.234Z,2024-05-31T14:00:24.690Z,line-3,station,A3,ttyUSB0,/dev/ttyUSB0,"
                                    "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0,0403:6001,A50285BI,HX300,08004000,V2.31,false,"
                                    "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"addressRange\"\":\"\"08010000-08010FFF\"\",\"\"deviceSum\"\":4275878552,"),
+                 qPrintable(csv[1]));
+        // The page's values in the page's order, not by name (' stands for ").
+        const QString written = QString("{'serial':'SN-000123','mac':'02:00:00:00:00:01','key':'a \\'quoted\\', \\\\ line'}").replace(u'\'', u'"');
+        QVERIFY2(csv[1].endsWith(",SN-000123,\"" + QString(written).replace("\"", "\"\"") + "\",4006381333931,line 3.job," + QString(64, u'c')),
                  qPrintable(csv[1]));
 
         const QStringList lines = journalJsonLines({fullRecord(), fullRecord()}).split(u'\n');
         QCOMPARE(lines.size(), 3);
         const QJsonObject o = QJsonDocument::fromJson(lines[1].toUtf8()).object();
-        QCOMPARE(o.size(), 18);
+        QCOMPARE(o.size(), 23);
+        QVERIFY2(lines[1].contains("\"uniqueValues\":" + written), qPrintable(lines[1]));
         QCOMPARE(o.value("started").toString(), QString("2024-05-31T14:00:01.234Z"));
         QCOMPARE(o.value("result").toString(), fullRecord().result);
         QCOMPARE(o.value("pass"), QJsonValue(false));
@@ -284,7 +313,7 @@ private slots:
     }
 
     // Stations that take a journal made before its schema had versions, several at once, bring
-    // it to this version without losing a record; reading it first changes nothing.
+    // it to this version without losing a record, its pools ready; reading it first changes nothing.
     void olderJournalBroughtUp_data() { addBackends(); }
     void olderJournalBroughtUp()
     {
@@ -305,7 +334,11 @@ private slots:
         QVERIFY(twoWritersAtOnce(place.location, Records));
         back = Journal(place.location).records({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
-        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"1"});
+        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"2"});
+        Journal journal(place.location);
+        std::vector<UniqueReserved> taken;
+        QCOMPARE(journal.reserve({counting("serial")}, "A", taken), QString());
+        QCOMPARE(states(journal, "serial"), QString("reserved:A"));
     }
 
     // A journal a newer program made is neither written nor read.
@@ -318,7 +351,7 @@ private slots:
         QVERIFY(direct.run("UPDATE iap_journal_schema SET version = 99"));
         Journal journal(place.location);
         const QString newer = "The journal " + journal.where() + " was made by a newer version of this program (its records are of version 99, "
-                                                                 "this one knows up to 1): it is not ";
+                                                                 "this one knows up to 2): it is not ";
         QCOMPARE(journal.check(), newer + "written");
         QCOMPARE(journal.append(run(11, "ttyUSB0", "", true)), newer + "written");
         QString error;
@@ -332,15 +365,115 @@ private slots:
     {
         QTemporaryDir dir;
         std::vector<JournalField> fields(journalFields().begin(), journalFields().end());
-        fields.push_back({"note", "note", &JournalRecord::result, 2});
+        fields.push_back({"note", "note", &JournalRecord::result, journalSchemaVersion() + 1});
         Direct direct(dir.filePath("journal.sqlite"));
         for (const QString& sql : journalMigrationSql(false, 0, std::span(fields).first(fields.size() - 1)))
             QVERIFY2(direct.run(sql), qPrintable(sql));
         QVERIFY(direct.run(QString(LandedRecord).arg(1)));
-        const QStringList added = journalMigrationSql(false, 1, fields);
+        const QStringList added = journalMigrationSql(false, journalSchemaVersion(), fields);
         QCOMPARE(added.size(), 1);
         QVERIFY2(direct.run(added[0]), qPrintable(added[0]));
         QCOMPARE(direct.values("SELECT note || '|' || host FROM iap_journal"), QStringList{"|line-3"});
+    }
+
+    // Values returned go out again first, lowest first; a list's line twice goes out once; a pool
+    // used up says so and gives nothing, not even from another pool of the same call.
+    void reservingInTurn_data() { addBackends(); }
+    void reservingInTurn()
+    {
+        PLACE(place);
+        Journal journal(place.location);
+        const QStringList lines{"a", "b", "a", "c"};
+        const std::vector<UniqueDraw> draws{counting("mac"), {"list", 4, [lines](std::int64_t index) { return lines[index]; }}};
+        std::vector<UniqueReserved> first, second, taken;
+        QVERIFY(journal.reserve(draws, "A", first).isEmpty() && journal.reserve(draws, "A", second).isEmpty());
+        QVERIFY(second == (std::vector<UniqueReserved>{{"mac", 1, "1"}, {"list", 1, "b"}}));
+        for (const auto& values : {second, first})
+            QCOMPARE(journal.append(run(10, "ttyUSB0", "", false), values, UniqueState::Free), QString());
+        for (const auto& values : {first, second, {{"mac", 2, "2"}, {"list", 3, "c"}}}) {
+            QCOMPARE(journal.available(draws), QString());
+            QCOMPARE(journal.reserve(draws, "B", taken), QString());
+            QVERIFY(taken == values);
+        }
+        const QString usedUp = "the pool list is used up (its 4 values are given)";
+        QCOMPARE(journal.available(draws), usedUp);
+        QCOMPARE(journal.reserve(draws, "B", taken), usedUp);
+        QVERIFY(taken.empty());
+        QCOMPARE(states(journal, "mac"), QString("reserved:B reserved:B reserved:B"));
+    }
+
+    // A record is kept with its values' end, or neither is; a program starting on a port settles
+    // what the last one there left: its reserved values return, its sent ones end as told, and
+    // another holder's stay as they are.
+    void valuesEndWithTheirRecord_data() { addBackends(); }
+    void valuesEndWithTheirRecord()
+    {
+        PLACE(place);
+        Journal journal(place.location);
+        std::vector<UniqueReserved> a0, a1, b2, a3;
+        for (auto [holder, values] : {std::pair("A", &a0), {"A", &a1}, {"B", &b2}, {"A", &a3}})
+            QCOMPARE(journal.reserve({counting("serial")}, holder, *values), QString());
+        QVERIFY(journal.markSent(a1).isEmpty() && journal.markSent(a3).isEmpty());
+        Direct direct(place.location);
+        QVERIFY(direct.run(direct.postgres ? "ALTER TABLE iap_journal ADD CONSTRAINT refused CHECK (host <> 'refused')"
+                                           : "CREATE TRIGGER refused BEFORE INSERT ON iap_journal WHEN NEW.host = 'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        JournalRecord unfinished = run(10, "ttyUSB0", "", true), refused = run(11, "ttyUSB0", "", true);
+        unfinished.ended = {};
+        refused.host = "refused";
+        for (const JournalRecord& record : {unfinished, refused})
+            QVERIFY(!journal.append(record, a1, UniqueState::Used).isEmpty());
+        QCOMPARE(states(journal, "serial"), QString("reserved:A sent:A reserved:B sent:A"));
+        QCOMPARE(journal.append(run(12, "ttyUSB0", "", true), a1, UniqueState::Used), QString());
+        const QString twice = journal.append(run(13, "ttyUSB0", "", true), {a0[0], a1[0]}, UniqueState::Used);
+        QCOMPARE(twice, "The record was not written to the journal " + journal.where() + ": the value 1 of the pool serial is neither reserved nor sent");
+        QString error;
+        QCOMPARE(results(journal.records({}, error)), QString("12"));
+
+        QCOMPARE(journal.settleLeftovers("A", UniqueState::Failed), QString());
+        QCOMPARE(states(journal, "serial"), QString("free:A used:A reserved:B failed:A"));
+    }
+
+    // Four programs reserve at once, two from one pool, two from it and another in either order:
+    // no value goes to two boards, no index is skipped, every value returned goes out again, and
+    // the pool with a count is used up exactly at it, each program told so.
+    void programsReservingAtOnce_data() { addBackends(); }
+    void programsReservingAtOnce()
+    {
+        PLACE(place);
+        QCOMPARE(Journal(place.location).check(), QString());
+        const QStringList pools[] = {{"serial:40"}, {"serial:40"}, {"serial:40", "mac"}, {"mac", "serial:40"}};
+        QProcess programs[std::size(pools)];
+        for (std::size_t i = 0; i < std::size(pools); ++i) {
+            programs[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            programs[i].start(IAP_UNIQUE_RESERVER_PATH, QStringList{place.location, QString::number(i), "1000"} + pools[i]);
+        }
+        // Each pool's values with how each round that had them ended.
+        std::map<QString, std::map<QString, QStringList>> ends;
+        for (QProcess& program : programs) {
+            QVERIFY(program.waitForFinished(WritersMs) && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
+            QStringList lines = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.takeLast(), QString("the pool serial is used up (its 40 values are given)"));
+            for (const QString& line : lines)
+                for (const QString& value : line.split(u' ').mid(1))
+                    ends[value.section(u'=', 0, 0)][value.section(u'=', 1)] << line.section(u' ', 0, 0);
+        }
+        QCOMPARE(ends["serial"].size(), std::size_t(40));
+        Journal journal(place.location);
+        for (const auto& [pool, values] : ends) {
+            QString error;
+            const std::vector<Journal::PoolValue> kept = journal.poolValues(pool, error);
+            QCOMPARE(kept.size(), values.size());
+            for (std::size_t index = 0; index < kept.size(); ++index) {
+                QVERIFY(kept[index].index == qint64(index) && kept[index].value == QString::number(index));
+                const QStringList& rounds = values.at(kept[index].value);
+                const QString state = StateNames[std::size_t(kept[index].state)];
+                // Out to one board at most, where it stays; each return taken again but the last.
+                QVERIFY2(rounds.count("free") == rounds.size() - (state != "free") && (state == "free" || rounds.contains(state)),
+                         qPrintable(pool + " " + kept[index].value + ": " + rounds.join(u' ') + ", now " + state));
+                // Never left returned while a program went on to find the pool used up.
+                QVERIFY(pool != "serial" || state != "free");
+            }
+        }
     }
 
     void unreachable_data()

@@ -5,18 +5,20 @@
 #include <QVariant>
 
 #include "journal/JournalDatabase.h"
+#include "journal/JournalFields.h"
 #include "journal/JournalJson.h"
 #include "journal/JournalSchema.h"
 
 namespace iap {
 namespace {
 
-bool insert(QSqlQuery& query, const JournalRecord& record)
+// The schema version that brought a column.
+int versionOf(QLatin1String column)
 {
-    if (!query.prepare(journalInsertSql()))
-        return false;
-    bindJournalRecord(query, record);
-    return query.exec();
+    for (const JournalField& field : journalFields())
+        if (column == QLatin1String(field.column))
+            return field.sinceVersion;
+    return 1;
 }
 
 }  // namespace
@@ -43,17 +45,24 @@ QString Journal::check()
         return why;
     JournalRecord probe;
     probe.started = probe.ended = QDateTime::currentDateTimeUtc();
-    return database->run([&probe](QSqlQuery& query) { return insert(query, probe); }, QStringLiteral("The journal %1 cannot be written: %2"),
+    return database->run([&probe](QSqlQuery& query) { return insertJournalRecord(query, probe); }, QStringLiteral("The journal %1 cannot be written: %2"),
                            Database::Ending::RollBack);
 }
 
-QString Journal::append(const JournalRecord& record)
+QString Journal::refusalOf(const JournalRecord& record) const
 {
     if (access == Access::Read)
         return QStringLiteral("The record was not written to the journal %1: it was opened for reading").arg(where());
     if (!record.started.isValid() || !record.ended.isValid())
         return QStringLiteral("The record was not written to the journal %1: it has no start or end time").arg(where());
-    return database->run([&record](QSqlQuery& query) { return insert(query, record); }, QStringLiteral("The record was not written to the journal %1: %2"));
+    return {};
+}
+
+QString Journal::append(const JournalRecord& record)
+{
+    if (const QString why = refusalOf(record); !why.isEmpty())
+        return why;
+    return database->run([&record](QSqlQuery& query) { return insertJournalRecord(query, record); }, QStringLiteral("The record was not written to the journal %1: %2"));
 }
 
 std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error)
@@ -70,6 +79,10 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             sql += QLatin1String(" AND ? IN (port, path, by_path, socket)");
         if (filter.pass)
             sql += QLatin1String(" AND pass = ?");
+        // A journal older than the board's serial holds no board's.
+        const bool bySerial = !filter.boardSerial.isEmpty() && version >= versionOf(QLatin1String("board_serial"));
+        if (!filter.boardSerial.isEmpty())
+            sql += QLatin1String(bySerial ? " AND board_serial = ?" : " AND 1 = 0");
         if (!query.prepare(sql + QLatin1String(" ORDER BY id")))
             return false;
         if (filter.since)
@@ -78,6 +91,8 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             query.addBindValue(filter.port);
         if (filter.pass)
             query.addBindValue(*filter.pass);
+        if (bySerial)
+            query.addBindValue(filter.boardSerial);
         if (!query.exec())
             return false;
         while (query.next())

@@ -3,13 +3,20 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "journal/JournalRecord.h"
+#include "journal/UniqueNumbers.h"
+
+class QSqlQuery;
 
 namespace iap {
+
+class UniquePool;
 
 // Where the records of runs are kept: an SQLite file (several programs may append at once), or
 // a PostgreSQL database shared by the stations of a line, named by a URL
@@ -29,6 +36,18 @@ public:
         // A port's name, path or by-path link, or a socket's name; empty: every port.
         QString port;
         std::optional<bool> pass;
+        // The board's serial, exactly; empty: every board.
+        QString boardSerial = {};
+    };
+
+    // A value of a pool, as a person looks it up.
+    struct PoolValue {
+        std::int64_t index = 0;
+        QString value;
+        UniqueState state = UniqueState::Free;
+        // Who reserved it last: the program's port or socket.
+        QString holder;
+        QDateTime changed;  // UTC
     };
 
     // $XDG_DATA_HOME/iap/journal.sqlite (or the platform's data folder).
@@ -56,8 +75,38 @@ public:
     // In the order they were written; on failure none, and `error` says why.
     std::vector<JournalRecord> records(const Filter& filter, QString& error);
 
+    // The values of boards' unique pages, drawn from pools that every program writing this journal
+    // shares, so that no value is given twice. Each call is a transaction of its own, never held
+    // open while a device is awaited; `holder` names the port or socket that holds a value.
+    //
+    // Reserves for `holder` one value of each draw, all or none: the returned (Free) value of
+    // lowest index in the draw's pool, else the next index never given (a value whose text the
+    // pool holds already, a list's line twice, is passed over). Empty when reserved; otherwise
+    // why not: "the pool serial is used up (its 1000 values are given)" or the database's reason,
+    // and nothing is reserved.
+    QString reserve(const std::vector<UniqueDraw>& draws, const QString& holder, std::vector<UniqueReserved>& reserved);
+    // The values' page has gone out to the board (state Sent).
+    QString markSent(const std::vector<UniqueReserved>& values);
+    // Empty when every draw has a value left (a Free one or an index below its count); otherwise
+    // why not, as reserve says it. Writes nothing.
+    QString available(const std::vector<UniqueDraw>& draws);
+    // Writes the record and ends its (Reserved or Sent) values as `state` (Used, Failed or Free)
+    // in one transaction: the record is kept with its values' end, or neither is.
+    QString append(const JournalRecord& record, const std::vector<UniqueReserved>& values, UniqueState state);
+    // A program that starts on a port ends what the last program there left mid-round: `holder`'s
+    // Reserved values return (Free) and its Sent ones end as `sentEndsAs`. Empty when done.
+    QString settleLeftovers(const QString& holder, UniqueState sentEndsAs);
+    // Every value a pool has given, by index; on failure none, and `error` says why.
+    std::vector<PoolValue> poolValues(const QString& pool, QString& error);
+
 private:
     class Database;
+
+    // Why the record cannot be appended, before the database is asked; empty when it can.
+    QString refusalOf(const JournalRecord& record) const;
+    // Runs `change` on the pools in a transaction that takes the writer's lock at once; `refused`
+    // says why `change` gave up, or is empty.
+    QString onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused);
     std::unique_ptr<Database> database;
     Access access;
 };

@@ -6,7 +6,9 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <optional>
 
 #include "journal/JournalFields.h"
@@ -30,6 +32,10 @@ constexpr int BusyAttempts = 4;
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
 constexpr int SqlitePrimaryCodeMask = 0xff;
+// A transaction PostgreSQL ended because another was in its way: a serialization failure, a
+// deadlock, or a row another had just written under the same key. Tried again, it finds the
+// other's work done.
+const QLatin1String PostgresInTheWay[] = {QLatin1String("40001"), QLatin1String("40P01"), QLatin1String("23505")};
 // A record and its pages in SQLite's write-ahead log take a few KiB, and the checkpoint that
 // copies them back into the file some more. Below this the next record may find no room, and a
 // rolled-back write, which writes nothing to disk, cannot tell.
@@ -50,6 +56,13 @@ bool busy(const QSqlError& error)
 {
     const int code = error.nativeErrorCode().toInt() & SqlitePrimaryCodeMask;
     return code == SqliteBusy || code == SqliteLocked;
+}
+
+bool inTheWay(const QSqlError& error, bool postgres)
+{
+    if (!postgres)
+        return busy(error);
+    return std::find(std::begin(PostgresInTheWay), std::end(PostgresInTheWay), error.nativeErrorCode()) != std::end(PostgresInTheWay);
 }
 
 bool isPostgresLocation(const QString& location)
@@ -273,17 +286,17 @@ bool Journal::Database::alive()
     return database.isOpen() && query.exec(QStringLiteral("SELECT 1"));
 }
 
-QString Journal::Database::run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending)
+QString Journal::Database::run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending, Lock lock)
 {
     if (!ready)
         if (const QString why = open(); !why.isEmpty())
             return why;
     bool reconnected = false;
     for (int attempt = 1;; ++attempt) {
-        const QSqlError error = transaction(statement, ending, Lock::WhenWriting);
+        const QSqlError error = transaction(statement, ending, lock);
         if (error.type() == QSqlError::NoError)
             return {};
-        if (!postgres && busy(error) && attempt < BusyAttempts)
+        if (inTheWay(error, postgres) && attempt < BusyAttempts)
             continue;
         if (reconnected || alive())
             return failure.arg(shown, reasonOf(error));
@@ -304,16 +317,21 @@ QSqlError Journal::Database::transaction(const std::function<bool(QSqlQuery&)>& 
     } else if (!database.transaction()) {
         return database.lastError();
     }
-    QSqlError error;
     {
         QSqlQuery query(database);
-        if (!statement(query))
-            error = query.lastError();
+        if (!statement(query)) {
+            const QSqlError error = query.lastError().type() != QSqlError::NoError ? query.lastError()
+                                                                                    : QSqlError(QString(), QStringLiteral("the statement gave up"), QSqlError::UnknownError);
+            // Before the query goes: PostgreSQL frees its prepared statement only once the failed
+            // transaction is over.
+            query.finish();
+            database.rollback();
+            return error;
+        }
     }
-    if (error.type() == QSqlError::NoError && ending == Ending::Commit && database.commit())
+    if (ending == Ending::Commit && database.commit())
         return {};
-    if (error.type() == QSqlError::NoError && ending == Ending::Commit)
-        error = database.lastError();
+    const QSqlError error = ending == Ending::Commit ? database.lastError() : QSqlError();
     database.rollback();
     return error;
 }

@@ -37,13 +37,14 @@ public:
     // Empty when the disk of an SQLite journal has room for records; otherwise why not.
     QString roomLeft() const;
     // Runs a statement on a query of this connection in a transaction of its own, so that it
-    // takes effect whole or not at all: connects first if it never did, tries again
-    // while SQLite's file stays busy beyond its wait, and once more on a new connection when the
-    // old one turns out lost. (A statement whose connection broke after it was carried out may
-    // then be carried out twice: a record twice is better than a record lost.) Empty when the
+    // takes effect whole or not at all (a statement that returns false is rolled back): connects
+    // first if it never did, tries again while SQLite's file stays busy beyond its wait or
+    // PostgreSQL finds the transaction in another's way, and once more on a new connection when
+    // the old one turns out lost. (A statement whose connection broke after it was carried out
+    // may then be carried out twice: a record twice is better than a record lost.) Empty when the
     // statement succeeded; otherwise why not: `failure` with the journal's place for %1 and the
     // database's reason for %2, or why the journal cannot be reached.
-    QString run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending = Ending::Commit);
+    QString run(const std::function<bool(QSqlQuery&)>& statement, const QString& failure, Ending ending = Ending::Commit, Lock lock = Lock::WhenWriting);
 
 private:
     void usePostgres(QSqlDatabase& database, const QString& location);

@@ -8,7 +8,7 @@ namespace iap {
 std::span<const JournalField> journalFields()
 {
     using R = JournalRecord;
-    static const std::array<JournalField, 18> fields{{
+    static const std::array<JournalField, 23> fields{{
         {"started", "started", &R::started},
         {"ended", "ended", &R::ended},
         {"host", "host", &R::host},
@@ -27,6 +27,11 @@ std::span<const JournalField> journalFields()
         {"result", "result", &R::result},
         {"category", "category", &R::category},
         {"duration_ms", "durationMs", &R::durationMs},
+        {"board_serial", "boardSerial", &R::boardSerial, 2},
+        {"unique_values", "uniqueValues", &R::uniqueValues, 2},
+        {"barcode", "barcode", &R::barcode, 2},
+        {"job", "job", &R::job, 2},
+        {"job_sha256", "jobSha256", &R::jobSha256, 2},
     }};
     return fields;
 }

@@ -18,7 +18,7 @@ namespace iap {
 // for the records written before.
 struct JournalField {
     using Member = std::variant<QDateTime JournalRecord::*, QString JournalRecord::*, std::vector<JournalStep> JournalRecord::*,
-                                bool JournalRecord::*, std::int64_t JournalRecord::*>;
+                                bool JournalRecord::*, std::int64_t JournalRecord::*, std::vector<WrittenValue> JournalRecord::*>;
 
     // In the table, and in JSON and CSV.
     const char* column;

@@ -14,18 +14,19 @@ namespace {
 constexpr int ShortHashDigits = 8;
 constexpr double MsPerSecond = 1000;
 
-// The CSV columns, in the order of JournalRecord; the steps last, being the widest.
-QStringList csvColumns()
+// The CSV columns: the first version's in the order of JournalRecord with the steps last, being
+// the widest, then each later version's, so that a script that takes a column by its place finds
+// it where it always was.
+std::vector<const JournalField*> csvColumns()
 {
-    QStringList columns;
-    QString widest;
-    for (const JournalField& field : journalFields()) {
-        if (std::holds_alternative<std::vector<JournalStep> JournalRecord::*>(field.member))
-            widest = QLatin1String(field.name);
-        else
-            columns << QLatin1String(field.name);
-    }
-    return columns << widest;
+    const auto place = [](const JournalField& field) {
+        return std::holds_alternative<std::vector<JournalStep> JournalRecord::*>(field.member) ? 1 : field.sinceVersion == 1 ? 0 : field.sinceVersion;
+    };
+    std::vector<const JournalField*> columns;
+    for (const JournalField& field : journalFields())
+        columns.push_back(&field);
+    std::stable_sort(columns.begin(), columns.end(), [&place](const JournalField* a, const JournalField* b) { return place(*a) < place(*b); });
+    return columns;
 }
 
 // RFC 4180: a field holding a separator, a quote or a line break is quoted, its quotes doubled.
@@ -104,13 +105,18 @@ QString journalTable(const std::vector<JournalRecord>& records)
 
 QString journalCsv(const std::vector<JournalRecord>& records)
 {
-    const QStringList columns = csvColumns();
-    QString text = columns.join(u',') + QLatin1String("\r\n");
+    const std::vector<const JournalField*> columns = csvColumns();
+    QStringList names;
+    for (const JournalField* field : columns)
+        names << QLatin1String(field->name);
+    QString text = names.join(u',') + QLatin1String("\r\n");
     for (const JournalRecord& record : records) {
-        const QJsonObject object = journalRecordJson(record);
         QStringList fields;
-        for (const QString& column : columns)
-            fields << csvField(object.value(column));
+        for (const JournalField* field : columns) {
+            // The written values as their column keeps them, in their order.
+            const auto* written = std::get_if<std::vector<WrittenValue> JournalRecord::*>(&field->member);
+            fields << csvField(written ? QJsonValue(QString::fromUtf8(writtenValuesText(record.**written))) : journalFieldJson(record, *field));
+        }
         text += fields.join(u',') + QLatin1String("\r\n");
     }
     return text;
@@ -120,7 +126,7 @@ QString journalJsonLines(const std::vector<JournalRecord>& records)
 {
     QString text;
     for (const JournalRecord& record : records)
-        text += QString::fromUtf8(QJsonDocument(journalRecordJson(record)).toJson(QJsonDocument::Compact)) + u'\n';
+        text += QString::fromUtf8(journalRecordJsonText(record)) + u'\n';
     return text;
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "journal/UniqueNumbers.h"
+
 namespace iap {
 
 // One operation of a run, as it went to or came from the device.
@@ -61,6 +63,15 @@ struct JournalRecord {
     // device", "port lost", "board removed", "stopped".
     QString category;
     std::int64_t durationMs = 0;
+    // The first serial value written into the board's unique page; empty without one.
+    QString boardSerial;
+    // What the unique page held, field by field in the page's order.
+    std::vector<WrittenValue> uniqueValues;
+    // The code scanned for the board.
+    QString barcode;
+    // The station's job file by its name, and the SHA-256 of its bytes (hexadecimal).
+    QString job;
+    QString jobSha256;
 
     // Field by field; times compare as instants.
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;

@@ -42,6 +42,8 @@ QString emptyValue(const JournalField& field, bool postgres)
             return QStringLiteral("0");
         else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
             return QStringLiteral("'[]'");
+        else if constexpr (std::is_same_v<T, std::vector<WrittenValue>>)
+            return QStringLiteral("'{}'");
         else
             return QStringLiteral("''");
     }, field.member);
@@ -57,14 +59,6 @@ bool isTime(const JournalField& field)
     return std::holds_alternative<QDateTime JournalRecord::*>(field.member);
 }
 
-// SQLite keeps a time as its ISO 8601 text, PostgreSQL's is read as milliseconds since the epoch.
-QDateTime timeOf(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QString)
-        return QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
-    return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
-}
-
 // A null text would be bound as SQL NULL, which the table refuses; an empty text is stored.
 QString text(const QString& value)
 {
@@ -72,6 +66,18 @@ QString text(const QString& value)
 }
 
 }  // namespace
+
+QString journalTimeColumn(bool postgres, const QString& column)
+{
+    return postgres ? QStringLiteral("CAST(EXTRACT(EPOCH FROM %1) * 1000 AS BIGINT)").arg(column) : column;
+}
+
+QDateTime journalTimeOf(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+}
 
 QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const JournalField> fields)
 {
@@ -110,11 +116,21 @@ void bindJournalRecord(QSqlQuery& query, const JournalRecord& record)
                 return text(value);
             else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
                 return QString::fromUtf8(journalStepsText(value));
+            else if constexpr (std::is_same_v<T, std::vector<WrittenValue>>)
+                return QString::fromUtf8(writtenValuesText(value));
             else if constexpr (std::is_same_v<T, std::int64_t>)
                 return qint64(value);
             else
                 return value;
         }, field.member));
+}
+
+bool insertJournalRecord(QSqlQuery& query, const JournalRecord& record)
+{
+    if (!query.prepare(journalInsertSql()))
+        return false;
+    bindJournalRecord(query, record);
+    return query.exec();
 }
 
 QString journalSelectColumns(bool postgres, int version)
@@ -124,7 +140,7 @@ QString journalSelectColumns(bool postgres, int version)
         if (field.sinceVersion > version)
             continue;
         const QString column = QLatin1String(field.column);
-        columns << (postgres && isTime(field) ? QStringLiteral("CAST(EXTRACT(EPOCH FROM %1) * 1000 AS BIGINT)").arg(column) : column);
+        columns << (isTime(field) ? journalTimeColumn(postgres, column) : column);
     }
     return columns.join(QLatin1String(", "));
 }
@@ -141,11 +157,13 @@ JournalRecord journalRecordOf(const QSqlQuery& query, int version)
             auto& target = record.*member;
             using T = FieldType<decltype(member)>;
             if constexpr (std::is_same_v<T, QDateTime>)
-                target = timeOf(value);
+                target = journalTimeOf(value);
             else if constexpr (std::is_same_v<T, QString>)
                 target = value.toString();
             else if constexpr (std::is_same_v<T, std::vector<JournalStep>>)
                 target = journalStepsFromText(value.toString().toUtf8());
+            else if constexpr (std::is_same_v<T, std::vector<WrittenValue>>)
+                target = writtenValuesFromText(value.toString().toUtf8());
             else if constexpr (std::is_same_v<T, bool>)
                 target = value.toBool();
             else

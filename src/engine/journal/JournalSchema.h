@@ -7,7 +7,9 @@
 
 #include "journal/JournalFields.h"
 
+class QDateTime;
 class QSqlQuery;
+class QVariant;
 
 namespace iap {
 
@@ -22,14 +24,21 @@ namespace iap {
 // (0: there is no table yet), to be run in one transaction with the version's row.
 QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const JournalField> fields = journalFields());
 
-// The INSERT of a record, and its values bound in the order it names them.
+// The INSERT of a record, and its values bound in the order it names them; and the two at once,
+// false when the record was not written.
 QString journalInsertSql();
 void bindJournalRecord(QSqlQuery& query, const JournalRecord& record);
+bool insertJournalRecord(QSqlQuery& query, const JournalRecord& record);
 
 // The columns a table of that version has, as a SELECT reads them (PostgreSQL's times as
 // milliseconds since the epoch), and a record from such a row: a field the version did not have
 // is left empty.
 QString journalSelectColumns(bool postgres, int version);
 JournalRecord journalRecordOf(const QSqlQuery& query, int version);
+
+// A time column as a SELECT reads it, and the time read: SQLite keeps a time as its ISO 8601
+// text, PostgreSQL's is read as milliseconds since the epoch.
+QString journalTimeColumn(bool postgres, const QString& column);
+QDateTime journalTimeOf(const QVariant& value);
 
 }  // namespace iap
