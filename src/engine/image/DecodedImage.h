@@ -10,9 +10,8 @@
 namespace iap {
 
 // How an image file holds its bytes: raw (an application's .bin, a .flash image) or in one of the
-// formats toolchains emit, which carry their own addresses; or bytes the tool made for one board
-// (its unique page), which go to the address they were made for.
-enum class ImageFormat { Raw, IntelHex, SRecord, Elf, Made };
+// formats toolchains emit, which carry their own addresses.
+enum class ImageFormat { Raw, IntelHex, SRecord, Elf };
 
 // An image file's bytes as they go to the device, from the address the file names; or why the
 // file cannot be sent.

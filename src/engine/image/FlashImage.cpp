@@ -16,7 +16,8 @@ constexpr int HeaderAddressOffset = 11;
 
 std::optional<Address> flashImageHeader(const ImageSnapshot& image)
 {
-    if (image.format() != ImageFormat::Raw)
+    // Bytes with an address of their own (a file's records, a page the tool made) have no header.
+    if (image.format() != ImageFormat::Raw || image.address())
         return std::nullopt;
     const auto page = image.page(0);
     if (!containsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))

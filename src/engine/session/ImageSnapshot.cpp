@@ -46,7 +46,6 @@ ImageSnapshot ImageSnapshot::made(const QString& name, const QByteArray& bytes, 
 {
     ImageSnapshot image;
     image.path_ = name;
-    image.format_ = ImageFormat::Made;
     image.bytes_ = bytes;
     image.address_ = address;
     image.sha256_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);

@@ -23,7 +23,7 @@ public:
     // An Intel HEX, S-record or ELF file is taken as the bytes it puts in flash, by its content;
     // a name that gives one of these formats must be borne out by the content.
     static ImageSnapshot take(const QString& path);
-    // Bytes the tool made, named `name`, for `address`.
+    // Raw bytes the tool made, named `name`, for `address` (never read for a header page).
     static ImageSnapshot made(const QString& name, const QByteArray& bytes, const Address& address);
 
     bool isValid() const { return failure_ == Failure::None; }

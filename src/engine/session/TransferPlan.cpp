@@ -35,8 +35,6 @@ QString TransferPlan::format() const
         return QStringLiteral("srec");
     case ImageFormat::Elf:
         return QStringLiteral("elf");
-    case ImageFormat::Made:
-        return QStringLiteral("unique");
     case ImageFormat::Raw:
         break;
     }

@@ -76,4 +76,12 @@ std::optional<UniquePage::Content> UniquePage::render(const std::vector<UniqueRe
     return renderPage(fields, reserved, barcode, roundStartUtc, why);
 }
 
+QString UniquePage::summary() const
+{
+    QStringList named;
+    for (const UniqueField& field : fields)
+        named << QStringLiteral("%1 (%2)").arg(field.name, kindName(field));
+    return QStringLiteral("at %1: %2").arg(addressText(pageAddress), named.join(QStringLiteral(", ")));
+}
+
 }  // namespace iap

@@ -36,6 +36,8 @@ public:
     FailureRule onFailure() const { return failureRule; }
     bool reuseWritten() const { return reuseWhenWritten; }
     bool needsBarcode() const;
+    // For a person: "at 0807F800: serial (serial), mac (mac), crc (crc32)".
+    QString summary() const;
 
     // One draw per serial, MAC and list field, in the order of the fields.
     std::vector<UniqueDraw> draws() const;
