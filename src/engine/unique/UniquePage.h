@@ -39,7 +39,9 @@ public:
     // For a person: "at 0807F800: serial (serial), mac (mac), crc (crc32)".
     QString summary() const;
 
-    // One draw per serial, MAC and list field, in the order of the fields.
+    // One draw per serial, MAC and list field, in the order of the fields. A serial without an end
+    // holds as many values as its width takes, so that its pool says it is used up before a board
+    // is given a number the page cannot hold.
     std::vector<UniqueDraw> draws() const;
     // The page's bytes and the values as a board's record keeps them; `reserved` holds one value
     // per draw, in the order of draws(). Nothing and why not: a value that does not fit (a counter
