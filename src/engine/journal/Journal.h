@@ -104,9 +104,9 @@ private:
 
     // Why the record cannot be appended, before the database is asked; empty when it can.
     QString refusalOf(const JournalRecord& record) const;
-    // Runs `change` on the pools in a transaction that takes the writer's lock at once; `refused`
-    // says why `change` gave up, or is empty.
-    QString onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused);
+    // Runs `change` on the pools in a transaction of its own, which takes the writer's lock at
+    // once when it `writes`; `refused` says why `change` gave up, or is empty.
+    QString onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused, bool writes = true);
     std::unique_ptr<Database> database;
     Access access;
 };

@@ -7,16 +7,16 @@
 
 namespace iap {
 
-QString Journal::onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused)
+QString Journal::onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused, bool writes)
 {
-    if (access == Access::Read)
+    if (writes && access == Access::Read)
         return failure.arg(where(), QStringLiteral("it was opened for reading"));
     return database->run([&](QSqlQuery& query) {
         UniquePool pools(query, database->isPostgres());
         const bool done = change(query, pools);
         refused = pools.refusal();
         return done;
-    }, failure, Database::Ending::Commit, Database::Lock::AtOnce);
+    }, failure, Database::Ending::Commit, writes ? Database::Lock::AtOnce : Database::Lock::WhenWriting);
 }
 
 QString Journal::reserve(const std::vector<UniqueDraw>& draws, const QString& holder, std::vector<UniqueReserved>& reserved)
@@ -40,7 +40,8 @@ QString Journal::markSent(const std::vector<UniqueReserved>& values)
 QString Journal::available(const std::vector<UniqueDraw>& draws)
 {
     QString refused;
-    const QString failed = onPools([&](QSqlQuery&, UniquePool& pools) { return pools.available(draws); }, QStringLiteral("The journal %1 cannot be read: %2"), refused);
+    const QString failed =
+        onPools([&](QSqlQuery&, UniquePool& pools) { return pools.available(draws); }, QStringLiteral("The journal %1 cannot be read: %2"), refused, false);
     return refused.isEmpty() ? failed : refused;
 }
 
