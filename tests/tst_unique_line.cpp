@@ -48,7 +48,7 @@ QByteArray job(const QString& rule)
                             field("made", "time", 40, {{"binary", "u32le"}}),
                             field("crc", "crc32", 44, {{"from", 0}, {"to", 44}})};
     const QJsonObject unique{{"address", "0807F800"}, {"onFailure", rule}, {"fields", fields}};
-    return QJsonDocument(QJsonObject{{"address", "08004000"}, {"application", "app.bin"}, {"unique", unique}}).toJson();
+    return QJsonDocument(QJsonObject{{"model", "HX300"}, {"address", "08004000"}, {"application", "app.bin"}, {"unique", unique}}).toJson();
 }
 
 // One station process with one socket, and the boards the test puts into it.
@@ -57,6 +57,8 @@ struct Socket {
 
     void startStation()
     {
+        // What the last process left of a line is no verdict.
+        out.clear();
         station = std::make_unique<QProcess>();
         station->start(QStringLiteral(IAP_CLI_PATH), arguments + QStringList{"--port", board.linkPath(), "--json"});
     }
@@ -137,7 +139,7 @@ private slots:
         // The second station is killed while a page goes out, and started again on the same board.
         Socket& killed = *sockets[1];
         bool kill = !postgres;
-        QVERIFY(waitUntil([&] {
+        QVERIFY2(waitUntil([&] {
             for (auto& socket : sockets)
                 socket->step();
             if (kill && killed.rounds == 2 && killed.board.logCount(FlashWriteCommand) > killed.commandsBefore) {
@@ -147,7 +149,7 @@ private slots:
                 killed.startStation();
             }
             return std::all_of(sockets.begin(), sockets.end(), [](const auto& socket) { return socket->rounds == BoardsPerSocket; });
-        }, LineMs));
+        }, LineMs), qPrintable(QStringLiteral("rounds %1 and %2; the second's last output: %3").arg(sockets[0]->rounds).arg(sockets[1]->rounds).arg(QString::fromUtf8(killed.out + killed.station->readAllStandardError()))));
         for (auto& socket : sockets) {
             socket->station->kill();
             socket->station->waitForFinished();
