@@ -316,6 +316,24 @@ private slots:
         QCOMPARE(records.back().boardSerial, QString::fromLatin1(rig.device.flash.value(0x0807F800).mid(4, 6)));
     }
 
+    // The unique page needs a page that no image of the round writes.
+    void uniquePageOfItsOwn()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("app.bin"), pattern(2 * PageBytes + 5, 3)));
+        iap::StationJob job;
+        job.address = QStringLiteral("08004000");
+        job.application = dir.filePath("app.bin");
+        QString why;
+        const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 0}, {"binary", "u32le"}, {"start", 1}};
+        for (const auto& [address, refused] : {std::pair{"08005000", true}, {"08005800", false}, {"08003800", false}}) {
+            job.unique = iap::UniquePage::fromJson({{"address", address}, {"fields", QJsonArray{serial}}}, QDir(dir.path()), why);
+            iap::Job round;
+            const QString refusal = iap::prepareRound(job, round);
+            QVERIFY2(refusal.contains("page of its own") == refused, qPrintable(address + (": " + refusal)));
+        }
+    }
+
     // A station socket whose board brings its port: a board put in is programmed and passes; one
     // taken out in mid-round ends it at once as "board removed", and nothing more goes to it.
     // Both rounds are on record.
