@@ -89,6 +89,16 @@ QString sha256Hex(const QByteArray& bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
+// A program's exit status and everything it wrote, when it ends within the bound.
+std::pair<int, QString> finished(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(RoundMs) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
 QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
 {
     QProcess process;
@@ -418,6 +428,46 @@ private slots:
         const QString errors = QString::fromUtf8(cli.readAllStandardError());
         QVERIFY2(errors.contains(text), qPrintable(errors));
         QVERIFY(device.receivedFrames().isEmpty());
+    }
+
+    // A pinned job runs the images it was released with or nothing: pinning keeps the job's other
+    // keys, an image changed by one byte is refused before anything is sent, and the job pinned
+    // again runs.
+    void pinnedJob()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        const QByteArray slot = QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7);
+        QByteArray app = pattern(PageBytes, 8);
+        const QString job = folder.filePath("line3.json"), appFile = folder.filePath("app.bin");
+        const QJsonObject unpinned{{"model", "HX300"}, {"address", "08004000"}, {"slot0", "boot.flash"}, {"application", "app.bin"}, {"probeMs", 500}};
+        QVERIFY(writeFile(job, QJsonDocument(unpinned).toJson()) && writeFile(appFile, app));
+        auto [exit, text] = finished(IAP_CLI_PATH, {"job", "pin", job});
+        QVERIFY2(exit == 2 && text.contains(folder.filePath("boot.flash")), qPrintable(text));
+        QCOMPARE(readFile(job), QJsonDocument(unpinned).toJson());
+
+        QVERIFY(writeFile(folder.filePath("boot.flash"), slot));
+        std::tie(exit, text) = finished(IAP_CLI_PATH, {"job", "pin", job});
+        QCOMPARE(exit, 0);
+        QCOMPARE(text, QString("%1: pinned slot0 boot.flash %2, application app.bin %3\n").arg(job, sha256Hex(slot), sha256Hex(app)));
+        QJsonObject pinned = unpinned;
+        pinned["sha256"] = QJsonObject{{"slot0", sha256Hex(slot)}, {"application", sha256Hex(app)}};
+        QCOMPARE(QJsonDocument::fromJson(readFile(job)).object(), pinned);
+
+        app[100] = char(app[100] ^ 1);
+        QVERIFY(writeFile(appFile, app));
+        std::tie(exit, text) = finished(IAP_CLI_PATH, {"station", "--port", device.linkPath(), "--job", job});
+        QVERIFY2(exit == 2 && text.contains(appFile + " has changed since"), qPrintable(text));
+        QCOMPARE(device.logCount("RX CMD"), 0);
+
+        QCOMPARE(finished(IAP_CLI_PATH, {"job", "pin", job}).first, 0);
+        Cli station({"station", "--port", device.linkPath(), "--job", job, "--json"});
+        QVERIFY(waitUntil([&] { return !station.rounds(device.linkPath()).isEmpty(); }, RoundMs));
+        QCOMPARE(station.rounds(device.linkPath()).first()["pass"], true);
+        QCOMPARE(station.interrupt(), 0);
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
     }
 
     // A port named before it is there is waited for where a port of that name appears (here a
