@@ -8,6 +8,7 @@
 #include "Wait.h"
 #include "journal/Journal.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -32,6 +33,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "StationOptions.h"
 #include "StationWindow.h"
 
 using namespace iap::test;
@@ -97,6 +99,15 @@ std::pair<int, QString> finished(const QString& program, const QStringList& argu
     process.start(program, arguments);
     const bool ended = process.waitForFinished(RoundMs) && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
+// Clicks the middle of the control where a person would: the click goes to whatever the window
+// shows there.
+void clickOn(QWidget& window, QWidget* control)
+{
+    const QPoint at = control->mapTo(&window, control->rect().center());
+    QWidget* shown = window.childAt(at);
+    QTest::mouseClick(shown, Qt::LeftButton, {}, shown->mapFrom(&window, at));
 }
 
 QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
@@ -658,6 +669,82 @@ private slots:
         edit("probeAddress")->setText("0800400");
         click("apply");
         QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "the probe address 0800400 is not eight hexadecimal digits");
+    }
+
+    // Operator mode, opened as iap opens it: the job from the file runs and cannot be changed, while
+    // a socket can be added; a pinned job whose image changed, or a job file that cannot be
+    // loaded, runs nothing; the station's own job stays for the next normal start.
+    void operatorMode()
+    {
+        QSettings("iap", "station").clear();
+        QSettings("iap", "station").setValue("job", R"({"model": "VR200", "address": "08010000", "application": "/line/normal.bin"})");
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        QByteArray app = pattern(PageBytes + 10, 5);
+        const QString job = folder.filePath("line3.json"), appFile = folder.filePath("app.bin");
+        QVERIFY(writeFile(appFile, app) && writeFile(job, R"({"model": "HX300", "address": "08004000", "application": "app.bin"})"));
+        QCOMPARE(finished(IAP_CLI_PATH, {"job", "pin", job}).first, 0);
+        FakeDesktop fakes;
+        std::unique_ptr<iap::StationWindow> window;
+        const auto open = [&](const QStringList& arguments) {
+            window.reset();
+            QString error;
+            const std::optional<iap::StationOptions> options = iap::stationOptions(QStringList{"iap", "--station"} + arguments, error);
+            window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes), options.value());
+        };
+        const auto widget = [&](const char* name) { return window->findChild<QWidget*>(name); };
+        const auto text = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
+        const auto tileText = [&](const char* part) { return window->findChild<QFrame*>("tile1")->findChild<QLabel*>(part)->text(); };
+
+        open({"--operator", job});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(window->windowTitle(), "IAP Station — Operator mode");
+        QVERIFY(widget("operatorMode")->isVisible() && widget("operatorMode")->font().bold() && text("operatorMode") == "Operator mode");
+        QVERIFY(widget("operatorMode")->geometry().bottom() < widget("job")->geometry().top());
+        QCOMPARE(text("jobVerdict"), "The sockets run this job.");
+        for (const char* name : {"apply", "saveJob", "loadJob", "applicationBrowse", "model", "verify", "trigger", "switch", "probeMs"})
+            QVERIFY2(!widget(name)->isEnabled(), name);
+        clickOn(*window, widget("address"));
+        QTest::keyClicks(QApplication::focusWidget(), "1");
+        QCOMPARE(window->findChild<QLineEdit*>("address")->text(), "08004000");
+        auto* ports = window->findChild<QComboBox*>("ports");
+        ports->setCurrentIndex(ports->findText(QFileInfo(device.linkPath()).fileName(), Qt::MatchStartsWith));
+        clickOn(*window, widget("socketName"));
+        QTest::keyClicks(QApplication::focusWidget(), "Line A1");
+        clickOn(*window, widget("addSocket"));
+        QVERIFY(waitUntil([&] { return widget("tile1") && tileText("verdict") == "PASS"; }, RoundMs));
+        QVERIFY(tileText("title").startsWith("1. Line A1"));
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
+
+        const int commands = device.logCount("RX CMD");
+        app[PageBytes] = char(app[PageBytes] ^ 1);
+        QVERIFY(writeFile(appFile, app));
+        open({"--operator", job});
+        QVERIFY2(text("jobVerdict").contains(appFile + " has changed since"), qPrintable(text("jobVerdict")));
+        QVERIFY(waitUntil([&] { return tileText("state").contains(appFile + " has changed since"); }, RoundMs));
+        open({QString("--operator=%1").arg(folder.filePath("missing.json"))});
+        QVERIFY(waitUntil([&] { return tileText("state").contains("missing.json could not be read"); }, RoundMs));
+        QVERIFY(text("jobVerdict").contains("missing.json could not be read"));
+        QCOMPARE(device.logCount("RX CMD"), commands);
+
+        open({});
+        QCOMPARE(window->findChild<QLineEdit*>("application")->text(), "/line/normal.bin");
+        QVERIFY(!widget("operatorMode"));
+        QVERIFY(tileText("title").startsWith("1. Line A1"));
+        // Outside operator mode a pinned job loaded stays pinned when applied.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        fakes.fileDialog->answers << job;
+        clickOn(*window, widget("loadJob"));
+        clickOn(*window, widget("apply"));
+        QVERIFY2(text("jobVerdict").contains(appFile + " has changed since"), qPrintable(text("jobVerdict")));
+        window.reset();
+        QSettings("iap", "station").clear();
+        const auto [exit, output] = finished(IAP_APP_PATH, {"--station", "--operator"});
+        QVERIFY2(exit == 2 && output.contains("--operator needs the job file"), qPrintable(output));
     }
 
 private:
