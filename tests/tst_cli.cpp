@@ -278,6 +278,22 @@ private slots:
         QCOMPARE(device.logCount(QStringLiteral("INFO port opened")), 0);
     }
 
+    // iap-cli job does one thing, job pin JOB.json, and tells it in the help; anything else
+    // touches no job.
+    void jobCommandUsage()
+    {
+        QTemporaryDir files;
+        const QString job = files.filePath("job.json");
+        const QByteArray unpinned(R"({"model": "HX300", "address": "08004000", "application": "app.bin"})");
+        QVERIFY(writeFile(job, unpinned) && writeFile(files.filePath("app.bin"), pattern(100)));
+        for (const QStringList& arguments : {QStringList{"job"}, {"job", job}, {"job", "pin"}, {"job", "pin", job, job}, {"job", "unpin", job},
+                                             {"job", "pin", job, "--port", "ttyUSB0"}, {"job", "pin", job, "--json"}})
+            QVERIFY2(cli(arguments).exit == 2 && readFile(job) == unpinned, qPrintable(arguments.join(' ')));
+        QCOMPARE(cli({"job", "pin", job}).exit, 0);
+        QVERIFY(cli({"job", "--help"}).out.contains("\n  iap-cli job pin line3.json\n"));
+        QVERIFY(cli({"--help"}).out.contains("\n  job        job pin JOB.json: "));
+    }
+
     void heldPortAndSilentDevice()
     {
         RuntimeDir runtime;

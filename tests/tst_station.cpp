@@ -8,6 +8,7 @@
 #include "Wait.h"
 #include "journal/Journal.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -32,6 +33,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "StationOptions.h"
 #include "StationWindow.h"
 
 using namespace iap::test;
@@ -87,6 +89,25 @@ struct Cli {
 QString sha256Hex(const QByteArray& bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+// A program's exit status and everything it wrote, when it ends within the bound.
+std::pair<int, QString> finished(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(RoundMs) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
+// Clicks the middle of the control where a person would: the click goes to whatever the window
+// shows there.
+void clickOn(QWidget& window, QWidget* control)
+{
+    const QPoint at = control->mapTo(&window, control->rect().center());
+    QWidget* shown = window.childAt(at);
+    QTest::mouseClick(shown, Qt::LeftButton, {}, shown->mapFrom(&window, at));
 }
 
 QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
@@ -420,6 +441,46 @@ private slots:
         QVERIFY(device.receivedFrames().isEmpty());
     }
 
+    // A pinned job runs the images it was released with or nothing: pinning keeps the job's other
+    // keys, an image changed by one byte is refused before anything is sent, and the job pinned
+    // again runs.
+    void pinnedJob()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        const QByteArray slot = QByteArray("Flash Write") + bigEndian(0x08040000) + pattern(PageBytes - 15, 6) + pattern(100, 7);
+        QByteArray app = pattern(PageBytes, 8);
+        const QString job = folder.filePath("line3.json"), appFile = folder.filePath("app.bin");
+        const QJsonObject unpinned{{"model", "HX300"}, {"address", "08004000"}, {"slot0", "boot.flash"}, {"application", "app.bin"}, {"probeMs", 500}};
+        QVERIFY(writeFile(job, QJsonDocument(unpinned).toJson()) && writeFile(appFile, app));
+        auto [exit, text] = finished(IAP_CLI_PATH, {"job", "pin", job});
+        QVERIFY2(exit == 2 && text.contains(folder.filePath("boot.flash")), qPrintable(text));
+        QCOMPARE(readFile(job), QJsonDocument(unpinned).toJson());
+
+        QVERIFY(writeFile(folder.filePath("boot.flash"), slot));
+        std::tie(exit, text) = finished(IAP_CLI_PATH, {"job", "pin", job});
+        QCOMPARE(exit, 0);
+        QCOMPARE(text, QString("%1: pinned slot0 boot.flash %2, application app.bin %3\n").arg(job, sha256Hex(slot), sha256Hex(app)));
+        QJsonObject pinned = unpinned;
+        pinned["sha256"] = QJsonObject{{"slot0", sha256Hex(slot)}, {"application", sha256Hex(app)}};
+        QCOMPARE(QJsonDocument::fromJson(readFile(job)).object(), pinned);
+
+        app[100] = char(app[100] ^ 1);
+        QVERIFY(writeFile(appFile, app));
+        std::tie(exit, text) = finished(IAP_CLI_PATH, {"station", "--port", device.linkPath(), "--job", job});
+        QVERIFY2(exit == 2 && text.contains(appFile + " has changed since"), qPrintable(text));
+        QCOMPARE(device.logCount("RX CMD"), 0);
+
+        QCOMPARE(finished(IAP_CLI_PATH, {"job", "pin", job}).first, 0);
+        Cli station({"station", "--port", device.linkPath(), "--job", job, "--json"});
+        QVERIFY(waitUntil([&] { return !station.rounds(device.linkPath()).isEmpty(); }, RoundMs));
+        QCOMPARE(station.rounds(device.linkPath()).first()["pass"], true);
+        QCOMPARE(station.interrupt(), 0);
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
+    }
+
     // A port named before it is there is waited for where a port of that name appears (here a
     // virtual device's name), not as a file of the working folder, which is no board.
     void portNamedBeforeItAppears()
@@ -608,6 +669,82 @@ private slots:
         edit("probeAddress")->setText("0800400");
         click("apply");
         QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "the probe address 0800400 is not eight hexadecimal digits");
+    }
+
+    // Operator mode, opened as iap opens it: the job from the file runs and cannot be changed, while
+    // a socket can be added; a pinned job whose image changed, or a job file that cannot be
+    // loaded, runs nothing; the station's own job stays for the next normal start.
+    void operatorMode()
+    {
+        QSettings("iap", "station").clear();
+        QSettings("iap", "station").setValue("job", R"({"model": "VR200", "address": "08010000", "application": "/line/normal.bin"})");
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast());
+        QVERIFY(device.start());
+        QByteArray app = pattern(PageBytes + 10, 5);
+        const QString job = folder.filePath("line3.json"), appFile = folder.filePath("app.bin");
+        QVERIFY(writeFile(appFile, app) && writeFile(job, R"({"model": "HX300", "address": "08004000", "application": "app.bin"})"));
+        QCOMPARE(finished(IAP_CLI_PATH, {"job", "pin", job}).first, 0);
+        FakeDesktop fakes;
+        std::unique_ptr<iap::StationWindow> window;
+        const auto open = [&](const QStringList& arguments) {
+            window.reset();
+            QString error;
+            const std::optional<iap::StationOptions> options = iap::stationOptions(QStringList{"iap", "--station"} + arguments, error);
+            window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes), options.value());
+        };
+        const auto widget = [&](const char* name) { return window->findChild<QWidget*>(name); };
+        const auto text = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
+        const auto tileText = [&](const char* part) { return window->findChild<QFrame*>("tile1")->findChild<QLabel*>(part)->text(); };
+
+        open({"--operator", job});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(window->windowTitle(), "IAP Station — Operator mode");
+        QVERIFY(widget("operatorMode")->isVisible() && widget("operatorMode")->font().bold() && text("operatorMode") == "Operator mode");
+        QVERIFY(widget("operatorMode")->geometry().bottom() < widget("job")->geometry().top());
+        QCOMPARE(text("jobVerdict"), "The sockets run this job.");
+        for (const char* name : {"apply", "saveJob", "loadJob", "applicationBrowse", "model", "verify", "trigger", "switch", "probeMs"})
+            QVERIFY2(!widget(name)->isEnabled(), name);
+        clickOn(*window, widget("address"));
+        QTest::keyClicks(QApplication::focusWidget(), "1");
+        QCOMPARE(window->findChild<QLineEdit*>("address")->text(), "08004000");
+        auto* ports = window->findChild<QComboBox*>("ports");
+        ports->setCurrentIndex(ports->findText(QFileInfo(device.linkPath()).fileName(), Qt::MatchStartsWith));
+        clickOn(*window, widget("socketName"));
+        QTest::keyClicks(QApplication::focusWidget(), "Line A1");
+        clickOn(*window, widget("addSocket"));
+        QVERIFY(waitUntil([&] { return widget("tile1") && tileText("verdict") == "PASS"; }, RoundMs));
+        QVERIFY(tileText("title").startsWith("1. Line A1"));
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
+
+        const int commands = device.logCount("RX CMD");
+        app[PageBytes] = char(app[PageBytes] ^ 1);
+        QVERIFY(writeFile(appFile, app));
+        open({"--operator", job});
+        QVERIFY2(text("jobVerdict").contains(appFile + " has changed since"), qPrintable(text("jobVerdict")));
+        QVERIFY(waitUntil([&] { return tileText("state").contains(appFile + " has changed since"); }, RoundMs));
+        open({QString("--operator=%1").arg(folder.filePath("missing.json"))});
+        QVERIFY(waitUntil([&] { return tileText("state").contains("missing.json could not be read"); }, RoundMs));
+        QVERIFY(text("jobVerdict").contains("missing.json could not be read"));
+        QCOMPARE(device.logCount("RX CMD"), commands);
+
+        open({});
+        QCOMPARE(window->findChild<QLineEdit*>("application")->text(), "/line/normal.bin");
+        QVERIFY(!widget("operatorMode"));
+        QVERIFY(tileText("title").startsWith("1. Line A1"));
+        // Outside operator mode a pinned job loaded stays pinned when applied.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        fakes.fileDialog->answers << job;
+        clickOn(*window, widget("loadJob"));
+        clickOn(*window, widget("apply"));
+        QVERIFY2(text("jobVerdict").contains(appFile + " has changed since"), qPrintable(text("jobVerdict")));
+        window.reset();
+        QSettings("iap", "station").clear();
+        const auto [exit, output] = finished(IAP_APP_PATH, {"--station", "--operator"});
+        QVERIFY2(exit == 2 && output.contains("--operator needs the job file"), qPrintable(output));
     }
 
 private:

@@ -21,6 +21,7 @@
 #include "journal/Journal.h"
 #include "platform/Platform.h"
 #include "serial/PortDiscovery.h"
+#include "station/JobPin.h"
 
 namespace iap::cli {
 namespace {
@@ -28,7 +29,7 @@ namespace {
 constexpr int UsageStatus = int(ExitStatus::InputError);
 constexpr int StoppedBySignalBase = 128;
 
-// The commands that only tell something: the help, the version, doctor, journal, ports. None
+// The commands that talk to no device: the help, the version, doctor, journal, job, ports. None
 // when the command runs devices.
 std::optional<int> answer(const QStringList& arguments, const CommandLineOptions& options)
 {
@@ -55,6 +56,16 @@ std::optional<int> answer(const QStringList& arguments, const CommandLineOptions
             return UsageStatus;
         }
         std::printf("%s", qPrintable(text));
+        return 0;
+    }
+    case Command::Job: {
+        QString error;
+        const std::optional<QString> pinned = pinStationJob(options.jobToPin, error);
+        if (!pinned) {
+            std::fprintf(stderr, "iap-cli: %s\n", qPrintable(error));
+            return UsageStatus;
+        }
+        std::printf("%s\n", qPrintable(*pinned));
         return 0;
     }
     case Command::Ports:

@@ -18,7 +18,7 @@ std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
         {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program},
-        {"station", Command::Station}, {"journal", Command::Journal}};
+        {"station", Command::Station}, {"journal", Command::Journal}, {"job", Command::Job}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
@@ -57,6 +57,18 @@ void parseJournalOptions(CommandLineOptions& o, const QCommandLineParser& parser
         else
             error = QStringLiteral("--result must be pass or fail, not %1").arg(wanted);
     }
+}
+
+// job pin JOB.json, the one thing a job command does, with no option.
+QString takeJobArguments(CommandLineOptions& o, const QCommandLineParser& parser)
+{
+    if (const QStringList given = parser.optionNames(); !given.isEmpty())
+        return QStringLiteral("%1%2 does not belong to iap-cli job").arg(given.first().size() > 1 ? QStringLiteral("--") : QStringLiteral("-"), given.first());
+    const QStringList words = parser.positionalArguments();
+    if (words.size() != 2 || words.first() != QLatin1String("pin"))
+        return QStringLiteral("give iap-cli job pin JOB.json");
+    o.jobToPin = words.last();
+    return {};
 }
 
 // The station's triggers: what the command line gives wins over the job file.
@@ -256,6 +268,10 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     o.help = parser.isSet(options.help);
     if (o.help)
         return o;
+    if (o.command == Command::Job) {
+        error = takeJobArguments(o, parser);
+        return o;
+    }
     error = takeCommonValues(o, parser, options);
     if (error.isEmpty())
         error = takeCommandOptions(o, parser, options);

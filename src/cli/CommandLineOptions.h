@@ -17,7 +17,7 @@
 
 namespace iap::cli {
 
-enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal };
+enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal, Job };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct CommandLineOptions {
@@ -45,6 +45,8 @@ struct CommandLineOptions {
     QString jobFile;
     QString barcode;
     std::optional<int> restSeconds;
+    // job pin: the job file to pin.
+    QString jobToPin;
     int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;
     // download, write, program: each transfer read back and compared.

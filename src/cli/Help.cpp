@@ -20,6 +20,8 @@ Commands:
              port appears, its bootloader answers a probe, or the fixture's switch closes),
              until Ctrl-C
   journal    print the records of earlier runs: a table, CSV or JSON lines
+  job        job pin JOB.json: pin a station's job file to its images as they are now, so
+             that a station runs those bytes or nothing
 
 Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
 version.
@@ -135,6 +137,25 @@ Examples:
   iap-cli journal --serial SN-000123
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
+    case Command::Job:
+        return QStringLiteral(R"(Usage: iap-cli job pin JOB.json
+
+Pins a station's job file to its images as they are now, for a job that quality released:
+each image the job names (slot0, slot1, application) is taken as a round takes it, and the
+SHA-256 of the bytes a device is sent goes into the file as "sha256": {"slot0": "...",
+"application": "..."}. Every other key stays as it was, and the file is replaced whole.
+
+A pinned job runs those bytes or nothing: the station (iap --station, iap --station --operator
+and iap-cli station) refuses it, sending nothing, when one of its images has changed since,
+is missing, or is not pinned. Pin the job again once new images are released.
+
+Exit status: 0 when the job was pinned; 2 when the job file cannot be loaded or written or an
+image cannot be taken (the file is then unchanged).
+
+Examples:
+  iap-cli job pin line3.json
+  iap --station --operator line3.json
+)");
     case Command::Download:
         return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] APP
 
@@ -235,11 +256,13 @@ A job file is a JSON object of the keys "model" ("HX300" or "VR200"), "address" 
 hexadecimal digits), "slot0", "slot1" and "application" (file names, relative to the job
 file), "verify" (true or false), "trigger" ("appear", "probe" or "line"), "switch" ("cts",
 "dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits), "probeMs" (a whole
-number) and "unique" (a page of each board's own values, written after the round's other
+number), "unique" (a page of each board's own values, written after the round's other
 steps: serial numbers, MAC addresses, lines of a list, the barcode, the time, a CRC-32; see
-the README, "Unique data per board"); another key or a value of another type loads nothing.
-Values are drawn from pools in the journal: stations that share a journal never give a value
-twice, and a pool used up starts nothing (exit 2).
+the README, "Unique data per board") and "sha256" (the SHA-256 of its images, written by
+iap-cli job pin: the job then runs only those images, and is refused when one has changed);
+another key or a value of another type loads nothing. Values are drawn from pools in the
+journal: stations that share a journal never give a value twice, and a pool used up starts
+nothing (exit 2).
 
 Examples:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json

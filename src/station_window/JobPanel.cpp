@@ -143,12 +143,19 @@ StationJob JobPanel::job() const
     chosen.switchLine = ModemLine(switchLine->currentData().toInt());
     chosen.probeAddress = probeAddress->text().trimmed();
     chosen.probeMs = probeMs->value();
-    chosen.unique = unique;
+    chosen.unique = given.unique;
+    chosen.pins = given.pins;
+    // The job names its file only while it is still that file's job.
+    chosen.file = given.file;
+    chosen.fileSha256 = given.fileSha256;
+    if (chosen != given)
+        chosen.file = chosen.fileSha256 = QString();
     return chosen;
 }
 
 void JobPanel::setJob(const StationJob& chosen)
 {
+    given = chosen;
     model->setCurrentIndex(model->findData(int(chosen.model)));
     address->setText(chosen.address);
     images[0]->setText(chosen.slot0);
@@ -159,13 +166,23 @@ void JobPanel::setJob(const StationJob& chosen)
     switchLine->setCurrentIndex(switchLine->findData(int(chosen.switchLine)));
     probeAddress->setText(chosen.probeAddress);
     probeMs->setValue(chosen.probeMs);
-    unique = chosen.unique;
-    uniqueSummary->setText(unique ? unique->summary() : QStringLiteral("none (a job file may hold one)"));
+    uniqueSummary->setText(chosen.unique ? chosen.unique->summary() : QStringLiteral("none (a job file may hold one)"));
 }
 
 void JobPanel::showRefusal(const QString& refusal)
 {
     verdict->setText(refusal.isEmpty() ? QStringLiteral("The sockets run this job.") : refusal);
+}
+
+void JobPanel::lock()
+{
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        // A path stays readable whole; what cannot be read-only is disabled.
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setReadOnly(true);
+        else if (!qobject_cast<QLabel*>(control))
+            control->setEnabled(false);
+    }
 }
 
 void JobPanel::save()

@@ -3,7 +3,6 @@
 #include <QGroupBox>
 
 #include <array>
-#include <optional>
 
 #include "station/StationJob.h"
 
@@ -23,7 +22,8 @@ class MessageBox;
 // The station's job: the model, the address, the slot 0 and slot 1 flash images and the
 // application, and how a board put in is told (the trigger new sockets take, the switch's modem
 // line, the probe's page and period), applied to every socket at once, and saved to or loaded
-// from a job file, with the unique page a job file may hold.
+// from a job file, with the unique page a job file may hold. A pinned job keeps its pins whatever
+// is changed here, so that a changed image is refused rather than run unpinned.
 class JobPanel : public QGroupBox {
     Q_OBJECT
 
@@ -34,6 +34,8 @@ public:
     void setJob(const StationJob& job);
     // What the station made of the job applied: empty for a job the sockets run.
     void showRefusal(const QString& refusal);
+    // Operator mode: the job can be read, not changed, applied, saved or replaced.
+    void lock();
 
 signals:
     void applied(const iap::StationJob& job);
@@ -59,9 +61,10 @@ private:
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
     // A unique page comes with a job file and is kept as it came: the panel only shows it.
-    std::optional<UniquePage> unique;
     QLabel* uniqueSummary;
     QLabel* verdict;
+    // The job last set or loaded, whose pins and file the job chosen here keeps.
+    StationJob given;
 };
 
 }  // namespace iap

@@ -60,8 +60,10 @@ StationSettings StationSettings::load()
 void StationSettings::save() const
 {
     QSettings settings(QStringLiteral("iap"), QStringLiteral("station"));
-    settings.remove(JobKey);
-    settings.setValue(JobKey, QString::fromUtf8(QJsonDocument(stationJobJson(job, QDir::root())).toJson(QJsonDocument::Compact)));
+    if (job) {
+        settings.remove(JobKey);
+        settings.setValue(JobKey, QString::fromUtf8(QJsonDocument(stationJobJson(*job, QDir::root())).toJson(QJsonDocument::Compact)));
+    }
     settings.remove(QStringLiteral("sockets"));
     settings.beginWriteArray(QStringLiteral("sockets"), int(sockets.size()));
     for (int i = 0; i < int(sockets.size()); ++i) {

@@ -19,7 +19,9 @@ struct StationSettings {
         TriggerKind trigger = TriggerKind::Appear;
     };
 
-    StationJob job;
+    // None on saving: the job kept stays as it is (operator mode runs a job that is not the
+    // station's own).
+    std::optional<StationJob> job;
     // Why the job kept could not be taken; the station then starts with an empty one.
     QString jobRefusal;
     std::vector<SocketEntry> sockets;

@@ -29,21 +29,22 @@ Widget* named(Widget* widget, const char* name)
 
 }  // namespace
 
-StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop)
-    : platform(std::move(systemPlatform)), desktop(std::move(systemDesktop)), discovery(platform.takePortSource()), tunes(platform.tone()),
-      station(platform.clock()), jobPanel(new JobPanel(*desktop.fileDialog, *desktop.messageBox, this)), tileGrid(new QGridLayout),
+StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, StationOptions stationOptions)
+    : options(std::move(stationOptions)), platform(std::move(systemPlatform)), desktop(std::move(systemDesktop)), discovery(platform.takePortSource()),
+      tunes(platform.tone()), station(platform.clock()), jobPanel(new JobPanel(*desktop.fileDialog, *desktop.messageBox, this)), tileGrid(new QGridLayout),
       portList(named(new QComboBox(this), "ports")), socketName(named(new QLineEdit(this), "socketName")),
       continuousBox(named(new QCheckBox(QStringLiteral("Continuous, rest"), this), "continuous")), restBox(named(new QSpinBox(this), "rest")),
       journalEdit(named(new QLineEdit(this), "journal")), journalVerdict(named(new QLabel(this), "journalVerdict"))
 {
-    setWindowTitle(QStringLiteral("IAP Station"));
+    setWindowTitle(options.operatorMode() ? QStringLiteral("IAP Station — Operator mode") : QStringLiteral("IAP Station"));
     socketName->setPlaceholderText(QStringLiteral("Fixture A1"));
     restBox->setRange(0, LongestRestSeconds);
     restBox->setSuffix(QStringLiteral(" s"));
     journalEdit->setPlaceholderText(Journal::defaultLocation());
     portList->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     layOut();
-    connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
+    if (!options.operatorMode())
+        connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
     connect(&station, &Station::roundEnded, this, [this](Socket*, bool pass) { tunes.play(pass ? TunePlayer::passTune() : TunePlayer::failTune()); });
     for (int number = 1; number <= NumberedSockets; ++number) {
         auto* key = new QShortcut(QKeySequence(Qt::Key_0 + number), this);
@@ -76,6 +77,13 @@ void StationWindow::layOut()
     journal->addWidget(journalButton);
     journal->addWidget(journalVerdict, 1);
     auto* column = new QVBoxLayout(this);
+    if (options.operatorMode()) {
+        auto* mode = named(new QLabel(QStringLiteral("Operator mode"), this), "operatorMode");
+        QFont bold = mode->font();
+        bold.setBold(true);
+        mode->setFont(bold);
+        column->addWidget(mode);
+    }
     column->addWidget(jobPanel);
     column->addLayout(tileGrid, 1);
     column->addLayout(sockets);
@@ -101,18 +109,36 @@ void StationWindow::layOut()
 void StationWindow::restore()
 {
     const StationSettings last = StationSettings::load();
-    jobPanel->setJob(last.job);
     journalEdit->setText(last.journal);
     restBox->setValue(last.restSeconds.value_or(DefaultRestSeconds));
     continuousBox->setChecked(last.restSeconds.has_value());
     applyJournal();
     applyRest();
-    const QString refused = station.setJob(last.job);
-    jobPanel->showRefusal(last.jobRefusal.isEmpty() ? refused : last.jobRefusal);
+    if (options.operatorMode()) {
+        takeOperatorJob();
+    } else {
+        jobPanel->setJob(*last.job);
+        const QString refused = station.setJob(*last.job);
+        jobPanel->showRefusal(last.jobRefusal.isEmpty() ? refused : last.jobRefusal);
+    }
     for (const StationSettings::SocketEntry& entry : last.sockets)
         addSocket(entry.name, entry.port, entry.trigger);
     restored = true;
     listPorts();
+}
+
+// The job released in its file, locked; one that cannot be loaded starts no round.
+void StationWindow::takeOperatorJob()
+{
+    jobPanel->lock();
+    QString refusal;
+    if (const std::optional<StationJob> job = loadStationJob(options.operatorJob, refusal)) {
+        jobPanel->setJob(*job);
+        refusal = station.setJob(*job);
+    } else {
+        station.refuseJob(refusal);
+    }
+    jobPanel->showRefusal(refusal);
 }
 
 StationWindow::~StationWindow()
@@ -177,7 +203,8 @@ void StationWindow::remember() const
     if (!restored)
         return;
     StationSettings settings;
-    settings.job = jobPanel->job();
+    if (!options.operatorMode())
+        settings.job = jobPanel->job();
     for (const SocketTile* tile : tiles)
         settings.sockets.push_back({tile->socket().name(), tile->socket().port(), tile->socket().trigger()});
     settings.restSeconds = station.restSeconds();

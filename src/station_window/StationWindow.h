@@ -9,6 +9,7 @@
 #include "platform/TunePlayer.h"
 #include "serial/PortDiscovery.h"
 #include "station/Station.h"
+#include "StationOptions.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,7 +25,7 @@ class SocketTile;
 
 // The production station: the job above, a tile for every socket, and below them the ports to
 // add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
-// next start.
+// next start. In operator mode the job is the one released in a file, and nobody here changes it.
 class StationWindow : public QWidget {
     Q_OBJECT
 
@@ -33,13 +34,14 @@ public:
     static constexpr int NumberedSockets = 9;
     static constexpr int TilesPerRow = 4;
 
-    StationWindow(Platform platform, Desktop desktop);
+    StationWindow(Platform platform, Desktop desktop, StationOptions options = {});
     ~StationWindow() override;
 
 private:
     // The rows below the job: the sockets' ports, the rest, the journal.
     void layOut();
     void restore();
+    void takeOperatorJob();
     void listPorts();
     void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
     void removeTile(SocketTile* tile);
@@ -49,6 +51,7 @@ private:
     void applyRest();
     void remember() const;
 
+    StationOptions options;
     Platform platform;
     Desktop desktop;
     PortDiscovery discovery;

@@ -41,6 +41,10 @@ struct Job {
     bool verify = false;
     // A device that makes no progress for this long ends the run (0: never).
     int replyTimeoutSeconds = DefaultReplyTimeoutSeconds;
+    // A station's round: the job file it was loaded from, as named, and the SHA-256 of the file's
+    // bytes, for its records; empty when the job came from no file.
+    QString jobFile;
+    QString jobSha256;
 };
 
 }  // namespace iap

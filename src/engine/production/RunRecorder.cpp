@@ -61,6 +61,8 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
     record.model = modelName(job.model);
     if (job.address)
         record.address = addressText(*job.address);
+    record.job = job.jobFile;
+    record.jobSha256 = job.jobSha256;
 }
 
 void RunRecorder::beginStep(JournalStep step)

@@ -33,6 +33,15 @@ QString Station::setJob(const StationJob& job)
     return jobRefusal;
 }
 
+void Station::refuseJob(const QString& why)
+{
+    chosenJob = {};
+    preparedJob = {};
+    jobRefusal = why;
+    for (Socket* socket : socketList)
+        socket->jobChanged();
+}
+
 QString Station::setJournal(const QString& location)
 {
     journal = std::make_unique<Journal>(location);

@@ -31,6 +31,8 @@ public:
     // Takes the job's images (every board gets these bytes until the job is set again) and
     // checks them. Empty when the sockets may run it; otherwise why not, and no round starts.
     QString setJob(const StationJob& job);
+    // No job: no round starts, and the sockets tell why (a job file that could not be loaded).
+    void refuseJob(const QString& why);
     const StationJob& stationJob() const { return chosenJob; }
     // Where the records go (empty: the default journal). Empty when it can be written now.
     QString setJournal(const QString& location);

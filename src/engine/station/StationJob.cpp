@@ -1,5 +1,6 @@
 #include "station/StationJob.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +21,7 @@ namespace {
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
     TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique");
 const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
-const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique");
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -29,15 +30,17 @@ constexpr qint64 LargestJobFileBytes = 64 * 1024;
 QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
 {
     QJsonObject object{{ModelKey, modelName(job.model)},
-            {AddressKey, job.address},
-            {Slot0Key, job.slot0},
-            {Slot1Key, job.slot1},
-            {ApplicationKey, job.application},
-            {VerifyKey, job.verify},
-            {TriggerKey, triggerName(job.trigger)},
-            {SwitchKey, modemLineName(job.switchLine)},
-            {ProbeAddressKey, job.probeAddress},
-            {ProbeMsKey, job.probeMs}};
+                       {AddressKey, job.address},
+                       {Slot0Key, job.slot0},
+                       {Slot1Key, job.slot1},
+                       {ApplicationKey, job.application},
+                       {VerifyKey, job.verify},
+                       {TriggerKey, triggerName(job.trigger)},
+                       {SwitchKey, modemLineName(job.switchLine)},
+                       {ProbeAddressKey, job.probeAddress},
+                       {ProbeMsKey, job.probeMs}};
+    if (job.pins)
+        object.insert(ImagePins::JobKey, imagePinsJson(*job.pins));
     if (job.unique)
         object.insert(UniqueKey, job.unique->toJson(folder));
     return object;
@@ -52,7 +55,7 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     // A key misspelt or of the wrong type would quietly leave a step out of every board.
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
         const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
-        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey && entry.key() != UniqueKey)
+        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey && entry.key() != UniqueKey && entry.key() != ImagePins::JobKey)
             return refuse(QStringLiteral("\"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
         if (text && !entry.value().isString())
             return refuse(QStringLiteral("\"%1\" must be a text in quotes").arg(entry.key()));
@@ -94,6 +97,11 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     }
     job.probeAddress = object.value(ProbeAddressKey).toString();
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
+    if (object.contains(ImagePins::JobKey)) {
+        job.pins = imagePinsFromJson(object.value(ImagePins::JobKey), why);
+        if (!job.pins)
+            return std::nullopt;
+    }
     for (const auto& [image, key] : {std::pair{&job.slot0, Slot0Key}, {&job.slot1, Slot1Key}, {&job.application, ApplicationKey}}) {
         const QString named = object.value(key).toString();
         *image = named.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(named));
@@ -110,7 +118,7 @@ QString saveStationJob(const StationJob& job, const QString& path)
     return {};
 }
 
-std::optional<StationJob> loadStationJob(const QString& path, QString& error)
+std::optional<StationJobFile> readStationJobFile(const QString& path, QString& error)
 {
     const auto refuse = [&](const QString& why) {
         error = path + why;
@@ -125,15 +133,28 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral(" could not be read: %1").arg(file.errorString()));
+    const QByteArray bytes = file.read(LargestJobFileBytes + 1);
     QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(LargestJobFileBytes + 1), &parse);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
     if (parse.error != QJsonParseError::NoError || !document.isObject())
         return refuse(QStringLiteral(" is not a job file: it is not a JSON object"));
+    return StationJobFile{document.object(), QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
+}
+
+std::optional<StationJob> loadStationJob(const QString& path, QString& error)
+{
+    const std::optional<StationJobFile> file = readStationJobFile(path, error);
+    if (!file)
+        return std::nullopt;
     QString why;
     // A job kept beside its images names them relative to itself.
-    std::optional<StationJob> job = stationJobFromJson(document.object(), info.absoluteDir(), why);
-    if (!job)
-        return refuse(QStringLiteral(": ") + why);
+    std::optional<StationJob> job = stationJobFromJson(file->object, QFileInfo(path).absoluteDir(), why);
+    if (!job) {
+        error = path + QStringLiteral(": ") + why;
+        return std::nullopt;
+    }
+    job->file = path;
+    job->fileSha256 = file->sha256Hex;
     return job;
 }
 
@@ -144,6 +165,8 @@ QString prepareRound(const StationJob& job, Job& round)
     round.model = job.model;
     round.verify = job.verify;
     round.replyTimeoutSeconds = job.replyTimeoutSeconds;
+    round.jobFile = job.file;
+    round.jobSha256 = job.fileSha256;
     if (!job.address.isEmpty()) {
         round.address = parseAddress(job.address);
         if (!round.address)
@@ -157,6 +180,9 @@ QString prepareRound(const StationJob& job, Job& round)
     for (const auto& [image, path] : {std::pair{&slot0, job.slot0}, {&slot1, job.slot1}, {&application, job.application}})
         if (const QString error = takeImage(*image, path); !error.isEmpty())
             return error;
+    if (job.pins)
+        if (const QString refusal = checkPinnedImages(*job.pins, {&slot0, &slot1, &application}); !refusal.isEmpty())
+            return refusal;
     if (const QString error = planRound(round, slot0, slot1, application); !error.isEmpty() || !job.unique)
         return error;
     return planUniquePage(round, *job.unique);

@@ -10,6 +10,7 @@
 #include "serial/ModemLines.h"
 #include "session/DeviceModel.h"
 #include "station/BoardTrigger.h"
+#include "station/ImagePins.h"
 #include "unique/UniquePage.h"
 
 namespace iap {
@@ -37,6 +38,12 @@ struct StationJob {
     // A board that makes no progress for this long fails its round (iap-cli's --timeout; a job
     // file does not keep it).
     int replyTimeoutSeconds = Job::DefaultReplyTimeoutSeconds;
+    // A pinned job ("sha256" in its file) runs only the images it was released with.
+    std::optional<ImagePins> pins;
+    // The job file it was loaded from, as named, and the SHA-256 of the file's bytes (the file
+    // does not keep them); empty for a job that came from no file.
+    QString file;
+    QString fileSha256;
 
     bool operator==(const StationJob&) const = default;
 };
@@ -49,11 +56,17 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
 
 // Empty when the file was written whole; otherwise why not.
 QString saveStationJob(const StationJob& job, const QString& path);
+// A job file's JSON object and the SHA-256 of its bytes, or nothing and why not.
+struct StationJobFile {
+    QJsonObject object;
+    QString sha256Hex;
+};
+std::optional<StationJobFile> readStationJobFile(const QString& path, QString& error);
 // The job, or nothing and why not.
 std::optional<StationJob> loadStationJob(const QString& path, QString& error);
 
-// Takes the images once (every board gets the same bytes) and checks them as a production round.
-// Empty when `round` may run; otherwise why not.
+// Takes the images once (every board gets the same bytes) and checks them as a production round,
+// and a pinned job's against its pins. Empty when `round` may run; otherwise why not.
 QString prepareRound(const StationJob& job, Job& round);
 // What the sockets' triggers take from the job. Empty when they may; otherwise why not.
 QString prepareTriggers(const StationJob& job, TriggerSettings& settings);
