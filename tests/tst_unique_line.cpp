@@ -172,6 +172,7 @@ private slots:
                 QVERIFY2(!given.contains(serial), qPrintable(serial));
                 given << serial;
                 const iap::JournalRecord& record = passed[serial];
+                QVERIFY(record.job.endsWith("job.json") && record.jobSha256.size() == 64);
                 QCOMPARE(record.uniqueValues.at(1).text, page.mid(16, 6).toHex(':').toUpper());
                 QCOMPARE(record.uniqueValues.at(2).text, textAt(page, 24, 16));
                 QVERIFY(keys.contains(textAt(page, 24, 16)));
