@@ -326,7 +326,7 @@ private slots:
         job.application = dir.filePath("app.bin");
         QString why;
         const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 0}, {"binary", "u32le"}, {"start", 1}};
-        for (const auto& [address, refused] : {std::pair{"08005000", true}, {"08005800", false}, {"08003800", false}}) {
+        for (const auto& [address, refused] : {std::pair{"08005000", true}, {"08003C00", true}, {"08005800", false}, {"08003800", false}}) {
             job.unique = iap::UniquePage::fromJson({{"address", address}, {"fields", QJsonArray{serial}}}, QDir(dir.path()), why);
             iap::Job round;
             const QString refusal = iap::prepareRound(job, round);
