@@ -25,6 +25,19 @@ const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
+bool takeUniquePage(const QJsonValue& value, const QDir& folder, StationJob& job, QString& why)
+{
+    if (!value.isObject()) {
+        why = QStringLiteral("\"%1\" must be an object in braces").arg(UniqueKey);
+        return false;
+    }
+    QString unusable;
+    job.unique = UniquePage::fromJson(value.toObject(), folder, unusable);
+    if (!job.unique)
+        why = QStringLiteral("the unique page: %1").arg(unusable);
+    return job.unique.has_value();
+}
+
 }  // namespace
 
 QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
@@ -87,14 +100,8 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
             return refuse(QStringLiteral("the switch must be %1").arg(modemLineChoices()));
         job.switchLine = *line;
     }
-    if (object.contains(UniqueKey)) {
-        if (!object.value(UniqueKey).isObject())
-            return refuse(QStringLiteral("\"%1\" must be an object in braces").arg(UniqueKey));
-        QString unusable;
-        job.unique = UniquePage::fromJson(object.value(UniqueKey).toObject(), folder, unusable);
-        if (!job.unique)
-            return refuse(QStringLiteral("the unique page: %1").arg(unusable));
-    }
+    if (object.contains(UniqueKey) && !takeUniquePage(object.value(UniqueKey), folder, job, why))
+        return std::nullopt;
     job.probeAddress = object.value(ProbeAddressKey).toString();
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     if (object.contains(ImagePins::JobKey)) {
