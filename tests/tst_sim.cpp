@@ -34,12 +34,13 @@ namespace {
 constexpr quint32 Base = 0x08000000;
 
 // Sends the bytes, then reads at most length bytes: those that come within firstMs and then
-// until silenceMs of silence.
+// until silenceMs of silence. Nothing to send writes nothing: a terminal already hung up refuses
+// even an empty write.
 QByteArray ask(int fd, const QByteArray& sent, qsizetype length, int silenceMs, int firstMs)
 {
     QByteArray bytes;
     char buffer[4096];
-    if (::write(fd, sent.constData(), std::size_t(sent.size())) != sent.size())
+    if (!sent.isEmpty() && ::write(fd, sent.constData(), std::size_t(sent.size())) != sent.size())
         return "<write failed>";
     for (pollfd line{fd, POLLIN, 0}; bytes.size() < length && ::poll(&line, 1, bytes.isEmpty() ? firstMs : silenceMs) == 1;) {
         const ssize_t n = ::read(fd, buffer, std::size_t(std::min<qsizetype>(length - bytes.size(), sizeof buffer)));
