@@ -39,27 +39,27 @@ QString SerialFormat::choices()
     return QStringLiteral("one number as {}, {:N}, {:0N}, {:x}, {:X}, {:0Nx} or {:0NX}, and {{ and }} for braces");
 }
 
-bool SerialFormat::takePlaceholder(QStringView spec)
+bool SerialFormat::takePlaceholder(QStringView inside)
 {
-    if (spec.isEmpty())
+    if (inside.isEmpty())
         return true;
-    if (!spec.startsWith(u':'))
+    if (!inside.startsWith(u':'))
         return false;
-    spec = spec.mid(1);
-    if (spec.endsWith(u'x') || spec.endsWith(u'X')) {
+    inside = inside.mid(1);
+    if (inside.endsWith(u'x') || inside.endsWith(u'X')) {
         base = 16;
-        upperCase = spec.endsWith(u'X');
-        spec.chop(1);
+        upperCase = inside.endsWith(u'X');
+        inside.chop(1);
     }
-    zeros = spec.startsWith(u'0');
+    zeros = inside.startsWith(u'0');
     if (zeros)
-        spec = spec.mid(1);
-    if (spec.isEmpty())
+        inside = inside.mid(1);
+    if (inside.isEmpty())
         return true;
     // No more places than a page holds: a longer text never fits.
-    if (spec.size() > 4 || !std::all_of(spec.begin(), spec.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (inside.size() > 4 || !std::all_of(inside.begin(), inside.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
-    places = spec.toInt();
+    places = inside.toInt();
     return places >= 1 && places <= PageBytes;
 }
 

@@ -27,7 +27,7 @@ public:
     bool operator==(const SerialFormat& other) const { return pattern == other.pattern; }
 
 private:
-    bool takePlaceholder(QStringView spec);
+    bool takePlaceholder(QStringView inside);
 
     QString pattern;
     QString before;
