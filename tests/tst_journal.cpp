@@ -80,12 +80,13 @@ JournalRecord fullRecord()
     return {.started = at(14, 0, 1234), .ended = at(14, 0, 24690), .host = "line-3", .command = "station", .socket = "A3",
             .port = "ttyUSB0", .path = "/dev/ttyUSB0", .byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0",
             .usbId = "0403:6001", .serial = "A50285BI", .model = "HX300", .address = "08004000",
-            .steps = {{"flash write", "boot, \"v2\".flash", 4096, QString(64, u'a'), 2, 0xfedcba98u, "Write Checksum right", "flash", "08010000-08010FFF"},
-                      {"download", "app.bin", 5000, QString(64, u'b'), 3, std::nullopt, "no reply for 5 s while waiting for the erase report", "", ""}},
+            .steps = {{"flash write", "boot, \"v2\".flash", 4096, QString(64, u'a'), 2, 0xfedcba98u, "Write Checksum right", "flash", "08010000-08010FFF", 500, 2100},
+                      {"download", "app.bin", 5000, QString(64, u'b'), 3, std::nullopt, "no reply for 5 s while waiting for the erase report", "", "", 0, 5000}},
             .bootloaderVersion = "V2.31", .pass = false, .result = "IAP Checksum error, \"twice\"\nsee the log",
             .category = "checksum error", .durationMs = 23456, .boardSerial = "SN-000123",
             .uniqueValues = {{"serial", "SN-000123"}, {"mac", "02:00:00:00:00:01"}, {"key", "a \"quoted\", \\ line"}},
-            .barcode = "4006381333931", .job = "line 3.job", .jobSha256 = QString(64, u'c')};
+            .barcode = "4006381333931", .job = "line 3.job", .jobSha256 = QString(64, u'c'),
+            .uuid = "0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b", .eraseMs = 500, .pagesMs = 6600, .verifyMs = 1900};
 }
 
 JournalRecord run(int hour, const QString& port, const QString& socket, bool pass, const QString& byPath = {})
@@ -272,20 +273,21 @@ private slots:
         const QStringList csv = journalCsv({fullRecord(), fullRecord()}).split("\r\n");
         QCOMPARE(csv.size(), 4);
         QCOMPARE(csv[0], QString("started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
-                                 "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256"));
+                                 "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs"));
         QVERIFY2(csv[1].startsWith("2024-05-31T14:00:01.234Z,2024-05-31T14:00:24.690Z,line-3,station,A3,ttyUSB0,/dev/ttyUSB0,"
                                    "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0,0403:6001,A50285BI,HX300,08004000,V2.31,false,"
                                    "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"addressRange\"\":\"\"08010000-08010FFF\"\",\"\"deviceSum\"\":4275878552,"),
                  qPrintable(csv[1]));
         // The page's values in the page's order, not by name (' stands for ").
         const QString written = QString("{'serial':'SN-000123','mac':'02:00:00:00:00:01','key':'a \\'quoted\\', \\\\ line'}").replace(u'\'', u'"');
-        QVERIFY2(csv[1].endsWith(",SN-000123,\"" + QString(written).replace("\"", "\"\"") + "\",4006381333931,line 3.job," + QString(64, u'c')),
+        QVERIFY2(csv[1].endsWith(",SN-000123,\"" + QString(written).replace("\"", "\"\"") + "\",4006381333931,line 3.job," + QString(64, u'c') +
+                                           ",0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b,500,6600,1900"),
                  qPrintable(csv[1]));
 
         const QStringList lines = journalJsonLines({fullRecord(), fullRecord()}).split(u'\n');
         QCOMPARE(lines.size(), 3);
         const QJsonObject o = QJsonDocument::fromJson(lines[1].toUtf8()).object();
-        QCOMPARE(o.size(), 23);
+        QCOMPARE(o.size(), 27);
         QVERIFY2(lines[1].contains("\"uniqueValues\":" + written), qPrintable(lines[1]));
         QCOMPARE(o.value("started").toString(), QString("2024-05-31T14:00:01.234Z"));
         QCOMPARE(o.value("result").toString(), fullRecord().result);
@@ -293,7 +295,7 @@ private slots:
         QCOMPARE(o.value("steps").toArray()[0].toObject(),
                  (QJsonObject{{"kind", "flash write"}, {"file", "boot, \"v2\".flash"}, {"sizeBytes", 4096}, {"sha256", QString(64, u'a')},
                               {"pages", 2}, {"deviceSum", qint64(0xfedcba98u)}, {"verdict", "Write Checksum right"}, {"format", "flash"},
-                              {"addressRange", "08010000-08010FFF"}}));
+                              {"addressRange", "08010000-08010FFF"}, {"eraseMs", 500}, {"durationMs", 2100}}));
     }
 
     // Real separate programs, each appending as fast as it can: every record of both is there.
@@ -335,7 +337,7 @@ private slots:
         QVERIFY(twoWritersAtOnce(place.location, Records));
         back = Journal(place.location).records({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
-        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"2"});
+        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{"3"});
         Journal journal(place.location);
         std::vector<UniqueReserved> taken;
         QCOMPARE(journal.reserve({counting("serial")}, "A", taken), QString());
@@ -352,7 +354,7 @@ private slots:
         QVERIFY(direct.run("UPDATE iap_journal_schema SET version = 99"));
         Journal journal(place.location);
         const QString newer = "The journal " + journal.where() + " was made by a newer version of this program (its records are of version 99, "
-                                                                 "this one knows up to 2): it is not ";
+                                                                 "this one knows up to 3): it is not ";
         QCOMPARE(journal.check(), newer + "written");
         QCOMPARE(journal.append(run(11, "ttyUSB0", "", true)), newer + "written");
         QString error;

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QTest>
 
 #include <memory>
@@ -314,6 +315,42 @@ private slots:
         const auto records = rig.journal->records({}, error);
         QCOMPARE(records.size(), std::size_t(2));
         QCOMPARE(records.back().boardSerial, QString::fromLatin1(rig.device.flash.value(0x0807F800).mid(4, 6)));
+    }
+
+    // Each record has a UUID of its own and the round's time by phase: before the first page
+    // (the flash write's half second, the download's erase), the pages, the read-back.
+    void recordTimedByPhase()
+    {
+        Rig rig;
+        rig.journal = std::make_unique<iap::Journal>(rig.files.filePath("journal.sqlite"));
+        QObject::connect(&rig.run, &iap::DeviceRun::finished, [&rig](iap::RunOutcome outcome, const QString& text) { rig.recorder.keep(outcome, text, *rig.journal); });
+        iap::Job job;
+        job.kind = iap::Job::Kind::Round;
+        job.address = iap::addressOf(Address);
+        job.slot0 = iap::TransferPlan(rig.image(pattern(PageBytes, 5)), iap::OperationKind::FlashWrite, iap::addressOf(0x08010000));
+        job.application = rig.plan(pattern(3 * PageBytes, 3), iap::OperationKind::Download);
+        job.verify = true;
+        QVERIFY(rig.runs(job));
+        rig.ended.reset();
+        QVERIFY(rig.runs(job));
+        QString error;
+        const auto records = rig.journal->records({}, error);
+        QCOMPARE(records.size(), std::size_t(2));
+        QVERIFY(!QUuid::fromString(records[0].uuid).isNull() && records[0].uuid != records[1].uuid);
+        const iap::JournalRecord& round = records[1];
+        QCOMPARE(round.steps.size(), std::size_t(4));
+        const iap::JournalStep& write = round.steps[0];
+        const iap::JournalStep& download = round.steps[2];
+        // The command goes out once the line has been quiet a moment. The download's erase
+        // report comes 40 ms after its command and is seen within a poll, not at the read-back's
+        // slow pace of the step before.
+        QVERIFY2(write.eraseMs >= 500 && write.eraseMs < 600, qPrintable(QString::number(write.eraseMs)));
+        QVERIFY2(download.eraseMs >= 40 && download.eraseMs < 200, qPrintable(QString::number(download.eraseMs)));
+        QCOMPARE(round.eraseMs, write.eraseMs + download.eraseMs);
+        QCOMPARE(round.pagesMs, write.durationMs - write.eraseMs + download.durationMs - download.eraseMs);
+        QVERIFY(download.durationMs - download.eraseMs >= 3 * 10);
+        QCOMPARE(round.verifyMs, round.steps[1].durationMs + round.steps[3].durationMs);
+        QVERIFY(round.steps[3].durationMs >= 100);
     }
 
     // The unique page needs a page that no image of the round writes.

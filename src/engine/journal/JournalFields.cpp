@@ -8,7 +8,7 @@ namespace iap {
 std::span<const JournalField> journalFields()
 {
     using R = JournalRecord;
-    static const std::array<JournalField, 23> fields{{
+    static const std::array<JournalField, 27> fields{{
         {"started", "started", &R::started},
         {"ended", "ended", &R::ended},
         {"host", "host", &R::host},
@@ -32,6 +32,10 @@ std::span<const JournalField> journalFields()
         {"barcode", "barcode", &R::barcode, 2},
         {"job", "job", &R::job, 2},
         {"job_sha256", "jobSha256", &R::jobSha256, 2},
+        {"uuid", "uuid", &R::uuid, RecordUuidSinceVersion},
+        {"erase_ms", "eraseMs", &R::eraseMs, RecordUuidSinceVersion},
+        {"pages_ms", "pagesMs", &R::pagesMs, RecordUuidSinceVersion},
+        {"verify_ms", "verifyMs", &R::verifyMs, RecordUuidSinceVersion},
     }};
     return fields;
 }

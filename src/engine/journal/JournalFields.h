@@ -27,6 +27,9 @@ struct JournalField {
     int sinceVersion = 1;
 };
 
+// The version that gave every record its UUID and its time by phase.
+constexpr int RecordUuidSinceVersion = 3;
+
 // The fields in the order of JournalRecord.
 std::span<const JournalField> journalFields();
 

@@ -25,6 +25,8 @@ QJsonArray stepsJson(const std::vector<JournalStep>& steps)
             {QStringLiteral("pages"), step.pages},
             {QStringLiteral("deviceSum"), step.deviceSum ? QJsonValue(qint64(*step.deviceSum)) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("verdict"), step.verdict},
+            {QStringLiteral("eraseMs"), qint64(step.eraseMs)},
+            {QStringLiteral("durationMs"), qint64(step.durationMs)},
         });
     }
     return array;
@@ -137,6 +139,8 @@ std::vector<JournalStep> journalStepsFromText(const QByteArray& text)
         if (sum.isDouble())
             step.deviceSum = std::uint32_t(sum.toInteger());
         step.verdict = o.value(QLatin1String("verdict")).toString();
+        step.eraseMs = o.value(QLatin1String("eraseMs")).toInteger();
+        step.durationMs = o.value(QLatin1String("durationMs")).toInteger();
         steps.push_back(step);
     }
     return steps;

@@ -29,6 +29,10 @@ struct JournalStep {
     QString format;
     // The first to the last byte sent, "08004000-08007FFF"; empty for a read.
     QString addressRange;
+    // From the step's start to the first page (the device erasing, or a flash write's wait), and
+    // to its end.
+    std::int64_t eraseMs = 0;
+    std::int64_t durationMs = 0;
 
     friend bool operator==(const JournalStep&, const JournalStep&) = default;
 };
@@ -72,6 +76,13 @@ struct JournalRecord {
     // The station's job file by its name, and the SHA-256 of its bytes (hexadecimal).
     QString job;
     QString jobSha256;
+    // The record's own name, unique everywhere: how a receiver of the record knows it again.
+    QString uuid;
+    // The run's time by phase, over all its steps: the device erasing (or waiting) before the
+    // first page, the pages, the read-back of a verify.
+    std::int64_t eraseMs = 0;
+    std::int64_t pagesMs = 0;
+    std::int64_t verifyMs = 0;
 
     // Field by field; times compare as instants.
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;

@@ -93,6 +93,9 @@ QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const 
     for (const JournalField& field : fields)
         if (field.sinceVersion > std::max(fromVersion, 1))
             statements << QStringLiteral("ALTER TABLE iap_journal ADD COLUMN %1 DEFAULT %2").arg(columnDefinition(field, postgres), emptyValue(field, postgres));
+    // A receiver's answer names the record by its UUID.
+    if (fromVersion < RecordUuidSinceVersion)
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_uuid ON iap_journal (uuid)");
     return statements;
 }
 

@@ -14,6 +14,7 @@ DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRec
       round(*this, clock),
       verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })
 {
+    recorder.timeBy(clock);
     hear();
     connect(&round, &ProductionRound::finished, this, [this](bool right) {
         if (right && job.unique)
@@ -48,6 +49,7 @@ void DeviceRun::hear()
             recorder.versionReported(version);
             emit versionReported(version);
         }));
+        connect(transfer, &PageTransfer::pagesStarted, this, whileRunning([this] { recorder.pagesStarted(); }));
         connect(transfer, &PageTransfer::allPagesSent, this, whileRunning([this](bool versionSeen) {
             emit status(versionSeen ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
         }));

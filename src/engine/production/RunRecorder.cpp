@@ -2,8 +2,10 @@
 
 #include <QCryptographicHash>
 #include <QSysInfo>
+#include <QUuid>
 
 #include "journal/Journal.h"
+#include "platform/Clock.h"
 #include "production/UniqueStep.h"
 #include "protocol/HexNumber.h"
 
@@ -50,6 +52,7 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
     record = {};
     drawn.reset();
     record.started = QDateTime::currentDateTimeUtc();
+    record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     record.host = QSysInfo::machineHostName();
     record.command = socket ? QStringLiteral("station") : commandOf(job.kind);
     record.socket = socket.value_or(QString());
@@ -67,7 +70,19 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
 
 void RunRecorder::beginStep(JournalStep step)
 {
+    stepStartMs = clock ? clock->nowMs() : 0;
     record.steps.push_back(std::move(step));
+}
+
+std::int64_t RunRecorder::stepElapsedMs() const
+{
+    return clock ? clock->nowMs() - stepStartMs : 0;
+}
+
+void RunRecorder::pagesStarted()
+{
+    if (!record.steps.empty())
+        record.steps.back().eraseMs = stepElapsedMs();
 }
 
 void RunRecorder::transferStarted(const TransferPlan& plan)
@@ -108,6 +123,7 @@ void RunRecorder::stepEnded(std::optional<std::uint32_t> deviceSum, const QStrin
         return;
     record.steps.back().deviceSum = deviceSum;
     record.steps.back().verdict = verdict;
+    record.steps.back().durationMs = stepElapsedMs();
 }
 
 void RunRecorder::dataRead(const QByteArray& data)
@@ -150,6 +166,20 @@ void RunRecorder::ended()
 {
     record.ended = QDateTime::currentDateTimeUtc();
     record.durationMs = record.started.msecsTo(record.ended);
+    sumPhases();
+}
+
+void RunRecorder::sumPhases()
+{
+    record.eraseMs = record.pagesMs = record.verifyMs = 0;
+    for (const JournalStep& step : record.steps) {
+        if (step.kind == QLatin1String("verify")) {
+            record.verifyMs += step.durationMs;
+        } else if (step.kind != QLatin1String("read")) {
+            record.eraseMs += step.eraseMs;
+            record.pagesMs += std::max<std::int64_t>(0, step.durationMs - step.eraseMs);
+        }
+    }
 }
 
 RunRecorder::Kept RunRecorder::keep(RunOutcome outcome, const QString& text, Journal& journal)

@@ -17,6 +17,7 @@
 
 namespace iap {
 
+class Clock;
 class Journal;
 
 // The record of one run on one port, made as the run goes: who asked for it, the port, each step
@@ -36,11 +37,15 @@ public:
     RunRecorder() = default;
     explicit RunRecorder(QString stationSocket) : socket(std::move(stationSocket)) {}
 
+    // The clock a step's phases are timed by.
+    void timeBy(Clock& stepClock) { clock = &stepClock; }
     // A fresh record of the job on the port.
     void begin(const Job& job, const PortInfo& port);
     void transferStarted(const TransferPlan& plan);
     void verifyStarted(const TransferPlan& plan);
     void readStarted(const QString& file);
+    // The device is ready for the step's pages.
+    void pagesStarted();
     void pagesDone(int pages);
     void versionReported(const QString& version);
     // The device's verdict on the step: its sum, and the text that ended it.
@@ -67,6 +72,8 @@ public:
 
 private:
     void beginStep(JournalStep step);
+    std::int64_t stepElapsedMs() const;
+    void sumPhases();
 
     // The values a unique page drew, until the record ends them.
     struct Drawn {
@@ -81,6 +88,8 @@ private:
     std::optional<QString> socket;
     JournalRecord record;
     std::optional<Drawn> drawn;
+    Clock* clock = nullptr;
+    std::int64_t stepStartMs = 0;
 };
 
 }  // namespace iap

@@ -20,6 +20,10 @@ void StepPort::openThen(const PortInfo& port, DeviceModel model, std::function<v
 
 void StepPort::opened(bool ok)
 {
+    // A port opened for the step is polled as briskly as a fresh one: a read's slow pace left
+    // from the step before would see a download's erase report up to a second late.
+    if (ok && use == Use::OpenedForEachStep)
+        connection.pollEvery(Connection::StartPollIntervalMs);
     if (const auto then = std::exchange(afterOpen, nullptr))
         then(ok);
 }

@@ -27,6 +27,7 @@ void PageTransfer::prepare(const TransferPlan& plan)
 
 void PageTransfer::startPages()
 {
+    emit pagesStarted();
     sender.restartAt(firstPage);
     showCurrentPage(firstPage);
     sender.arm();

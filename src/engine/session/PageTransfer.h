@@ -46,6 +46,8 @@ signals:
     // The last page has gone; the checksum reply is awaited. Whether the bootloader announced its
     // version in this transfer or since the front end last forgot it.
     void allPagesSent(bool versionSeen);
+    // The device is ready for pages: its erase is done, or a flash write's wait has passed.
+    void pagesStarted();
 
 protected:
     PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
