@@ -192,6 +192,8 @@ private slots:
     {
         RuntimeDir runtime;
         QTemporaryDir files;
+        // The journal of this test's own; the tests after it keep theirs.
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", files.filePath("data").toUtf8());
         VirtualDevice honest(fast()), faulty(fast({"--store-wrong-byte", "3000"}));
         QVERIFY(honest.start() && faulty.start());
@@ -221,7 +223,7 @@ private slots:
         QVERIFY(station.waitForOutput(expected.toUtf8()));
         station.process.kill();
         station.process.waitForFinished();
-        qunsetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dataHome);
     }
 
     // Found before anything is sent: the port is not even opened.

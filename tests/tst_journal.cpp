@@ -234,6 +234,7 @@ private slots:
                                         run(12, "ttyUSB0", "", true), run(13, "ttyACM0", "B1", false)};
         runs[0].boardSerial = "SN-1";
         runs[2].boardSerial = "SN-12";
+        runs[1].barcode = runs[2].barcode = "4006381333931";
         for (const JournalRecord& r : runs)
             QCOMPARE(journal.append(r), QString());
         const QDateTime elevenThirtyInBerlin(QDate(2024, 5, 31), QTime(13, 30), Qt::OffsetFromUTC, 2 * 3600);
@@ -251,6 +252,9 @@ private slots:
             {{at(11), "ttyUSB0", true}, "12"},
             {{{}, {}, {}, "SN-1"}, "10"},
             {{{}, {}, {}, "SN-12"}, "12"},
+            {{{}, {}, {}, {}, "4006381333931"}, "11 12"},
+            {{{}, {}, true, {}, "4006381333931"}, "12"},
+            {{{}, {}, {}, {}, "400638133393"}, ""},
         };
         for (const auto& [filter, expected] : cases) {
             QString error;

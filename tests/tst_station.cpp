@@ -414,6 +414,8 @@ private slots:
                                             << "job.json: \"probeMs\" must be a whole number of milliseconds from 100 to 60000";
         QTest::newRow("an output for a switch") << QByteArray(R"({"model": "HX300", "application": "app.bin", "switch": "rts"})") << QStringList()
                                                 << "job.json: the switch must be cts, dsr, dcd or ri";
+        QTest::newRow("a barcode in quotes") << QByteArray(R"({"model": "HX300", "application": "app.bin", "barcode": "yes"})") << QStringList()
+                                             << "job.json: \"barcode\" must be true or false";
         QTest::newRow("--trigger unknown") << good << QStringList{"--trigger", "door"} << "--trigger must be appear, probe or line, not door";
         QTest::newRow("--probe-ms 0") << good << QStringList{"--trigger", "probe", "--probe-ms", "0"}
                                       << "--probe-ms 0 is not a whole number of milliseconds from 100 to 60000";
@@ -479,6 +481,49 @@ private slots:
         QCOMPARE(station.rounds(device.linkPath()).first()["pass"], true);
         QCOMPARE(station.interrupt(), 0);
         QCOMPARE(device.flash(0x08004000, app.size()), app);
+    }
+
+    // A line's controller hands iap-cli station the codes on its standard input: the round and
+    // its record carry the code; a code a board passed with is refused and on record, and nothing
+    // is sent, by iap-cli program too. A job that needs codes runs nowhere without them.
+    void barcodesFromALine()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir folder;
+        VirtualDevice device(fast({"--replug-delay-ms", "300"}));
+        QVERIFY(device.start());
+        const QString job = folder.filePath("job.json"), journal = folder.filePath("journal.sqlite"), port = device.linkPath();
+        QVERIFY(writeFile(folder.filePath("app.bin"), pattern(PageBytes, 4)));
+        QVERIFY(writeFile(job, R"({"model": "HX300", "address": "08004000", "application": "app.bin", "barcode": true})"));
+        for (const char* command : {"station", "program"}) {
+            const auto [exit, text] = finished(IAP_CLI_PATH, {command, "--port", port, "--job", job, "--journal", journal});
+            QVERIFY2(exit == 2 && text.contains("the job needs each board's barcode"), qPrintable(text));
+        }
+
+        Cli station({"station", "--port", port, "--job", job, "--journal", journal, "--barcodes", "-", "--json"});
+        station.process.write(QStringLiteral("%1 4006381333931\n").arg(port).toUtf8());
+        QVERIFY(waitUntil([&] { return station.rounds(port).size() == 1; }, RoundMs));
+        QCOMPARE(station.rounds(port)[0]["pass"], true);
+        QCOMPARE(station.rounds(port)[0]["barcode"], "4006381333931");
+        const int sent = device.logCount("RX CMD");
+        QVERIFY(device.signal(SIGUSR1));
+        station.process.write("ttyUSB9 4006381333931\n4006381333931\n");
+        QVERIFY(waitUntil([&] { return station.rounds(port).size() == 2; }, RoundMs));
+        QCOMPARE(station.rounds(port)[1]["pass"], false);
+        QVERIFY(station.rounds(port)[1]["text"].toString().startsWith(QStringLiteral("barcode 4006381333931 already passed on %1 at ").arg(port)));
+        QVERIFY(station.events().contains(QJsonObject{{"event", "barcode"}, {"line", "ttyUSB9 4006381333931"}, {"text", "no --port ttyUSB9"}}));
+        QCOMPARE(station.interrupt(), 1);
+        QCOMPARE(device.logCount("RX CMD"), sent);
+        const QList<QJsonObject> records = journalRecords(journal);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[0]["barcode"], "4006381333931");
+        QCOMPARE(records[1]["barcode"], "4006381333931");
+        QCOMPARE(records[1]["category"], "input error");
+        QVERIFY(records[1]["steps"].toArray().isEmpty());
+
+        const auto [exit, text] = finished(IAP_CLI_PATH, {"program", "--port", port, "--job", job, "--journal", journal, "--barcode", "4006381333931"});
+        QVERIFY2(exit == 2 && text.contains("barcode 4006381333931 already passed on"), qPrintable(text));
+        QCOMPARE(device.logCount("RX CMD"), sent);
     }
 
     // A port named before it is there is waited for where a port of that name appears (here a
@@ -580,6 +625,88 @@ private slots:
         QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
         QCOMPARE(edit("address")->text(), "08004000");
         QCOMPARE(edit("journal")->text(), "/proc/no/journal.sqlite");
+    }
+
+    // Barcodes from a USB scanner, typed into the window as keys: a board put in waits for its
+    // code; a code goes to the tile clicked, else to the board that has waited longest, and ends
+    // up in the board's record and its unique page; a code a board passed with is refused, on
+    // the tile and on record, and nothing is sent.
+    void barcodesScannedInTheWindow()
+    {
+        QSettings("iap", "station").clear();
+        RuntimeDir runtime;
+        VirtualDevice first(fast({"--replug-delay-ms", "300"})), second(fast());
+        QVERIFY(first.start() && second.start());
+        QTemporaryDir folder;
+        const QString jobFile = folder.filePath("job.json"), journal = folder.filePath("journal.sqlite");
+        const QJsonObject unique{{"address", "0807F800"}, {"fields", QJsonArray{QJsonObject{{"name", "code"}, {"kind", "barcode"}, {"offset", 0}, {"width", 24}}}}};
+        QVERIFY(writeFile(folder.filePath("app.bin"), pattern(PageBytes, 2)));
+        QVERIFY(writeFile(jobFile, QJsonDocument(QJsonObject{{"model", "HX300"}, {"address", "08004000"}, {"application", "app.bin"}, {"unique", unique}}).toJson()));
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes), makeTestDesktop(fakes));
+        const auto tile = [&](int number) { return window->findChild<QFrame*>(QStringLiteral("tile%1").arg(number)); };
+        const auto tileText = [&](int number, const char* part) { return tile(number)->findChild<QLabel*>(part)->text(); };
+        fakes.fileDialog->answers << jobFile;
+        window->findChild<QPushButton*>("loadJob")->click();
+        window->findChild<QLineEdit*>("journal")->setText(journal);
+        window->findChild<QPushButton*>("useJournal")->click();
+        auto* ports = window->findChild<QComboBox*>("ports");
+        for (const auto& [device, name] : {std::pair{&first, "Fixture A1"}, {&second, "Fixture A2"}}) {
+            ports->setCurrentIndex(ports->findText(QFileInfo(device->linkPath()).fileName(), Qt::MatchStartsWith));
+            window->findChild<QLineEdit*>("socketName")->setText(name);
+            window->findChild<QPushButton*>("addSocket")->click();
+            WAIT_COMPARE(tileText(device == &first ? 1 : 2, "state"), QString("waiting for its barcode"), RoundMs);
+        }
+        QCOMPARE(first.logCount("RX CMD") + second.logCount("RX CMD"), 0);
+
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // Keys typed into a text field are the person's.
+        clickOn(*window, window->findChild<QLineEdit*>("socketName"));
+        QTest::keyClicks(QApplication::focusWidget(), "12");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(window->findChild<QLineEdit*>("socketName")->text(), "12");
+        window->findChild<QPushButton*>("seekPorts")->setFocus();
+        const auto scan = [&](const char* code) {
+            QTest::keyClicks(window.get(), code);
+            QTest::keyClick(window.get(), Qt::Key_Return);
+        };
+        clickOn(*window, tile(1)->findChild<QLabel*>("counts"));
+        QVERIFY(tile(1)->lineWidth() > tile(2)->lineWidth());
+        QTest::keyClicks(window.get(), "777");
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        scan("4006381333931");
+        QCOMPARE(tile(1)->lineWidth(), tile(2)->lineWidth());
+        WAIT_COMPARE(tileText(1, "verdict"), QString("PASS"), RoundMs);
+        QVERIFY(tileText(1, "details").contains("code 4006381333931"));
+        QCOMPARE(tileText(2, "state"), "waiting for its barcode");
+
+        // The first socket's next board waits, but not as long as the second socket's board.
+        QVERIFY(first.signal(SIGUSR1));
+        QVERIFY(waitUntil([&] { return tileText(1, "state") == "waiting for its barcode" && !tileText(1, "details").contains("code"); }, RoundMs));
+        scan("5901234123457");
+        WAIT_COMPARE(tileText(2, "verdict"), QString("PASS"), RoundMs);
+        QCOMPARE(second.flash(0x0807F800, 16), QByteArray("5901234123457").leftJustified(16, '\0'));
+        QCOMPARE(tileText(1, "state"), "waiting for its barcode");
+
+        const int sentToFirst = first.logCount("RX CMD");
+        scan("4006381333931");
+        WAIT_COMPARE(tileText(1, "verdict"), QString("FAIL"), RoundMs);
+        QVERIFY2(tileText(1, "reason").startsWith("barcode 4006381333931 already passed on Fixture A1 at 20"), qPrintable(tileText(1, "reason")));
+        QCOMPARE(tileText(1, "state"), "waiting for its barcode");
+        scan("96385074");
+        WAIT_COMPARE(tileText(1, "counts"), QString("2 passed, 1 failed"), RoundMs);
+        QCOMPARE(first.logCount("RX CMD"), 2 * sentToFirst);
+        QCOMPARE(first.flash(0x0807F800, 16), QByteArray("96385074").leftJustified(16, '\0'));
+
+        QStringList records;
+        for (const QJsonObject& record : journalRecords(journal))
+            records << QStringLiteral("%1 %2 %3, %4 steps").arg(record["socket"].toString(), record["barcode"].toString(), record["category"].toString()).arg(record["steps"].toArray().size());
+        QCOMPARE(records, (QStringList{"Fixture A1 4006381333931 right, 2 steps", "Fixture A2 5901234123457 right, 2 steps", "Fixture A1 4006381333931 input error, 0 steps",
+                                       "Fixture A1 96385074 right, 2 steps"}));
+        window.reset();
+        QSettings("iap", "station").clear();
     }
 
     // A station kept by an earlier version holds its job key by key: it is taken as a job file

@@ -20,6 +20,7 @@
 #include "StationRun.h"
 #include "journal/Journal.h"
 #include "platform/Platform.h"
+#include "production/RepeatedBarcode.h"
 #include "serial/PortDiscovery.h"
 #include "station/JobPin.h"
 
@@ -134,6 +135,13 @@ int runCommandLine(const QStringList& arguments)
     // A pool used up stops the run before any board is touched.
     if (refusal.isEmpty() && options.job.unique)
         refusal = journal.available(options.job.unique->draws());
+    // A code another board passed with is refused before this one is touched.
+    if (refusal.isEmpty() && !options.job.barcode.isEmpty() && !options.job.repeatBarcodes) {
+        QString unknown;
+        refusal = repeatedBarcode(journal, options.job.barcode, unknown);
+        if (refusal.isEmpty())
+            refusal = unknown;
+    }
     if (!refusal.isEmpty()) {
         std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
         return UsageStatus;

@@ -140,7 +140,8 @@ struct OptionSet {
                              application = withValue("app"), jobFile = withValue("job"), continuous = withValue("continuous"),
                              journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
                              trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
-                             probeMs = withValue("probe-ms"), serial = withValue("serial"), barcode = withValue("barcode");
+                             probeMs = withValue("probe-ms"), serial = withValue("serial"), barcode = withValue("barcode"),
+                             barcodes = withValue("barcodes");
 };
 
 // Each value of a numeric option in turn (the last one stays); the first that is not a whole
@@ -207,7 +208,10 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
         return QStringLiteral("--job belongs to iap-cli program and station");
     if (o.command != Command::Program && parser.isSet(options.barcode))
         return QStringLiteral("--barcode belongs to iap-cli program");
+    if (o.command != Command::Station && parser.isSet(options.barcodes))
+        return QStringLiteral("--barcodes belongs to iap-cli station");
     o.barcode = parser.value(options.barcode);
+    o.barcodes = parser.value(options.barcodes);
     o.jobFile = parser.value(options.jobFile);
     if (o.command == Command::Program && !o.jobFile.isEmpty())
         return stationJob(o, o.jobFile, parser, {options.model, options.address, options.slot0, options.slot1, options.application});
@@ -258,7 +262,7 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
                        options.timeout, options.slot0, options.slot1, options.application, options.jobFile, options.continuous, options.journal,
                        options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs,
-                       options.serial, options.barcode});
+                       options.serial, options.barcode, options.barcodes});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()

@@ -41,9 +41,11 @@ struct CommandLineOptions {
     // station, and program with --job: the job (a --job file, with the job options given beside it winning) and the rest
     // between a verdict and the next round, when continuous.
     StationJob stationJob;
-    // program, station: the job file given; program: the code scanned for the board.
+    // program, station: the job file given; program: the code scanned for the board; station:
+    // where the codes scanned come from, a file or "-" for the standard input.
     QString jobFile;
     QString barcode;
+    QString barcodes;
     std::optional<int> restSeconds;
     // job pin: the job file to pin.
     QString jobToPin;

@@ -209,15 +209,18 @@ Intel HEX, S-record or ELF file's own win over it.
 The round may come from a job file, as the station's (see iap-cli station --help); the job
 options given beside it win over the file's. A job with a unique page ends each port's round
 with a flash write of one page of that board's own values (see the README, "Unique data per
-board"); --barcode gives the code scanned for the board, which the page may carry. A pool of
-values that is used up is refused before anything is sent (exit 2).
+board"); --barcode gives the code scanned for the board, which the page may carry and the
+board's record keeps. A job that needs each board's code ("barcode": true, or a unique page
+that carries it) is refused without --barcode. A pool of values that is used up, a code a
+board has passed with already (unless the job has "repeatBarcodes": true) and one --barcode
+for several ports are refused before anything is sent (exit 2).
 
 Examples:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
   iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )") + QLatin1String(Verify) + QLatin1String(Common);
     case Command::Station:
-        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS]
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
 
 A production station without a window. Each port is a socket: a round (as for program) starts
 when a board is put in, and the socket waits for the next board once the board is taken out.
@@ -252,13 +255,25 @@ once it can (asked every 2 s). A port that is not there yet is waited for where 
 that name appears (ttyUSB0 as /dev/ttyUSB0, a virtual device's name, a path), never as a file
 of the working folder.
 
+A job that needs each board's barcode ("barcode": true, or a unique page that carries it)
+starts no round for a board put in until a code is given for it, and is refused without
+--barcodes (exit 2). --barcodes FILE reads lines of CODE or SOCKET CODE (SOCKET a --port as
+given) from FILE, also lines appended while the station runs; --barcodes - from the standard
+input. A code goes to the socket named, else to the board that has waited longest for its
+code, else it waits for the next board put in (the oldest code first). A code belongs to one
+board: taken out, the next board needs a new one. A code a board has passed with already is
+refused unless the job has "repeatBarcodes": true: no round starts, the refusal is on record
+(a failed round, "input error") and the socket waits for another code. The round's line
+tells the code (", barcode CODE"; with --json "barcode").
+
 A job file is a JSON object of the keys "model" ("HX300" or "VR200"), "address" (eight
 hexadecimal digits), "slot0", "slot1" and "application" (file names, relative to the job
 file), "verify" (true or false), "trigger" ("appear", "probe" or "line"), "switch" ("cts",
 "dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits), "probeMs" (a whole
 number), "unique" (a page of each board's own values, written after the round's other
 steps: serial numbers, MAC addresses, lines of a list, the barcode, the time, a CRC-32; see
-the README, "Unique data per board") and "sha256" (the SHA-256 of its images, written by
+the README, "Unique data per board"), "barcode" (true: each board needs its code),
+"repeatBarcodes" (true: a code may go to several boards) and "sha256" (the SHA-256 of its images, written by
 iap-cli job pin: the job then runs only those images, and is refused when one has changed);
 another key or a value of another type loads nothing. Values are drawn from pools in the
 journal: stations that share a journal never give a value twice, and a pool used up starts
@@ -268,6 +283,7 @@ Examples:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json
   iap-cli station --port ttyUSB0 --port ttyUSB1 --job line3.json --trigger line --switch dsr
   iap-cli station --port ttyUSB0 --job line3.json --trigger probe --probe-address 08000000 --probe-ms 500
+  iap-cli station --port ttyUSB0 --port ttyUSB1 --job line3.json --barcodes scanned.txt
 )") + QLatin1String(Verify) + QLatin1String(Common);
     }
     return {};

@@ -132,6 +132,11 @@ QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
     o.job.barcode = o.barcode;
     if (o.job.unique && o.job.unique->needsBarcode() && o.barcode.isEmpty())
         return QStringLiteral("the job's unique page carries the board's barcode: give --barcode");
+    if (o.job.barcodeRequired && o.barcode.isEmpty())
+        return QStringLiteral("the job needs each board's barcode: give --barcode");
+    // A code belongs to one board: the second port's would repeat the first's.
+    if (!o.barcode.isEmpty() && o.ports.size() > 1 && !o.job.repeatBarcodes)
+        return QStringLiteral("--barcode is the code of one board: give one --port");
     return {};
 }
 

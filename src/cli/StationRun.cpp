@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
+#include "BarcodeFeed.h"
 #include "Console.h"
 #include "CommandLineOptions.h"
 #include "production/RunOutcome.h"
@@ -41,12 +44,15 @@ void reportRound(bool json, const QString& port, bool pass, const QString& text,
                    {QStringLiteral("text"), text},
                    {QStringLiteral("durationMs"), qint64(record.durationMs)},
                    {QStringLiteral("version"), record.bootloaderVersion},
-                   {QStringLiteral("serial"), record.boardSerial}});
+                   {QStringLiteral("serial"), record.boardSerial},
+                   {QStringLiteral("barcode"), record.barcode}});
         return;
     }
     QString version = record.bootloaderVersion.isEmpty() ? QString() : QStringLiteral(", bootloader %1").arg(record.bootloaderVersion);
     if (!record.boardSerial.isEmpty())
         version += QStringLiteral(", serial %1").arg(record.boardSerial);
+    if (!record.barcode.isEmpty())
+        version += QStringLiteral(", barcode %1").arg(record.barcode);
     if (pass)
         printLine(QStringLiteral("%1: PASS in %2 s%3").arg(port, seconds(record.durationMs), version));
     else
@@ -69,13 +75,51 @@ void reportSummary(bool json, const QString& port, const SocketView& view)
         printLine(QStringLiteral("%1: %2 passed, %3 failed").arg(port).arg(view.passes).arg(view.fails));
 }
 
+// A line of --barcodes: CODE, or SOCKET CODE with the socket's --port as given. Told when the code
+// is not taken.
+void scanLine(Station& station, const QString& line, bool json)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList words = line.split(blanks);
+    Socket* socket = nullptr;
+    QString why;
+    if (words.size() == 2) {
+        const auto named = std::find_if(station.sockets().begin(), station.sockets().end(), [&](const Socket* each) { return each->name() == words.first(); });
+        socket = named == station.sockets().end() ? nullptr : *named;
+        if (!socket)
+            why = QStringLiteral("no --port %1").arg(words.first());
+    } else if (words.size() > 2) {
+        why = QStringLiteral("a line is CODE, or SOCKET CODE");
+    }
+    if (why.isEmpty())
+        why = station.scan(words.last(), socket);
+    if (why.isEmpty())
+        return;
+    if (json)
+        printJson({{QStringLiteral("event"), QStringLiteral("barcode")}, {QStringLiteral("line"), line}, {QStringLiteral("text"), why}});
+    else
+        printLine(QStringLiteral("barcodes: %1: %2").arg(line, why));
+}
+
+// Codes are needed, and given, or neither.
+QString barcodeRefusal(const CommandLineOptions& options, const Station& station)
+{
+    if (station.needsBarcodes() && options.barcodes.isEmpty())
+        return QStringLiteral("the job needs each board's barcode: give --barcodes FILE, or --barcodes - for the standard input");
+    if (!station.needsBarcodes() && !options.barcodes.isEmpty())
+        return QStringLiteral("--barcodes: the job needs no barcode");
+    return {};
+}
+
 }  // namespace
 
 int runStation(const CommandLineOptions& options, Clock& clock)
 {
     Station station(clock);
+    BarcodeFeed barcodes;
     // A pool used up, like a journal that cannot be written, starts nothing.
-    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob), station.admit()}) {
+    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob), station.admit(), barcodeRefusal(options, station),
+                                   options.barcodes.isEmpty() ? QString() : barcodes.open(options.barcodes)}) {
         if (!refusal.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
             return int(ExitStatus::InputError);
@@ -97,6 +141,7 @@ int runStation(const CommandLineOptions& options, Clock& clock)
             told = view.phase == SocketView::Phase::Refused ? view.notice : QString();
         });
     }
+    QObject::connect(&barcodes, &BarcodeFeed::line, &station, [&station, &options](const QString& line) { scanLine(station, line, options.json); });
     onStopRequest(qApp, [&station](int) {
         station.stopAll();
         QCoreApplication::exit(0);

@@ -144,6 +144,8 @@ StationJob JobPanel::job() const
     chosen.probeAddress = probeAddress->text().trimmed();
     chosen.probeMs = probeMs->value();
     chosen.unique = given.unique;
+    chosen.barcode = given.barcode;
+    chosen.repeatBarcodes = given.repeatBarcodes;
     chosen.pins = given.pins;
     // The job names its file only while it is still that file's job.
     chosen.file = given.file;

@@ -60,7 +60,8 @@ private:
     QSpinBox* probeMs;
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
-    // A unique page comes with a job file and is kept as it came: the panel only shows it.
+    // A unique page and whether each board needs its barcode come with a job file and are kept as
+    // they came: the panel only shows the page.
     QLabel* uniqueSummary;
     QLabel* verdict;
     // The job last set or loaded, whose pins and file the job chosen here keeps.

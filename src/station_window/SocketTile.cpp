@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -15,6 +16,8 @@ constexpr int TitlePoints = 16;
 constexpr int VerdictPoints = 36;
 constexpr int StatePoints = 13;
 constexpr int TileWidthPixels = 320;
+constexpr int FramePixels = 1;
+constexpr int ChosenFramePixels = 5;
 // A palette, not a style sheet: restyling a tile and its children took milliseconds, and
 // sixteen sockets reach their verdicts together.
 const QColor PassColour(0x2e, 0x9d, 0x3a);
@@ -43,6 +46,7 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
 {
     setObjectName(QStringLiteral("tile%1").arg(number));
     setFrameShape(QFrame::Box);
+    setLineWidth(FramePixels);
     setAutoFillBackground(true);
     neutral = palette();
     neutral.setColor(QPalette::Window, neutral.color(QPalette::Base));
@@ -79,6 +83,22 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
     showView(socket.view());
 }
 
+void SocketTile::setChosen(bool chosen)
+{
+    chosenForCode = chosen;
+    setLineWidth(chosen ? ChosenFramePixels : FramePixels);
+}
+
+void SocketTile::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QFrame::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    emit clicked();
+}
+
 void SocketTile::showView(const SocketView& view)
 {
     state->setText(view.stateText());
@@ -109,6 +129,8 @@ void SocketTile::showView(const SocketView& view)
     QStringList facts;
     if (view.verdict != SocketView::Verdict::None)
         facts << QStringLiteral("%1 s").arg(double(view.durationMs) / 1000.0, 0, 'f', 1);
+    if (!view.barcode.isEmpty())
+        facts << QStringLiteral("code %1").arg(view.barcode);
     if (!view.boardSerial.isEmpty())
         facts << view.boardSerial;
     if (!view.version.isEmpty())

@@ -26,11 +26,19 @@ public:
     SocketTile(Socket& socket, int number, QWidget* parent = nullptr);
 
     Socket& socket() const { return shown; }
+    // Chosen for the next code scanned: a thick frame.
+    void setChosen(bool chosen);
+    bool isChosen() const { return chosenForCode; }
 
 signals:
     void removeRequested();
     // The operator chose another trigger for the socket.
     void triggerChosen();
+    // The operator clicked the tile (not one of its controls).
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void showView(const SocketView& view);
@@ -49,6 +57,7 @@ private:
     QPalette neutral;
     // Recolouring reaches every child: it happens when the verdict changes, not at every page.
     std::optional<SocketView::Verdict> painted;
+    bool chosenForCode = false;
 };
 
 }  // namespace iap

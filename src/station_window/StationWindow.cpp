@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "JobPanel.h"
+#include "ScannerKeys.h"
 #include "SocketTile.h"
 #include "StationSettings.h"
 
@@ -34,7 +35,8 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, Sta
       tunes(platform.tone()), station(platform.clock()), jobPanel(new JobPanel(*desktop.fileDialog, *desktop.messageBox, this)), tileGrid(new QGridLayout),
       portList(named(new QComboBox(this), "ports")), socketName(named(new QLineEdit(this), "socketName")),
       continuousBox(named(new QCheckBox(QStringLiteral("Continuous, rest"), this), "continuous")), restBox(named(new QSpinBox(this), "rest")),
-      journalEdit(named(new QLineEdit(this), "journal")), journalVerdict(named(new QLabel(this), "journalVerdict"))
+      journalEdit(named(new QLineEdit(this), "journal")), journalVerdict(named(new QLabel(this), "journalVerdict")),
+      scanVerdict(named(new QLabel(this), "scanVerdict")), scanner(new ScannerKeys(*this))
 {
     setWindowTitle(options.operatorMode() ? QStringLiteral("IAP Station — Operator mode") : QStringLiteral("IAP Station"));
     socketName->setPlaceholderText(QStringLiteral("Fixture A1"));
@@ -47,12 +49,14 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, Sta
         connect(jobPanel, &JobPanel::applied, this, &StationWindow::applyJob);
     connect(&station, &Station::roundEnded, this, [this](Socket*, bool pass) { tunes.play(pass ? TunePlayer::passTune() : TunePlayer::failTune()); });
     for (int number = 1; number <= NumberedSockets; ++number) {
-        auto* key = new QShortcut(QKeySequence(Qt::Key_0 + number), this);
-        connect(key, &QShortcut::activated, this, [this, number] {
+        numberKeys.push_back(new QShortcut(QKeySequence(Qt::Key_0 + number), this));
+        connect(numberKeys.back(), &QShortcut::activated, this, [this, number] {
             if (number <= int(tiles.size()))
                 tiles[std::size_t(number - 1)]->socket().start();
         });
     }
+    connect(&station, &Station::jobChanged, this, &StationWindow::listenForCodes);
+    connect(scanner, &ScannerKeys::scanned, this, &StationWindow::scanned);
     restore();
 }
 
@@ -86,6 +90,7 @@ void StationWindow::layOut()
     }
     column->addWidget(jobPanel);
     column->addLayout(tileGrid, 1);
+    column->addWidget(scanVerdict);
     column->addLayout(sockets);
     column->addLayout(journal);
 
@@ -159,12 +164,18 @@ void StationWindow::addSocket(const QString& name, const PortInfo& port, Trigger
     auto* tile = new SocketTile(socket, int(tiles.size()) + 1, this);
     connect(tile, &SocketTile::removeRequested, this, [this, tile] { removeTile(tile); });
     connect(tile, &SocketTile::triggerChosen, this, &StationWindow::remember);
+    connect(tile, &SocketTile::clicked, this, [this, tile] {
+        if (station.needsBarcodes())
+            choose(tile == chosen ? nullptr : tile);
+    });
     tiles.push_back(tile);
     placeTiles();
 }
 
 void StationWindow::removeTile(SocketTile* tile)
 {
+    if (tile == chosen)
+        choose(nullptr);
     tiles.erase(std::find(tiles.begin(), tiles.end(), tile));
     station.removeSocket(tile->socket());
     tile->deleteLater();
@@ -196,6 +207,32 @@ void StationWindow::applyRest()
     restBox->setEnabled(continuousBox->isChecked());
     station.setRestSeconds(continuousBox->isChecked() ? std::optional<int>(restBox->value()) : std::nullopt);
     remember();
+}
+
+void StationWindow::listenForCodes()
+{
+    const bool codes = station.needsBarcodes();
+    scanner->setListening(codes);
+    for (QShortcut* key : numberKeys)
+        key->setEnabled(!codes);
+    if (!codes)
+        choose(nullptr);
+    scanVerdict->clear();
+}
+
+void StationWindow::choose(SocketTile* tile)
+{
+    if (chosen)
+        chosen->setChosen(false);
+    chosen = tile;
+    if (chosen)
+        chosen->setChosen(true);
+}
+
+void StationWindow::scanned(const QString& code)
+{
+    scanVerdict->setText(station.scan(code, chosen ? &chosen->socket() : nullptr));
+    choose(nullptr);
 }
 
 void StationWindow::remember() const

@@ -16,11 +16,13 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QShortcut;
 class QSpinBox;
 
 namespace iap {
 
 class JobPanel;
+class ScannerKeys;
 class SocketTile;
 
 // The production station: the job above, a tile for every socket, and below them the ports to
@@ -30,7 +32,8 @@ class StationWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Keys 1 to 9 start the round of the socket with that number.
+    // Keys 1 to 9 start the round of the socket with that number, unless the job needs a code
+    // for each board: then the keys are a barcode scanner's (a code's digits would start sockets).
     static constexpr int NumberedSockets = 9;
     static constexpr int TilesPerRow = 4;
 
@@ -50,6 +53,11 @@ private:
     void applyJournal();
     void applyRest();
     void remember() const;
+    // Who takes the keys: the scanner while the job needs codes, the number keys otherwise.
+    void listenForCodes();
+    // The tile the next code goes to; none: the board that has waited longest.
+    void choose(SocketTile* tile);
+    void scanned(const QString& code);
 
     StationOptions options;
     Platform platform;
@@ -66,6 +74,10 @@ private:
     QSpinBox* restBox;
     QLineEdit* journalEdit;
     QLabel* journalVerdict;
+    QLabel* scanVerdict;
+    ScannerKeys* scanner;
+    std::vector<QShortcut*> numberKeys;
+    SocketTile* chosen = nullptr;
     // Until the last session's station is back, nothing is remembered over it.
     bool restored = false;
 };

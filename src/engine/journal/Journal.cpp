@@ -79,10 +79,13 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             sql += QLatin1String(" AND ? IN (port, path, by_path, socket)");
         if (filter.pass)
             sql += QLatin1String(" AND pass = ?");
-        // A journal older than the board's serial holds no board's.
+        // A journal older than the board's serial and barcode holds no board's.
         const bool bySerial = !filter.boardSerial.isEmpty() && version >= versionOf(QLatin1String("board_serial"));
         if (!filter.boardSerial.isEmpty())
             sql += QLatin1String(bySerial ? " AND board_serial = ?" : " AND 1 = 0");
+        const bool byBarcode = !filter.barcode.isEmpty() && version >= versionOf(QLatin1String("barcode"));
+        if (!filter.barcode.isEmpty())
+            sql += QLatin1String(byBarcode ? " AND barcode = ?" : " AND 1 = 0");
         if (!query.prepare(sql + QLatin1String(" ORDER BY id")))
             return false;
         if (filter.since)
@@ -93,6 +96,8 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             query.addBindValue(*filter.pass);
         if (bySerial)
             query.addBindValue(filter.boardSerial);
+        if (byBarcode)
+            query.addBindValue(filter.barcode);
         if (!query.exec())
             return false;
         while (query.next())

@@ -38,6 +38,8 @@ public:
         std::optional<bool> pass;
         // The board's serial, exactly; empty: every board.
         QString boardSerial = {};
+        // The code scanned for the board, exactly; empty: every board.
+        QString barcode = {};
     };
 
     // A value of a pool, as a person looks it up.

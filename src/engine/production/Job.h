@@ -34,9 +34,13 @@ struct Job {
     int pages = 0;
     QString readBackFile;
     // The round's last step: a page of values of this board's own, and the code scanned for the
-    // board, which the page may carry.
+    // board, which the page may carry and the board's record keeps.
     std::optional<UniquePage> unique;
     QString barcode;
+    // Each board needs a code scanned for it before its round starts; a code a board has passed
+    // with is refused for another one, unless repeats are allowed.
+    bool barcodeRequired = false;
+    bool repeatBarcodes = false;
     // Each transfer whose sum the device confirmed is read back and compared byte for byte.
     bool verify = false;
     // A device that makes no progress for this long ends the run (0: never).

@@ -66,6 +66,7 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
         record.address = addressText(*job.address);
     record.job = job.jobFile;
     record.jobSha256 = job.jobSha256;
+    record.barcode = job.barcode;
 }
 
 void RunRecorder::beginStep(JournalStep step)

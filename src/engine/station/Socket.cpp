@@ -46,6 +46,8 @@ QString SocketView::stateText() const
         return step.isEmpty() ? QStringLiteral("starting") : step;
     case Phase::Done:
         return QStringLiteral("done: take the board out");
+    case Phase::AwaitingBarcode:
+        return QStringLiteral("waiting for its barcode");
     case Phase::Refused:
         break;
     }
@@ -93,6 +95,7 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind t
 SocketView Socket::view() const
 {
     SocketView view = shown;
+    view.barcode = code;
     if (view.phase == SocketView::Phase::Waiting) {
         if (const QString why = boardTrigger->unable(); !why.isEmpty()) {
             view.phase = SocketView::Phase::Refused;
@@ -133,6 +136,8 @@ void Socket::start()
         retry.start();
         return;
     }
+    if (!barcodeReady())
+        return;
     shown.phase = SocketView::Phase::Running;
     shown.step.clear();
     shown.done = shown.total = 0;
@@ -144,7 +149,76 @@ void Socket::start()
     boardInAtStart = boardTrigger->boardIn();
     boardTrigger->roundStarts();
     roundPort = boundPort.openedAt(presence.path());
-    run.start(station.job(), roundPort);
+    Job job = station.job();
+    job.barcode = code;
+    run.start(job, roundPort);
+}
+
+bool Socket::barcodeReady()
+{
+    if (!station.job().barcodeRequired)
+        return true;
+    if (code.isEmpty())
+        code = station.takeWaitingBarcode();
+    if (code.isEmpty()) {
+        awaitBarcode();
+        return false;
+    }
+    awaitingSince.reset();
+    if (codeChecked)
+        return true;
+    const Station::BarcodeCheck check = station.checkBarcode(code, *this);
+    if (!check.unknown.isEmpty()) {
+        shown.phase = SocketView::Phase::Refused;
+        shown.notice = check.unknown;
+        show();
+        retry.start();
+        return false;
+    }
+    if (!check.repeated.isEmpty()) {
+        refuseBarcode(check.repeated);
+        return false;
+    }
+    codeChecked = true;
+    return true;
+}
+
+// A code refused goes on record as the board's failed round, which never started: the socket
+// waits for another code.
+void Socket::refuseBarcode(const QString& why)
+{
+    Job job = station.job();
+    job.barcode = std::exchange(code, QString());
+    roundPort = boundPort.openedAt(presence.path());
+    recorder.begin(job, roundPort);
+    const RunRecorder::Kept kept = station.keep(recorder, RunOutcome::InputError, why);
+    shown.verdict = SocketView::Verdict::Fail;
+    shown.reason = kept.text;
+    shown.durationMs = kept.record.durationMs;
+    shown.fails += 1;
+    awaitBarcode();
+    emit roundEnded(false, kept.text, kept.record);
+    // A code scanned ahead is the next this board is given.
+    if (const QString next = station.takeWaitingBarcode(); !next.isEmpty())
+        takeBarcode(next);
+}
+
+void Socket::awaitBarcode()
+{
+    if (!awaitingSince)
+        awaitingSince = station.nextWaitingTurn();
+    shown.phase = SocketView::Phase::AwaitingBarcode;
+    show();
+}
+
+void Socket::takeBarcode(const QString& scanned)
+{
+    code = scanned;
+    codeChecked = false;
+    if (awaitingSince)
+        start();
+    else
+        show();
 }
 
 void Socket::stop()
@@ -163,6 +237,14 @@ void Socket::restChanged()
 
 void Socket::jobChanged()
 {
+    // Whether the code may repeat is the new job's to say.
+    codeChecked = false;
+    // A board that waited for a code the job no longer asks for is programmed.
+    if (awaitingSince && !station.job().barcodeRequired) {
+        awaitingSince.reset();
+        start();
+        return;
+    }
     show();
 }
 
@@ -193,6 +275,10 @@ void Socket::gone(RunOutcome why)
 {
     rest.stop();
     retry.stop();
+    // The next board needs a code of its own.
+    code.clear();
+    codeChecked = false;
+    awaitingSince.reset();
     if (run.isRunning()) {
         stopRound(why, categoryOf(why));
         return;

@@ -26,6 +26,7 @@ struct SocketView {
         Running,
         Done,     // the board is still in the socket
         Refused,  // a round could not start, or no board can be told: `notice` says why
+        AwaitingBarcode,  // the board is in, and its round waits for the code scanned for it
     };
     enum class Verdict { None, Pass, Fail };
 
@@ -44,6 +45,8 @@ struct SocketView {
     QString version;
     // The serial number the round's unique page gave the board, when it has one.
     QString boardSerial;
+    // The code scanned for the board in the socket (or for the next one), when the job asks for one.
+    QString barcode;
     int passes = 0;
     int fails = 0;
 
@@ -83,6 +86,14 @@ public:
     // The station's job has changed: what the socket can tell may have too.
     void jobChanged();
 
+    // The code scanned for the board in the socket, or for the next one put in (empty: none). A
+    // board waiting for its code gets its round.
+    const QString& barcode() const { return code; }
+    void takeBarcode(const QString& scanned);
+    // Since when (in the station's order of waiting) the board in the socket has waited for its
+    // code; none while it does not wait.
+    std::optional<std::uint64_t> awaitingBarcodeSince() const { return awaitingSince; }
+
 signals:
     void changed(const iap::SocketView& view);
     // A round has ended and is on record (or failed for want of one).
@@ -101,6 +112,11 @@ private:
     void stopRound(RunOutcome why, const QString& text);
     void ended(RunOutcome outcome, const QString& text);
     void conclude();
+    // True when the round may start as far as its code goes: the job needs none, or the board
+    // has one the station takes. Otherwise the board waits for one, or for the journal.
+    bool barcodeReady();
+    void refuseBarcode(const QString& why);
+    void awaitBarcode();
     void planRest();
     void show();
 
@@ -122,6 +138,11 @@ private:
     QTimer rest;
     QTimer retry;
     SocketView shown;
+    // A code belongs to one board: it goes when the board is taken out. It is checked against the
+    // journal once, before the first round with it.
+    QString code;
+    bool codeChecked = false;
+    std::optional<std::uint64_t> awaitingSince;
 };
 
 }  // namespace iap

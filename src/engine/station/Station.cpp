@@ -1,6 +1,7 @@
 #include "station/Station.h"
 
 #include "platform/Clock.h"
+#include "production/RepeatedBarcode.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -26,10 +27,11 @@ QString Station::setJob(const StationJob& job)
     jobRefusal = prepareTriggers(job, triggers);
     if (jobRefusal.isEmpty())
         jobRefusal = prepareRound(job, preparedJob);
-    if (jobRefusal.isEmpty() && job.unique && job.unique->needsBarcode())
-        jobRefusal = QStringLiteral("the unique page carries each board's barcode, which a station cannot be given yet: program such boards with iap-cli program --barcode");
+    if (!needsBarcodes())
+        waitingBarcodes.clear();
     for (Socket* socket : socketList)
         socket->jobChanged();
+    emit jobChanged();
     return jobRefusal;
 }
 
@@ -38,8 +40,10 @@ void Station::refuseJob(const QString& why)
     chosenJob = {};
     preparedJob = {};
     jobRefusal = why;
+    waitingBarcodes.clear();
     for (Socket* socket : socketList)
         socket->jobChanged();
+    emit jobChanged();
 }
 
 QString Station::setJournal(const QString& location)
@@ -102,6 +106,51 @@ QString Station::admit()
 RunRecorder::Kept Station::keep(RunRecorder& recorder, RunOutcome outcome, const QString& text)
 {
     return recorder.keep(outcome, text, *journal);
+}
+
+QString Station::scan(const QString& scanned, Socket* chosen)
+{
+    const QString code = scanned.trimmed();
+    if (code.isEmpty())
+        return QStringLiteral("an empty barcode is none");
+    if (!needsBarcodes())
+        return QStringLiteral("barcode %1 not taken: the job asks for none").arg(code);
+    if (!chosen) {
+        for (Socket* socket : socketList) {
+            const std::optional<std::uint64_t> since = socket->awaitingBarcodeSince();
+            if (since && (!chosen || *since < *chosen->awaitingBarcodeSince()))
+                chosen = socket;
+        }
+    }
+    if (!chosen) {
+        waitingBarcodes.push_back(code);
+        return {};
+    }
+    if (chosen->isRunning())
+        return QStringLiteral("barcode %1 not taken: %2 is running a round").arg(code, chosen->name());
+    chosen->takeBarcode(code);
+    return {};
+}
+
+QString Station::takeWaitingBarcode()
+{
+    if (waitingBarcodes.empty())
+        return {};
+    QString oldest = std::move(waitingBarcodes.front());
+    waitingBarcodes.pop_front();
+    return oldest;
+}
+
+Station::BarcodeCheck Station::checkBarcode(const QString& code, const Socket& socket)
+{
+    if (preparedJob.repeatBarcodes)
+        return {};
+    for (const Socket* other : socketList)
+        if (other != &socket && other->barcode() == code)
+            return {QStringLiteral("barcode %1 is already given to the board in %2").arg(code, other->name()), {}};
+    BarcodeCheck check;
+    check.repeated = repeatedBarcode(*journal, code, check.unknown);
+    return check;
 }
 
 }  // namespace iap

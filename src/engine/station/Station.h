@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,6 +53,13 @@ public:
     // Every running round ends as stopped.
     void stopAll();
 
+    // Whether the job asks for each board's code before its round.
+    bool needsBarcodes() const { return jobRefusal.isEmpty() && preparedJob.barcodeRequired; }
+    // A code scanned (a scanner's line): it goes to `chosen`, else to the board that has waited
+    // longest for its code, else it waits for the next board put in, oldest code first. Empty
+    // when taken; otherwise why not.
+    QString scan(const QString& scanned, Socket* chosen = nullptr);
+
     // For the sockets: why a round may not start now (empty: it may), the job it runs, and the
     // record of its end (empty when it was written whole; otherwise why not). A round is
     // admitted only once the journal proved that its record can be written.
@@ -58,9 +67,22 @@ public:
     const Job& job() const { return preparedJob; }
     Journal& journalInUse() { return *journal; }
     RunRecorder::Kept keep(RunRecorder& recorder, RunOutcome outcome, const QString& text);
+    // For the sockets: the oldest code scanned ahead of its board (empty: none), and the turn of
+    // a board that starts waiting for its code.
+    QString takeWaitingBarcode();
+    std::uint64_t nextWaitingTurn() { return ++waitingTurns; }
+    // Whether the code may go to the board in `socket`: `repeated` says why not (another board
+    // passed with it, or holds it), `unknown` why the journal could not tell; both empty: it may.
+    struct BarcodeCheck {
+        QString repeated;
+        QString unknown;
+    };
+    BarcodeCheck checkBarcode(const QString& code, const Socket& socket);
 
 signals:
     void roundEnded(iap::Socket* socket, bool pass);
+    // Another job, or none: whether the job needs codes may have changed.
+    void jobChanged();
 
 private:
     Clock& clock;
@@ -74,6 +96,8 @@ private:
     std::int64_t journalRefusedAtMs = 0;
     std::optional<int> rest;
     std::vector<Socket*> socketList;
+    std::deque<QString> waitingBarcodes;
+    std::uint64_t waitingTurns = 0;
 };
 
 }  // namespace iap

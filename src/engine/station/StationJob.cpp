@@ -19,9 +19,12 @@ namespace iap {
 namespace {
 
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
-    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique");
+    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique"), BarcodeKey("barcode"),
+    RepeatBarcodesKey("repeatBarcodes");
+const std::array<QLatin1String, 3> TrueOrFalseKeys{VerifyKey, BarcodeKey, RepeatBarcodesKey};
 const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
-const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256");
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256, barcode, "
+                              "repeatBarcodes");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -54,6 +57,11 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
                        {ProbeMsKey, job.probeMs}};
     if (job.pins)
         object.insert(ImagePins::JobKey, imagePinsJson(*job.pins));
+    // A job that asks for no code keeps the file it always had.
+    if (job.barcode)
+        object.insert(BarcodeKey, true);
+    if (job.repeatBarcodes)
+        object.insert(RepeatBarcodesKey, true);
     if (job.unique)
         object.insert(UniqueKey, job.unique->toJson(folder));
     return object;
@@ -68,11 +76,12 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     // A key misspelt or of the wrong type would quietly leave a step out of every board.
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
         const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
-        if (!text && entry.key() != VerifyKey && entry.key() != ProbeMsKey && entry.key() != UniqueKey && entry.key() != ImagePins::JobKey)
+        const bool trueOrFalse = std::find(TrueOrFalseKeys.begin(), TrueOrFalseKeys.end(), entry.key()) != TrueOrFalseKeys.end();
+        if (!text && !trueOrFalse && entry.key() != ProbeMsKey && entry.key() != UniqueKey && entry.key() != ImagePins::JobKey)
             return refuse(QStringLiteral("\"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
         if (text && !entry.value().isString())
             return refuse(QStringLiteral("\"%1\" must be a text in quotes").arg(entry.key()));
-        if (entry.key() == VerifyKey && !entry.value().isBool())
+        if (trueOrFalse && !entry.value().isBool())
             return refuse(QStringLiteral("\"%1\" must be true or false, without quotes").arg(entry.key()));
         const double ms = entry.value().toDouble(-1);
         if (entry.key() == ProbeMsKey && (ms != std::floor(ms) || ms < TriggerSettings::ShortestProbeMs || ms > TriggerSettings::LongestProbeMs))
@@ -88,6 +97,8 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     job.model = *model;
     job.address = object.value(AddressKey).toString();
     job.verify = object.value(VerifyKey).toBool();
+    job.barcode = object.value(BarcodeKey).toBool();
+    job.repeatBarcodes = object.value(RepeatBarcodesKey).toBool();
     if (object.contains(TriggerKey)) {
         const std::optional<TriggerKind> trigger = triggerNamed(object.value(TriggerKey).toString());
         if (!trigger)
@@ -165,12 +176,19 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
     return job;
 }
 
+bool needsBarcodes(const StationJob& job)
+{
+    return job.barcode || (job.unique && job.unique->needsBarcode());
+}
+
 QString prepareRound(const StationJob& job, Job& round)
 {
     round = {};
     round.kind = Job::Kind::Round;
     round.model = job.model;
     round.verify = job.verify;
+    round.barcodeRequired = needsBarcodes(job);
+    round.repeatBarcodes = job.repeatBarcodes;
     round.replyTimeoutSeconds = job.replyTimeoutSeconds;
     round.jobFile = job.file;
     round.jobSha256 = job.fileSha256;

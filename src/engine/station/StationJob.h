@@ -28,6 +28,11 @@ struct StationJob {
     std::optional<UniquePage> unique;
     // Each step is read back and compared after the device's sum agreed.
     bool verify = false;
+    // Each board needs the code scanned for it before its round starts (so does a unique page
+    // that carries it); a code a board passed with is refused for another board unless repeats
+    // are allowed.
+    bool barcode = false;
+    bool repeatBarcodes = false;
     // What starts a round on the station's sockets (each socket may choose another), the modem
     // line the fixture's switch is wired to, and the page a probe reads (eight hexadecimal
     // digits; empty, the address) every probeMs.
@@ -64,6 +69,10 @@ struct StationJobFile {
 std::optional<StationJobFile> readStationJobFile(const QString& path, QString& error);
 // The job, or nothing and why not.
 std::optional<StationJob> loadStationJob(const QString& path, QString& error);
+
+// Whether each board of the job needs its code scanned: the job asks for one, or its unique
+// page carries it.
+bool needsBarcodes(const StationJob& job);
 
 // Takes the images once (every board gets the same bytes) and checks them as a production round,
 // and a pinned job's against its pins. Empty when `round` may run; otherwise why not.
