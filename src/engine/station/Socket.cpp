@@ -35,25 +35,6 @@ bool failed(RunOutcome outcome)
 
 }  // namespace
 
-QString SocketView::stateText() const
-{
-    switch (phase) {
-    case Phase::Waiting:
-        return QStringLiteral("waiting for a board");
-    case Phase::Running:
-        if (total > 0)
-            return QStringLiteral("%1, %2 of %3").arg(step).arg(done).arg(total);
-        return step.isEmpty() ? QStringLiteral("starting") : step;
-    case Phase::Done:
-        return QStringLiteral("done: take the board out");
-    case Phase::AwaitingBarcode:
-        return QStringLiteral("waiting for its barcode");
-    case Phase::Refused:
-        break;
-    }
-    return notice;
-}
-
 Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
       bootloader(stationClock, std::move(line)), recorder(socketName),
@@ -95,7 +76,7 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind t
 SocketView Socket::view() const
 {
     SocketView view = shown;
-    view.barcode = code;
+    view.barcode = boardBarcode.code();
     if (view.phase == SocketView::Phase::Waiting) {
         if (const QString why = boardTrigger->unable(); !why.isEmpty()) {
             view.phase = SocketView::Phase::Refused;
@@ -150,7 +131,7 @@ void Socket::start()
     boardTrigger->roundStarts();
     roundPort = boundPort.openedAt(presence.path());
     Job job = station.job();
-    job.barcode = code;
+    job.barcode = boardBarcode.code();
     run.start(job, roundPort);
 }
 
@@ -158,29 +139,24 @@ bool Socket::barcodeReady()
 {
     if (!station.job().barcodeRequired)
         return true;
-    if (code.isEmpty())
-        code = station.takeWaitingBarcode();
-    if (code.isEmpty()) {
-        awaitBarcode();
-        return false;
-    }
-    awaitingSince.reset();
-    if (codeChecked)
+    QString why;
+    switch (boardBarcode.ready(station, *this, why)) {
+    case BoardBarcode::Readiness::Ready:
         return true;
-    const Station::BarcodeCheck check = station.checkBarcode(code, *this);
-    if (!check.unknown.isEmpty()) {
+    case BoardBarcode::Readiness::Missing:
+        awaitBarcode();
+        break;
+    case BoardBarcode::Readiness::Unknown:
         shown.phase = SocketView::Phase::Refused;
-        shown.notice = check.unknown;
+        shown.notice = why;
         show();
         retry.start();
-        return false;
+        break;
+    case BoardBarcode::Readiness::Repeated:
+        refuseBarcode(why);
+        break;
     }
-    if (!check.repeated.isEmpty()) {
-        refuseBarcode(check.repeated);
-        return false;
-    }
-    codeChecked = true;
-    return true;
+    return false;
 }
 
 // A code refused goes on record as the board's failed round, which never started: the socket
@@ -188,7 +164,7 @@ bool Socket::barcodeReady()
 void Socket::refuseBarcode(const QString& why)
 {
     Job job = station.job();
-    job.barcode = std::exchange(code, QString());
+    job.barcode = boardBarcode.release();
     roundPort = boundPort.openedAt(presence.path());
     recorder.begin(job, roundPort);
     const RunRecorder::Kept kept = station.keep(recorder, RunOutcome::InputError, why);
@@ -205,17 +181,15 @@ void Socket::refuseBarcode(const QString& why)
 
 void Socket::awaitBarcode()
 {
-    if (!awaitingSince)
-        awaitingSince = station.nextWaitingTurn();
+    boardBarcode.await(station);
     shown.phase = SocketView::Phase::AwaitingBarcode;
     show();
 }
 
 void Socket::takeBarcode(const QString& scanned)
 {
-    code = scanned;
-    codeChecked = false;
-    if (awaitingSince)
+    boardBarcode.take(scanned);
+    if (boardBarcode.awaitingSince())
         start();
     else
         show();
@@ -237,11 +211,10 @@ void Socket::restChanged()
 
 void Socket::jobChanged()
 {
-    // Whether the code may repeat is the new job's to say.
-    codeChecked = false;
+    boardBarcode.jobChanged();
     // A board that waited for a code the job no longer asks for is programmed.
-    if (awaitingSince && !station.job().barcodeRequired) {
-        awaitingSince.reset();
+    if (boardBarcode.awaitingSince() && !station.job().barcodeRequired) {
+        boardBarcode.stopAwaiting();
         start();
         return;
     }
@@ -276,9 +249,7 @@ void Socket::gone(RunOutcome why)
     rest.stop();
     retry.stop();
     // The next board needs a code of its own.
-    code.clear();
-    codeChecked = false;
-    awaitingSince.reset();
+    boardBarcode.release();
     if (run.isRunning()) {
         stopRound(why, categoryOf(why));
         return;

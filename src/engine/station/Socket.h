@@ -12,47 +12,13 @@
 #include "production/RunRecorder.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
+#include "station/BoardBarcode.h"
 #include "station/BoardTrigger.h"
+#include "station/SocketView.h"
 
 namespace iap {
 
 class Station;
-
-// What a socket shows an operator: what it is doing now, and the last verdict, which stays
-// until the next round starts.
-struct SocketView {
-    enum class Phase {
-        Waiting,  // for a board
-        Running,
-        Done,     // the board is still in the socket
-        Refused,  // a round could not start, or no board can be told: `notice` says why
-        AwaitingBarcode,  // the board is in, and its round waits for the code scanned for it
-    };
-    enum class Verdict { None, Pass, Fail };
-
-    Phase phase = Phase::Waiting;
-    // The round's step: "writing slot 0", "writing slot 1", "downloading"; and its pages.
-    QString step;
-    int done = 0;
-    int total = 0;
-    QString notice;
-    Verdict verdict = Verdict::None;
-    // Why the last round failed.
-    QString reason;
-    std::int64_t durationMs = 0;
-    // The bootloader's version of the board the last round ran on; cleared when another board
-    // is put in.
-    QString version;
-    // The serial number the round's unique page gave the board, when it has one.
-    QString boardSerial;
-    // The code scanned for the board in the socket (or for the next one), when the job asks for one.
-    QString barcode;
-    int passes = 0;
-    int fails = 0;
-
-    // "waiting for a board", "writing slot 0, 3 of 12", "downloading 40 of 64", …
-    QString stateText() const;
-};
 
 // One fixture socket of a station: a port, named as the operator knows it. A round starts when
 // the socket's trigger tells a board put in, when the operator asks, or after the station's
@@ -88,11 +54,11 @@ public:
 
     // The code scanned for the board in the socket, or for the next one put in (empty: none). A
     // board waiting for its code gets its round.
-    const QString& barcode() const { return code; }
+    const QString& barcode() const { return boardBarcode.code(); }
     void takeBarcode(const QString& scanned);
     // Since when (in the station's order of waiting) the board in the socket has waited for its
     // code; none while it does not wait.
-    std::optional<std::uint64_t> awaitingBarcodeSince() const { return awaitingSince; }
+    std::optional<std::uint64_t> awaitingBarcodeSince() const { return boardBarcode.awaitingSince(); }
 
 signals:
     void changed(const iap::SocketView& view);
@@ -138,11 +104,7 @@ private:
     QTimer rest;
     QTimer retry;
     SocketView shown;
-    // A code belongs to one board: it goes when the board is taken out. It is checked against the
-    // journal once, before the first round with it.
-    QString code;
-    bool codeChecked = false;
-    std::optional<std::uint64_t> awaitingSince;
+    BoardBarcode boardBarcode;
 };
 
 }  // namespace iap

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace iap {
+
+// What a socket shows an operator: what it is doing now, and the last verdict, which stays
+// until the next round starts.
+struct SocketView {
+    enum class Phase {
+        Waiting,  // for a board
+        Running,
+        Done,     // the board is still in the socket
+        Refused,  // a round could not start, or no board can be told: `notice` says why
+        AwaitingBarcode,  // the board is in, and its round waits for the code scanned for it
+    };
+    enum class Verdict { None, Pass, Fail };
+
+    Phase phase = Phase::Waiting;
+    // The round's step: "writing slot 0", "writing slot 1", "downloading"; and its pages.
+    QString step;
+    int done = 0;
+    int total = 0;
+    QString notice;
+    Verdict verdict = Verdict::None;
+    // Why the last round failed.
+    QString reason;
+    std::int64_t durationMs = 0;
+    // The bootloader's version of the board the last round ran on; cleared when another board
+    // is put in.
+    QString version;
+    // The serial number the round's unique page gave the board, when it has one.
+    QString boardSerial;
+    // The code scanned for the board in the socket (or for the next one), when the job asks for one.
+    QString barcode;
+    int passes = 0;
+    int fails = 0;
+
+    // "waiting for a board", "writing slot 0, 3 of 12", "downloading 40 of 64", …
+    QString stateText() const;
+};
+
+}  // namespace iap
+
