@@ -18,12 +18,22 @@ if(HELP2MAN)
     if(program STREQUAL "iap-sim")
       set(summary "a virtual HX300 or VR200 bootloader on a pseudo-terminal")
     endif()
+    set(include "")
+    set(sections "")
+    if(program STREQUAL "iap-cli")
+      set(sections ${IAP_PACKAGE_FILES}/iap-cli.sections)
+      set(include "--include=${sections}")
+      add_custom_command(OUTPUT ${sections}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
+        COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:iap-cli> -DOUTPUT=${sections} -P ${CMAKE_CURRENT_LIST_DIR}/ManualSections.cmake
+        DEPENDS iap-cli ${CMAKE_CURRENT_LIST_DIR}/ManualSections.cmake)
+    endif()
     add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/${program}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
-      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} "--name=${summary}"
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} "--name=${summary}" ${include}
               --output=${IAP_PACKAGE_FILES}/${program}.1 $<TARGET_FILE:${program}>
       COMMAND gzip -9nf ${IAP_PACKAGE_FILES}/${program}.1
-      DEPENDS ${program})
+      DEPENDS ${program} ${sections})
     list(APPEND IAP_MANUAL_PAGES ${IAP_PACKAGE_FILES}/${program}.1.gz)
   endforeach()
 else()

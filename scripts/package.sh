@@ -19,6 +19,10 @@ for file in ./usr/bin/iap ./usr/bin/iap-cli ./usr/bin/iap-sim ./usr/share/applic
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6serialport6 || { echo "the package's dependencies were not computed" >&2; exit 1; }
 lintian --fail-on error "$deb"
+manual=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/iap-cli.1.gz | gzip -dc)
+for command in $("$build/src/cli/iap-cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p'); do
+  grep -qF ".SS \"iap-cli $command\"" <<<"$manual" || { echo "the manual lacks iap-cli $command" >&2; exit 1; }
+done
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT

@@ -293,7 +293,7 @@ private slots:
             QVERIFY2(cli(arguments).exit == 2 && readFile(job) == unpinned, qPrintable(arguments.join(' ')));
         QCOMPARE(cli({"job", "pin", job}).exit, 0);
         QVERIFY(cli({"job", "--help"}).out.contains("\n  iap-cli job pin line3.json\n"));
-        QVERIFY(cli({"--help"}).out.contains("\n  job        job pin JOB.json: "));
+        QVERIFY(cli({"--help"}).out.contains("\n  job        the job files of a station"));
     }
 
     void heldPortAndSilentDevice()

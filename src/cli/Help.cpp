@@ -20,8 +20,9 @@ Commands:
              port appears, its bootloader answers a probe, or the fixture's switch closes),
              until Ctrl-C
   journal    print the records of earlier runs: a table, CSV or JSON lines
-  job        job pin JOB.json: pin a station's job file to its images as they are now, so
-             that a station runs those bytes or nothing
+  job        the job files of a station and of program --job (--help tells their keys and
+             unique pages); job pin JOB.json pins one to its images as they are now, so
+             that it runs those bytes or nothing
 
 Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
 version.
@@ -140,14 +141,61 @@ Examples:
     case Command::Job:
         return QStringLiteral(R"(Usage: iap-cli job pin JOB.json
 
-Pins a station's job file to its images as they are now, for a job that quality released:
-each image the job names (slot0, slot1, application) is taken as a round takes it, and the
-SHA-256 of the bytes a device is sent goes into the file as "sha256": {"slot0": "...",
-"application": "..."}. Every other key stays as it was, and the file is replaced whole.
+A job file tells a station (iap --station, iap-cli station) and iap-cli program --job what
+each round does. It is a JSON object of these keys, each optional:
+  "model"           "HX300" or "VR200"
+  "address"         the application's address, eight hexadecimal digits
+  "slot0", "slot1", "application"
+                    the images, by file names relative to the job file
+  "verify"          true: read each image back and compare it
+  "trigger", "switch", "probeAddress", "probeMs"
+                    how a board put in is told (see iap-cli station --help)
+  "unique"          a page of each board's own values, written after the round's other steps
+  "barcode"         true: each board needs the code scanned for it
+  "repeatBarcodes"  true: a code may go to several boards
+  "sha256"          the SHA-256 of the images, written by iap-cli job pin
+Another key, or a value of another type, loads nothing.
 
-A pinned job runs those bytes or nothing: the station (iap --station, iap --station --operator
-and iap-cli station) refuses it, sending nothing, when one of its images has changed since,
-is missing, or is not pinned. Pin the job again once new images are released.
+A unique page: one flash page of its own, outside the job's images, 0xFF but for its fields,
+written as a flash write of one page at the end of each round (read back with "verify"):
+  "unique": {
+    "address": "0807F800",
+    "onFailure": "burn",
+    "fields": [
+      {"name": "serial", "kind": "serial", "offset": 0, "width": 12, "start": 1, "end": 999999, "format": "SN-{:06}"},
+      {"name": "id", "kind": "serial", "offset": 12, "start": 100000, "step": 10, "binary": "u32le", "pool": "board-id"},
+      {"name": "mac", "kind": "mac", "offset": 16, "first": "02:00:5E:10:00:00", "last": "02:00:5E:10:FF:FF"},
+      {"name": "key", "kind": "list", "offset": 24, "width": 40, "file": "keys.txt"},
+      {"name": "code", "kind": "barcode", "offset": 64, "width": 24},
+      {"name": "made", "kind": "time", "offset": 88, "binary": "u32le"},
+      {"name": "crc", "kind": "crc32", "offset": 92, "from": 0, "to": 92}
+    ]
+  }
+Field kinds:
+  serial    a counter from "start" by "step" (1) up to "end" (optional), as text by "format"
+            ({}, {:6}, {:06}, {:x}, {:08X}; {{ and }} are braces) in "width" bytes, or as a
+            number by "binary": u32le, u32be, u64le or u64be
+  mac       the next address from "first" to "last", its six bytes in the order written
+  list      the next unused line of "file" (relative to the job file)
+  barcode   the code scanned for the board
+  time      the round's start in UTC seconds, u32le (the default) or u64le
+  crc32     the CRC-32 (IEEE) of the page's bytes from "from" to "to" (not included), after
+            every other field; u32le (the default) or u32be
+Text is UTF-8 followed by zero bytes up to its width. Overlapping fields, a field beyond the
+page, a value too wide for its field and a page within an image are refused when the job is
+loaded. Serials, MACs and list lines are drawn from pools in the journal (named by "pool", by
+default the field's name): programs and stations that share a journal never give a value
+twice, and a pool used up starts nothing (exit 2). A round that fails after its page went out
+keeps its values from every later board with "onFailure": "burn" (the default); "reuse" gives
+them back unless the device confirmed the page ("reuseWritten": true: then too). Every value
+is in the board's record; iap-cli journal --serial finds the board.
+
+iap-cli job pin JOB.json pins the job to its images as they are now, for a job that quality
+released: each image the job names is taken as a round takes it, and the SHA-256 of the bytes
+a device is sent goes into the file as "sha256": {"slot0": "...", "application": "..."}. Every
+other key stays as it was, and the file is replaced whole. A pinned job runs those bytes or
+nothing: it is refused, sending nothing, when one of its images has changed since, is
+missing, or is not pinned. Pin the job again once new images are released.
 
 Exit status: 0 when the job was pinned; 2 when the job file cannot be loaded or written or an
 image cannot be taken (the file is then unchanged).
@@ -155,6 +203,7 @@ image cannot be taken (the file is then unchanged).
 Examples:
   iap-cli job pin line3.json
   iap --station --operator line3.json
+  iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )");
     case Command::Download:
         return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] APP
@@ -206,11 +255,10 @@ not given. A port stops at its first step that does not end right. --address is 
 a raw application and for flash images without a header page; a header page's address and an
 Intel HEX, S-record or ELF file's own win over it.
 
-The round may come from a job file, as the station's (see iap-cli station --help); the job
+The round may come from a job file, as the station's (see iap-cli job --help); the job
 options given beside it win over the file's. A job with a unique page ends each port's round
-with a flash write of one page of that board's own values (see the README, "Unique data per
-board"); --barcode gives the code scanned for the board, which the page may carry and the
-board's record keeps. A job that needs each board's code ("barcode": true, or a unique page
+with a flash write of one page of that board's own values; --barcode gives the code scanned
+for the board, which the page may carry and the board's record keeps. A job that needs each board's code ("barcode": true, or a unique page
 that carries it) is refused without --barcode. A pool of values that is used up, a code a
 board has passed with already (unless the job has "repeatBarcodes": true) and one --barcode
 for several ports are refused before anything is sent (exit 2).
@@ -266,18 +314,10 @@ refused unless the job has "repeatBarcodes": true: no round starts, the refusal 
 (a failed round, "input error") and the socket waits for another code. The round's line
 tells the code (", barcode CODE"; with --json "barcode").
 
-A job file is a JSON object of the keys "model" ("HX300" or "VR200"), "address" (eight
-hexadecimal digits), "slot0", "slot1" and "application" (file names, relative to the job
-file), "verify" (true or false), "trigger" ("appear", "probe" or "line"), "switch" ("cts",
-"dsr", "dcd" or "ri"), "probeAddress" (eight hexadecimal digits), "probeMs" (a whole
-number), "unique" (a page of each board's own values, written after the round's other
-steps: serial numbers, MAC addresses, lines of a list, the barcode, the time, a CRC-32; see
-the README, "Unique data per board"), "barcode" (true: each board needs its code),
-"repeatBarcodes" (true: a code may go to several boards) and "sha256" (the SHA-256 of its images, written by
-iap-cli job pin: the job then runs only those images, and is refused when one has changed);
-another key or a value of another type loads nothing. Values are drawn from pools in the
-journal: stations that share a journal never give a value twice, and a pool used up starts
-nothing (exit 2).
+The job file's keys, its unique page of each board's own values (serial numbers, MAC
+addresses, lines of a list, the barcode, the time, a CRC-32) and pinning are told by iap-cli
+job --help. Values are drawn from pools in the journal: stations that share a journal never
+give a value twice, and a pool used up starts nothing (exit 2).
 
 Examples:
   iap-cli station --port /dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0 --port ttyUSB1 --job line3.json
