@@ -93,9 +93,11 @@ QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const 
     for (const JournalField& field : fields)
         if (field.sinceVersion > std::max(fromVersion, 1))
             statements << QStringLiteral("ALTER TABLE iap_journal ADD COLUMN %1 DEFAULT %2").arg(columnDefinition(field, postgres), emptyValue(field, postgres));
-    // A receiver's answer names the record by its UUID.
+    // A receiver's answer names the record by its UUID; a code scanned is looked for before each
+    // board's first round.
     if (fromVersion < RecordUuidSinceVersion)
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_uuid ON iap_journal (uuid)");
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_uuid ON iap_journal (uuid)")
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_barcode ON iap_journal (barcode)");
     return statements;
 }
 
