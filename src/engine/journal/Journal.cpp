@@ -7,6 +7,7 @@
 #include "journal/JournalDatabase.h"
 #include "journal/JournalFields.h"
 #include "journal/JournalJson.h"
+#include "journal/JournalRounds.h"
 #include "journal/JournalSchema.h"
 
 namespace iap {
@@ -97,6 +98,26 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             return false;
         while (query.next())
             found.push_back(journalRecordOf(query, version));
+        return query.lastError().type() == QSqlError::NoError;
+    }, QStringLiteral("The journal %1 cannot be read: %2"));
+    if (!error.isEmpty())
+        found.clear();
+    return found;
+}
+
+std::vector<JournalRound> Journal::rounds(const JournalRoundRange& range, bool withImage, QString& error)
+{
+    std::vector<JournalRound> found;
+    error = database->run([&](QSqlQuery& query) {
+        found.clear();
+        query.setForwardOnly(true);
+        if (!query.prepare(journalRoundsSql(database->isPostgres(), database->schemaVersion(), range, withImage)))
+            return false;
+        bindRoundRange(query, range);
+        if (!query.exec())
+            return false;
+        while (query.next())
+            found.push_back(journalRoundOf(query, withImage));
         return query.lastError().type() == QSqlError::NoError;
     }, QStringLiteral("The journal %1 cannot be read: %2"));
     if (!error.isEmpty())

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "journal/JournalRecord.h"
+#include "journal/JournalRound.h"
 #include "journal/UniqueNumbers.h"
 
 class QSqlQuery;
@@ -74,6 +75,10 @@ public:
     QString append(const JournalRecord& record);
     // In the order they were written; on failure none, and `error` says why.
     std::vector<JournalRecord> records(const Filter& filter, QString& error);
+    // The rounds of the range as the yield report reads them, in the order they started (only
+    // the columns it needs; `withImage`: the steps too, for each round's image); on failure
+    // none, and `error` says why.
+    std::vector<JournalRound> rounds(const JournalRoundRange& range, bool withImage, QString& error);
 
     // The values of boards' unique pages, drawn from pools that every program writing this journal
     // shares, so that no value is given twice. Each call is a transaction of its own, never held
