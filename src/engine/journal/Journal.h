@@ -76,7 +76,7 @@ public:
     // In the order they were written; on failure none, and `error` says why.
     std::vector<JournalRecord> records(const Filter& filter, QString& error);
     // The rounds of the range as the yield report reads them, in the order they started (only
-    // the columns it needs; `withImage`: the steps too, for each round's image); on failure
+    // the columns it needs; `withImage`: each round's image too); on failure
     // none, and `error` says why.
     std::vector<JournalRound> rounds(const JournalRoundRange& range, bool withImage, QString& error);
 

@@ -20,7 +20,7 @@ struct JournalRound {
     // its unique page; a record with none of these is a board of its own, "#" and its id.
     QString boardKey;
     // The application's file name and short SHA-256 from the round's last download, else from
-    // its last flash write; empty when it had neither (or the steps were not asked for).
+    // its last flash write; empty when it had neither (or the image was not asked for).
     QString image;
     QString job;
     bool pass = false;

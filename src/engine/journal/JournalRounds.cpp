@@ -9,15 +9,16 @@
 #include "journal/JournalFields.h"
 #include "journal/JournalJson.h"
 #include "journal/JournalSchema.h"
+#include "journal/JournalViews.h"
 
 namespace iap {
 namespace {
 
 // The columns in the order journalRoundOf reads them.
-enum Column { Id, Started, Ended, Socket, Port, Pass, Category, BoardSerial, Barcode, UniqueValues, Job, EraseMs, PagesMs, VerifyMs, Steps };
+enum Column { Id, Started, Ended, Socket, Port, Pass, Category, BoardSerial, Barcode, UniqueValues, Job, EraseMs, PagesMs, VerifyMs, Image };
 
 const char* const ColumnNames[] = {"id", "started", "ended", "socket", "port", "pass", "category", "board_serial", "barcode",
-                                   "unique_values", "job", "erase_ms", "pages_ms", "verify_ms", "steps"};
+                                   "unique_values", "job", "erase_ms", "pages_ms", "verify_ms"};
 
 // A column the journal's version has, else its empty value under its name.
 QString columnOrEmpty(const char* name, bool postgres, int version)
@@ -32,22 +33,16 @@ QString columnOrEmpty(const char* name, bool postgres, int version)
     return QStringLiteral("%1 AS %2").arg(number ? QStringLiteral("0") : QStringLiteral("''"), QLatin1String(name));
 }
 
-// The last step of that kind, by its file and short hash.
-QString imageOfKind(const std::vector<JournalStep>& steps, QLatin1String kind)
-{
-    const auto step = std::find_if(steps.rbegin(), steps.rend(), [kind](const JournalStep& s) { return s.kind == kind; });
-    if (step == steps.rend())
-        return {};
-    return (step->file + u' ' + step->sha256.left(ImageHashDigits)).trimmed();
-}
-
 }  // namespace
 
 QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& range, bool withImage)
 {
     QStringList columns;
-    for (int column = Id; column <= (withImage ? Steps : VerifyMs); ++column)
+    for (int column = Id; column <= VerifyMs; ++column)
         columns << columnOrEmpty(ColumnNames[column], postgres, version);
+    // Worked out by the database, whose JSON is quicker than reading every round's steps here.
+    if (withImage)
+        columns << journalImageSql(postgres) + QLatin1String(" AS image");
     QString sql = QStringLiteral("SELECT %1 FROM iap_journal WHERE command <> 'read'").arg(columns.join(QLatin1String(", ")));
     if (range.since)
         sql += QLatin1String(" AND started >= ?");
@@ -94,12 +89,8 @@ JournalRound journalRoundOf(const QSqlQuery& query, bool withImage)
     round.eraseMs = query.value(EraseMs).toLongLong();
     round.pagesMs = query.value(PagesMs).toLongLong();
     round.verifyMs = query.value(VerifyMs).toLongLong();
-    if (withImage) {
-        const std::vector<JournalStep> steps = journalStepsFromText(query.value(Steps).toString().toUtf8());
-        round.image = imageOfKind(steps, QLatin1String("download"));
-        if (round.image.isEmpty())
-            round.image = imageOfKind(steps, QLatin1String("flash write"));
-    }
+    if (withImage)
+        round.image = query.value(Image).toString();
     return round;
 }
 

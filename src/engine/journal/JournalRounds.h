@@ -10,7 +10,7 @@ namespace iap {
 
 // The SELECT of the rounds in a range, reading only the columns the report needs (a column a
 // journal of an older version lacks is read as its empty value), in the order the rounds
-// started; `withImage`: the steps too, which a report by image needs and no other does. Its
+// started; `withImage`: each round's image too, which a report by image needs and no other does. Its
 // values are bound by bindRoundRange.
 QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& range, bool withImage);
 void bindRoundRange(QSqlQuery& query, const JournalRoundRange& range);

@@ -9,7 +9,8 @@ namespace {
 // What differs between the two databases; the rest of each view is the same SQL.
 struct Dialect {
     const char* createView;
-    // The board's key and the image from a record's JSON columns.
+    // The board's key and the image from a record's JSON columns (PostgreSQL's jsonb, parsed once
+    // for all its steps, is twice as quick as json; the unique values keep their order in json).
     QString boardKey;
     QString image;
     const char* day;
@@ -34,7 +35,7 @@ Dialect postgres()
             QStringLiteral("COALESCE(NULLIF(board_serial, ''), NULLIF(barcode, ''), NULLIF((SELECT v.value FROM json_each_text(unique_values::json) "
                            "WITH ORDINALITY AS v(key, value, n) ORDER BY v.n LIMIT 1), ''), '#' || id)"),
             QStringLiteral("COALESCE((SELECT trim(COALESCE(s.e->>'file', '') || ' ' || left(COALESCE(s.e->>'sha256', ''), %1)) "
-                           "FROM json_array_elements(steps::json) WITH ORDINALITY AS s(e, n) WHERE s.e->>'kind' IN ('download', 'flash write') "
+                           "FROM jsonb_array_elements(steps::jsonb) WITH ORDINALITY AS s(e, n) WHERE s.e->>'kind' IN ('download', 'flash write') "
                            "ORDER BY s.e->>'kind' = 'download' DESC, s.n DESC LIMIT 1), '')")
                 .arg(ImageHashDigits),
             "CAST(started AS DATE)", "EXTRACT(EPOCH FROM max(last_ended) - min(first_started)) / 3600"};
@@ -74,6 +75,11 @@ QStringList viewsOf(const Dialect& d, bool postgres)
 }
 
 }  // namespace
+
+QString journalImageSql(bool postgres)
+{
+    return postgres ? iap::postgres().image : sqlite().image;
+}
 
 QStringList journalViewsSql(bool postgres, int fromVersion)
 {

@@ -18,4 +18,8 @@ namespace iap {
 // them.
 QStringList journalViewsSql(bool postgres, int fromVersion);
 
+// A record's image as the views and the report name it, from its steps column: the file and the
+// first digits of the SHA-256 of its last download, else of its last flash write; else empty.
+QString journalImageSql(bool postgres);
+
 }  // namespace iap

@@ -71,9 +71,9 @@ QString ReportGrouping::groupOf(const JournalRound& firstRound) const
     case ReportBy::Job:
         return named(firstRound.job);
     case ReportBy::Day:
-        return firstRound.started.toLocalTime().date().toString(DayFormat);
+        return local(firstRound.started).date().toString(DayFormat);
     case ReportBy::Shift:
-        return shiftOf(firstRound.started.toLocalTime());
+        return shiftOf(local(firstRound.started));
     }
     return {};
 }

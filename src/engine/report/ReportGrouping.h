@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTime>
+#include <QTimeZone>
 
 #include <optional>
 #include <vector>
@@ -33,10 +34,14 @@ public:
     QString groupOf(const JournalRound& firstRound) const;
     // The shift a local time belongs to, by its day and start.
     QString shiftOf(const QDateTime& local) const;
+    // A time in the machine's local time.
+    QDateTime local(const QDateTime& time) const { return time.toTimeZone(localZone); }
 
 private:
     ReportBy grouping;
     std::vector<QTime> starts;
+    // Taken once: QDateTime::toLocalTime() asks the system's time zone file again each time.
+    QTimeZone localZone = QTimeZone::systemTimeZone();
 };
 
 // "06:00,14:00,22:00": one or more distinct local times of day, in any order (sorted when

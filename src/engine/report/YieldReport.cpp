@@ -23,18 +23,19 @@ bool hourly(const std::vector<JournalRound>& rounds, const JournalRoundRange& ra
     return from.secsTo(to) < HourlyBelowSeconds;
 }
 
-QDateTime bucketOf(const QDateTime& started, bool byHour)
+// The bucket's local start as the wall clock shows it, held as UTC: a local time would be
+// converted (asking the system's time zone file) at every comparison.
+QDateTime bucketOf(const QDateTime& local, bool byHour)
 {
-    const QDateTime local = started.toLocalTime();
-    return byHour ? QDateTime(local.date(), QTime(local.time().hour(), 0)) : QDateTime(local.date(), QTime(0, 0));
+    return QDateTime(local.date(), QTime(byHour ? local.time().hour() : 0, 0), Qt::UTC);
 }
 
-YieldTimeline timelineOf(const std::vector<BoardRounds>& boards, bool byHour)
+YieldTimeline timelineOf(const std::vector<BoardRounds>& boards, const ReportGrouping& grouping, bool byHour)
 {
     std::map<QString, std::map<QDateTime, YieldTimeline::Point>> bySocket;
     std::map<QDateTime, std::size_t> buckets;
     for (const BoardRounds& board : boards) {
-        const QDateTime bucket = bucketOf(board.front()->started, byHour);
+        const QDateTime bucket = bucketOf(grouping.local(board.front()->started), byHour);
         buckets.emplace(bucket, 0);
         YieldTimeline::Point& point = bySocket[board.front()->socket.isEmpty() ? NoGroupName : board.front()->socket][bucket];
         ++point.boards;
@@ -68,7 +69,7 @@ YieldReport yieldReportOf(const std::vector<JournalRound>& rounds, const ReportG
         byGroup[grouping.groupOf(*board.front())].push_back(&board);
         all.push_back(&board);
     }
-    YieldReport report{{}, grouping, range, {}, yieldFiguresOf({}, all), timelineOf(boards, hourly(rounds, range))};
+    YieldReport report{{}, grouping, range, {}, yieldFiguresOf({}, all), timelineOf(boards, grouping, hourly(rounds, range))};
     for (const auto& [group, members] : byGroup)
         report.groups.push_back(yieldFiguresOf(group, members));
     return report;

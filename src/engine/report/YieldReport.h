@@ -26,7 +26,8 @@ struct YieldTimeline {
         std::vector<Point> points;
     };
     bool hourly = false;
-    // The local starts of the hours or days that have a board, in order.
+    // The local starts of the hours or days that have a board, in order, as the wall clock shows
+    // them (held as UTC).
     std::vector<QDateTime> buckets;
     std::vector<Line> sockets;
 };
