@@ -30,8 +30,7 @@ struct JournalField {
 // The version that gave every record its UUID and its time by phase.
 constexpr int RecordUuidSinceVersion = 3;
 
-// The version that brought the journal's views of yield (see JournalViews.h), with the indexes
-// the yield report reads by. It adds no field.
+// The version that brought the journal's views of yield (see JournalViews.h). It adds no field.
 constexpr int JournalViewsSinceVersion = 4;
 
 // The fields in the order of JournalRecord.
