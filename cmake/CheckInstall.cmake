@@ -15,7 +15,7 @@ endif()
 
 set(entry "${PREFIX}/share/applications/iap.desktop")
 set(icon "${PREFIX}/share/icons/hicolor/scalable/apps/iap.svg")
-foreach(file "${PREFIX}/bin/iap" "${PREFIX}/bin/iap-cli" "${PREFIX}/bin/iap-sim" "${entry}" "${icon}")
+foreach(file "${PREFIX}/bin/iap" "${PREFIX}/bin/iap-cli" "${PREFIX}/bin/iap-sim" "${entry}" "${icon}" "${PREFIX}/share/iap/grafana/iap-yield.json")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()

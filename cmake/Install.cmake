@@ -12,6 +12,8 @@ if(UNIX AND NOT APPLE)
   ")
   install(FILES ${IAP_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${IAP_PACKAGING_DIR}/iap.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # A line's Grafana imports the yield dashboard from here.
+  install(FILES ${IAP_PACKAGING_DIR}/grafana/iap-yield.json DESTINATION ${CMAKE_INSTALL_DATADIR}/iap/grafana)
 
   # Installs the build into a fresh folder and checks what a desktop finds there.
   add_test(NAME install_layout

@@ -13,7 +13,7 @@ packages=(
 )
 for argument in "$@"; do
   if [ "$argument" = "--for-tests" ]; then
-    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file libqt6sql6-psql postgresql)
+    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file libqt6sql6-psql postgresql chromium)
   elif [ "$argument" = "--for-package" ]; then
     packages+=(help2man dpkg-dev lintian file)
   else

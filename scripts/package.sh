@@ -14,7 +14,8 @@ deb=$(ls "$build"/iap_*.deb)
 listed=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/iap ./usr/bin/iap-cli ./usr/bin/iap-sim ./usr/share/applications/iap.desktop \
             ./usr/share/icons/hicolor/scalable/apps/iap.svg ./usr/share/man/man1/iap.1.gz ./usr/share/man/man1/iap-cli.1.gz \
-            ./usr/share/man/man1/iap-sim.1.gz ./usr/share/bash-completion/completions/iap-cli ./usr/share/doc/iap/copyright; do
+            ./usr/share/man/man1/iap-sim.1.gz ./usr/share/bash-completion/completions/iap-cli ./usr/share/doc/iap/copyright \
+            ./usr/share/iap/grafana/iap-yield.json; do
   grep -qxF "$file" <<<"$listed" || { echo "the package lacks $file" >&2; exit 1; }
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6serialport6 || { echo "the package's dependencies were not computed" >&2; exit 1; }

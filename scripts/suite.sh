@@ -6,6 +6,8 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/install-deps.sh" --for-tests ${EXTRA_PACKAGES:-}
 export QT_QPA_PLATFORM=offscreen
+# The yield report's page is checked in a real browser, which the suite never skips.
+export IAP_TEST_REQUIRE_BROWSER=1
 
 postgres_dir=$(mktemp -d /tmp/iap-postgres.XXXXXX)
 CLEANUP=${CLEANUP:-}

@@ -8,6 +8,7 @@
 #include "Wait.h"
 #include "journal/Journal.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -711,6 +712,34 @@ private slots:
 
     // A station kept by an earlier version holds its job key by key: it is taken as a job file
     // would be, and a model that is none is refused rather than taken for another.
+    // The Journal menu's yield report: the station's journal over the last 24 hours, by socket,
+    // written to a page that the browser is asked to open.
+    void yieldReportFromTheMenu()
+    {
+        QSettings("iap", "station").clear();
+        const QString journalFile = data.filePath("menu/journal.sqlite");
+        iap::Journal journal(journalFile);
+        for (const auto& [hoursAgo, socket, pass] : {std::tuple{2, "Fixture A1", true}, {3, "Fixture A1", false}, {30, "Fixture B9", true}}) {
+            iap::JournalRecord r;
+            r.started = r.ended = QDateTime::currentDateTimeUtc().addSecs(-hoursAgo * 3600);
+            std::tie(r.command, r.socket, r.port, r.pass, r.category) = std::tuple("station", socket, "ttyUSB0", pass, pass ? "right" : "checksum error");
+            QCOMPARE(journal.append(r), QString());
+        }
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes, std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})), makeTestDesktop(fakes));
+        window->findChild<QLineEdit*>("journal")->setText(journalFile);
+        window->findChild<QPushButton*>("useJournal")->click();
+        window->findChild<QAction*>("yieldReport")->trigger();
+        QCOMPARE(fakes.messageBox->shown, QStringList());
+        QCOMPARE(fakes.urlOpener->opened.size(), 1);
+        const QString page = QString::fromUtf8(readFile(fakes.urlOpener->opened[0].toLocalFile()));
+        QFile::remove(fakes.urlOpener->opened[0].toLocalFile());
+        QVERIFY2(page.contains("<h1>Yield report by socket</h1>") && page.contains("Journal " + journalFile), qPrintable(page));
+        // Two boards (records without a board's key), one passed first.
+        QVERIFY(page.contains(R"(<td>Fixture A1</td><td class="number">2</td><td class="number">2</td><td class="number">50.0%</td>)"));
+        QVERIFY(!page.contains("Fixture B9"));
+    }
+
     void jobKeptByAnEarlierVersion()
     {
         const QString appFile = data.filePath("kept-app.bin");

@@ -18,6 +18,7 @@
 #include "PortRun.h"
 #include "Report.h"
 #include "StationRun.h"
+#include "YieldCommand.h"
 #include "journal/Journal.h"
 #include "platform/Platform.h"
 #include "production/RepeatedBarcode.h"
@@ -30,7 +31,7 @@ namespace {
 constexpr int UsageStatus = int(ExitStatus::InputError);
 constexpr int StoppedBySignalBase = 128;
 
-// The commands that talk to no device: the help, the version, doctor, journal, job, ports. None
+// The commands that talk to no device: the help, the version, doctor, journal, report, job, ports. None
 // when the command runs devices.
 std::optional<int> answer(const QStringList& arguments, const CommandLineOptions& options)
 {
@@ -59,6 +60,8 @@ std::optional<int> answer(const QStringList& arguments, const CommandLineOptions
         std::printf("%s", qPrintable(text));
         return 0;
     }
+    case Command::Report:
+        return runYieldReport(options);
     case Command::Job: {
         QString error;
         const std::optional<QString> pinned = pinStationJob(options.jobToPin, error);

@@ -18,7 +18,7 @@ std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
         {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program},
-        {"station", Command::Station}, {"journal", Command::Journal}, {"job", Command::Job}};
+        {"station", Command::Station}, {"journal", Command::Journal}, {"job", Command::Job}, {"report", Command::Report}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
@@ -57,6 +57,50 @@ void parseJournalOptions(CommandLineOptions& o, const QCommandLineParser& parser
         else
             error = QStringLiteral("--result must be pass or fail, not %1").arg(wanted);
     }
+}
+
+struct ReportOptions {
+    QCommandLineOption since, until, by, shifts, csv, html;
+};
+
+std::optional<QDateTime> timeOption(const QCommandLineParser& parser, const QCommandLineOption& option, QString& error)
+{
+    if (!parser.isSet(option))
+        return std::nullopt;
+    const std::optional<QDateTime> time = parseSince(parser.value(option));
+    if (!time && error.isEmpty())
+        error = QStringLiteral("--%1 %2 is not a date or time such as 2024-05-31, 2024-05-31T14:00 or 2024-05-31T14:00+02:00")
+                    .arg(option.names().first(), parser.value(option));
+    return time;
+}
+
+// The report's range, grouping and way out; it talks to no port.
+QString parseReportOptions(CommandLineOptions& o, const QCommandLineParser& parser, const ReportOptions& options)
+{
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+    if (!o.ports.isEmpty())
+        return QStringLiteral("--port does not belong to iap-cli report");
+    if (int(parser.isSet(options.csv)) + int(o.json) + int(parser.isSet(options.html)) > 1)
+        return QStringLiteral("give one of --csv, --json and --html");
+    o.csv = parser.isSet(options.csv);
+    o.htmlFile = parser.value(options.html);
+    if (parser.isSet(options.html) && o.htmlFile.isEmpty())
+        return QStringLiteral("--html needs the name of a file");
+    QString error;
+    o.reportRange = {timeOption(parser, options.since, error), timeOption(parser, options.until, error)};
+    if (!error.isEmpty())
+        return error;
+    const std::optional<ReportBy> by = reportByNamed(parser.value(options.by).isEmpty() ? QStringLiteral("socket") : parser.value(options.by));
+    if (!by)
+        return QStringLiteral("--by must be %1, not %2").arg(reportByChoices(), parser.value(options.by));
+    std::optional<std::vector<QTime>> shifts = std::vector<QTime>{};
+    if (parser.isSet(options.shifts))
+        shifts = parseShiftStarts(parser.value(options.shifts));
+    if (!shifts)
+        return QStringLiteral("--shifts %1 is not a list of times of day such as 06:00,14:00,22:00").arg(parser.value(options.shifts));
+    o.reportGrouping = ReportGrouping(*by, *shifts);
+    return {};
 }
 
 // job pin JOB.json, the one thing a job command does, with no option.
@@ -141,7 +185,8 @@ struct OptionSet {
                              journal = withValue("journal"), since = withValue("since"), result = withValue("result"),
                              trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
                              probeMs = withValue("probe-ms"), serial = withValue("serial"), barcode = withValue("barcode"),
-                             barcodes = withValue("barcodes");
+                             barcodes = withValue("barcodes"), until = withValue("until"), by = withValue("by"),
+                             shifts = withValue("shifts"), html = withValue("html");
 };
 
 // Each value of a numeric option in turn (the last one stays); the first that is not a whole
@@ -199,11 +244,24 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
     QString error;
     if (o.command == Command::Journal) {
         parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json, options.serial}, error);
+        if (error.isEmpty())
+            for (const QCommandLineOption& only : {options.until, options.by, options.shifts, options.html})
+                if (parser.isSet(only))
+                    return QStringLiteral("--%1 belongs to iap-cli report").arg(only.names().first());
         return error;
+    }
+    if (o.command == Command::Report) {
+        for (const QCommandLineOption& only : {options.result, options.serial})
+            if (parser.isSet(only))
+                return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
+        return parseReportOptions(o, parser, {options.since, options.until, options.by, options.shifts, options.csv, options.html});
     }
     for (const QCommandLineOption& only : {options.since, options.result, options.csv, options.serial})
         if (parser.isSet(only))
             return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
+    for (const QCommandLineOption& only : {options.until, options.by, options.shifts, options.html})
+        if (parser.isSet(only))
+            return QStringLiteral("--%1 belongs to iap-cli report").arg(only.names().first());
     if (o.command != Command::Program && o.command != Command::Station && parser.isSet(options.jobFile))
         return QStringLiteral("--job belongs to iap-cli program and station");
     if (o.command != Command::Program && parser.isSet(options.barcode))
@@ -262,7 +320,7 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
                        options.timeout, options.slot0, options.slot1, options.application, options.jobFile, options.continuous, options.journal,
                        options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs,
-                       options.serial, options.barcode, options.barcodes});
+                       options.serial, options.barcode, options.barcodes, options.until, options.by, options.shifts, options.html});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -279,7 +337,7 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     error = takeCommonValues(o, parser, options);
     if (error.isEmpty())
         error = takeCommandOptions(o, parser, options);
-    if (!error.isEmpty() || o.command == Command::Journal)
+    if (!error.isEmpty() || o.command == Command::Journal || o.command == Command::Report)
         return o;
     const QStringList files = parser.positionalArguments();
     const bool takesFile = o.command == Command::Download || o.command == Command::Write;

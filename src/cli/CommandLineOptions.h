@@ -9,15 +9,17 @@
 #include <vector>
 
 #include "journal/Journal.h"
+#include "journal/JournalRound.h"
 #include "protocol/Page.h"
 #include "serial/PortInfo.h"
 #include "session/DeviceModel.h"
 #include "production/Job.h"
+#include "report/ReportGrouping.h"
 #include "station/StationJob.h"
 
 namespace iap::cli {
 
-enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal, Job };
+enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal, Job, Report };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct CommandLineOptions {
@@ -58,6 +60,11 @@ struct CommandLineOptions {
     QString journal;
     // journal: which records, and CSV instead of a table (--json: JSON lines).
     Journal::Filter journalFilter;
+    // report: the rounds it reads, how it groups their boards, and the HTML file to write (CSV
+    // and --json as for journal).
+    JournalRoundRange reportRange;
+    ReportGrouping reportGrouping;
+    QString htmlFile;
     bool csv = false;
     bool help = false;
     bool version = false;

@@ -20,6 +20,8 @@ Commands:
              port appears, its bootloader answers a probe, or the fixture's switch closes),
              until Ctrl-C
   journal    print the records of earlier runs: a table, CSV or JSON lines
+  report     the yield of the boards in the journal, per socket, image, job, day or shift:
+             a table, CSV, JSON lines or an HTML page with charts
   job        the job files of a station and of program --job (--help tells their keys and
              unique pages); job pin JOB.json pins one to its images as they are now, so
              that it runs those bytes or nothing
@@ -77,6 +79,49 @@ written, ...), or a file that could not be written at the end; 3 when a port cou
 opened or a device stopped answering. Across ports the highest applies. SIGINT (Ctrl-C),
 SIGTERM or SIGHUP stop sending, let every port go at once, write no file, and exit with 130,
 143 or 129. A reader of the output that goes away stops nothing.
+)";
+
+const char* const ReportHelp = R"(Usage: iap-cli report [--since T] [--until T] [--by socket|image|job|day|shift] [--shifts HH:MM,...] [--csv | --json | --html FILE] [--journal LOC]
+
+Tells how the line is doing, from the journal's records of the boards programmed (download,
+write, program and station; reads are left out). A board is known by its serial, else the
+barcode scanned for it, else the first value of its unique page; a record with none of these is
+a board of its own. A board belongs to the group of its first round in the range, and brings all
+its rounds there. Per group, and in total:
+  boards, rounds      the boards, and the rounds they took
+  first pass, final   the share of boards whose first round passed, and whose last round did
+  erase, pages,       the median and 95th percentile (nearest rank) of each phase's time over
+  verify ms           the passed rounds
+  boards/h            boards over the hours from the group's first start to its last end
+  failures            the failed rounds by reason (their category), the most first
+
+  --since T       rounds that started at T or later: 2024-05-31, 2024-05-31T14:00, or with a
+                  zone, 2024-05-31T14:00+02:00; a time without a zone is UTC
+  --until T       rounds that started before T
+  --by G          socket (the default; a run of iap-cli itself by its port), image (the
+                  application's file and short SHA-256: the last download, else the last
+                  flash write), job, day or shift (days and shifts in this machine's local
+                  time)
+  --shifts LIST   the local times the shifts start (default 06:00,14:00,22:00); a shift is
+                  named by its day and start, and one that crosses midnight belongs to the day
+                  it started
+  --csv           a header row and a row per group, the totals last (their group: (total))
+  --json          one JSON object per line per group, then the totals ("totals": true)
+  --html FILE     write one HTML page that needs nothing else to be viewed or printed: the
+                  table, first-pass yield over time per socket (by hour when the report spans
+                  less than two days, else by day) and a Pareto chart of the failure reasons
+  --journal LOC   the journal to read (see iap-cli journal --help); it is only read: nothing
+                  is written and no file or folder is made
+
+Exit status: 0, also when no round matches; 2 for a bad option, a journal that does not exist
+or cannot be read or reached, or an HTML file that cannot be written.
+
+Examples:
+  iap-cli report --since 2024-05-01 --until 2024-06-01
+  iap-cli report --by shift --shifts 06:00,18:00 --since 2024-05-31
+  iap-cli report --by image --csv > yield.csv
+  iap-cli report --since 2024-05-31 --html yield.html
+  iap-cli report --journal postgresql://line@db.example:5432/production --by day --json
 )";
 
 QString commandHelp(Command command)
@@ -138,6 +183,8 @@ Examples:
   iap-cli journal --serial SN-000123
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
+    case Command::Report:
+        return QString::fromUtf8(ReportHelp);
     case Command::Job:
         return QStringLiteral(R"(Usage: iap-cli job pin JOB.json
 

@@ -112,6 +112,7 @@ QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
     case Command::Ports:
     case Command::Doctor:
     case Command::Journal:
+    case Command::Report:
     case Command::Job:
         break;
     }

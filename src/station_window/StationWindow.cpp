@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
@@ -12,6 +13,7 @@
 
 #include "JobPanel.h"
 #include "ScannerKeys.h"
+#include "JournalMenu.h"
 #include "SocketTile.h"
 #include "StationSettings.h"
 
@@ -81,6 +83,9 @@ void StationWindow::layOut()
     journal->addWidget(journalButton);
     journal->addWidget(journalVerdict, 1);
     auto* column = new QVBoxLayout(this);
+    auto* menus = new QMenuBar(this);
+    menus->addMenu(new JournalMenu([this] { return journalInUse; }, *desktop.urlOpener, *desktop.messageBox, this));
+    column->setMenuBar(menus);
     if (options.operatorMode()) {
         auto* mode = named(new QLabel(QStringLiteral("Operator mode"), this), "operatorMode");
         QFont bold = mode->font();
@@ -197,7 +202,8 @@ void StationWindow::applyJob(const StationJob& job)
 
 void StationWindow::applyJournal()
 {
-    const QString refusal = station.setJournal(journalEdit->text().trimmed());
+    journalInUse = journalEdit->text().trimmed();
+    const QString refusal = station.setJournal(journalInUse);
     journalVerdict->setText(refusal.isEmpty() ? QStringLiteral("Records go to %1").arg(station.journalLocation()) : refusal);
     remember();
 }

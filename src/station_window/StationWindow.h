@@ -25,8 +25,8 @@ class JobPanel;
 class ScannerKeys;
 class SocketTile;
 
-// The production station: the job above, a tile for every socket, and below them the ports to
-// add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
+// The production station: the Journal menu (the yield report) and the job above, a tile for every
+// socket, and below them the ports to add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
 // next start. In operator mode the job is the one released in a file, and nobody here changes it.
 class StationWindow : public QWidget {
     Q_OBJECT
@@ -78,6 +78,8 @@ private:
     ScannerKeys* scanner;
     std::vector<QShortcut*> numberKeys;
     SocketTile* chosen = nullptr;
+    // The journal the station was last given, as given (a password too), for the yield report.
+    QString journalInUse;
     // Until the last session's station is back, nothing is remembered over it.
     bool restored = false;
 };

@@ -1,3 +1,4 @@
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -28,11 +29,16 @@ public:
     }
 };
 
+class QtUrlOpener final : public UrlOpener {
+public:
+    bool open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+};
+
 }  // namespace
 
 Desktop makeSystemDesktop()
 {
-    return {std::make_unique<QtFileDialog>(), std::make_unique<QtMessageBox>()};
+    return {std::make_unique<QtFileDialog>(), std::make_unique<QtMessageBox>(), std::make_unique<QtUrlOpener>()};
 }
 
 }  // namespace iap

@@ -14,9 +14,11 @@ Desktop makeTestDesktop(FakeDesktop& desktop)
 {
     auto fileDialog = std::make_unique<FakeFileDialog>();
     auto messageBox = std::make_unique<FakeMessageBox>();
+    auto urlOpener = std::make_unique<FakeUrlOpener>();
     desktop.fileDialog = fileDialog.get();
     desktop.messageBox = messageBox.get();
-    return {std::move(fileDialog), std::move(messageBox)};
+    desktop.urlOpener = urlOpener.get();
+    return {std::move(fileDialog), std::move(messageBox), std::move(urlOpener)};
 }
 
 }  // namespace iap::test

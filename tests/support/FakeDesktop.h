@@ -39,6 +39,17 @@ public:
     QStringList shown;
 };
 
+// Opens nothing; keeps what it was asked to open.
+class FakeUrlOpener final : public UrlOpener {
+public:
+    bool open(const QUrl& url) override
+    {
+        opened << url;
+        return true;
+    }
+    QList<QUrl> opened;
+};
+
 // The tool plays its tunes on a thread of their own.
 class FakeTone final : public Tone {
 public:
@@ -94,6 +105,7 @@ private:
 struct FakeDesktop {
     FakeFileDialog* fileDialog = nullptr;
     FakeMessageBox* messageBox = nullptr;
+    FakeUrlOpener* urlOpener = nullptr;
     FakeTone* tone = nullptr;
 };
 

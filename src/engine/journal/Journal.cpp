@@ -7,6 +7,7 @@
 #include "journal/JournalDatabase.h"
 #include "journal/JournalFields.h"
 #include "journal/JournalJson.h"
+#include "journal/JournalRounds.h"
 #include "journal/JournalSchema.h"
 
 namespace iap {
@@ -86,7 +87,11 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
         const bool byBarcode = !filter.barcode.isEmpty() && version >= versionOf(QLatin1String("barcode"));
         if (!filter.barcode.isEmpty())
             sql += QLatin1String(byBarcode ? " AND barcode = ?" : " AND 1 = 0");
-        if (!query.prepare(sql + QLatin1String(" ORDER BY id")))
+        // SQLite, which keeps no statistics, would rather read the whole table in the order of
+        // its ids than sort the few records it finds by the index on their start; sorting by an
+        // expression of the id lets it take the index.
+        const bool sorted = (filter.since || bySerial || byBarcode) && !database->isPostgres();
+        if (!query.prepare(sql + QLatin1String(sorted ? " ORDER BY +id" : " ORDER BY id")))
             return false;
         if (filter.since)
             query.addBindValue(journalTimeText(*filter.since));
@@ -102,6 +107,26 @@ std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error
             return false;
         while (query.next())
             found.push_back(journalRecordOf(query, version));
+        return query.lastError().type() == QSqlError::NoError;
+    }, QStringLiteral("The journal %1 cannot be read: %2"));
+    if (!error.isEmpty())
+        found.clear();
+    return found;
+}
+
+std::vector<JournalRound> Journal::rounds(const JournalRoundRange& range, bool withImage, QString& error)
+{
+    std::vector<JournalRound> found;
+    error = database->run([&](QSqlQuery& query) {
+        found.clear();
+        query.setForwardOnly(true);
+        if (!query.prepare(journalRoundsSql(database->isPostgres(), database->schemaVersion(), range, withImage)))
+            return false;
+        bindRoundRange(query, range);
+        if (!query.exec())
+            return false;
+        while (query.next())
+            found.push_back(journalRoundOf(query, withImage));
         return query.lastError().type() == QSqlError::NoError;
     }, QStringLiteral("The journal %1 cannot be read: %2"));
     if (!error.isEmpty())

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "journal/JournalRecord.h"
+#include "journal/JournalRound.h"
 #include "journal/UniqueNumbers.h"
 
 class QSqlQuery;
@@ -76,6 +77,10 @@ public:
     QString append(const JournalRecord& record);
     // In the order they were written; on failure none, and `error` says why.
     std::vector<JournalRecord> records(const Filter& filter, QString& error);
+    // The rounds of the range as the yield report reads them, in the order they started (only
+    // the columns it needs; `withImage`: each round's image too); on failure
+    // none, and `error` says why.
+    std::vector<JournalRound> rounds(const JournalRoundRange& range, bool withImage, QString& error);
 
     // The values of boards' unique pages, drawn from pools that every program writing this journal
     // shares, so that no value is given twice. Each call is a transaction of its own, never held

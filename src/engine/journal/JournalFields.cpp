@@ -42,7 +42,7 @@ std::span<const JournalField> journalFields()
 
 int journalSchemaVersion()
 {
-    int newest = 1;
+    int newest = JournalViewsSinceVersion;
     for (const JournalField& field : journalFields())
         newest = std::max(newest, field.sinceVersion);
     return newest;

@@ -30,11 +30,14 @@ struct JournalField {
 // The version that gave every record its UUID and its time by phase.
 constexpr int RecordUuidSinceVersion = 3;
 
+// The version that brought the journal's views of yield (see JournalViews.h). It adds no field.
+constexpr int JournalViewsSinceVersion = 4;
+
 // The fields in the order of JournalRecord.
 std::span<const JournalField> journalFields();
 
-// The newest schema version among the fields: the one this program writes, and the newest it
-// reads.
+// The newest schema version among the fields and the views: the one this program writes, and
+// the newest it reads.
 int journalSchemaVersion();
 
 }  // namespace iap

@@ -94,10 +94,11 @@ QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const 
         if (field.sinceVersion > std::max(fromVersion, 1))
             statements << QStringLiteral("ALTER TABLE iap_journal ADD COLUMN %1 DEFAULT %2").arg(columnDefinition(field, postgres), emptyValue(field, postgres));
     // A receiver's answer names the record by its UUID; a code scanned is looked for before each
-    // board's first round.
+    // board's first round, a board by its serial.
     if (fromVersion < RecordUuidSinceVersion)
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_uuid ON iap_journal (uuid)")
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_barcode ON iap_journal (barcode)");
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_barcode ON iap_journal (barcode)")
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS iap_journal_board_serial ON iap_journal (board_serial)");
     return statements;
 }
 

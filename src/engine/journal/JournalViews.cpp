@@ -1,0 +1,91 @@
+#include "journal/JournalViews.h"
+
+#include "journal/JournalFields.h"
+#include "journal/JournalRounds.h"
+
+namespace iap {
+namespace {
+
+// What differs between the two databases; the rest of each view is the same SQL.
+struct Dialect {
+    const char* createView;
+    // The board's key and the image from a record's JSON columns (PostgreSQL's jsonb, parsed once
+    // for all its steps, is twice as quick as json; the unique values keep their order in json).
+    QString boardKey;
+    QString image;
+    const char* day;
+    const char* hours;
+};
+
+Dialect sqlite()
+{
+    return {"CREATE VIEW IF NOT EXISTS",
+            QStringLiteral("COALESCE(NULLIF(board_serial, ''), NULLIF(barcode, ''), NULLIF((SELECT v.value FROM json_each(CASE WHEN json_valid(unique_values) "
+                           "THEN unique_values ELSE '{}' END) v ORDER BY v.id LIMIT 1), ''), '#' || id)"),
+            QStringLiteral("COALESCE((SELECT trim(json_extract(s.value, '$.file') || ' ' || substr(json_extract(s.value, '$.sha256'), 1, %1)) "
+                           "FROM json_each(CASE WHEN json_valid(steps) THEN steps ELSE '[]' END) s WHERE json_extract(s.value, '$.kind') IN ('download', 'flash write') "
+                           "ORDER BY json_extract(s.value, '$.kind') = 'download' DESC, s.key DESC LIMIT 1), '')")
+                .arg(ImageHashDigits),
+            "date(started, 'localtime')", "(julianday(max(last_ended)) - julianday(min(first_started))) * 24"};
+}
+
+Dialect postgres()
+{
+    return {"CREATE OR REPLACE VIEW",
+            QStringLiteral("COALESCE(NULLIF(board_serial, ''), NULLIF(barcode, ''), NULLIF((SELECT v.value FROM json_each_text(unique_values::json) "
+                           "WITH ORDINALITY AS v(key, value, n) ORDER BY v.n LIMIT 1), ''), '#' || id)"),
+            QStringLiteral("COALESCE((SELECT trim(COALESCE(s.e->>'file', '') || ' ' || left(COALESCE(s.e->>'sha256', ''), %1)) "
+                           "FROM jsonb_array_elements(steps::jsonb) WITH ORDINALITY AS s(e, n) WHERE s.e->>'kind' IN ('download', 'flash write') "
+                           "ORDER BY s.e->>'kind' = 'download' DESC, s.n DESC LIMIT 1), '')")
+                .arg(ImageHashDigits),
+            "CAST(started AS DATE)", "EXTRACT(EPOCH FROM max(last_ended) - min(first_started)) / 3600"};
+}
+
+QStringList viewsOf(const Dialect& d, bool postgres)
+{
+    const QString create = QLatin1String(d.createView);
+    QStringList views{
+        create + QStringLiteral(" iap_rounds AS SELECT id, uuid, started, ended, %1 AS day, COALESCE(NULLIF(socket, ''), port) AS socket, %2 AS board_key, "
+                                "%3 AS image, job, CAST(pass AS INTEGER) AS pass, category, duration_ms, erase_ms, pages_ms, verify_ms "
+                                "FROM iap_journal WHERE command <> 'read'")
+                     .arg(QLatin1String(d.day), d.boardKey, d.image),
+        // The first round of a board (its row number 1) carries its group.
+        create + QLatin1String(" iap_boards AS SELECT board_key, rounds, first_id, first_started, last_id, last_ended, socket, image, job, day, first_pass, final_pass "
+                               "FROM (SELECT board_key, count(*) OVER w AS rounds, id AS first_id, started AS first_started, last_value(id) OVER w AS last_id, "
+                               "max(ended) OVER w AS last_ended, socket, image, job, day, pass AS first_pass, last_value(pass) OVER w AS final_pass, "
+                               "row_number() OVER w AS n FROM iap_rounds "
+                               "WINDOW w AS (PARTITION BY board_key ORDER BY started, id ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)) b WHERE n = 1"),
+        create + QStringLiteral(" iap_yield_by_socket_day AS SELECT socket, day, count(*) AS boards, sum(rounds) AS rounds, sum(first_pass) AS first_pass_boards, "
+                                "sum(final_pass) AS final_pass_boards, 1.0 * sum(first_pass) / count(*) AS first_pass_yield, 1.0 * sum(final_pass) / count(*) AS final_yield, "
+                                "min(first_started) AS first_started, max(last_ended) AS last_ended, count(*) / NULLIF(%1, 0) AS boards_per_hour "
+                                "FROM iap_boards GROUP BY socket, day")
+                     .arg(QLatin1String(d.hours)),
+        create + QLatin1String(" iap_failures_by_reason AS SELECT b.day, b.socket, COALESCE(NULLIF(r.category, ''), 'unknown') AS reason, count(*) AS failures "
+                               "FROM iap_rounds r JOIN iap_boards b ON b.board_key = r.board_key WHERE r.pass = 0 GROUP BY b.day, b.socket, 3")};
+    if (postgres) {
+        QStringList phases;
+        for (const char* phase : {"erase_ms", "pages_ms", "verify_ms"})
+            for (const auto& [share, suffix] : {std::pair{"0.5", "median"}, {"0.95", "p95"}})
+                phases << QStringLiteral("percentile_disc(%1) WITHIN GROUP (ORDER BY r.%2) AS %2_%3").arg(QLatin1String(share), QLatin1String(phase), QLatin1String(suffix));
+        views << create + QStringLiteral(" iap_phases_by_socket_day AS SELECT b.socket, b.day, count(*) AS passed_rounds, %1 "
+                                         "FROM iap_rounds r JOIN iap_boards b ON b.board_key = r.board_key WHERE r.pass = 1 GROUP BY b.socket, b.day")
+                              .arg(phases.join(QLatin1String(", ")));
+    }
+    return views;
+}
+
+}  // namespace
+
+QString journalImageSql(bool postgres)
+{
+    return postgres ? iap::postgres().image : sqlite().image;
+}
+
+QStringList journalViewsSql(bool postgres, int fromVersion)
+{
+    if (fromVersion >= JournalViewsSinceVersion)
+        return {};
+    return viewsOf(postgres ? iap::postgres() : sqlite(), postgres);
+}
+
+}  // namespace iap
