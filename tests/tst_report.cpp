@@ -64,10 +64,11 @@ std::vector<Round> rounds()
     const auto app = [](const QString& sha) { return std::vector{step("download", "app.bin", sha)}; };
     return {
         {31, 13, 0, "A1", true, "right", "SN-1", "", {}, app(App12), 100, 1000, 300},
-        // Retried twice before passing, known by its barcode.
+        // Retried twice before passing, known by its barcode: the serial its second round burnt
+        // is not the one it passed with.
         {31, 14, 0, "A1", false, "checksum error", "", "BC-2", {}, app(App12), 999, 9999, 999},
-        {31, 14, 10, "A1", false, "verify error", "", "BC-2", {}, app(App12), 999, 9999, 999},
-        {31, 14, 20, "A1", true, "right", "", "BC-2", {}, app(App12), 120, 1100, 310},
+        {31, 14, 10, "A1", false, "verify error", "SN-20", "BC-2", {}, app(App12), 999, 9999, 999},
+        {31, 14, 20, "A1", true, "right", "SN-21", "BC-2", {}, app(App12), 120, 1100, 310},
         // Known by the first value of its unique page.
         {31, 19, 30, "A2", false, "no device", "", "", {{"mac", "02:00:00:00:00:03"}}, app(App13), 0, 0, 0},
         // No key at all: a board of its own; its image is its flash write's.

@@ -84,8 +84,8 @@ SIGTERM or SIGHUP stop sending, let every port go at once, write no file, and ex
 const char* const ReportHelp = R"(Usage: iap-cli report [--since T] [--until T] [--by socket|image|job|day|shift] [--shifts HH:MM,...] [--csv | --json | --html FILE] [--journal LOC]
 
 Tells how the line is doing, from the journal's records of the boards programmed (download,
-write, program and station; reads are left out). A board is known by its serial, else the
-barcode scanned for it, else the first value of its unique page; a record with none of these is
+write, program and station; reads are left out). A board is known by the barcode scanned
+for it, else its serial, else the first value of its unique page; a record with none of these is
 a board of its own. A board belongs to the group of its first round in the range, and brings all
 its rounds there. Per group, and in total:
   boards, rounds      the boards, and the rounds they took

@@ -60,10 +60,12 @@ void bindRoundRange(QSqlQuery& query, const JournalRoundRange& range)
 
 QString boardKeyOf(std::int64_t id, const QString& boardSerial, const QString& barcode, const QString& uniqueValues)
 {
-    if (!boardSerial.isEmpty())
-        return boardSerial;
+    // The label scanned stays with the board; a serial burnt by a failed round is not the one
+    // its next round gets.
     if (!barcode.isEmpty())
         return barcode;
+    if (!boardSerial.isEmpty())
+        return boardSerial;
     // Most records have no unique page: its JSON is not parsed for them.
     if (uniqueValues.size() > 2) {
         const std::vector<WrittenValue> values = writtenValuesFromText(uniqueValues.toUtf8());

@@ -20,7 +20,7 @@ struct Dialect {
 Dialect sqlite()
 {
     return {"CREATE VIEW IF NOT EXISTS",
-            QStringLiteral("COALESCE(NULLIF(board_serial, ''), NULLIF(barcode, ''), NULLIF((SELECT v.value FROM json_each(CASE WHEN json_valid(unique_values) "
+            QStringLiteral("COALESCE(NULLIF(barcode, ''), NULLIF(board_serial, ''), NULLIF((SELECT v.value FROM json_each(CASE WHEN json_valid(unique_values) "
                            "THEN unique_values ELSE '{}' END) v ORDER BY v.id LIMIT 1), ''), '#' || id)"),
             QStringLiteral("COALESCE((SELECT trim(json_extract(s.value, '$.file') || ' ' || substr(json_extract(s.value, '$.sha256'), 1, %1)) "
                            "FROM json_each(CASE WHEN json_valid(steps) THEN steps ELSE '[]' END) s WHERE json_extract(s.value, '$.kind') IN ('download', 'flash write') "
@@ -32,7 +32,7 @@ Dialect sqlite()
 Dialect postgres()
 {
     return {"CREATE OR REPLACE VIEW",
-            QStringLiteral("COALESCE(NULLIF(board_serial, ''), NULLIF(barcode, ''), NULLIF((SELECT v.value FROM json_each_text(unique_values::json) "
+            QStringLiteral("COALESCE(NULLIF(barcode, ''), NULLIF(board_serial, ''), NULLIF((SELECT v.value FROM json_each_text(unique_values::json) "
                            "WITH ORDINALITY AS v(key, value, n) ORDER BY v.n LIMIT 1), ''), '#' || id)"),
             QStringLiteral("COALESCE((SELECT trim(COALESCE(s.e->>'file', '') || ' ' || left(COALESCE(s.e->>'sha256', ''), %1)) "
                            "FROM jsonb_array_elements(steps::jsonb) WITH ORDINALITY AS s(e, n) WHERE s.e->>'kind' IN ('download', 'flash write') "

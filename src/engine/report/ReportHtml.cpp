@@ -100,7 +100,7 @@ QString yieldHtml(const YieldReport& report, const QDateTime& made)
             yieldTimelineSvg(report.timeline) + u'\n';
     page += QStringLiteral("<h2>Failure reasons</h2>\n") + paretoSvg(report.totals.failures) + u'\n' + reasonsTable(report.totals.failures);
     page += QStringLiteral(
-        "<p class=\"notes\">A board is known by its serial, else its barcode, else the first value of its unique page; a record without any is a "
+        "<p class=\"notes\">A board is known by its barcode, else its serial, else the first value of its unique page; a record without any is a "
         "board of its own. A board belongs to the group of its first round and brings all its rounds there. First-pass yield: the boards whose "
         "first round passed; final yield: those whose last round passed. Phase times are over the passed rounds, the 95th percentile by nearest "
         "rank. Days, hours and shifts are the local time of the machine that made the report.</p>\n</body>\n</html>\n");
