@@ -113,6 +113,7 @@ QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
     case Command::Doctor:
     case Command::Journal:
     case Command::Job:
+    case Command::Deliver:
         break;
     }
     return {};

@@ -33,8 +33,8 @@ constexpr int RecordUuidSinceVersion = 3;
 // The fields in the order of JournalRecord.
 std::span<const JournalField> journalFields();
 
-// The newest schema version among the fields: the one this program writes, and the newest it
-// reads.
+// The newest schema version among the fields and the tables beside them: the one this program
+// writes, and the newest it reads.
 int journalSchemaVersion();
 
 }  // namespace iap

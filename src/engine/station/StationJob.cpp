@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 
+#include "delivery/DeliveryTarget.h"
 #include "production/JobChecks.h"
 #include "protocol/HexNumber.h"
 
@@ -19,9 +20,9 @@ namespace iap {
 namespace {
 
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
-    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique");
-const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
-const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256");
+    TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique"), DeliverKey("deliver");
+const std::array<QLatin1String, 9> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey, DeliverKey};
+const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256, deliver");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -54,6 +55,8 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
                        {ProbeMsKey, job.probeMs}};
     if (job.pins)
         object.insert(ImagePins::JobKey, imagePinsJson(*job.pins));
+    if (!job.deliver.isEmpty())
+        object.insert(DeliverKey, job.deliver);
     if (job.unique)
         object.insert(UniqueKey, job.unique->toJson(folder));
     return object;
@@ -103,6 +106,9 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     if (object.contains(UniqueKey) && !takeUniquePage(object.value(UniqueKey), folder, job, why))
         return std::nullopt;
     job.probeAddress = object.value(ProbeAddressKey).toString();
+    job.deliver = object.value(DeliverKey).toString();
+    if (!job.deliver.isEmpty() && !DeliveryTarget::of(job.deliver, why))
+        return std::nullopt;
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     if (object.contains(ImagePins::JobKey)) {
         job.pins = imagePinsFromJson(object.value(ImagePins::JobKey), why);
