@@ -24,7 +24,7 @@ class JobPanel;
 class SocketTile;
 
 // The production station: the job above, a tile for every socket, and below them the ports to
-// add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
+// add as sockets, continuous mode, the journal and where records go besides it. Everything chosen here is remembered for the
 // next start. In operator mode the job is the one released in a file, and nobody here changes it.
 class StationWindow : public QWidget {
     Q_OBJECT
@@ -48,6 +48,7 @@ private:
     void placeTiles();
     void applyJob(const StationJob& job);
     void applyJournal();
+    void applyDelivery();
     void applyRest();
     void remember() const;
 
@@ -66,6 +67,10 @@ private:
     QSpinBox* restBox;
     QLineEdit* journalEdit;
     QLabel* journalVerdict;
+    QLineEdit* deliverEdit;
+    QLineEdit* tokenFileEdit;
+    // What waits to be delivered, or why the target cannot be used; empty when all went.
+    QLabel* deliveryStatus;
     // Until the last session's station is back, nothing is remembered over it.
     bool restored = false;
 };

@@ -18,6 +18,13 @@ HttpReceiver::HttpReceiver()
     });
 }
 
+// The connections still open go with the server, after what they would report to is gone.
+HttpReceiver::~HttpReceiver()
+{
+    for (QTcpSocket* socket : server.findChildren<QTcpSocket*>())
+        socket->disconnect(this);
+}
+
 QString HttpReceiver::url() const
 {
     return QStringLiteral("http://127.0.0.1:%1/records").arg(server.serverPort());

@@ -30,6 +30,7 @@ public:
     };
 
     HttpReceiver();
+    ~HttpReceiver() override;
     QString url() const;
     void script(std::initializer_list<Answer> answers) { scripted.insert(scripted.end(), answers); }
     // The answer once the script is done.
