@@ -47,7 +47,7 @@ struct ScriptedChannel final : DeliveryChannel {
 };
 
 // Records kept with a target, as a run keeps them; their UUIDs in the order kept.
-QStringList keep(const QString& location, const QString& target, int count)
+QStringList keep(const QString& location, const QString& target, int count, int resultBytes = 0)
 {
     Journal journal(location);
     journal.deliverTo(target);
@@ -55,7 +55,7 @@ QStringList keep(const QString& location, const QString& target, int count)
     for (int i = 0; i < count; ++i) {
         JournalRecord record;
         record.started = record.ended = QDateTime::currentDateTimeUtc();
-        record.result = QString::number(i);
+        record.result = QString::number(i) + QString(resultBytes, u'x');
         record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         if (!journal.append(record).isEmpty())
             return {};
@@ -235,18 +235,21 @@ private slots:
         QCOMPARE(delivered, kept.mid(0, delivered.size()));
     }
 
-    // A reader that watches the folder finds each record once, whole, under its UUID.
+    // A reader that watches the folder finds each record once, whole, under its UUID. Large
+    // records take long enough to write for a reader to come upon one half written.
     void folderReaderSeesEachRecordWhole()
     {
         QTemporaryDir dir;
         const QString journal = dir.filePath("journal.sqlite"), folder = dir.filePath("mes");
         QVERIFY(QDir().mkpath(folder));
-        const QStringList kept = keep(journal, "dir:" + folder, 300);
+        const QStringList kept = keep(journal, "dir:" + folder, 300, 100000);
         QProcess deliver;
         deliver.start(IAP_CLI_PATH, {"deliver", "--journal", journal});
         QSet<QString> seen;
         const auto look = [&] {
             for (const QString& name : QDir(folder).entryList({"*.json"}, QDir::Files)) {
+                if (seen.contains(name))
+                    continue;
                 const QJsonObject record = QJsonDocument::fromJson(readFile(QDir(folder).filePath(name))).object();
                 QVERIFY2(record["uuid"].toString() + ".json" == name, qPrintable(name));
                 seen << name;
