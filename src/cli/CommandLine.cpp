@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "DeliveryRun.h"
 #include "CommandLineOptions.h"
 #include "Doctor.h"
 #include "Help.h"
@@ -132,8 +133,12 @@ int runCommandLine(const QStringList& arguments)
     const auto clock = makeSystemClock();
     if (options.command == Command::Station)
         return runStation(options, *clock);
+    if (options.command == Command::Deliver)
+        return runDeliver(options, *clock);
     // No device is touched when its run could not be put on record.
     Journal journal(options.journal);
+    if (options.deliveryTarget)
+        journal.deliverTo(options.deliveryTarget->text);
     QString refusal = journal.check();
     // A pool used up stops the run before any board is touched.
     if (refusal.isEmpty() && options.job.unique)
@@ -149,7 +154,10 @@ int runCommandLine(const QStringList& arguments)
         std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
         return UsageStatus;
     }
-    return runPorts(options, *clock, journal);
+    const int status = runPorts(options, *clock, journal);
+    if (status < StoppedBySignalBase)
+        deliverAfterRuns(options, *clock);
+    return status;
 }
 
 }  // namespace iap::cli

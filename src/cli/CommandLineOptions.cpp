@@ -18,7 +18,8 @@ std::optional<Command> commandNamed(const QString& name)
 {
     const std::pair<const char*, Command> commands[] = {
         {"ports", Command::Ports}, {"doctor", Command::Doctor}, {"download", Command::Download}, {"write", Command::Write}, {"read", Command::Read}, {"program", Command::Program},
-        {"station", Command::Station}, {"journal", Command::Journal}, {"job", Command::Job}, {"report", Command::Report}};
+        {"station", Command::Station}, {"journal", Command::Journal}, {"job", Command::Job}, {"report", Command::Report},
+        {"deliver", Command::Deliver}};
     for (const auto& [text, command] : commands)
         if (name == QLatin1String(text))
             return command;
@@ -26,7 +27,7 @@ std::optional<Command> commandNamed(const QString& name)
 }
 
 struct JournalOptions {
-    QCommandLineOption port, since, result, csv, json, serial;
+    QCommandLineOption port, since, result, csv, json, serial, undelivered;
 };
 
 // The journal's --port is a filter, matched against what the records hold, not a port to open.
@@ -43,6 +44,11 @@ void parseJournalOptions(CommandLineOptions& o, const QCommandLineParser& parser
     o.journalFilter.port = o.ports.value(0);
     o.ports.clear();
     o.csv = parser.isSet(options.csv);
+    o.undelivered = parser.isSet(options.undelivered);
+    if (o.undelivered && (!o.journalFilter.port.isEmpty() || parser.isSet(options.since) || parser.isSet(options.result) || parser.isSet(options.serial))) {
+        error = QStringLiteral("--undelivered lists every record that waits or was refused: give it without --port, --since, --result and --serial");
+        return;
+    }
     o.journalFilter.boardSerial = parser.value(options.serial);
     if (parser.isSet(options.since)) {
         o.journalFilter.since = parseSince(parser.value(options.since));
@@ -186,7 +192,9 @@ struct OptionSet {
                              trigger = withValue("trigger"), switchLine = withValue("switch"), probeAddress = withValue("probe-address"),
                              probeMs = withValue("probe-ms"), serial = withValue("serial"), barcode = withValue("barcode"),
                              barcodes = withValue("barcodes"), until = withValue("until"), by = withValue("by"),
-                             shifts = withValue("shifts"), html = withValue("html");
+                             shifts = withValue("shifts"), html = withValue("html"),
+                             deliver = withValue("deliver"), deliverTokenFile = withValue("deliver-token-file");
+    const QCommandLineOption undelivered{QStringLiteral("undelivered")};
 };
 
 // Each value of a numeric option in turn (the last one stays); the first that is not a whole
@@ -243,7 +251,8 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
 {
     QString error;
     if (o.command == Command::Journal) {
-        parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json, options.serial}, error);
+        parseJournalOptions(o, parser, {options.port, options.since, options.result, options.csv, options.json, options.serial, options.undelivered},
+                            error);
         if (error.isEmpty())
             for (const QCommandLineOption& only : {options.until, options.by, options.shifts, options.html})
                 if (parser.isSet(only))
@@ -251,12 +260,12 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
         return error;
     }
     if (o.command == Command::Report) {
-        for (const QCommandLineOption& only : {options.result, options.serial})
+        for (const QCommandLineOption& only : {options.result, options.serial, options.undelivered})
             if (parser.isSet(only))
                 return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
         return parseReportOptions(o, parser, {options.since, options.until, options.by, options.shifts, options.csv, options.html});
     }
-    for (const QCommandLineOption& only : {options.since, options.result, options.csv, options.serial})
+    for (const QCommandLineOption& only : {options.since, options.result, options.csv, options.serial, options.undelivered})
         if (parser.isSet(only))
             return QStringLiteral("--%1 belongs to iap-cli journal").arg(only.names().first());
     for (const QCommandLineOption& only : {options.until, options.by, options.shifts, options.html})
@@ -281,6 +290,30 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
         if (parser.isSet(only))
             return QStringLiteral("--%1 belongs to iap-cli station").arg(only.names().first());
     return {};
+}
+
+// The target given, else the job file's (the station passes it on with its job); its token
+// from the file given, else the environment, never from the command line itself.
+QString takeDelivery(CommandLineOptions& o, const QCommandLineParser& parser, const OptionSet& options)
+{
+    const bool delivers = o.command == Command::Download || o.command == Command::Write || o.command == Command::Read || o.command == Command::Program ||
+                          o.command == Command::Station || o.command == Command::Deliver;
+    for (const QCommandLineOption& option : {options.deliver, options.deliverTokenFile})
+        if (!delivers && parser.isSet(option))
+            return QStringLiteral("--%1 belongs to iap-cli download, write, read, program, station and deliver").arg(option.names().first());
+    if (!delivers)
+        return {};
+    if (o.command == Command::Deliver && !parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+    if (o.command == Command::Deliver && !o.ports.isEmpty())
+        return QStringLiteral("--port does not belong to iap-cli deliver");
+    const QString target = parser.isSet(options.deliver) ? parser.value(options.deliver) : o.stationJob.deliver;
+    o.stationJob.deliver = target;
+    QString why;
+    if (!target.isEmpty() && !(o.deliveryTarget = DeliveryTarget::of(target, why)))
+        return why;
+    o.deliveryToken = deliveryToken(parser.value(options.deliverTokenFile), why);
+    return why;
 }
 
 }  // namespace
@@ -320,7 +353,8 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
                        options.timeout, options.slot0, options.slot1, options.application, options.jobFile, options.continuous, options.journal,
                        options.since, options.result, options.csv, options.trigger, options.switchLine, options.probeAddress, options.probeMs,
-                       options.serial, options.barcode, options.barcodes, options.until, options.by, options.shifts, options.html});
+                       options.serial, options.barcode, options.barcodes, options.until, options.by, options.shifts, options.html,
+                       options.deliver, options.deliverTokenFile, options.undelivered});
     if (!parser.parse(QStringList{QStringLiteral("iap-cli")} + arguments.mid(1))) {
         const QStringList unknown = parser.unknownOptionNames();
         error = unknown.isEmpty() ? parser.errorText()
@@ -337,7 +371,9 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
     error = takeCommonValues(o, parser, options);
     if (error.isEmpty())
         error = takeCommandOptions(o, parser, options);
-    if (!error.isEmpty() || o.command == Command::Journal || o.command == Command::Report)
+    if (error.isEmpty())
+        error = takeDelivery(o, parser, options);
+    if (!error.isEmpty() || o.command == Command::Journal || o.command == Command::Report || o.command == Command::Deliver)
         return o;
     const QStringList files = parser.positionalArguments();
     const bool takesFile = o.command == Command::Download || o.command == Command::Write;

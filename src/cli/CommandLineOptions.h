@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "delivery/DeliveryTarget.h"
 #include "journal/Journal.h"
 #include "journal/JournalRound.h"
 #include "protocol/Page.h"
@@ -19,7 +20,7 @@
 
 namespace iap::cli {
 
-enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal, Job, Report };
+enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Journal, Job, Report, Deliver };
 
 // What a run of the command line is to do, checked before anything is sent.
 struct CommandLineOptions {
@@ -58,13 +59,20 @@ struct CommandLineOptions {
     // Where the record of each port's run goes and where the journal command reads: a file or a
     // postgresql:// URL; empty, Journal::defaultLocation().
     QString journal;
-    // journal: which records, and CSV instead of a table (--json: JSON lines).
+    // journal: which records, and CSV instead of a table (--json: JSON lines); --undelivered:
+    // the outbox's records that wait or were refused instead.
     Journal::Filter journalFilter;
     // report: the rounds it reads, how it groups their boards, and the HTML file to write (CSV
     // and --json as for journal).
     JournalRoundRange reportRange;
     ReportGrouping reportGrouping;
     QString htmlFile;
+    bool undelivered = false;
+    // Where each record goes besides the journal (--deliver, or the job file's "deliver"), and
+    // the bearer token for it (--deliver-token-file, else IAP_DELIVER_TOKEN); deliver: the one
+    // target to send to (none: every target something waits for).
+    std::optional<DeliveryTarget> deliveryTarget;
+    QString deliveryToken;
     bool csv = false;
     bool help = false;
     bool version = false;

@@ -25,6 +25,7 @@ Commands:
   job        the job files of a station and of program --job (--help tells their keys and
              unique pages); job pin JOB.json pins one to its images as they are now, so
              that it runs those bytes or nothing
+  deliver    send the records that wait in the journal's outbox to the factory's system
 
 Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
 version.
@@ -35,6 +36,23 @@ Verify by reading back:
   --verify        once the device's sum agrees, read the pages sent back from the flash and
                   compare them byte for byte: "Verify right", or "Verify error at ADDR" with
                   the first byte that differs (exit 1)
+)";
+
+const char* const Delivery = R"(
+Delivery to the factory's system:
+  --deliver T     each record also goes to T, once: http://host/path or https://host/path
+                  (one POST per record, its JSON as iap-cli journal --json prints it, with
+                  Content-Type: application/json and Idempotency-Key: the record's UUID), or
+                  dir:/path (a file <uuid>.json per record, renamed into place once whole).
+                  The record waits in the journal's outbox, written with it, and goes out
+                  after the run, never holding it up: 2xx is delivered; 4xx (but 408 and 429)
+                  is refused, kept with the answer and not sent again; anything else is tried
+                  again after 1 s, 2 s, 4 s ... up to 5 minutes, records in the order kept.
+                  After download, write, read and program the records go out for 3 s at most,
+                  whatever the exit status; iap-cli deliver sends what is left
+  --deliver-token-file F
+                  the bearer token for an HTTP target: the file's first line (else the
+                  environment variable IAP_DELIVER_TOKEN); never on the command line
 )";
 
 const char* const Common = R"(
@@ -153,8 +171,28 @@ stands in the way, 1 when something does.
 Example:
   iap-cli doctor
 )");
+    case Command::Deliver:
+        return QStringLiteral(R"(Usage: iap-cli deliver [--journal LOC] [--deliver T] [--deliver-token-file F]
+
+Sends the records that wait in the journal's outbox now: for the target T, or for every target
+records wait for. Each target's records go one at a time in the order they were kept, until
+none is left or a try fails (it is tried again by the next program that delivers, see
+--deliver below). Prints, per target, what went and what is left. Other programs delivering
+from the same journal at the same time (stations, iap-cli runs) never send the same record at
+the same time.
+
+Exit status: 0 when nothing is left waiting or refused; 1 when something still waits or was
+refused (iap-cli journal --undelivered lists them); 2 for a bad option or a journal that
+cannot be read or reached.
+
+Examples:
+  iap-cli deliver
+  IAP_DELIVER_TOKEN=... iap-cli deliver --deliver https://mes.example/api/records
+  iap-cli deliver --journal postgresql://line@db.example/production --deliver-token-file /etc/iap/mes-token
+)") + QLatin1String(Delivery);
     case Command::Journal:
         return QStringLiteral(R"(Usage: iap-cli journal [--since T] [--port P] [--result pass|fail] [--serial SN] [--csv | --json] [--journal LOC]
+       iap-cli journal --undelivered [--csv | --json] [--journal LOC]
 
 Prints the records of earlier runs, oldest first, one per port and run: when it started and
 ended (UTC), the host, the station's socket, the port with its by-path link and USB identity,
@@ -169,6 +207,11 @@ with a header row (the steps as JSON in the last column), --json one JSON object
   --port P        records of that port: its name, path or by-path link, or a socket's name
   --result R      pass or fail
   --serial SN     the records of the board whose unique page got the serial number SN
+  --undelivered   the records that wait in the outbox for their delivery target, or were
+                  refused by it, with the target, the state (waiting or refused), the tries,
+                  the last try (UTC) and the last error or the receiver's answer (CSV and
+                  JSON: deliveryTarget, deliveryState, deliveryTries, deliveryLastTry,
+                  deliveryLastError, after the record's own fields)
   --journal LOC   the journal to read (see the device commands' help); default
                   $XDG_DATA_HOME/iap/journal.sqlite. It is only read, also when another
                   user's: nothing is written and no file or folder is made
@@ -181,6 +224,7 @@ Examples:
   iap-cli journal --since 2024-05-31 --result fail
   iap-cli journal --port ttyUSB0 --csv > runs.csv
   iap-cli journal --serial SN-000123
+  iap-cli journal --undelivered
   iap-cli journal --journal postgresql://line@db.example:5432/production --json
 )");
     case Command::Report:
@@ -267,7 +311,7 @@ Examples:
   iap-cli download --port ttyUSB0 --address 08004000 app.bin
   iap-cli download --port ttyUSB0 app.hex
   iap-cli download --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --address 0x08004000 app.bin
-)") + QLatin1String(Verify) + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Write:
         return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] IMAGE.flash
 
@@ -280,7 +324,7 @@ Examples:
   iap-cli write --port ttyUSB0 calibration.flash
   iap-cli write --port ttyUSB0 calibration.s37
   iap-cli write --port ttyUSB0 --model VR200 --address 08010000 plain.flash
-)") + QLatin1String(Verify) + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Read:
         return QStringLiteral(R"(Usage: iap-cli read --port P [--port P2 ...] [--model HX300|VR200] --address ADDR --pages N -o OUT.bin
 
@@ -292,7 +336,7 @@ base name.
 Examples:
   iap-cli read --port ttyUSB0 --address 08000000 --pages 64 -o flash.bin
   iap-cli read --port ttyUSB0 --port ttyUSB1 --address 08000000 --pages 64 -o flash-{port}.bin
-)") + QLatin1String(Common);
+)") + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Program:
         return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--barcode CODE] [--verify]
 
@@ -313,7 +357,7 @@ for several ports are refused before anything is sent (exit 2).
 Examples:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin
   iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
-)") + QLatin1String(Verify) + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Station:
         return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
 
@@ -323,7 +367,10 @@ With --continuous S, a round also starts S seconds after each verdict while the 
 The job comes from a job file saved by the station window (--job), and the job options given
 beside it win over the file's. One line per round per port ("PASS", or "FAIL" and why); on
 Ctrl-C a running round is stopped and each port's passes and fails are told. Exit status: 0
-when no round failed or was stopped, 1 otherwise, 2 when no round could start.
+when no round failed or was stopped, 1 otherwise, 2 when no round could start. With a
+delivery target the station delivers all along, also what earlier runs left waiting, and
+prints a line whenever that changes ("delivery: 3 records not yet delivered, last try 12:04:
+Connection refused"; with --json a "delivery" event with its text).
 
 How a board put in is told, for every port (--trigger):
   appear          the port appears: the adapter comes with the board (the default); it must
@@ -363,7 +410,8 @@ tells the code (", barcode CODE"; with --json "barcode").
 
 The job file's keys, its unique page of each board's own values (serial numbers, MAC
 addresses, lines of a list, the barcode, the time, a CRC-32) and pinning are told by iap-cli
-job --help. Values are drawn from pools in the journal: stations that share a journal never
+job --help; "deliver" (the delivery target, as --deliver) is one of them, and --deliver wins
+over it. Values are drawn from pools in the journal: stations that share a journal never
 give a value twice, and a pool used up starts nothing (exit 2).
 
 Examples:
@@ -371,7 +419,7 @@ Examples:
   iap-cli station --port ttyUSB0 --port ttyUSB1 --job line3.json --trigger line --switch dsr
   iap-cli station --port ttyUSB0 --job line3.json --trigger probe --probe-address 08000000 --probe-ms 500
   iap-cli station --port ttyUSB0 --port ttyUSB1 --job line3.json --barcodes scanned.txt
-)") + QLatin1String(Verify) + QLatin1String(Common);
+)") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     }
     return {};
 }

@@ -114,6 +114,7 @@ QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
     case Command::Journal:
     case Command::Report:
     case Command::Job:
+    case Command::Deliver:
         break;
     }
     return {};

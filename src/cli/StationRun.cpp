@@ -67,6 +67,15 @@ void reportRefusal(bool json, const QString& port, const QString& why)
         printLine(QStringLiteral("%1: not started: %2").arg(port, why));
 }
 
+// A line whenever what waits to be delivered changes, and one when it is all delivered again.
+void reportDelivery(bool json, const QString& status)
+{
+    if (json)
+        printJson({{QStringLiteral("event"), QStringLiteral("delivery")}, {QStringLiteral("text"), status}});
+    else
+        printLine(QStringLiteral("delivery: %1").arg(status.isEmpty() ? QStringLiteral("every record delivered") : status));
+}
+
 void reportSummary(bool json, const QString& port, const SocketView& view)
 {
     if (json)
@@ -117,8 +126,15 @@ int runStation(const CommandLineOptions& options, Clock& clock)
 {
     Station station(clock);
     BarcodeFeed barcodes;
+    QString deliveryTold;
+    QObject::connect(&station, &Station::deliveryChanged, &station, [&options, &deliveryTold](const QString& status) {
+        if (status != deliveryTold)
+            reportDelivery(options.json, status);
+        deliveryTold = status;
+    });
     // A pool used up, like a journal that cannot be written, starts nothing.
-    for (const QString& refusal : {station.setJournal(options.journal), station.setJob(options.stationJob), station.admit(), barcodeRefusal(options, station),
+    for (const QString& refusal : {station.setJournal(options.journal), station.setDelivery(options.stationJob.deliver, options.deliveryToken),
+                                   station.setJob(options.stationJob), station.admit(), barcodeRefusal(options, station),
                                    options.barcodes.isEmpty() ? QString() : barcodes.open(options.barcodes)}) {
         if (!refusal.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));

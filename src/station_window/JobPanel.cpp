@@ -147,6 +147,7 @@ StationJob JobPanel::job() const
     chosen.barcode = given.barcode;
     chosen.repeatBarcodes = given.repeatBarcodes;
     chosen.pins = given.pins;
+    chosen.deliver = given.deliver;
     // The job names its file only while it is still that file's job.
     chosen.file = given.file;
     chosen.fileSha256 = given.fileSha256;

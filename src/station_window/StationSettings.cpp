@@ -54,6 +54,8 @@ StationSettings StationSettings::load()
     if (settings.contains(QStringLiteral("restSeconds")))
         loaded.restSeconds = settings.value(QStringLiteral("restSeconds")).toInt();
     loaded.journal = settings.value(QStringLiteral("journal")).toString();
+    loaded.deliver = settings.value(QStringLiteral("deliver")).toString();
+    loaded.deliverTokenFile = settings.value(QStringLiteral("deliverTokenFile")).toString();
     return loaded;
 }
 
@@ -81,6 +83,8 @@ void StationSettings::save() const
     else
         settings.remove(QStringLiteral("restSeconds"));
     settings.setValue(QStringLiteral("journal"), journal);
+    settings.setValue(QStringLiteral("deliver"), deliver);
+    settings.setValue(QStringLiteral("deliverTokenFile"), deliverTokenFile);
 }
 
 }  // namespace iap

@@ -11,7 +11,7 @@
 namespace iap {
 
 // What the station window remembers between runs: the last job, the sockets by name, port and
-// trigger, the rest of continuous mode and the journal.
+// trigger, the rest of continuous mode, the journal and the delivery target.
 struct StationSettings {
     struct SocketEntry {
         QString name;
@@ -27,6 +27,10 @@ struct StationSettings {
     std::vector<SocketEntry> sockets;
     std::optional<int> restSeconds;
     QString journal;
+    // Where records go besides the journal, and the file its bearer token is read from (never
+    // the token itself).
+    QString deliver;
+    QString deliverTokenFile;
 
     static StationSettings load();
     void save() const;

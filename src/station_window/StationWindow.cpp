@@ -38,13 +38,18 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, Sta
       portList(named(new QComboBox(this), "ports")), socketName(named(new QLineEdit(this), "socketName")),
       continuousBox(named(new QCheckBox(QStringLiteral("Continuous, rest"), this), "continuous")), restBox(named(new QSpinBox(this), "rest")),
       journalEdit(named(new QLineEdit(this), "journal")), journalVerdict(named(new QLabel(this), "journalVerdict")),
-      scanVerdict(named(new QLabel(this), "scanVerdict")), scanner(new ScannerKeys(*this))
+      scanVerdict(named(new QLabel(this), "scanVerdict")), scanner(new ScannerKeys(*this)),
+      deliverEdit(named(new QLineEdit(this), "deliver")), tokenFileEdit(named(new QLineEdit(this), "deliverTokenFile")),
+      deliveryStatus(named(new QLabel(this), "deliveryStatus"))
 {
     setWindowTitle(options.operatorMode() ? QStringLiteral("IAP Station — Operator mode") : QStringLiteral("IAP Station"));
     socketName->setPlaceholderText(QStringLiteral("Fixture A1"));
     restBox->setRange(0, LongestRestSeconds);
     restBox->setSuffix(QStringLiteral(" s"));
     journalEdit->setPlaceholderText(Journal::defaultLocation());
+    deliverEdit->setPlaceholderText(QStringLiteral("https://mes.example/records or dir:/path (none: the job's)"));
+    tokenFileEdit->setPlaceholderText(QStringLiteral("token file (none: $%1)").arg(QLatin1String(DeliveryTarget::TokenVariable)));
+    connect(&station, &Station::deliveryChanged, deliveryStatus, &QLabel::setText);
     portList->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     layOut();
     if (!options.operatorMode())
@@ -82,6 +87,13 @@ void StationWindow::layOut()
     journal->addWidget(journalEdit, 1);
     journal->addWidget(journalButton);
     journal->addWidget(journalVerdict, 1);
+    auto* delivery = new QHBoxLayout;
+    auto* deliverButton = named(new QPushButton(QStringLiteral("Deliver"), this), "useDelivery");
+    delivery->addWidget(new QLabel(QStringLiteral("Deliver to"), this));
+    delivery->addWidget(deliverEdit, 1);
+    delivery->addWidget(tokenFileEdit);
+    delivery->addWidget(deliverButton);
+    delivery->addWidget(deliveryStatus, 1);
     auto* column = new QVBoxLayout(this);
     auto* menus = new QMenuBar(this);
     menus->addMenu(new JournalMenu([this] { return journalInUse; }, *desktop.urlOpener, *desktop.messageBox, this));
@@ -98,6 +110,9 @@ void StationWindow::layOut()
     column->addWidget(scanVerdict);
     column->addLayout(sockets);
     column->addLayout(journal);
+    column->addLayout(delivery);
+    connect(deliverButton, &QPushButton::clicked, this, &StationWindow::applyDelivery);
+    connect(deliverEdit, &QLineEdit::returnPressed, this, &StationWindow::applyDelivery);
 
     connect(listButton, &QPushButton::clicked, this, &StationWindow::listPorts);
     connect(addButton, &QPushButton::clicked, this, [this] {
@@ -120,9 +135,12 @@ void StationWindow::restore()
 {
     const StationSettings last = StationSettings::load();
     journalEdit->setText(last.journal);
+    deliverEdit->setText(last.deliver);
+    tokenFileEdit->setText(last.deliverTokenFile);
     restBox->setValue(last.restSeconds.value_or(DefaultRestSeconds));
     continuousBox->setChecked(last.restSeconds.has_value());
     applyJournal();
+    applyDelivery();
     applyRest();
     if (options.operatorMode()) {
         takeOperatorJob();
@@ -208,6 +226,18 @@ void StationWindow::applyJournal()
     remember();
 }
 
+// The token from the file named, else from the environment; the window never holds it in a
+// setting.
+void StationWindow::applyDelivery()
+{
+    QString refusal;
+    const QString token = deliveryToken(tokenFileEdit->text().trimmed(), refusal);
+    if (refusal.isEmpty())
+        refusal = station.setDelivery(deliverEdit->text().trimmed(), token);
+    deliveryStatus->setText(refusal.isEmpty() ? station.deliveryStatus() : refusal);
+    remember();
+}
+
 void StationWindow::applyRest()
 {
     restBox->setEnabled(continuousBox->isChecked());
@@ -252,6 +282,8 @@ void StationWindow::remember() const
         settings.sockets.push_back({tile->socket().name(), tile->socket().port(), tile->socket().trigger()});
     settings.restSeconds = station.restSeconds();
     settings.journal = journalEdit->text().trimmed();
+    settings.deliver = deliverEdit->text().trimmed();
+    settings.deliverTokenFile = tokenFileEdit->text().trimmed();
     settings.save();
 }
 

@@ -26,7 +26,8 @@ class ScannerKeys;
 class SocketTile;
 
 // The production station: the Journal menu (the yield report) and the job above, a tile for every
-// socket, and below them the ports to add as sockets, continuous mode and the journal. Everything chosen here is remembered for the
+// socket, and below them the ports to add as sockets, continuous mode, the journal and where
+// records go besides it. Everything chosen here is remembered for the
 // next start. In operator mode the job is the one released in a file, and nobody here changes it.
 class StationWindow : public QWidget {
     Q_OBJECT
@@ -51,6 +52,7 @@ private:
     void placeTiles();
     void applyJob(const StationJob& job);
     void applyJournal();
+    void applyDelivery();
     void applyRest();
     void remember() const;
     // Who takes the keys: the scanner while the job needs codes, the number keys otherwise.
@@ -80,6 +82,10 @@ private:
     SocketTile* chosen = nullptr;
     // The journal the station was last given, as given (a password too), for the yield report.
     QString journalInUse;
+    QLineEdit* deliverEdit;
+    QLineEdit* tokenFileEdit;
+    // What waits to be delivered, or why the target cannot be used; empty when all went.
+    QLabel* deliveryStatus;
     // Until the last session's station is back, nothing is remembered over it.
     bool restored = false;
 };

@@ -9,6 +9,7 @@
 #include "journal/JournalJson.h"
 #include "journal/JournalRounds.h"
 #include "journal/JournalSchema.h"
+#include "journal/OutboxTable.h"
 
 namespace iap {
 namespace {
@@ -46,7 +47,7 @@ QString Journal::check()
         return why;
     JournalRecord probe;
     probe.started = probe.ended = QDateTime::currentDateTimeUtc();
-    return database->run([&probe](QSqlQuery& query) { return insertJournalRecord(query, probe); }, QStringLiteral("The journal %1 cannot be written: %2"),
+    return database->run([&](QSqlQuery& query) { return insertRecord(query, probe); }, QStringLiteral("The journal %1 cannot be written: %2"),
                            Database::Ending::RollBack);
 }
 
@@ -63,7 +64,12 @@ QString Journal::append(const JournalRecord& record)
 {
     if (const QString why = refusalOf(record); !why.isEmpty())
         return why;
-    return database->run([&record](QSqlQuery& query) { return insertJournalRecord(query, record); }, QStringLiteral("The record was not written to the journal %1: %2"));
+    return database->run([&](QSqlQuery& query) { return insertRecord(query, record); }, QStringLiteral("The record was not written to the journal %1: %2"));
+}
+
+bool Journal::insertRecord(QSqlQuery& query, const JournalRecord& record) const
+{
+    return insertJournalRecord(query, record) && (deliveryTarget.isEmpty() || OutboxTable(query, database->isPostgres(), database->schemaVersion()).enqueue(deliveryTarget));
 }
 
 std::vector<JournalRecord> Journal::records(const Filter& filter, QString& error)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -11,12 +12,14 @@
 
 #include "journal/JournalRecord.h"
 #include "journal/JournalRound.h"
+#include "journal/OutboxEntry.h"
 #include "journal/UniqueNumbers.h"
 
 class QSqlQuery;
 
 namespace iap {
 
+class OutboxTable;
 class UniquePool;
 
 // Where the records of runs are kept: an SQLite file (several programs may append at once), or
@@ -106,6 +109,24 @@ public:
     // Every value a pool has given, by index; on failure none, and `error` says why.
     std::vector<PoolValue> poolValues(const QString& pool, QString& error);
 
+    // The journal as the outbox of a factory's system. Once a target is given, each record
+    // appended is written with its entry for the target (waiting) in the same transaction, or
+    // neither is; empty: records go nowhere else.
+    void deliverTo(const QString& target) { deliveryTarget = target; }
+    // The first record waiting for the target, claimed for `holder` for OutboxTable::LeaseMs with
+    // its try counted; none when nothing waits or the first is another program's now. Empty
+    // when asked; otherwise why not.
+    QString claimDelivery(const QString& target, const QString& holder, std::optional<OutboxEntry>& claimed);
+    // How the try of a claimed record ended: delivered, refused with the receiver's answer, or
+    // failed with why (it waits again, unless another program has taken it over meanwhile).
+    QString settleDelivery(std::int64_t id, const QString& holder, DeliveryOutcome outcome, const QString& text);
+    QString outboxSummary(const QString& target, OutboxSummary& summary);
+    // The targets something waits for or was refused by.
+    QString deliveryTargets(QStringList& targets);
+    // The records that wait or were refused, for one target or (empty) all, in the order kept;
+    // on failure none, and `error` says why.
+    std::vector<OutboxEntry> undelivered(const QString& target, QString& error);
+
 private:
     class Database;
 
@@ -113,9 +134,14 @@ private:
     QString refusalOf(const JournalRecord& record) const;
     // Runs `change` on the pools in a transaction of its own, which takes the writer's lock at
     // once when it `writes`; `refused` says why `change` gave up, or is empty.
+    // Inserts the record, and its outbox entry when it has a target.
+    bool insertRecord(QSqlQuery& query, const JournalRecord& record) const;
+    // Runs `statement` on the outbox, when the journal has one.
+    QString onOutbox(const std::function<bool(OutboxTable&)>& statement, const QString& failure, bool claims = false);
     QString onPools(const std::function<bool(QSqlQuery&, UniquePool&)>& change, const QString& failure, QString& refused, bool writes = true);
     std::unique_ptr<Database> database;
     Access access;
+    QString deliveryTarget;
 };
 
 }  // namespace iap

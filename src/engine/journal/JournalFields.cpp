@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "journal/OutboxTable.h"
+#include "journal/UniquePool.h"
+
 namespace iap {
 
 std::span<const JournalField> journalFields()
@@ -42,7 +45,8 @@ std::span<const JournalField> journalFields()
 
 int journalSchemaVersion()
 {
-    int newest = JournalViewsSinceVersion;
+    // The tables and views beside the records come with versions of their own.
+    int newest = std::max({UniqueTablesSinceVersion, JournalViewsSinceVersion, OutboxSinceVersion});
     for (const JournalField& field : journalFields())
         newest = std::max(newest, field.sinceVersion);
     return newest;

@@ -36,8 +36,8 @@ constexpr int JournalViewsSinceVersion = 4;
 // The fields in the order of JournalRecord.
 std::span<const JournalField> journalFields();
 
-// The newest schema version among the fields and the views: the one this program writes, and
-// the newest it reads.
+// The newest schema version among the fields and the tables and views beside them: the one this
+// program writes, and the newest it reads.
 int journalSchemaVersion();
 
 }  // namespace iap

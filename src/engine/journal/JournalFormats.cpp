@@ -86,6 +86,11 @@ QString journalTable(const std::vector<JournalRecord>& records)
                                    QStringLiteral("Time"), QStringLiteral("Version"), QStringLiteral("Images")}};
     for (const JournalRecord& record : records)
         rows.push_back(tableRow(record));
+    return alignedTable(rows);
+}
+
+QString alignedTable(const std::vector<QStringList>& rows)
+{
     std::vector<qsizetype> widths(rows.front().size(), 0);
     for (const QStringList& row : rows)
         for (qsizetype i = 0; i < row.size(); ++i)
@@ -105,18 +110,27 @@ QString journalTable(const std::vector<JournalRecord>& records)
 
 QString journalCsv(const std::vector<JournalRecord>& records)
 {
+    return journalCsv(records, {}, {});
+}
+
+QString journalCsv(const std::vector<JournalRecord>& records, const QStringList& moreColumns, const std::vector<QJsonArray>& moreValues)
+{
     const std::vector<const JournalField*> columns = csvColumns();
     QStringList names;
     for (const JournalField* field : columns)
         names << QLatin1String(field->name);
-    QString text = names.join(u',') + QLatin1String("\r\n");
-    for (const JournalRecord& record : records) {
+    QString text = (names + moreColumns).join(u',') + QLatin1String("\r\n");
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const JournalRecord& record = records[i];
         QStringList fields;
         for (const JournalField* field : columns) {
             // The written values as their column keeps them, in their order.
             const auto* written = std::get_if<std::vector<WrittenValue> JournalRecord::*>(&field->member);
             fields << csvField(written ? QJsonValue(QString::fromUtf8(writtenValuesText(record.**written))) : journalFieldJson(record, *field));
         }
+        if (i < moreValues.size())
+            for (const QJsonValue& value : moreValues[i])
+                fields << csvField(value);
         text += fields.join(u',') + QLatin1String("\r\n");
     }
     return text;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -13,6 +15,10 @@ namespace iap {
 // what tells one run from another.
 QString journalTable(const std::vector<JournalRecord>& records);
 QString journalCsv(const std::vector<JournalRecord>& records);
+// The same with more columns after the record's: their names, and each record's values.
+QString journalCsv(const std::vector<JournalRecord>& records, const QStringList& moreColumns, const std::vector<QJsonArray>& moreValues);
+// Rows aligned in columns two spaces apart, the first row the heading; no spaces trail a line.
+QString alignedTable(const std::vector<QStringList>& rows);
 QString journalJsonLines(const std::vector<JournalRecord>& records);
 
 }  // namespace iap

@@ -53,7 +53,7 @@ QString Journal::append(const JournalRecord& record, const std::vector<UniqueRes
     if (state != UniqueState::Used && state != UniqueState::Failed && state != UniqueState::Free)
         return failure.arg(where(), QStringLiteral("its values end as used, failed or free"));
     QString refused;
-    const QString failed = onPools([&](QSqlQuery& query, UniquePool& pools) { return insertJournalRecord(query, record) && pools.end(values, state); },
+    const QString failed = onPools([&](QSqlQuery& query, UniquePool& pools) { return insertRecord(query, record) && pools.end(values, state); },
                                    failure, refused);
     return refused.isEmpty() ? failed : failure.arg(where(), refused);
 }

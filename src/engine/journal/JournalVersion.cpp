@@ -3,6 +3,7 @@
 #include "journal/JournalFields.h"
 #include "journal/JournalSchema.h"
 #include "journal/JournalViews.h"
+#include "journal/OutboxTable.h"
 #include "journal/UniquePool.h"
 
 namespace iap {
@@ -50,7 +51,8 @@ bool bringJournalUp(QSqlQuery& query, bool postgres, std::optional<JournalTableV
         return false;
     if (found->number > journalSchemaVersion() || (found->number == journalSchemaVersion() && found->marked))
         return true;
-    QStringList statements = journalMigrationSql(postgres, found->number) + uniqueTablesSql(postgres, found->number) + journalViewsSql(postgres, found->number);
+    QStringList statements = journalMigrationSql(postgres, found->number) + uniqueTablesSql(postgres, found->number) + journalViewsSql(postgres, found->number) +
+                             outboxTablesSql(postgres, found->number);
     statements << QStringLiteral("CREATE TABLE IF NOT EXISTS iap_journal_schema (version INTEGER NOT NULL)")
                << QStringLiteral("DELETE FROM iap_journal_schema")
                << QStringLiteral("INSERT INTO iap_journal_schema (version) VALUES (%1)").arg(journalSchemaVersion());

@@ -31,6 +31,8 @@ QString Station::setJob(const StationJob& job)
         waitingBarcodes.clear();
     for (Socket* socket : socketList)
         socket->jobChanged();
+    if (const QString unusable = deliverFromJournal(); jobRefusal.isEmpty())
+        jobRefusal = unusable;
     emit jobChanged();
     return jobRefusal;
 }
@@ -48,10 +50,40 @@ void Station::refuseJob(const QString& why)
 
 QString Station::setJournal(const QString& location)
 {
+    deliverer.reset();
     journal = std::make_unique<Journal>(location);
+    journalPlace = location;
+    deliverFromJournal();
     journalRefusal = journal->check();
     journalRefusedAtMs = clock.nowMs();
     return journalRefusal;
+}
+
+QString Station::setDelivery(const QString& target, const QString& token)
+{
+    chosenTarget = target;
+    deliveryToken = token;
+    deliverer.reset();
+    return deliverFromJournal();
+}
+
+QString Station::deliverFromJournal()
+{
+    const QString target = chosenTarget.isEmpty() ? chosenJob.deliver : chosenTarget;
+    if (deliverer && deliverer->target().text == target)
+        return {};
+    deliverer.reset();
+    journal->deliverTo({});
+    QString why;
+    const std::optional<DeliveryTarget> parsed = target.isEmpty() ? std::nullopt : DeliveryTarget::of(target, why);
+    if (parsed) {
+        journal->deliverTo(target);
+        deliverer = std::make_unique<Deliverer>(journalPlace, *parsed, makeDeliveryChannel(*parsed, deliveryToken), clock);
+        connect(deliverer.get(), &Deliverer::statusChanged, this, &Station::deliveryChanged);
+        deliverer->start();
+    }
+    emit deliveryChanged(deliveryStatus());
+    return why;
 }
 
 QString Station::journalLocation() const
@@ -105,7 +137,10 @@ QString Station::admit()
 
 RunRecorder::Kept Station::keep(RunRecorder& recorder, RunOutcome outcome, const QString& text)
 {
-    return recorder.keep(outcome, text, *journal);
+    RunRecorder::Kept kept = recorder.keep(outcome, text, *journal);
+    if (deliverer)
+        deliverer->nudge();
+    return kept;
 }
 
 QString Station::scan(const QString& scanned, Socket* chosen)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "delivery/Deliverer.h"
 #include "journal/Journal.h"
 #include "production/Job.h"
 #include "station/Socket.h"
@@ -39,6 +40,13 @@ public:
     // Where the records go (empty: the default journal). Empty when it can be written now.
     QString setJournal(const QString& location);
     QString journalLocation() const;
+    // Where each record goes besides the journal: `target` (http://, https:// or dir:/path), or
+    // when that is empty the job's; `token` is the bearer token for HTTP. The records wait in the
+    // journal's outbox and go out after their rounds, never holding one up. Empty when taken;
+    // otherwise why not, and records go nowhere else.
+    QString setDelivery(const QString& target, const QString& token);
+    // What waits to be delivered, as an operator reads it; empty when every record went.
+    QString deliveryStatus() const { return deliverer ? deliverer->status() : QString(); }
     // Continuous: a round this long after each verdict while the board stays; none: a round
     // only when a board is put in or the operator asks.
     void setRestSeconds(std::optional<int> seconds);
@@ -83,8 +91,13 @@ signals:
     void roundEnded(iap::Socket* socket, bool pass);
     // Another job, or none: whether the job needs codes may have changed.
     void jobChanged();
+    void deliveryChanged(const QString& status);
 
 private:
+    // Delivers to the target in use, from the journal in use; again from the start when either
+    // changed. Empty, or why the target cannot be used.
+    QString deliverFromJournal();
+
     Clock& clock;
     LineFactory lines;
     StationJob chosenJob;
@@ -92,6 +105,11 @@ private:
     TriggerSettings triggers;
     QString jobRefusal;
     std::unique_ptr<Journal> journal;
+    // The journal as given (Journal::where() hides a password).
+    QString journalPlace;
+    QString chosenTarget;
+    QString deliveryToken;
+    std::unique_ptr<Deliverer> deliverer;
     QString journalRefusal;
     std::int64_t journalRefusedAtMs = 0;
     std::optional<int> rest;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 
+#include "delivery/DeliveryTarget.h"
 #include "production/JobChecks.h"
 #include "protocol/HexNumber.h"
 
@@ -20,11 +21,11 @@ namespace {
 
 const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"), Slot1Key("slot1"), ApplicationKey("application"), VerifyKey("verify"),
     TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique"), BarcodeKey("barcode"),
-    RepeatBarcodesKey("repeatBarcodes");
+    RepeatBarcodesKey("repeatBarcodes"), DeliverKey("deliver");
 const std::array<QLatin1String, 3> TrueOrFalseKeys{VerifyKey, BarcodeKey, RepeatBarcodesKey};
-const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
+const std::array<QLatin1String, 9> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey, DeliverKey};
 const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256, barcode, "
-                              "repeatBarcodes");
+                              "repeatBarcodes, deliver");
 // A job file is a few lines; anything larger is not one.
 constexpr qint64 LargestJobFileBytes = 64 * 1024;
 
@@ -62,6 +63,8 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
         object.insert(BarcodeKey, true);
     if (job.repeatBarcodes)
         object.insert(RepeatBarcodesKey, true);
+    if (!job.deliver.isEmpty())
+        object.insert(DeliverKey, job.deliver);
     if (job.unique)
         object.insert(UniqueKey, job.unique->toJson(folder));
     return object;
@@ -114,6 +117,9 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     if (object.contains(UniqueKey) && !takeUniquePage(object.value(UniqueKey), folder, job, why))
         return std::nullopt;
     job.probeAddress = object.value(ProbeAddressKey).toString();
+    job.deliver = object.value(DeliverKey).toString();
+    if (!job.deliver.isEmpty() && !DeliveryTarget::of(job.deliver, why))
+        return std::nullopt;
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     if (object.contains(ImagePins::JobKey)) {
         job.pins = imagePinsFromJson(object.value(ImagePins::JobKey), why);

@@ -43,6 +43,9 @@ struct StationJob {
     // A board that makes no progress for this long fails its round (iap-cli's --timeout; a job
     // file does not keep it).
     int replyTimeoutSeconds = Job::DefaultReplyTimeoutSeconds;
+    // Where each board's record goes besides the journal ("deliver": http://, https:// or
+    // dir:/path); empty: nowhere else.
+    QString deliver;
     // A pinned job ("sha256" in its file) runs only the images it was released with.
     std::optional<ImagePins> pins;
     // The job file it was loaded from, as named, and the SHA-256 of the file's bytes (the file
