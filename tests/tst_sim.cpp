@@ -314,11 +314,18 @@ private slots:
         // Held, it falls silent on the line.
         ask(fd, {}, 4 * PageBytes, 100, 100);
         QVERIFY(device.signal(SIGCONT));
-        QVERIFY(device.waitForLog(" HELD UP "));
+        // A busy machine may hold the device up a little before the stop too: the stop's is
+        // the long one.
+        const auto longestHeldMs = [&device] {
+            int longest = 0;
+            for (const QString& line : device.logLines().filter(" HELD UP ")) {
+                const QRegularExpressionMatch held = QRegularExpression(QStringLiteral(" HELD UP (\\d+) ms$")).match(line);
+                longest = std::max(longest, held.hasMatch() ? held.captured(1).toInt() : 0);
+            }
+            return longest;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(longestHeldMs() >= 50, 10000);
         ::close(fd);
-        const QString line = device.logLines().filter(" HELD UP ").constFirst();
-        const QRegularExpressionMatch held = QRegularExpression(QStringLiteral(" HELD UP (\\d+) ms$")).match(line);
-        QVERIFY2(held.hasMatch() && held.captured(1).toInt() >= 50, qPrintable(line));
     }
 
     // The flash is saved through a new file of its own: a link planted where a temporary file
