@@ -89,7 +89,7 @@ QString journalTable(const std::vector<JournalRecord>& records)
     return alignedTable(rows);
 }
 
-QString alignedTable(const std::vector<QStringList>& rows)
+QString alignedTable(const std::vector<QStringList>& rows, const std::function<bool(qsizetype column, qsizetype columns)>& rightAligned)
 {
     std::vector<qsizetype> widths(rows.front().size(), 0);
     for (const QStringList& row : rows)
@@ -98,8 +98,10 @@ QString alignedTable(const std::vector<QStringList>& rows)
     QString text;
     for (const QStringList& row : rows) {
         QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += row[i].leftJustified(widths[std::size_t(i)] + 2);
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            const qsizetype width = widths[std::size_t(i)];
+            line += (rightAligned && rightAligned(i, row.size()) ? row[i].rightJustified(width) : row[i].leftJustified(width)) + QLatin1String("  ");
+        }
         // No spaces trail the last column.
         while (line.endsWith(u' '))
             line.chop(1);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 #include "journal/JournalRecord.h"
@@ -18,7 +19,8 @@ QString journalCsv(const std::vector<JournalRecord>& records);
 // The same with more columns after the record's: their names, and each record's values.
 QString journalCsv(const std::vector<JournalRecord>& records, const QStringList& moreColumns, const std::vector<QJsonArray>& moreValues);
 // Rows aligned in columns two spaces apart, the first row the heading; no spaces trail a line.
-QString alignedTable(const std::vector<QStringList>& rows);
+// Columns are aligned to the left but those `rightAligned` names (by index, of how many).
+QString alignedTable(const std::vector<QStringList>& rows, const std::function<bool(qsizetype column, qsizetype columns)>& rightAligned = {});
 QString journalJsonLines(const std::vector<JournalRecord>& records);
 
 }  // namespace iap

@@ -179,4 +179,13 @@ JournalRecord journalRecordOf(const QSqlQuery& query, int version)
     return record;
 }
 
+bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 }  // namespace iap

@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <span>
 
 #include "journal/JournalFields.h"
+
+class QSqlQuery;
 
 class QDateTime;
 class QSqlQuery;
@@ -40,5 +43,8 @@ JournalRecord journalRecordOf(const QSqlQuery& query, int version);
 // text, PostgreSQL's is read as milliseconds since the epoch.
 QString journalTimeColumn(bool postgres, const QString& column);
 QDateTime journalTimeOf(const QVariant& value);
+
+// Prepares `sql`, binds `values` in order and runs it.
+bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& values);
 
 }  // namespace iap

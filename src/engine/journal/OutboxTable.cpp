@@ -177,11 +177,7 @@ bool OutboxTable::undelivered(const QString& target, std::vector<OutboxEntry>& f
 
 bool OutboxTable::exec(const QString& sql, const QVariantList& values)
 {
-    if (!query.prepare(sql))
-        return false;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec();
+    return execBound(query, sql, values);
 }
 
 }  // namespace iap

@@ -185,11 +185,7 @@ bool UniquePool::list(const QString& pool, std::vector<Journal::PoolValue>& valu
 
 bool UniquePool::exec(const QString& sql, const QVariantList& values)
 {
-    if (!query.prepare(sql))
-        return false;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec();
+    return execBound(query, sql, values);
 }
 
 bool UniquePool::refuse(const QString& why)

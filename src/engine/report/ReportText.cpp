@@ -1,5 +1,7 @@
 #include "report/ReportText.h"
 
+#include "journal/JournalFormats.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -131,23 +133,8 @@ QString yieldTable(const YieldReport& report)
     for (const YieldFigures& group : report.groups)
         rows.push_back(tableRow(group.group, group));
     rows.push_back(tableRow(QStringLiteral("Total"), report.totals));
-    std::vector<qsizetype> widths(rows.front().size(), 0);
-    for (const QStringList& row : rows)
-        for (qsizetype i = 0; i < row.size(); ++i)
-            widths[std::size_t(i)] = std::max(widths[std::size_t(i)], row[i].size());
-    QString text;
-    for (const QStringList& row : rows) {
-        QString line;
-        // The group's name to the left, the figures to the right, the failures to the left.
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            const qsizetype width = widths[std::size_t(i)];
-            line += (i == 0 || i == row.size() - 1 ? row[i].leftJustified(width) : row[i].rightJustified(width)) + QLatin1String("  ");
-        }
-        while (line.endsWith(u' '))
-            line.chop(1);
-        text += line + u'\n';
-    }
-    return text;
+    // The group's name to the left, the figures to the right, the failures to the left.
+    return alignedTable(rows, [](qsizetype column, qsizetype columns) { return column != 0 && column != columns - 1; });
 }
 
 QString yieldCsv(const YieldReport& report)
