@@ -1,8 +1,10 @@
 #include "journal/JournalDatabase.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -28,6 +30,10 @@ const char* const PostgresReadOnly = " -c default_transaction_read_only=on";
 // that is held by something stuck, which a person should hear of.
 const char* const SqliteOptions = "QSQLITE_BUSY_TIMEOUT=5000";
 const char* const SqliteReadOnlyOptions = "QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI";
+constexpr int SqliteBusyMs = 5000;
+// Turning a file to write-ahead logging takes it whole for a moment, and SQLite does not wait for
+// another program's moment then: this program waits for it in steps as short as SQLite's own.
+constexpr int WriteAheadLogPauseMs = 10;
 constexpr int BusyAttempts = 4;
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
@@ -223,9 +229,15 @@ QString Journal::Database::openForWriting(QSqlDatabase& database)
     if (postgres)
         return {};
     // Readers never wait for a writer, and a writer waits only for another writer.
-    if (QSqlQuery wal(database); !wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-        return QStringLiteral("The journal %1 cannot be written: %2").arg(shown, reasonOf(wal.lastError()));
-    return {};
+    const QDeadlineTimer deadline(SqliteBusyMs);
+    for (;;) {
+        QSqlQuery wal(database);
+        if (wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return {};
+        if (!busy(wal.lastError()) || deadline.hasExpired())
+            return QStringLiteral("The journal %1 cannot be written: %2").arg(shown, reasonOf(wal.lastError()));
+        QThread::msleep(WriteAheadLogPauseMs);
+    }
 }
 
 QString Journal::Database::openSqliteForReading(QSqlDatabase& database)
