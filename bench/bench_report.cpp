@@ -6,6 +6,7 @@
 #include "Postgres.h"
 #include "journal/Journal.h"
 #include "journal/JournalJson.h"
+#include "journal/JournalRounds.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -48,6 +49,7 @@ JournalRecord typicalRecord()
 QString generatingSql(bool postgres)
 {
     const QString steps = QString::fromUtf8(journalStepsText(typicalRecord().steps));
+    const QString image = imageOfSteps(typicalRecord().steps);
     const QString start = QString::number(YearEnd.toSecsSinceEpoch() - qint64(YearSeconds));
     const QString spacing = QString::number(YearSeconds / Records, 'f', 6);
     const QString time = postgres ? QStringLiteral("to_timestamp(%1 + i * %2 + %3)") : QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', %1 + i * %2 + %3, 'unixepoch')");
@@ -55,11 +57,11 @@ QString generatingSql(bool postgres)
                                     : QStringLiteral("(WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) SELECT i FROM n)").arg(Records - 1);
     const QString uuid = postgres ? QStringLiteral("lpad(to_hex(i), 8, '0') || '-0000-4000-8000-' || lpad(to_hex(i), 12, '0')") : QStringLiteral("printf('%08x-0000-4000-8000-%012x', i, i)");
     return QStringLiteral("INSERT INTO iap_journal (started, ended, host, command, socket, port, path, by_path, usb_id, serial, model, address, steps, "
-                          "bootloader_version, pass, result, category, duration_ms, board_serial, unique_values, barcode, job, job_sha256, uuid, erase_ms, pages_ms, verify_ms) "
+                          "bootloader_version, pass, result, category, duration_ms, board_serial, unique_values, barcode, job, job_sha256, uuid, erase_ms, pages_ms, verify_ms, image) "
                           "SELECT %1, %2, 'line-3', 'station', 'S' || (i % 8), 'ttyUSB' || (i % 8), '/dev/ttyUSB' || (i % 8), '', '0403:6001', 'A5' || (i % 8), "
                           "'HX300', '08004000', '%3', 'V2.31', i % 20 <> 0, 'IAP Checksum right', CASE WHEN i % 20 = 0 THEN 'checksum error' ELSE 'right' END, 20000, "
-                          "'SN-' || (CASE WHEN i % 20 = 1 THEN i - 1 ELSE i END), '{}', '', 'line3.json', '', %4, 400 + i % 50, 12000 + i % 700, 3000 + i % 300 FROM %5")
-        .arg(time.arg(start, spacing, QStringLiteral("0")), time.arg(start, spacing, QStringLiteral("20")), steps, uuid, series);
+                          "'SN-' || (CASE WHEN i % 20 = 1 THEN i - 1 ELSE i END), '{}', '', 'line3.json', '', %4, 400 + i % 50, 12000 + i % 700, 3000 + i % 300, '%6' FROM %5")
+        .arg(time.arg(start, spacing, QStringLiteral("0")), time.arg(start, spacing, QStringLiteral("20")), steps, uuid, series, image);
 }
 
 bool generate(const QString& location)

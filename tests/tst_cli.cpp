@@ -493,8 +493,8 @@ private slots:
                                               "2024-05-31 11:00:00  ttyUSB1  download  checksum error  0.0 s\n";
         QTest::newRow("since, CSV") << QStringList{"--since", "2024-05-31T10:00:00.001", "--csv"} << 0
                                     << "started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
-                                       "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs\r\n2024-05-31T11:00:00.000Z,"
-                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,,checksum error,0,[],,{},,,,,0,0,0\r\n";
+                                       "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs,image\r\n2024-05-31T11:00:00.000Z,"
+                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,,checksum error,0,[],,{},,,,,0,0,0,\r\n";
         QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
         QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
         QTest::newRow("a journal that does not exist") << QStringList{"--journal", "@missing/journal.sqlite"} << 2 << "";

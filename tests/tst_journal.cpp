@@ -86,7 +86,7 @@ JournalRecord fullRecord()
             .category = "checksum error", .durationMs = 23456, .boardSerial = "SN-000123",
             .uniqueValues = {{"serial", "SN-000123"}, {"mac", "02:00:00:00:00:01"}, {"key", "a \"quoted\", \\ line"}},
             .barcode = "4006381333931", .job = "line 3.job", .jobSha256 = QString(64, u'c'),
-            .uuid = "0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b", .eraseMs = 500, .pagesMs = 6600, .verifyMs = 1900};
+            .uuid = "0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b", .eraseMs = 500, .pagesMs = 6600, .verifyMs = 1900, .image = "app.bin bbbbbbbb"};
 }
 
 JournalRecord run(int hour, const QString& port, const QString& socket, bool pass, const QString& byPath = {})
@@ -277,7 +277,7 @@ private slots:
         const QStringList csv = journalCsv({fullRecord(), fullRecord()}).split("\r\n");
         QCOMPARE(csv.size(), 4);
         QCOMPARE(csv[0], QString("started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
-                                 "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs"));
+                                 "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs,image"));
         QVERIFY2(csv[1].startsWith("2024-05-31T14:00:01.234Z,2024-05-31T14:00:24.690Z,line-3,station,A3,ttyUSB0,/dev/ttyUSB0,"
                                    "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0,0403:6001,A50285BI,HX300,08004000,V2.31,false,"
                                    "\"IAP Checksum error, \"\"twice\"\"\nsee the log\",checksum error,23456,\"[{\"\"addressRange\"\":\"\"08010000-08010FFF\"\",\"\"deviceSum\"\":4275878552,"),
@@ -285,13 +285,13 @@ private slots:
         // The page's values in the page's order, not by name (' stands for ").
         const QString written = QString("{'serial':'SN-000123','mac':'02:00:00:00:00:01','key':'a \\'quoted\\', \\\\ line'}").replace(u'\'', u'"');
         QVERIFY2(csv[1].endsWith(",SN-000123,\"" + QString(written).replace("\"", "\"\"") + "\",4006381333931,line 3.job," + QString(64, u'c') +
-                                           ",0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b,500,6600,1900"),
+                                           ",0b6f3c1e-8d2a-4b7e-9f10-2c3d4e5f6a7b,500,6600,1900,app.bin bbbbbbbb"),
                  qPrintable(csv[1]));
 
         const QStringList lines = journalJsonLines({fullRecord(), fullRecord()}).split(u'\n');
         QCOMPARE(lines.size(), 3);
         const QJsonObject o = QJsonDocument::fromJson(lines[1].toUtf8()).object();
-        QCOMPARE(o.size(), 27);
+        QCOMPARE(o.size(), 28);
         QVERIFY2(lines[1].contains("\"uniqueValues\":" + written), qPrintable(lines[1]));
         QCOMPARE(o.value("started").toString(), QString("2024-05-31T14:00:01.234Z"));
         QCOMPARE(o.value("result").toString(), fullRecord().result);

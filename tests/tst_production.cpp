@@ -351,6 +351,8 @@ private slots:
         QVERIFY(download.durationMs - download.eraseMs >= 3 * 10);
         QCOMPARE(round.verifyMs, round.steps[1].durationMs + round.steps[3].durationMs);
         QVERIFY(round.steps[3].durationMs >= 100);
+        // Reports group rounds by the application, the round's last download.
+        QCOMPARE(round.image, download.file + u' ' + download.sha256.left(8));
     }
 
     // The unique page needs a page that no image of the round writes.

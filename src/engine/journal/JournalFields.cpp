@@ -11,7 +11,7 @@ namespace iap {
 std::span<const JournalField> journalFields()
 {
     using R = JournalRecord;
-    static const std::array<JournalField, 27> fields{{
+    static const std::array<JournalField, 28> fields{{
         {"started", "started", &R::started},
         {"ended", "ended", &R::ended},
         {"host", "host", &R::host},
@@ -39,6 +39,7 @@ std::span<const JournalField> journalFields()
         {"erase_ms", "eraseMs", &R::eraseMs, RecordUuidSinceVersion},
         {"pages_ms", "pagesMs", &R::pagesMs, RecordUuidSinceVersion},
         {"verify_ms", "verifyMs", &R::verifyMs, RecordUuidSinceVersion},
+        {"image", "image", &R::image, RecordImageSinceVersion},
     }};
     return fields;
 }

@@ -83,6 +83,9 @@ struct JournalRecord {
     std::int64_t eraseMs = 0;
     std::int64_t pagesMs = 0;
     std::int64_t verifyMs = 0;
+    // The image the run loaded, as reports group runs: its file and the first digits of its
+    // SHA-256, of the last download, else of the last flash write; empty when there was none.
+    QString image;
 
     // Field by field; times compare as instants.
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;

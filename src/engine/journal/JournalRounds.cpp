@@ -42,7 +42,7 @@ QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& ra
         columns << columnOrEmpty(ColumnNames[column], postgres, version);
     // Worked out by the database, whose JSON is quicker than reading every round's steps here.
     if (withImage)
-        columns << journalImageSql(postgres) + QLatin1String(" AS image");
+        columns << journalImageSql(postgres, version) + QLatin1String(" AS image");
     QString sql = QStringLiteral("SELECT %1 FROM iap_journal WHERE command <> 'read'").arg(columns.join(QLatin1String(", ")));
     if (range.since)
         sql += QLatin1String(" AND started >= ?");
@@ -56,6 +56,19 @@ void bindRoundRange(QSqlQuery& query, const JournalRoundRange& range)
     for (const std::optional<QDateTime>& bound : {range.since, range.until})
         if (bound)
             query.addBindValue(journalTimeText(*bound));
+}
+
+QString imageOfSteps(const std::vector<JournalStep>& steps)
+{
+    const auto last = [&steps](const char* kind) {
+        return std::find_if(steps.rbegin(), steps.rend(), [kind](const JournalStep& step) { return step.kind == QLatin1String(kind); });
+    };
+    auto step = last("download");
+    if (step == steps.rend())
+        step = last("flash write");
+    if (step == steps.rend())
+        return {};
+    return (step->file + u' ' + step->sha256.left(ImageHashDigits)).trimmed();
 }
 
 QString boardKeyOf(std::int64_t id, const QString& boardSerial, const QString& barcode, const QString& uniqueValues)

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "journal/JournalRecord.h"
 #include "journal/JournalRound.h"
 
 class QSqlQuery;
@@ -15,6 +16,9 @@ namespace iap {
 QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& range, bool withImage);
 void bindRoundRange(QSqlQuery& query, const JournalRoundRange& range);
 JournalRound journalRoundOf(const QSqlQuery& query, bool withImage);
+
+// A record's image as the views name it (see JournalRecord::image).
+QString imageOfSteps(const std::vector<JournalStep>& steps);
 
 // A round's board as the views tell it, from what the record holds.
 QString boardKeyOf(std::int64_t id, const QString& boardSerial, const QString& barcode, const QString& uniqueValues);

@@ -1,5 +1,7 @@
 #include "journal/JournalViews.h"
 
+#include <iterator>
+
 #include "journal/JournalFields.h"
 #include "journal/JournalRounds.h"
 
@@ -41,6 +43,14 @@ Dialect postgres()
             "CAST(started AS DATE)", "EXTRACT(EPOCH FROM max(last_ended) - min(first_started)) / 3600"};
 }
 
+const char* const ViewNames[] = {"iap_rounds", "iap_boards", "iap_yield_by_socket_day", "iap_failures_by_reason", "iap_phases_by_socket_day"};
+
+QString imageOf(const Dialect& d, int version)
+{
+    // Records kept before the image had its column are named from their steps.
+    return version >= RecordImageSinceVersion ? QStringLiteral("COALESCE(NULLIF(image, ''), %1)").arg(d.image) : d.image;
+}
+
 QStringList viewsOf(const Dialect& d, bool postgres)
 {
     const QString create = QLatin1String(d.createView);
@@ -48,7 +58,7 @@ QStringList viewsOf(const Dialect& d, bool postgres)
         create + QStringLiteral(" iap_rounds AS SELECT id, uuid, started, ended, %1 AS day, COALESCE(NULLIF(socket, ''), port) AS socket, %2 AS board_key, "
                                 "%3 AS image, job, CAST(pass AS INTEGER) AS pass, category, duration_ms, erase_ms, pages_ms, verify_ms "
                                 "FROM iap_journal WHERE command <> 'read'")
-                     .arg(QLatin1String(d.day), d.boardKey, d.image),
+                     .arg(QLatin1String(d.day), d.boardKey, imageOf(d, journalSchemaVersion())),
         // The first round of a board (its row number 1) carries its group.
         create + QLatin1String(" iap_boards AS SELECT board_key, rounds, first_id, first_started, last_id, last_ended, socket, image, job, day, first_pass, final_pass "
                                "FROM (SELECT board_key, count(*) OVER w AS rounds, id AS first_id, started AS first_started, last_value(id) OVER w AS last_id, "
@@ -76,16 +86,22 @@ QStringList viewsOf(const Dialect& d, bool postgres)
 
 }  // namespace
 
-QString journalImageSql(bool postgres)
+QString journalImageSql(bool postgres, int version)
 {
-    return postgres ? iap::postgres().image : sqlite().image;
+    return imageOf(postgres ? iap::postgres() : sqlite(), version);
 }
 
 QStringList journalViewsSql(bool postgres, int fromVersion)
 {
-    if (fromVersion >= JournalViewsSinceVersion)
+    if (fromVersion >= RecordImageSinceVersion)
         return {};
-    return viewsOf(postgres ? iap::postgres() : sqlite(), postgres);
+    // PostgreSQL replaces a view in place, keeping a line's own views built on it; SQLite
+    // replaces none.
+    QStringList statements;
+    if (!postgres && fromVersion >= JournalViewsSinceVersion)
+        for (auto name = std::rbegin(ViewNames); name != std::rend(ViewNames); ++name)
+            statements << QStringLiteral("DROP VIEW IF EXISTS %1").arg(QLatin1String(*name));
+    return statements + viewsOf(postgres ? iap::postgres() : sqlite(), postgres);
 }
 
 }  // namespace iap

@@ -14,12 +14,13 @@ namespace iap {
 //   iap_failures_by_reason   failed rounds by their category, by the day and socket of the board
 //   iap_phases_by_socket_day the median and 95th percentile of each phase of the passed rounds
 //                            (PostgreSQL only: SQLite has no percentile_disc)
-// The statements that make them in a journal of an earlier version than the one that brought
-// them.
+// The statements that make them, or make them again, in a journal of an earlier version than
+// the one whose views this program has.
 QStringList journalViewsSql(bool postgres, int fromVersion);
 
-// A record's image as the views and the report name it, from its steps column: the file and the
-// first digits of the SHA-256 of its last download, else of its last flash write; else empty.
-QString journalImageSql(bool postgres);
+// A record's image as the views and the report name it in a journal of `version`: its image
+// column, else from its steps (the file and the first digits of the SHA-256 of its last
+// download, else of its last flash write; else empty).
+QString journalImageSql(bool postgres, int version);
 
 }  // namespace iap

@@ -5,6 +5,7 @@
 #include <QUuid>
 
 #include "journal/Journal.h"
+#include "journal/JournalRounds.h"
 #include "platform/Clock.h"
 #include "production/UniqueStep.h"
 #include "protocol/HexNumber.h"
@@ -168,6 +169,7 @@ void RunRecorder::ended()
     record.ended = QDateTime::currentDateTimeUtc();
     record.durationMs = record.started.msecsTo(record.ended);
     sumPhases();
+    record.image = imageOfSteps(record.steps);
 }
 
 void RunRecorder::sumPhases()
