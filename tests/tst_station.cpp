@@ -26,6 +26,7 @@
 #include <QSpinBox>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <csignal>
 #include <functional>
@@ -738,6 +739,66 @@ private slots:
         // Two boards (records without a board's key), one passed first.
         QVERIFY(page.contains(R"(<td>Fixture A1</td><td class="number">2</td><td class="number">2</td><td class="number">50.0%</td>)"));
         QVERIFY(!page.contains("Fixture B9"));
+    }
+
+    // The delivery setting as a person types it: what waits for a receiver that cannot be
+    // reached is on the status line, a folder gets its records, the setting is there again after
+    // a restart, and the token in its file never reaches the window's settings.
+    void deliverySetting()
+    {
+        QSettings("iap", "station").clear();
+        QTemporaryDir place;
+        const QString journalFile = place.filePath("journal.sqlite"), folder = place.filePath("out"), tokenFile = place.filePath("token");
+        const QString receiver = "http://127.0.0.1:1/records";
+        QVERIFY(QDir().mkpath(folder) && writeFile(tokenFile, "s3cret-token\n"));
+        {
+            iap::Journal journal(journalFile);
+            for (const QString& target : {receiver, receiver, "dir:" + folder}) {
+                journal.deliverTo(target);
+                iap::JournalRecord r;
+                r.started = r.ended = QDateTime::currentDateTimeUtc();
+                std::tie(r.command, r.socket, r.port, r.pass, r.uuid) = std::tuple("station", "A1", "ttyUSB0", true, QUuid::createUuid().toString(QUuid::WithoutBraces));
+                QCOMPARE(journal.append(r), QString());
+            }
+        }
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes, std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})), makeTestDesktop(fakes));
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const auto edit = [&](const char* name) { return window->findChild<QLineEdit*>(name); };
+        const auto status = [&] { return window->findChild<QLabel*>("deliveryStatus")->text(); };
+        clickOn(*window, edit("journal"));
+        QTest::keyClicks(edit("journal"), journalFile);
+        clickOn(*window, window->findChild<QPushButton*>("useJournal"));
+
+        clickOn(*window, edit("deliver"));
+        QTest::keyClicks(edit("deliver"), receiver);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), edit("deliverTokenFile"));
+        QTest::keyClicks(edit("deliverTokenFile"), tokenFile);
+        clickOn(*window, window->findChild<QPushButton*>("useDelivery"));
+        const auto waiting = [&] { return status().startsWith("2 records not yet delivered, last try ") && status().contains("refused"); };
+        QVERIFY2(waitUntil(waiting, RoundMs), qPrintable(status()));
+
+        clickOn(*window, edit("deliver"));
+        QTest::keyClick(edit("deliver"), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit("deliver"), Qt::Key_Delete);
+        QTest::keyClicks(edit("deliver"), "dir:" + folder);
+        QTest::keyClick(edit("deliver"), Qt::Key_Return);
+        WAIT_COMPARE(QDir(folder).entryList(QDir::Files).size(), 1, RoundMs);
+        const QString delivered = QDir(folder).entryList(QDir::Files).first();
+        QCOMPARE(QJsonDocument::fromJson(readFile(folder + u'/' + delivered)).object().value("uuid").toString() + ".json", delivered);
+        WAIT_COMPARE(status(), QString(), RoundMs);
+
+        window.reset();
+        FakeDesktop again;
+        window = std::make_unique<iap::StationWindow>(makeTestPlatform(again, std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})), makeTestDesktop(again));
+        QCOMPARE(edit("deliver")->text(), "dir:" + folder);
+        QCOMPARE(edit("deliverTokenFile")->text(), tokenFile);
+        QSettings settings("iap", "station");
+        settings.sync();
+        QVERIFY(!readFile(settings.fileName()).contains("s3cret"));
     }
 
     void jobKeptByAnEarlierVersion()
