@@ -159,9 +159,9 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
     if (job.verify && kind != OperationKind::FlashRead) {
         emit verifying();
         verify.start(*current);
-    }
-    else
+    } else {
         stepRight(kind, result.text());
+    }
 }
 
 void DeviceRun::verified(const VerifyStep::Verdict& verdict)
