@@ -49,7 +49,7 @@ settings="$XDG_CONFIG_HOME/iap/station.conf"
   echo "[sockets]"
   for i in 0 1 2 3; do
     # shellcheck disable=SC2086
-    "$prefix/bin/iap-sim" --name "fixture-${names[i]}" --version "V2.3$i" --log "$work/${names[i]}.log" ${options[i]} >"$work/${names[i]}.out" &
+    "$prefix/bin/iap-sim" --name "fixture-${names[i]}" --bootloader-version "V2.3$i" --log "$work/${names[i]}.log" ${options[i]} >"$work/${names[i]}.out" &
     pids+=($!)
     wait_for $start_tenths grep -q READY "$work/${names[i]}.out"
     link=$XDG_RUNTIME_DIR/iap-ports/fixture-${names[i]}

@@ -48,7 +48,7 @@ Bootloader::Bootloader(const Options& options, Flash& flash, Transmitter& transm
     , transmitter(transmitter)
     , log(log)
     , timing(timing)
-    , version(options.version)
+    , version(options.bootloaderVersion)
 {
 }
 

@@ -21,7 +21,7 @@ DeviceIdentity identityOf(const Options& options, std::uint64_t number)
 {
     // The process id keeps the default apart from every other virtual device running now.
     const std::string serial = options.serial.empty() ? "SIM" + std::to_string(getpid()) + "-{n}" : options.serial;
-    return {number, numbered(options.version, number), numbered(serial, number)};
+    return {number, numbered(options.bootloaderVersion, number), numbered(serial, number)};
 }
 
 }  // namespace iap::sim

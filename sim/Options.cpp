@@ -43,6 +43,8 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
         const std::string option = argv[i];
         if (option == "--help" || option == "-h")
             return ParseOutcome::Help;
+        if (option == "--version" || option == "-V")
+            return ParseOutcome::Version;
 
         if (option == "--wrong-sum") {
             options.faults.wrongSum = true;
@@ -66,7 +68,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
         }
 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
-            "--erase-ms", "--program-ms", "--version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
+            "--erase-ms", "--program-ms", "--bootloader-version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
             "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms", "--adapter", "--jitter-ms",
             "--seed", "--split-ms", "--switch"};
         if (ValueOptions.count(option) == 0) {
@@ -140,8 +142,8 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 60'000))
                 return ParseOutcome::Error;
             options.dataGapMs = number;
-        } else if (option == "--version") {
-            options.version = value;
+        } else if (option == "--bootloader-version") {
+            options.bootloaderVersion = value;
         } else if (option == "--serial") {
             // Checked with the widest number a device can have, so that every device's serial fits.
             if (!validAnnouncedSerial(numbered(value, std::numeric_limits<std::uint64_t>::max()))) {
@@ -227,7 +229,7 @@ std::string describe(const Options& options)
         + hexAddress(options.flashBase) + " flash-size " + std::to_string(options.flashSize) + " erase-ms "
         + std::to_string(options.eraseMs) + " program-ms " + std::to_string(options.programMs) + " reply-gap-ms " + std::to_string(options.replyGapMs)
         + " data-gap-ms " + std::to_string(options.dataGapMs) + " version "
-        + options.version;
+        + options.bootloaderVersion;
     const Faults& faults = options.faults;
     if (faults.dropAck)
         text += " drop-ack " + std::to_string(faults.dropAck);
@@ -285,8 +287,9 @@ pseudo-terminal cannot take while no program has it open is lost (Linux).
 Device:
   --model HX300|VR200   device model: HX300 runs at 115200 baud, VR200 at 38400 (HX300)
   --baud N              line rate in baud, overriding the model's (the model's rate)
-  --version TEXT        version text sent after "Write" in the version reply; "{n}"
-                        stands for the device number, 1 for the first (V2.31)
+  --bootloader-version TEXT
+                        the bootloader's version text, sent after "Write" in the version
+                        reply; "{n}" stands for the device number, 1 for the first (V2.31)
   --flash-base ADDR     first flash address, decimal or 0x-hex (0x08000000)
   --flash-size BYTES    flash size, a whole number of 2048-byte pages (1048576)
   --image FILE          preload the flash from FILE if it exists; the whole flash is
@@ -299,8 +302,8 @@ Device:
 
 Announcement and log:
   --name NAME           name of the link in the announcement folder (iap-sim-<pid>)
-  --serial TEXT         serial number written in the lock file; "{n}" as for --version
-                        (SIM<pid>-{n})
+  --serial TEXT         serial number written in the lock file; "{n}" as for
+                        --bootloader-version (SIM<pid>-{n})
   --log FILE            append the log to FILE instead of stderr (stderr)
 
 Adapter (how the bytes that leave the device's UART reach the port):
@@ -407,6 +410,10 @@ them "INFO port opened" and "INFO port closed"), FAULT, VIOLATION, PLUG <n> seri
 SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT, and HELD UP <n> ms when the
 machine woke the device that much later than its next byte was due (a silence on the line that
 a real device would not have made).
+
+Program:
+  -h, --help            print this help and exit
+  -V, --version         print the program's version and exit
 )";
 }
 

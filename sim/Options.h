@@ -39,8 +39,9 @@ struct Options {
     std::uint64_t replyGapMs = 30;
     // Silence between a read's page data and its checksum reply.
     std::uint64_t dataGapMs = 30;
-    // "{n}" in the version and the serial stands for the device's number (see DeviceIdentity).
-    std::string version = "V2.31";
+    // The bootloader's version text; "{n}" in it and in the serial stands for the device's number
+    // (see DeviceIdentity).
+    std::string bootloaderVersion = "V2.31";
     std::string serial;    // empty: SIM<pid>-{n}
     std::string linkName;  // empty: iap-sim-<pid>
     // Silence between an unplug and the next device's plug.
@@ -60,7 +61,7 @@ struct Options {
     Faults faults;
 };
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& error);
 std::string helpText(const std::string& program);

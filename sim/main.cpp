@@ -16,6 +16,9 @@ int main(int argc, char** argv)
     case ParseOutcome::Help:
         std::fputs(helpText(program).c_str(), stdout);
         return 0;
+    case ParseOutcome::Version:
+        std::printf("iap-sim %s\n", IAP_VERSION);
+        return 0;
     case ParseOutcome::Error:
         std::fprintf(stderr, "%s: %s (see --help)\n", program.c_str(), error.c_str());
         return UsageExitCode;

@@ -2,9 +2,11 @@
 // that sends nothing, a held port, a silent or chattering device, signals and a reader that goes.
 #include "Device.h"
 #include "Doctor.h"
+#include "FakeClock.h"
 #include "Files.h"
 #include "Machine.h"
 #include "Pty.h"
+#include "Report.h"
 #include "RuntimeDir.h"
 #include "TestParts.h"
 #include "Wait.h"
@@ -23,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -47,7 +50,7 @@ bool heldUpLongerThanAQuietLine(VirtualDevice& device)
 
 struct Run {
     int exit = -1;
-    QString out;
+    QString out, err;
 };
 
 Run cli(const QStringList& arguments)
@@ -55,7 +58,8 @@ Run cli(const QStringList& arguments)
     QProcess process;
     process.start(QStringLiteral(IAP_CLI_PATH), arguments);
     process.waitForFinished(RunTimeoutMs);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput())};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 // How long the last run on the port took, by the tool's own clock as its journal keeps it: the
@@ -137,8 +141,15 @@ private slots:
                    "--app", files.filePath("app.bin"), "--json"});
         QCOMPARE(run.exit, 0);
         QVERIFY(run.out.contains(QStringLiteral("\"event\":\"result\",\"exit\":0,\"port\":\"%1\",\"text\":\"IAP Checksum right\"").arg(port)));
-        // Once the bootloader announced its version, every transfer's end is told as a flash write's.
-        QCOMPARE(run.out.count(QStringLiteral("Write Flash Successfully")), 3);
+        // Each step's end tells what it sent: the two flash images, then the application.
+        QCOMPARE(run.out.count(QStringLiteral("Write Flash Successfully")), 2);
+        QVERIFY2(run.out.indexOf(QStringLiteral("IAP\u3000Successfully")) > run.out.lastIndexOf(QStringLiteral("Write Flash Successfully")), qPrintable(run.out));
+        QVERIFY(run.out.contains(QStringLiteral("\"event\":\"version\",\"port\":\"%1\",\"text\":\"V2.31\"}").arg(port)));
+        static const QRegularExpression sum(QStringLiteral("\"sum\":\"([^\"]*)\""));
+        QStringList sums;
+        for (const QRegularExpressionMatch& found : sum.globalMatch(run.out))
+            sums << found.captured(1);
+        QVERIFY(!sums.isEmpty() && sums.filter(QRegularExpression(QStringLiteral("^[0-9A-F]{8}$"))) == sums);
         QCOMPARE(device.flash(0x08010000, 2 * PageBytes), pagesOf(slot).mid(1).join());
         QCOMPARE(device.flash(0x08020000, PageBytes), pagesOf(slot1).mid(1).join());
         QCOMPARE(device.flash(Address, 3 * PageBytes), pagesOf(app).join());
@@ -147,7 +158,7 @@ private slots:
         QCOMPARE(run.exit, 0);
         QVERIFY(run.out.startsWith(name + QStringLiteral("  VIRTUAL SERIAL -> ")));
         run = cli({"ports", "--json"});
-        QVERIFY(run.out.contains(QStringLiteral(R"("name":"%1","path":"%2","pid":null,"preferred":true)").arg(name, port)));
+        QVERIFY2(run.out.section(u'\n', 0, 0).contains(QStringLiteral(R"("name":"%1","path":"%2","pid":null,"preferred":true)").arg(name, port)), qPrintable(run.out));
     }
 
     // Data holding every reply keyword are data: the file is the flash, byte for byte.
@@ -226,6 +237,41 @@ private slots:
         qputenv("XDG_DATA_HOME", dataHome);
     }
 
+    // The live line of a terminal: each transfer, and then its read-back, with a rate and a time
+    // left of its own.
+    void liveLineOfTransferAndVerify()
+    {
+        FakeClock clock;
+        QTemporaryDir files;
+        const QString path = files.filePath("out");
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(qPrintable(path), "w"), &std::fclose);
+        std::FILE* out = file.get();
+        QVERIFY(out);
+        // The line drawn last, without the control characters that draw it.
+        const auto lastLine = [out, &path] {
+            std::fflush(out);
+            return QString::fromUtf8(readFile(path)).section(u'\n', -2, -2).section(QStringLiteral("\x1b[2K"), -1);
+        };
+        {
+            iap::cli::Report report(iap::cli::Report::Style::Terminal, {"p"}, clock, out);
+            for (int transfer = 0; transfer < 2; ++transfer) {
+                clock.advance(60000);
+                report.image("p", "app.bin", "");
+                report.progress("p", 0, 20);
+                clock.advance(4000);
+                report.progress("p", 4, 20);
+                QCOMPARE(lastLine(), "p: 4 of 20 pages, 2048 B/s, 16 s left");
+            }
+            clock.advance(3000);
+            report.verifying("p");
+            QCOMPARE(lastLine(), "p: verifying");
+            report.progress("p", 0, 20);
+            clock.advance(1000);
+            report.progress("p", 4, 20);
+            QCOMPARE(lastLine(), "p: verifying 4 of 20 pages, 8192 B/s, 4 s left");
+        }
+    }
+
     // Found before anything is sent: the port is not even opened.
     void badInputSendsNothing_data()
     {
@@ -247,6 +293,7 @@ private slots:
         QTest::newRow("empty port") << QStringList{"download", "--port", "", "--address", "08004000", "app.bin"};
         QTest::newRow("a port that is a file") << QStringList{"download", "--port", "app.bin", "--address", "08004000", "app.bin"};
         QTest::newRow("an adapter that is not there") << QStringList{"download", "--port", "usb:0403:6001", "--address", "08004000", "app.bin"};
+        QTest::newRow("a port that is not there") << QStringList{"download", "--port", "ttyNOSUCH7", "--address", "08004000", "app.bin"};
         QTest::newRow("the port twice, as its link and its terminal") << QStringList{"download", "--port", "@terminal", "--address", "08004000", "app.bin"};
         QTest::newRow("two ports, one read-back file") << QStringList{"read", "--port", "@twin", "--address", "08004000", "--pages", "1", "-o", "{port}.bin"};
         QTest::newRow("timeout beyond an hour") << QStringList{"download", "--timeout", "3601", "--address", "08004000", "app.bin"};
@@ -296,6 +343,22 @@ private slots:
         QVERIFY(cli({"--help"}).out.contains("\n  job        the job files of a station"));
     }
 
+    // help [COMMAND] is --help and COMMAND --help; -V is --version.
+    void helpAndVersion()
+    {
+        const Run general = cli({"--help"}), command = cli({"download", "--help"}), version = cli({"--version"});
+        QVERIFY(general.exit == 0 && general.out.startsWith("Usage: iap-cli COMMAND") && command.out.startsWith("Usage: iap-cli download"));
+        QCOMPARE(version.out, QStringLiteral("iap-cli %1.%2.%3\n").arg(IAP_VERSION_MAJOR).arg(IAP_VERSION_MINOR).arg(IAP_VERSION_PATCH));
+        for (const auto& [arguments, expected] : {std::pair{QStringList{"help"}, general}, {{"help", "download"}, command}, {{"-V"}, version}}) {
+            const Run run = cli(arguments);
+            QVERIFY2(run.exit == 0 && run.out == expected.out, qPrintable(arguments.join(' ')));
+        }
+        for (const QStringList& arguments : {QStringList{"help", "downlaod"}, {"help", "download", "write"}}) {
+            const Run run = cli(arguments);
+            QVERIFY2(run.exit == 2 && run.out.isEmpty() && run.err.contains(arguments.last()), qPrintable(run.err));
+        }
+    }
+
     void heldPortAndSilentDevice()
     {
         RuntimeDir runtime;
@@ -317,8 +380,16 @@ private slots:
             QVERIFY2(lastRunMs(journal, silent.linkPath()) < timeoutS * 1000 + 1000, qPrintable(QString::number(lastRunMs(journal, silent.linkPath()))));
             QVERIFY(run.out.contains(held.linkPath() + QStringLiteral(": The COMM port is occupied or doesn't exit!\n")));
             QVERIFY(run.out.contains(silent.linkPath() + QStringLiteral(": No reply from the device for %1 s while waiting for the erase report\n").arg(timeoutS)));
+            QVERIFY2(run.err.contains("iap-cli: " + held.linkPath() + QStringLiteral(": The COMM port is occupied or doesn't exit!\n")), qPrintable(run.err));
+            QVERIFY(run.err.contains("iap-cli: " + silent.linkPath() + QStringLiteral(": No reply from the device for %1 s").arg(timeoutS)));
         }
         ::close(holder);
+        // A port that is not there is no device gone quiet: it is refused with the ports there are.
+        const Run absent = cli({"download", "--port", "ttyNOSUCH7", "--address", "08004000", files.filePath("app.bin")});
+        QCOMPARE(absent.exit, 2);
+        QVERIFY2(absent.out.isEmpty() && absent.err.startsWith("iap-cli: --port ttyNOSUCH7 is no port there is; the ports: ") &&
+                     absent.err.contains(QFileInfo(silent.linkPath()).fileName()),
+                 qPrintable(absent.err));
     }
 
     // A device that talks without moving the operation on is timed out, before its command (a
@@ -498,6 +569,8 @@ private slots:
         QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
         QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
         QTest::newRow("a journal that does not exist") << QStringList{"--journal", "@missing/journal.sqlite"} << 2 << "";
+        QTest::newRow("a journal file that does not exist") << QStringList{"--journal", "@typo.sqlite"} << 2 << "";
+        QTest::newRow("the outbox of a journal that does not exist") << QStringList{"--undelivered", "--journal", "@typo.sqlite"} << 2 << "";
     }
     void journal()
     {
@@ -513,7 +586,7 @@ private slots:
         arguments.replaceInStrings("@", data.path() + "/");
         const Run run = cli(QStringList{"journal"} + arguments);
         qunsetenv("XDG_DATA_HOME");
-        QVERIFY(!QFileInfo::exists(data.filePath("missing")));
+        QVERIFY(!QFileInfo::exists(data.filePath("missing")) && !QFileInfo::exists(data.filePath("typo.sqlite")));
         QTEST(run.exit, "exit");
         QTEST(run.out, "out");
     }

@@ -31,7 +31,7 @@ private slots:
     {
         // The version reply comes 0.35 s after the command, inside the half-second wait. A write
         // has no erase: its "OK" is no erase report; and the device's text is shown as text.
-        Bench bench(Fast + QStringList{"--reply-delay-ms", "350", "--version", "<b>OK</b>"});
+        Bench bench(Fast + QStringList{"--reply-delay-ms", "350", "--bootloader-version", "<b>OK</b>"});
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
         const QByteArray image = pattern(5000, 1);

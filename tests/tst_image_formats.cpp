@@ -174,7 +174,10 @@ private slots:
         QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
         QString error;
-        const iap::JournalStep step = iap::Journal(journal).records({}, error).at(0).steps.at(0);
+        const iap::JournalRecord record = iap::Journal(journal).records({}, error).at(0);
+        // Where the file's own addresses sent it, when no address was given.
+        QCOMPARE(record.address, QStringLiteral("%1").arg(target, 8, 16, QChar('0')).toUpper());
+        const iap::JournalStep step = record.steps.at(0);
         QCOMPARE(step.format, format.startsWith("elf") ? "elf" : format == "S37" ? "srec" : format);
         QCOMPARE(step.addressRange, QStringLiteral("%1-%2").arg(target, 8, 16, QChar('0')).arg(target + pages * PageBytes - 1, 8, 16, QChar('0')).toUpper());
     }

@@ -70,12 +70,12 @@ private slots:
         QCOMPARE(listing.preferred->path(), "/run/user/1000/iap-ports/iap-sim-5");
         const QStringList json = iap::cli::portListText(bench(), true).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(json.size(), 7);
-        QCOMPARE(json[6], QStringLiteral(R"({"byId":null,"byPath":null,"description":"","manufacturer":"","name":"iap-sim-5","path":"/run/user/1000/iap-ports/iap-sim-5","pid":null,"preferred":true,"serial":"","vid":null})"));
-        QCOMPARE(json[5], QStringLiteral(R"({"byId":"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",)"
+        // The preferred port first, as the window preselects it, then the others in the list's order.
+        QCOMPARE(json[0], QStringLiteral(R"({"byId":null,"byPath":null,"description":"","manufacturer":"","name":"iap-sim-5","path":"/run/user/1000/iap-ports/iap-sim-5","pid":null,"preferred":true,"serial":"","vid":null})"));
+        QCOMPARE(json[6], QStringLiteral(R"({"byId":"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",)"
                                          R"("byPath":"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0","description":"FT232R USB UART",)"
                                          R"("manufacturer":"FTDI","name":"ttyUSB10","path":"/dev/ttyUSB10","pid":"6001","preferred":false,)"
                                          R"("serial":"A50285BI","vid":"0403"})"));
-        // The preferred port first, then the others.
         QCOMPARE(iap::cli::portListText(bench(), false).split(u'\n', Qt::SkipEmptyParts), QStringList{texts.last()} + texts.mid(0, 6));
         QVERIFY(!iap::PortDiscovery(std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})).list().preferred);
     }
@@ -100,7 +100,8 @@ private slots:
         QFETCH(QString, spec);
         QFETCH(QString, path);
         QFETCH(QString, error);
-        const auto chosen = iap::cli::ChosenPort::choose(spec, bench());
+        // As a station chooses: a port not plugged in yet is waited for.
+        const auto chosen = iap::cli::ChosenPort::choose(spec, bench(), iap::cli::ChosenPort::Absent::Awaited);
         QCOMPARE(chosen.path(), path);
         QVERIFY2(error.isEmpty() ? chosen.error().isEmpty() : chosen.error().startsWith(error), qPrintable(chosen.error()));
     }

@@ -299,6 +299,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error");
         QTest::newRow("missing journal") << QStringList{"--journal", "@missing/journal.sqlite"} << "The journal @missing/journal.sqlite does not exist";
+        QTest::newRow("missing journal file") << QStringList{"--journal", "@typo.sqlite"} << "The journal @typo.sqlite does not exist";
         QTest::newRow("grouping") << QStringList{"--by", "week"} << "--by must be socket|image|job|day|shift, not week";
         QTest::newRow("shifts") << QStringList{"--shifts", "06:00,25:00"} << "--shifts 06:00,25:00 is not a list of times of day such as 06:00,14:00,22:00";
         QTest::newRow("until") << QStringList{"--until", "noon"} << "--until noon is not a date or time such as 2024-05-31, 2024-05-31T14:00 or 2024-05-31T14:00+02:00";

@@ -184,7 +184,7 @@ private slots:
         QTest::addColumn<int>("replyBytes");
         QTest::addColumn<int>("fullPacket");
         QTest::addColumn<int>("notBeforeMs");
-        const QStringList longVersion{"--version", QString(70, u'v')};
+        const QStringList longVersion{"--bootloader-version", QString(70, u'v')};
         QTest::newRow("ftdi: latency timer") << QStringList{"--adapter", "ftdi"} + longVersion << writeCommand(Base, 0) << 75 << 62 << 16;
         QTest::newRow("ch340: idle line") << QStringList{"--adapter", "ch340"} + longVersion << writeCommand(Base, 0) << 75 << 32 << 3;
         QTest::newRow("cp210x: idle line") << QStringList{"--adapter", "cp210x"} + longVersion << writeCommand(Base, 0) << 75 << 64 << 2;
@@ -345,7 +345,7 @@ private slots:
     // has been saved over since.
     void unplugThenReplug()
     {
-        VirtualDevice device(Fast + QStringList{"--version", "V{n}", "--replug-delay-ms", "1000"});
+        VirtualDevice device(Fast + QStringList{"--bootloader-version", "V{n}", "--replug-delay-ms", "1000"});
         const QByteArray atStart = pattern(PageBytes, 1), page = pattern(PageBytes, 2);
         QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
         const int fd = openLine(device.portPath());
@@ -398,7 +398,7 @@ private slots:
     {
         QFETCH(QStringList, options);
         QFETCH(QByteArray, switchClosed);
-        VirtualDevice device(Fast + QStringList{"--fixture", "--adapter", "ftdi", "--serial", "FIX-{n}", "--version", "V{n}", "--replug-delay-ms", "2000"} + options);
+        VirtualDevice device(Fast + QStringList{"--fixture", "--adapter", "ftdi", "--serial", "FIX-{n}", "--bootloader-version", "V{n}", "--replug-delay-ms", "2000"} + options);
         const QByteArray atStart = pattern(PageBytes, 9), page = pattern(PageBytes, 10);
         QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
         const QString lines = device.linkPath() + ".lines", lock = device.linkPath() + ".lock";
@@ -430,6 +430,19 @@ private slots:
         QVERIFY(device.waitForLog(" PLUG 2 serial FIX-2 port " + device.portPath() + " "));
         device.stop();
         QVERIFY(!QFileInfo::exists(lines));
+    }
+
+    // --version is the program's; the bootloader's text has an option of its own.
+    void versionAndHelp()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(IAP_SIM_PATH), {"--version"});
+        QVERIFY(sim.waitForFinished(VirtualDevice::TimeoutMs));
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(sim.readAllStandardOutput(), QStringLiteral("iap-sim %1.%2.%3\n").arg(IAP_VERSION_MAJOR).arg(IAP_VERSION_MINOR).arg(IAP_VERSION_PATCH).toUtf8());
+        sim.start(QStringLiteral(IAP_SIM_PATH), {"--help"});
+        QVERIFY(sim.waitForFinished(VirtualDevice::TimeoutMs));
+        QVERIFY(sim.readAllStandardOutput().contains("\n  --bootloader-version TEXT\n"));
     }
 
     // Bad options are refused with the option named and status 2, before anything starts.

@@ -47,7 +47,7 @@ constexpr int RoundMs = 20000;
 // A board that is taken out after each verified round and a fresh one put in.
 QStringList replugged(const QString& version)
 {
-    return fast({"--replug-after-round", "--replug-delay-ms", "300", "--version", version});
+    return fast({"--replug-after-round", "--replug-delay-ms", "300", "--bootloader-version", version});
 }
 
 // iap-cli in the background, its output gathered line by line.
@@ -218,9 +218,9 @@ private slots:
         QFETCH(QStringList, options);
         RuntimeDir runtime;
         // Taken out as soon as its last reply has been read: what it sent still counts.
-        VirtualDevice passing(fast(fixture + QStringList{"--replug-after-round", "--reply-gap-ms", "5", "--version", "A{n}"}));
-        VirtualDevice swapped(fast(fixture + QStringList{"--program-ms", "100", "--version", "B{n}"}));
-        VirtualDevice failing(fast(fixture + QStringList{"--wrong-sum", "--version", "C{n}"}));
+        VirtualDevice passing(fast(fixture + QStringList{"--replug-after-round", "--reply-gap-ms", "5", "--bootloader-version", "A{n}"}));
+        VirtualDevice swapped(fast(fixture + QStringList{"--program-ms", "100", "--bootloader-version", "B{n}"}));
+        VirtualDevice failing(fast(fixture + QStringList{"--wrong-sum", "--bootloader-version", "C{n}"}));
         QVERIFY(passing.start() && swapped.start() && failing.start());
         const QByteArray app = pattern(10 * PageBytes, 3);
         const QString appFile = data.filePath("app.bin"), slotFile = data.filePath("slot.flash"), journal = data.filePath(trigger + ".sqlite");
@@ -840,7 +840,7 @@ private slots:
     {
         QSettings("iap", "station").clear();
         RuntimeDir runtime;
-        VirtualDevice fixture(fast({"--fixture", "--switch", "cts", "--replug-delay-ms", "300", "--version", "W{n}"}));
+        VirtualDevice fixture(fast({"--fixture", "--switch", "cts", "--replug-delay-ms", "300", "--bootloader-version", "W{n}"}));
         QVERIFY(fixture.start());
         const QString appFile = data.filePath("window/fixture.bin"), slotFile = data.filePath("window/fixture.flash"), journal = data.filePath("window/fixture.sqlite");
         QVERIFY(writeFile(appFile, pattern(2 * PageBytes, 4)));

@@ -4,8 +4,34 @@
 #include "Wait.h"
 #include "Pty.h"
 #include <QApplication>
+#include <QProcess>
+
+#include <map>
 
 using namespace iap::test;
+
+namespace {
+
+struct Ended {
+    int exit = -1;
+    QString out, err;
+};
+
+// The real program run with the arguments, in an environment with the given variables set or (an
+// empty value) removed.
+Ended runProgram(const QStringList& arguments, const std::map<QString, QString>& variables = {})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : variables)
+        value.isEmpty() ? environment.remove(name) : environment.insert(name, value);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(IAP_APP_PATH), arguments);
+    const bool ended = program.waitForFinished(30000) && program.exitStatus() == QProcess::NormalExit;
+    return {ended ? program.exitCode() : -1, QString::fromLocal8Bit(program.readAllStandardOutput()), QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+}  // namespace
 
 static void showEverything(Tool& tool)
 {
@@ -55,6 +81,28 @@ private slots:
                 QVERIFY2(hit == control || control->isAncestorOf(hit), qPrintable(name + " lies under " + (hit ? hit->objectName() : "")));
             }
         }
+    }
+
+    // Help, version and refusals come before any display is needed; without a display the program
+    // says so on one line instead of aborting.
+    void programArgumentsAndNoDisplay()
+    {
+        const std::map<QString, QString> noDisplay{{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+        Ended run = runProgram({"--help"}, noDisplay);
+        QVERIFY2(run.exit == 0 && run.out.startsWith("Usage: iap [--station [--operator JOB.json]]\n") && run.out.contains("--version"), qPrintable(run.out));
+        run = runProgram({"--station", "--version"}, noDisplay);
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.out, QStringLiteral("iap %1.%2.%3\n").arg(IAP_VERSION_MAJOR).arg(IAP_VERSION_MINOR).arg(IAP_VERSION_PATCH));
+        for (const QStringList& arguments : {QStringList{"--statoin"}, {"--station", "-x"}, {"app.bin"}, {"-platform"}}) {
+            run = runProgram(arguments, noDisplay);
+            QVERIFY2(run.exit == 2 && run.out.isEmpty() && run.err.startsWith("iap: ") && run.err.contains(arguments.last()), qPrintable(run.err));
+        }
+        run = runProgram({"--station"}, noDisplay);
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.err.startsWith("iap: no display") && run.err.count(u'\n') == 1, qPrintable(run.err));
+        run = runProgram({}, {{"QT_QPA_PLATFORM", "nosuchplatform"}});
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.err.startsWith("iap: no window can be opened") && run.err.count(u'\n') == 1, qPrintable(run.err));
     }
 
     // Top to bottom, left to right, with the text a real keyboard attaches to Tab and Delete.

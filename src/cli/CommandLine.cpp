@@ -34,11 +34,10 @@ constexpr int StoppedBySignalBase = 128;
 
 // The commands that talk to no device: the help, the version, doctor, journal, report, job, ports. None
 // when the command runs devices.
-std::optional<int> answer(const QStringList& arguments, const CommandLineOptions& options)
+std::optional<int> answer(const CommandLineOptions& options)
 {
     if (options.help) {
-        const bool general = arguments.isEmpty() || arguments.first().startsWith(u'-');
-        std::printf("%s", qPrintable(helpText(general ? std::nullopt : std::optional(options.command))));
+        std::printf("%s", qPrintable(helpText(options.helpTopic)));
         return 0;
     }
     if (options.version) {
@@ -85,7 +84,7 @@ std::optional<int> answer(const QStringList& arguments, const CommandLineOptions
 // Each port's run at once; the worst exit status of them.
 int runPorts(const CommandLineOptions& options, Clock& clock, Journal& journal)
 {
-    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports);
+    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports, clock);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
         runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], clock, report, journal));
@@ -128,7 +127,7 @@ int runCommandLine(const QStringList& arguments)
     if (Journal::holdsPassword(options.journal) && !options.help && !options.version)
         std::fprintf(stderr, "iap-cli: warning: the password in --journal is shown to every user of this machine (ps); "
                              "give it in PGPASSWORD, ~/.pgpass or a file named by passfile= in the URL\n");
-    if (const std::optional<int> status = answer(arguments, options))
+    if (const std::optional<int> status = answer(options))
         return *status;
     const auto clock = makeSystemClock();
     if (options.command == Command::Station)

@@ -316,6 +316,29 @@ QString takeDelivery(CommandLineOptions& o, const QCommandLineParser& parser, co
     return why;
 }
 
+// The program's help (also help [COMMAND]) or its version, asked before any command; false when
+// the arguments ask for neither.
+bool askedAboutTheProgram(const QStringList& arguments, CommandLineOptions& o, QString& error)
+{
+    const QString first = arguments.value(0);
+    if (arguments.isEmpty() || first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        o.help = true;
+        return true;
+    }
+    if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
+        o.version = true;
+        return true;
+    }
+    if (first != QLatin1String("help"))
+        return false;
+    if (arguments.size() > 2)
+        error = QStringLiteral("unexpected argument %1").arg(arguments[2]);
+    else if (arguments.size() == 2 && !(o.helpTopic = commandNamed(arguments[1])))
+        error = QStringLiteral("unknown command %1").arg(arguments[1]);
+    o.help = error.isEmpty();
+    return true;
+}
+
 }  // namespace
 
 std::optional<QDateTime> parseSince(const QString& text)
@@ -334,14 +357,8 @@ QString CommandLineOptions::outputFor(const QString& port) const
 CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
 {
     CommandLineOptions o;
-    if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
-        o.help = true;
+    if (askedAboutTheProgram(arguments, o, error))
         return o;
-    }
-    if (arguments.first() == QLatin1String("--version")) {
-        o.version = true;
-        return o;
-    }
     const auto command = commandNamed(arguments.first());
     if (!command) {
         error = QStringLiteral("unknown command %1").arg(arguments.first());
@@ -362,8 +379,10 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
         return o;
     }
     o.help = parser.isSet(options.help);
-    if (o.help)
+    if (o.help) {
+        o.helpTopic = o.command;
         return o;
+    }
     if (o.command == Command::Job) {
         error = takeJobArguments(o, parser);
         return o;

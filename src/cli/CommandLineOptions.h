@@ -75,6 +75,8 @@ struct CommandLineOptions {
     QString deliveryToken;
     bool csv = false;
     bool help = false;
+    // help: the command whose help is asked for; none: the program's.
+    std::optional<Command> helpTopic;
     bool version = false;
 
     // The read-back file of a port: `output` with "{port}" replaced by the port's base name.

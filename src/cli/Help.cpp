@@ -27,8 +27,8 @@ Commands:
              that it runs those bytes or nothing
   deliver    send the records that wait in the journal's outbox to the factory's system
 
-Run iap-cli COMMAND --help for a command's options and examples, iap-cli --version for the
-version.
+Run iap-cli help COMMAND (or iap-cli COMMAND --help) for a command's options and examples,
+iap-cli --version (or -V) for the version.
 )";
 
 const char* const Verify = R"(
@@ -60,7 +60,8 @@ Options of every command that talks to a device:
   --port P        the port: its name in the list (ttyUSB0, iap-sim-1234), a path
                   (/dev/ttyUSB0, /dev/serial/by-path/..., /dev/serial/by-id/...), or
                   usb:VID:PID[:SERIAL], the one adapter with that identity (an identity
-                  that matches no port or several is refused, and the ports are listed); a
+                  that matches no port or several is refused, and the ports are listed, as
+                  is a name or path of no port there is, which only a station waits for); a
                   by-path link names the socket, whatever adapter is plugged into it. Give
                   --port again for more ports, which then run at the same time
   --model M       HX300 (115200 baud, the default) or VR200 (38400 baud)
@@ -70,7 +71,8 @@ Options of every command that talks to a device:
   --json          one JSON object per line for every event: port, event (status, image,
                   page, sum, version, result), and page, pages, sum, text, file, sha256 or
                   exit as they apply; "image" names the file each transfer sends and the
-                  SHA-256 of the bytes sent, taken once before anything was sent
+                  SHA-256 of the bytes sent, taken once before anything was sent; a sum is
+                  eight hexadecimal digits, a version the bootloader's text (V2.31)
   --journal LOC   where each port's run goes on record: an SQLite file (default
                   $XDG_DATA_HOME/iap/journal.sqlite, else ~/.local/share/iap/journal.sqlite)
                   or a PostgreSQL database, postgresql://user@host[:port]/db (?host=/socket/
@@ -86,14 +88,16 @@ Before each command the line must be quiet: what a device still sends of an earl
 sending" meanwhile.
 
 Output: on a terminal one live progress line per port (pages done of all, bytes per second,
-time left); elsewhere plain lines. At the end one line per port, "<port>: <result>": the
-device's verdict ("IAP Checksum right", "Write Checksum error", "Read Checksum right", ...) or
-what went wrong ("The COMM port is occupied or doesn't exit!", no reply, a file error).
+time left, of each transfer and then, "verifying", of its read-back); elsewhere plain lines.
+At the end one line per port, "<port>: <result>": the device's verdict ("IAP Checksum right",
+"Write Checksum error", "Read Checksum right", ...) or what went wrong ("The COMM port is
+occupied or doesn't exit!", no reply, a file error). Errors go to standard error too, a port's
+failure as "iap-cli: <port>: <result>".
 
 Exit status: 0 when every port ended right; 1 when a device's checksum differed; 2 for a usage
 or input error found before anything was sent (nothing is sent to any port then: an empty
-image, one that would reach beyond 4 GiB, a port given twice, a read-back file that cannot be
-written, ...), or a file that could not be written at the end; 3 when a port could not be
+image, one that would reach beyond 4 GiB, a port given twice or not there, a read-back file
+that cannot be written, ...), or a file that could not be written at the end; 3 when a port could not be
 opened or a device stopped answering. Across ports the highest applies. SIGINT (Ctrl-C),
 SIGTERM or SIGHUP stop sending, let every port go at once, write no file, and exit with 130,
 143 or 129. A reader of the output that goes away stops nothing.

@@ -31,7 +31,7 @@ QString choosePorts(CommandLineOptions& o)
     const PortListing listing = PortDiscovery(makeSystemPortSource()).list();
     std::map<QString, QString> byDevice;
     for (const QString& spec : o.ports) {
-        const ChosenPort chosen = ChosenPort::choose(spec, listing);
+        const ChosenPort chosen = ChosenPort::choose(spec, listing, o.command == Command::Station ? ChosenPort::Absent::Awaited : ChosenPort::Absent::Refused);
         if (!chosen.error().isEmpty())
             return chosen.error();
         o.chosenPorts.push_back(chosen.port());

@@ -36,12 +36,18 @@ std::optional<quint16> hexWord(const QString& text)
 
 QString portListText(const PortListing& listing, bool json)
 {
+    // As the window lists them: the port it preselects first.
     const QString preferred = listing.preferred ? listing.preferred->path() : QString();
-    QString text = json || !listing.preferred ? QString() : listedText(*listing.preferred) + u'\n';
-    for (const PortInfo& port : listing.ports) {
+    std::vector<PortInfo> ports;
+    if (listing.preferred)
+        ports.push_back(*listing.preferred);
+    for (const PortInfo& port : listing.ports)
+        if (port.path() != preferred)
+            ports.push_back(port);
+    QString text;
+    for (const PortInfo& port : ports) {
         if (!json) {
-            if (port.path() != preferred)
-                text += listedText(port) + u'\n';
+            text += listedText(port) + u'\n';
             continue;
         }
         const QJsonObject object{{QStringLiteral("name"), port.name()},
@@ -59,7 +65,7 @@ QString portListText(const PortListing& listing, bool json)
     return text;
 }
 
-ChosenPort ChosenPort::choose(const QString& spec, const PortListing& listing)
+ChosenPort ChosenPort::choose(const QString& spec, const PortListing& listing, Absent absent)
 {
     ChosenPort chosen;
     if (!spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
@@ -72,6 +78,8 @@ ChosenPort ChosenPort::choose(const QString& spec, const PortListing& listing)
             chosen.chosen = PortInfo(spec, spec);
             if (const QString why = notAPort(spec); !why.isEmpty())
                 chosen.why = QStringLiteral("--port %1: %2").arg(spec, why);
+            else if (absent == Absent::Refused && !portPresent(spec))
+                chosen.why = QStringLiteral("--port %1 is no port there is; the ports: %2").arg(spec, listed(listing));
         }
         return chosen;
     }

@@ -16,10 +16,13 @@ QString portListText(const PortListing& listing, bool json);
 // What a --port names: a port by its listed name, a path (a device, a by-path or by-id link, a
 // virtual device's link), or usb:VID:PID[:SERIAL], the one adapter the system lists with that
 // identity. The port with what the system says of it (a path it does not list stands alone),
-// or why none is meant, with the ports there are.
+// or why none is meant, with the ports there are. A name of no port there is refused so too,
+// unless the port is `awaited` (a station's, until its board's port appears).
 class ChosenPort {
 public:
-    static ChosenPort choose(const QString& spec, const PortListing& listing);
+    enum class Absent { Refused, Awaited };
+
+    static ChosenPort choose(const QString& spec, const PortListing& listing, Absent absent = Absent::Refused);
     const PortInfo& port() const { return chosen; }
     const QString& path() const { return chosen.path(); }
     const QString& error() const { return why; }

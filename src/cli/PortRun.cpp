@@ -12,8 +12,9 @@ PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, con
 {
     connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
     connect(&run, &DeviceRun::progress, this, [this](int done, int total) { report.progress(label, done, total); });
-    connect(&run, &DeviceRun::runningSum, this, [this](std::uint32_t sum) { report.sum(label, checksumDisplay(sum)); });
-    connect(&run, &DeviceRun::versionReported, this, [this](const QString& version) { report.version(label, PageTransfer::versionCaption(version)); });
+    connect(&run, &DeviceRun::verifying, this, [this] { report.verifying(label); });
+    connect(&run, &DeviceRun::runningSum, this, [this](std::uint32_t sum) { report.sum(label, sum); });
+    connect(&run, &DeviceRun::versionReported, this, [this](const QString& version) { report.version(label, version); });
     connect(&run, &DeviceRun::imageSent, this, [this](const QString& file, const QString& sha256) { report.image(label, file, sha256); });
     connect(&run, &DeviceRun::finished, this, &PortRun::ended);
 }

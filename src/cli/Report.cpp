@@ -4,14 +4,17 @@
 #include <QJsonObject>
 #include <QVariant>
 
+#include "platform/Clock.h"
+
 namespace iap::cli {
 namespace {
 
 constexpr double BytesPerPage = 2048;
+constexpr double MsPerSecond = 1000;
 
 }  // namespace
 
-Report::Report(Style style, const QStringList& ports, std::FILE* out) : style(style), ports(ports), out(out) {}
+Report::Report(Style style, const QStringList& ports, Clock& clock, std::FILE* out) : style(style), ports(ports), clock(clock), out(out) {}
 
 void Report::json(const QString& port, const char* event, const QString& key, const QVariant& value, const QString& key2,
                   const QVariant& value2)
@@ -51,19 +54,24 @@ void Report::progress(const QString& port, int done, int total)
     if (style != Style::Terminal)
         return;
     Line& line = lines[port];
-    if (!line.transferStarted.isValid())
-        line.transferStarted.start();
-    const double seconds = double(line.transferStarted.elapsed()) / 1000;
+    if (!line.phaseStartedMs)
+        line.phaseStartedMs = clock.nowMs();
+    const double seconds = double(clock.nowMs() - *line.phaseStartedMs) / MsPerSecond;
     const double bytesPerSecond = seconds > 0 ? done * BytesPerPage / seconds : 0;
     const double secondsLeft = done > 0 ? seconds / done * (total - done) : 0;
-    line.text = QStringLiteral("%1 of %2 pages, %3 B/s, %4 s left").arg(done).arg(total).arg(qRound(bytesPerSecond)).arg(qRound(secondsLeft));
+    line.text = QStringLiteral("%1%2 of %3 pages, %4 B/s, %5 s left")
+                    .arg(line.verifying ? QStringLiteral("verifying ") : QString())
+                    .arg(done)
+                    .arg(total)
+                    .arg(qRound(bytesPerSecond))
+                    .arg(qRound(secondsLeft));
     redraw();
 }
 
-void Report::sum(const QString& port, const QString& sum)
+void Report::sum(const QString& port, std::uint32_t sum)
 {
     if (style == Style::Json)
-        json(port, "sum", QStringLiteral("sum"), sum);
+        json(port, "sum", QStringLiteral("sum"), QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
 }
 
 void Report::version(const QString& port, const QString& version)
@@ -74,17 +82,30 @@ void Report::version(const QString& port, const QString& version)
 
 void Report::image(const QString& port, const QString& file, const QString& sha256)
 {
+    lines[port].phaseStartedMs.reset();
+    lines[port].verifying = false;
     if (style == Style::Json)
         json(port, "image", QStringLiteral("file"), file, QStringLiteral("sha256"), sha256);
 }
 
+void Report::verifying(const QString& port)
+{
+    Line& line = lines[port];
+    line.phaseStartedMs.reset();
+    line.verifying = true;
+    if (style == Style::Terminal) {
+        line.text = QStringLiteral("verifying");
+        redraw();
+    }
+}
+
 void Report::result(const QString& port, const QString& text, int exitStatus)
 {
+    results[port] = {text, exitStatus};
     if (style == Style::Json) {
         json(port, "result", QStringLiteral("text"), text, QStringLiteral("exit"), exitStatus);
         return;
     }
-    results[port] = text;
     if (style == Style::Terminal) {
         lines[port].text = text;
         redraw();
@@ -93,11 +114,15 @@ void Report::result(const QString& port, const QString& text, int exitStatus)
 
 void Report::finish()
 {
-    if (style != Style::Plain)
-        return;
+    if (style == Style::Plain) {
+        for (const QString& port : ports)
+            std::fprintf(out, "%s: %s\n", qPrintable(port), qPrintable(results[port].text));
+        std::fflush(out);
+    }
+    // After the live lines, which a line of its own on the same terminal would break.
     for (const QString& port : ports)
-        std::fprintf(out, "%s: %s\n", qPrintable(port), qPrintable(results[port]));
-    std::fflush(out);
+        if (results[port].exitStatus != 0)
+            std::fprintf(stderr, "iap-cli: %s: %s\n", qPrintable(port), qPrintable(results[port].text));
 }
 
 // One line per port, in the order the ports were given, drawn over the previous ones.

@@ -45,14 +45,14 @@ void DeviceRun::hear()
                 whileRunning([this, operation](const OperationResult& result) { ended(operation->kind(), result); }));
     }
     for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()}) {
+        // What was sent, whatever the bootloader announced before (the window tells it by that).
+        const QString allSent = transfer == &bootloader.download() ? QStringLiteral("IAP\u3000Successfully") : QStringLiteral("Write Flash Successfully");
         connect(transfer, &PageTransfer::versionReported, this, whileRunning([this](const QString& version) {
             recorder.versionReported(version);
             emit versionReported(version);
         }));
         connect(transfer, &PageTransfer::pagesStarted, this, whileRunning([this] { recorder.pagesStarted(); }));
-        connect(transfer, &PageTransfer::allPagesSent, this, whileRunning([this](bool versionSeen) {
-            emit status(versionSeen ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
-        }));
+        connect(transfer, &PageTransfer::allPagesSent, this, whileRunning([this, allSent](bool) { emit status(allSent); }));
     }
 }
 
@@ -156,10 +156,12 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
         }
     }
     stepPort.close();
-    if (job.verify && kind != OperationKind::FlashRead)
+    if (job.verify && kind != OperationKind::FlashRead) {
+        emit verifying();
         verify.start(*current);
-    else
+    } else {
         stepRight(kind, result.text());
+    }
 }
 
 void DeviceRun::verified(const VerifyStep::Verdict& verdict)

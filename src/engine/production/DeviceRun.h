@@ -50,6 +50,8 @@ signals:
     // The round's last step writes this board's unique page; its serial, when it has one.
     void uniquePageStep(const QString& boardSerial);
     void progress(int done, int total);
+    // The transfer's pages are read back to be compared: the progress that follows is the read's.
+    void verifying();
     void runningSum(std::uint32_t sum);
     void versionReported(const QString& version);
     // The run's end, before it is kept on record.

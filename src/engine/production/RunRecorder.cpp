@@ -46,6 +46,17 @@ JournalStep stepOf(const QString& kind, const TransferPlan& plan)
     return step;
 }
 
+// The run's address: the one given, else where a single transfer's image or a round's application
+// names its own.
+std::optional<Address> runAddress(const Job& job)
+{
+    if (job.address)
+        return job.address;
+    if (const std::optional<TransferPlan>& plan = job.transfer ? job.transfer : job.application)
+        return plan->address();
+    return std::nullopt;
+}
+
 }  // namespace
 
 void RunRecorder::begin(const Job& job, const PortInfo& port)
@@ -63,8 +74,8 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
     record.usbId = port.usbId();
     record.serial = port.serialNumber();
     record.model = modelName(job.model);
-    if (job.address)
-        record.address = addressText(*job.address);
+    if (const std::optional<Address> address = runAddress(job))
+        record.address = addressText(*address);
     record.job = job.jobFile;
     record.jobSha256 = job.jobSha256;
     record.barcode = job.barcode;

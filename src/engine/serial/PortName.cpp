@@ -43,4 +43,19 @@ QString notAPort(const QString& name)
     return {};
 }
 
+bool portPresent(const QString& name)
+{
+#ifdef Q_OS_UNIX
+    for (const QString& path : pathsForPortName(name)) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode))
+            return true;
+    }
+    return false;
+#else
+    Q_UNUSED(name);
+    return true;
+#endif
+}
+
 }  // namespace iap

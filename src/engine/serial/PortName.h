@@ -13,5 +13,7 @@ QStringList pathsForPortName(const QString& name);
 // Why the name can never be a port, as a sentence: it names something that is there and is no
 // terminal (a file, a folder). Empty when it may be one, now or once it appears.
 QString notAPort(const QString& name);
+// A terminal is there under the name now (where the system cannot tell, as on Windows: true).
+bool portPresent(const QString& name);
 
 }  // namespace iap
