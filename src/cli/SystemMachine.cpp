@@ -91,7 +91,8 @@ public:
         if (!recorded)
             return false;
         std::vector<gid_t> groups(std::size_t(std::max(getgroups(0, nullptr), 0)));
-        getgroups(int(groups.size()), groups.data());
+        // Entries it did not fill would read as group 0, root's.
+        groups.resize(std::size_t(std::max(getgroups(int(groups.size()), groups.data()), 0)));
         return getegid() == recorded->gr_gid || std::find(groups.begin(), groups.end(), recorded->gr_gid) != groups.end();
     }
 
