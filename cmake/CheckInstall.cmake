@@ -15,7 +15,8 @@ endif()
 
 set(entry "${PREFIX}/share/applications/iap.desktop")
 set(icon "${PREFIX}/share/icons/hicolor/scalable/apps/iap.svg")
-foreach(file "${PREFIX}/bin/iap" "${PREFIX}/bin/iap-cli" "${PREFIX}/bin/iap-sim" "${entry}" "${icon}" "${PREFIX}/share/iap/grafana/iap-yield.json")
+foreach(file "${PREFIX}/bin/iap" "${PREFIX}/bin/iap-cli" "${PREFIX}/bin/iap-sim" "${entry}" "${icon}" "${PREFIX}/share/iap/grafana/iap-yield.json"
+             "${PREFIX}/share/metainfo/org.example.iap.metainfo.xml" "${PREFIX}/lib/udev/rules.d/60-iap.rules")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -54,4 +55,4 @@ else()
 endif()
 
 file(REMOVE_RECURSE "${PREFIX}")
-message(STATUS "installed and checked: bin/iap, bin/iap-cli, bin/iap-sim, the desktop entry and its icon")
+message(STATUS "installed and checked: bin/iap, bin/iap-cli, bin/iap-sim, the desktop entry, its icon, the metainfo and the udev rule")

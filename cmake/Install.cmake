@@ -12,6 +12,18 @@ if(UNIX AND NOT APPLE)
   ")
   install(FILES ${IAP_DESKTOP_ENTRY} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${IAP_PACKAGING_DIR}/iap.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  configure_file(${IAP_PACKAGING_DIR}/org.example.iap.metainfo.xml.in ${CMAKE_BINARY_DIR}/packaging/org.example.iap.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/org.example.iap.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The rule that gives the user at the seat the ports of USB serial adapters. Debian 12 keeps
+  # the rules of packages in /lib/udev/rules.d, beside /usr; under another prefix it goes to
+  # <prefix>/lib/udev/rules.d (udev reads /usr/local/lib/udev/rules.d too).
+  install(CODE "
+    set(rules \"\${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d\")
+    if(CMAKE_INSTALL_PREFIX MATCHES \"/usr/?$\")
+      get_filename_component(rules \"\${CMAKE_INSTALL_PREFIX}/../lib/udev/rules.d\" ABSOLUTE)
+    endif()
+    file(INSTALL \"${IAP_PACKAGING_DIR}/60-iap.rules\" DESTINATION \"\${rules}\")
+  ")
   # A line's Grafana imports the yield dashboard from here.
   install(FILES ${IAP_PACKAGING_DIR}/grafana/iap-yield.json DESTINATION ${CMAKE_INSTALL_DATADIR}/iap/grafana)
 

@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in a build folder makes iap_<version>_<arch>.deb, its
 # dependencies computed from the programs. Manual pages come from the command-line programs'
-# --help (help2man) and, for the window, from packaging/iap.1.
+# --help (help2man, with packaging/<program>.h2m for what a help does not hold: exit status,
+# environment, files, examples) and, for the window, from packaging/iap.1.
 if(NOT UNIX OR APPLE)
   return()
 endif()
@@ -18,11 +19,12 @@ if(HELP2MAN)
     if(program STREQUAL "iap-sim")
       set(summary "a virtual HX300 or VR200 bootloader on a pseudo-terminal")
     endif()
-    set(include "")
+    set(extra ${CMAKE_CURRENT_LIST_DIR}/../packaging/${program}.h2m)
+    set(include "--include=${extra}")
     set(sections "")
     if(program STREQUAL "iap-cli")
       set(sections ${IAP_PACKAGE_FILES}/iap-cli.sections)
-      set(include "--include=${sections}")
+      list(APPEND include "--include=${sections}")
       add_custom_command(OUTPUT ${sections}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
         COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:iap-cli> -DOUTPUT=${sections} -P ${CMAKE_CURRENT_LIST_DIR}/ManualSections.cmake
@@ -33,7 +35,7 @@ if(HELP2MAN)
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} "--name=${summary}" ${include}
               --output=${IAP_PACKAGE_FILES}/${program}.1 $<TARGET_FILE:${program}>
       COMMAND gzip -9nf ${IAP_PACKAGE_FILES}/${program}.1
-      DEPENDS ${program} ${sections})
+      DEPENDS ${program} ${sections} ${extra})
     list(APPEND IAP_MANUAL_PAGES ${IAP_PACKAGE_FILES}/${program}.1.gz)
   endforeach()
 else()
@@ -60,7 +62,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its SQL drivers as plugins, which no library dependency reveals: the journal's
 # default file needs the SQLite one; a journal on PostgreSQL, the other.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+# The window's "IAP　Successfully" holds an ideographic space (U+3000), which only a CJK font
+# has: without one it shows as a box.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-wqy-microhei | fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

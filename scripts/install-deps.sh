@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tool and its virtual device need on Debian 12; with --for-tests also what the
 # tests, the fuzzer, the Windows syntax check and the package need; with --for-package what the
-# package needs. Further arguments name more packages.
+# package needs and checks with. Further arguments name more packages.
 set -euo pipefail
 
 packages=(
@@ -13,9 +13,9 @@ packages=(
 )
 for argument in "$@"; do
   if [ "$argument" = "--for-tests" ]; then
-    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file libqt6sql6-psql postgresql chromium)
+    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file appstream man-db libqt6sql6-psql postgresql chromium)
   elif [ "$argument" = "--for-package" ]; then
-    packages+=(help2man dpkg-dev lintian file)
+    packages+=(help2man dpkg-dev lintian file appstream man-db)
   else
     packages+=("$argument")
   fi

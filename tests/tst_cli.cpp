@@ -87,7 +87,10 @@ struct FakeMachine final : iap::cli::Machine {
     std::vector<iap::PortInfo> ports() override { return listed; }
     QString userName() override { return QStringLiteral("tech"); }
     bool mayOpen(const QString&) override { return openable; }
-    QString groupOf(const QString&) override { return QStringLiteral("dialout"); }
+    QString ownerOf(const QString&) override { return QStringLiteral("root"); }
+    QString groupOf(const QString&) override { return group; }
+    int modeOf(const QString&) override { return mode; }
+    QString accessRule() override { return rule; }
     bool recordedInGroup(const QString&) override { return recorded; }
     bool sessionInGroup(const QString&) override { return false; }
     QStringList brlttyRulesForSerialAdapters() override { return brltty; }
@@ -100,7 +103,8 @@ struct FakeMachine final : iap::cli::Machine {
 
     std::vector<iap::PortInfo> listed{iap::PortInfo(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"))};
     bool openable = true, recorded = false, modemManager = false, folderPrivate = true;
-    int latencyMs = 1;
+    int latencyMs = 1, mode = 0660;
+    QString group = QStringLiteral("dialout"), rule;
     QStringList brltty;
 };
 
@@ -508,6 +512,43 @@ private slots:
         QCOMPARE(diagnosis.clean(), fix.isEmpty());
         QVERIFY2(fix.isEmpty() ? diagnosis.report().endsWith("Nothing stands in the way.\n") : diagnosis.report().contains("  fix: " + fix),
                  qPrintable(diagnosis.report()));
+    }
+
+    // A port the user may not open: never the advice to join a group that cannot open it, nor
+    // root's group, nor dialout where the package's udev rule gives adapters out; what helps.
+    void doctorAdvisesNoUselessGroup_data()
+    {
+        using Setup = std::function<void(FakeMachine&)>;
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QStringList>("fixes");
+        const auto usbAdapter = [](FakeMachine& m) { m.listed.front().onUsb(0x0403, 0x6001, QString()); };
+        QTest::newRow("root's serial port") << Setup([](FakeMachine& m) {
+            m.listed = {iap::PortInfo(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))};
+            m.group = QStringLiteral("root"), m.mode = 0600;
+        }) << QStringList{"belongs to the user root and the group root with mode 0600",
+                          R"(echo 'KERNEL=="ttyS0", TAG+="uaccess"' | sudo tee /etc/udev/rules.d/60-iap-ttyS0.rules)",
+                          "sudo setfacl -m u:tech:rw /dev/ttyS0"};
+        QTest::newRow("root's USB adapter") << Setup([=](FakeMachine& m) { usbAdapter(m), m.group = QStringLiteral("root"), m.mode = 0660; })
+                                            << QStringList{"install the iap package: its udev rule /lib/udev/rules.d/60-iap.rules",
+                                                           "sudo setfacl -m u:tech:rw /dev/ttyUSB0"};
+        QTest::newRow("a group that may not open it") << Setup([=](FakeMachine& m) { usbAdapter(m), m.mode = 0640; })
+                                                      << QStringList{"with mode 0640", "install the iap package"};
+        QTest::newRow("the package's rule in place")
+            << Setup([=](FakeMachine& m) { usbAdapter(m), m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules"), m.modemManager = true; })
+            << QStringList{"plug the adapter in again: the udev rule /lib/udev/rules.d/60-iap.rules", "sudo setfacl -m u:tech:rw /dev/ttyUSB0",
+                           "ok: ModemManager is running, and the udev rule"};
+    }
+    void doctorAdvisesNoUselessGroup()
+    {
+        QFETCH(std::function<void(FakeMachine&)>, setup);
+        QFETCH(QStringList, fixes);
+        FakeMachine machine;
+        machine.openable = false;
+        setup(machine);
+        const QString report = iap::cli::Diagnosis::of(machine).report();
+        QVERIFY2(!report.contains("usermod") && !report.contains("systemctl"), qPrintable(report));
+        for (const QString& fix : fixes)
+            QVERIFY2(report.contains(fix), qPrintable(report));
     }
 
     // A signal in mid-transfer: nothing more goes out, the port is let go at once and no file is written.

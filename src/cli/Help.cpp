@@ -166,11 +166,12 @@ Examples:
         return QStringLiteral(R"(Usage: iap-cli doctor
 
 Checks this machine and prints, per finding, what is wrong and the command that mends it: the
-ports visible and whether this user may open each one (the group dialout), brltty's rules that
-take USB serial adapters for braille displays, ModemManager probing new ports, an FTDI adapter's
-latency timer above 1 ms (every reply comes that much later), a sound device for the tone, and
-the folder where virtual devices announce themselves. Exit status 0 when nothing
-stands in the way, 1 when something does.
+ports visible and whether this user may open each one (its owner, group and mode, and the
+package's udev rule /lib/udev/rules.d/60-iap.rules, which gives the user logged in at the seat
+the ports of USB serial adapters), brltty's rules that take USB serial adapters for braille
+displays, ModemManager probing new ports, an FTDI adapter's latency timer above 1 ms (every
+reply comes that much later), a sound device for the tone, and the folder where virtual devices
+announce themselves. Exit status 0 when nothing stands in the way, 1 when something does.
 
 Example:
   iap-cli doctor

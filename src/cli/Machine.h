@@ -18,8 +18,15 @@ public:
     virtual QString userName() = 0;
     // This user may open the port for reading and writing.
     virtual bool mayOpen(const QString& path) = 0;
-    // The group that owns the port's device ("dialout").
+    // The user and the group that own the port's device ("root", "dialout"), and its permission
+    // bits (0660).
+    virtual QString ownerOf(const QString& path) = 0;
     virtual QString groupOf(const QString& path) = 0;
+    virtual int modeOf(const QString& path) = 0;
+    // The package's udev rule as udev reads it, which gives the user logged in at the seat the
+    // ports of USB serial adapters, keeps ModemManager off them and sets FTDI adapters' latency
+    // timer to 1 ms; empty when no such rule is in place.
+    virtual QString accessRule() = 0;
     // The user is in the group as the system's files record it, and in this login session.
     virtual bool recordedInGroup(const QString& group) = 0;
     virtual bool sessionInGroup(const QString& group) = 0;

@@ -34,6 +34,15 @@ public:
 
     bool mayOpen(const QString& path) override { return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0; }
 
+    QString ownerOf(const QString& path) override
+    {
+        struct stat info {};
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+            return QString();
+        const passwd* owner = getpwuid(info.st_uid);
+        return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(info.st_uid);
+    }
+
     QString groupOf(const QString& path) override
     {
         struct stat info {};
@@ -41,6 +50,25 @@ public:
             return QString();
         const group* owner = getgrgid(info.st_gid);
         return owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(info.st_gid);
+    }
+
+    int modeOf(const QString& path) override
+    {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : 0;
+    }
+
+    QString accessRule() override
+    {
+        // udev reads the first file of a name in this order: one in /etc masks the packaged one
+        // (a link to /dev/null switches it off).
+        for (const char* folder : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+            QFile rule(QString::fromLatin1(folder) + QStringLiteral("/60-iap.rules"));
+            if (!rule.exists())
+                continue;
+            return rule.open(QIODevice::ReadOnly) && rule.readAll().contains("TAG+=\"uaccess\"") ? rule.fileName() : QString();
+        }
+        return QString();
     }
 
     bool recordedInGroup(const QString& name) override
@@ -63,7 +91,8 @@ public:
         if (!recorded)
             return false;
         std::vector<gid_t> groups(std::size_t(std::max(getgroups(0, nullptr), 0)));
-        getgroups(int(groups.size()), groups.data());
+        // Entries it did not fill would read as group 0, root's.
+        groups.resize(std::size_t(std::max(getgroups(int(groups.size()), groups.data()), 0)));
         return getegid() == recorded->gr_gid || std::find(groups.begin(), groups.end(), recorded->gr_gid) != groups.end();
     }
 
@@ -118,7 +147,10 @@ public:
     // Windows lets every user open the ports it lists; no daemon takes them.
     QString userName() override { return qEnvironmentVariable("USERNAME"); }
     bool mayOpen(const QString&) override { return true; }
+    QString ownerOf(const QString&) override { return QString(); }
     QString groupOf(const QString&) override { return QString(); }
+    int modeOf(const QString&) override { return 0666; }
+    QString accessRule() override { return QString(); }
     bool recordedInGroup(const QString&) override { return true; }
     bool sessionInGroup(const QString&) override { return true; }
     QStringList brlttyRulesForSerialAdapters() override { return {}; }
