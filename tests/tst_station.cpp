@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -677,13 +678,23 @@ private slots:
         QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "The sockets run this job.");
 
         clickOn(*window, widget("socketName"));
-        QTest::keyClicks(QApplication::focusWidget(), "fix-A3 north bench for the second shift of line seven");
+        QTest::keyClicks(QApplication::focusWidget(), "fix-A3 north bench for the second shift of line seven in hall two, by the door");
         clickOn(*window, widget("addSocket"));
         window->resize(window->minimumSizeHint());
-        window->layout()->activate();
         auto* title = window->findChild<QFrame*>("tile1")->findChild<QLabel*>("title");
-        QCOMPARE(title->toolTip(), "1. fix-A3 north bench for the second shift of line seven — ttyUSB0");
-        QVERIFY2(title->height() < 2 * title->fontMetrics().lineSpacing(), qPrintable(QString::number(title->height())));
+        QVERIFY(waitUntil([&] { return title->isVisible(); }, RoundMs));
+        QCOMPARE(title->toolTip(), "1. fix-A3 north bench for the second shift of line seven in hall two, by the door — ttyUSB0");
+        // The rows its letters are painted on: one line's worth.
+        const QImage painted = title->grab().toImage();
+        int top = painted.height(), bottom = -1;
+        for (int y = 0; y < painted.height(); ++y)
+            for (int x = 0; x < painted.width(); ++x)
+                if (painted.pixelColor(x, y).lightness() < 128) {
+                    top = std::min(top, y);
+                    bottom = y;
+                    break;
+                }
+        QVERIFY2(bottom >= top && bottom - top < title->fontMetrics().lineSpacing(), qPrintable(QStringLiteral("rows %1 to %2").arg(top).arg(bottom)));
         window.reset();
         QSettings("iap", "station").clear();
     }
