@@ -43,7 +43,8 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, Sta
       deliveryStatus(named(new QLabel(this), "deliveryStatus"))
 {
     setWindowTitle(options.operatorMode() ? QStringLiteral("IAP Station — Operator mode") : QStringLiteral("IAP Station"));
-    socketName->setPlaceholderText(QStringLiteral("e.g. Fixture A1 (none: the port's name)"));
+    socketName->setPlaceholderText(QStringLiteral("e.g. Fixture A1"));
+    socketName->setToolTip(QStringLiteral("The socket's name; without one it is named by its port"));
     restBox->setRange(0, LongestRestSeconds);
     restBox->setSuffix(QStringLiteral(" s"));
     journalEdit->setPlaceholderText(Journal::defaultLocation());
