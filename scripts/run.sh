@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, starts a virtual HX300 device and then the tool, which finds
-# the device as its preselected port. The device's flash is kept in build/virtual-flash.bin.
+# Installs what is needed, builds the tool, its command line and its virtual device, starts a
+# virtual HX300 device and then the tool, which finds the device as its preselected port. The device's flash is kept in build/virtual-flash.bin.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-# Only the two programs it starts: the tests and benchmarks are built by the test script.
+# The programs the README's examples run, not the tests and benchmarks: the test script builds
+# those.
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j"$(nproc)" --target iap iap-sim
+cmake --build "$root/build" -j"$(nproc)" --target iap iap-sim iap-cli
 
 "$root/build/sim/iap-sim" --image "$root/build/virtual-flash.bin" --log "$root/build/virtual-device.log" \
   > "$root/build/virtual-device.out" &

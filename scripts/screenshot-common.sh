@@ -1,12 +1,14 @@
 # Sourced by the screenshot scripts, with $root and $build set; its arguments are the Debian
-# packages a script needs beyond Xvfb and ImageMagick. Builds the window and the virtual device
-# only, installs them into a scratch folder $work/prefix (the desktop entry: $entry, checked),
-# stops every process whose pid is in $pids and removes $work at exit, and offers wait_for.
+# packages a script needs beyond Xvfb and ImageMagick. Builds the programs and the files the
+# installation takes (not the tests), installs them into a scratch folder $work/prefix (the
+# desktop entry: $entry, checked), stops every process whose pid is in $pids and removes $work at
+# exit, and offers wait_for.
 "$root/scripts/install-deps.sh" xvfb x11-utils imagemagick desktop-file-utils "$@"
 
-# The tests and benchmarks need not be built for a picture.
+# The tests and benchmarks need not be built for a picture; the installation below needs the
+# manual pages and the changelog besides the programs.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target iap iap-sim
+cmake --build "$build" -j"$(nproc)" --target iap iap-sim package_files
 
 work=$(mktemp -d /tmp/iap-XXXXXX)
 pids=()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes docs/station.png for the README from the real program: builds, installs into a scratch
-# folder, starts four virtual HX300 devices (two good boards, one whose flash write fails, one
-# slow board) and the installed station from its desktop entry's "IAP Station" action on a
-# virtual X display (Xvfb), with a job and four named sockets remembered from a last session,
-# waits for the verdicts and takes a picture of the window.
+# folder, starts a virtual HX300 device that is no socket yet and the installed station from its
+# desktop entry's "IAP Station" action on a virtual X display (Xvfb), with a job and four named
+# sockets remembered from a last session. Then it puts a board into each socket (four more
+# devices: two good boards, one whose flash write fails, one slow board), waits for the verdicts
+# and takes a picture of the window.
 # Usage: scripts/screenshot-station.sh [build folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,10 +49,6 @@ settings="$XDG_CONFIG_HOME/iap/station.conf"
   echo "application=$work/firmware/firmware.bin"
   echo "[sockets]"
   for i in 0 1 2 3; do
-    # shellcheck disable=SC2086
-    "$prefix/bin/iap-sim" --name "fixture-${names[i]}" --bootloader-version "V2.3$i" --log "$work/${names[i]}.log" ${options[i]} >"$work/${names[i]}.out" &
-    pids+=($!)
-    wait_for $start_tenths grep -q READY "$work/${names[i]}.out"
     link=$XDG_RUNTIME_DIR/iap-ports/fixture-${names[i]}
     echo "$((i + 1))\\name=Fixture ${names[i]}"
     echo "$((i + 1))\\port=fixture-${names[i]}"
@@ -61,6 +58,11 @@ settings="$XDG_CONFIG_HOME/iap/station.conf"
   echo "size=4"
 } >"$settings"
 
+# A fifth fixture, not yet a socket: the port box offers it.
+"$prefix/bin/iap-sim" --name fixture-B1 --log "$work/B1.log" >"$work/B1.out" &
+pids+=($!)
+wait_for $start_tenths grep -q READY "$work/B1.out"
+
 start_display 1600x900
 
 # shellcheck disable=SC2086
@@ -68,6 +70,15 @@ QT_QPA_PLATFORM=xcb $program &
 pids+=($!)
 wait_for $start_tenths xwininfo -name "IAP Station"
 window=$(xwininfo -name "IAP Station" | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+
+# The boards are put in once the station is open: a board already in its socket when the station
+# opens waits for Start.
+for i in 0 1 2 3; do
+  # shellcheck disable=SC2086
+  "$prefix/bin/iap-sim" --name "fixture-${names[i]}" --bootloader-version "V2.3$i" --log "$work/${names[i]}.log" ${options[i]} >"$work/${names[i]}.out" &
+  pids+=($!)
+  wait_for $start_tenths grep -q READY "$work/${names[i]}.out"
+done
 
 # The verdicts: two downloads right, one flash write wrong; the slow board is still at work.
 checksum_i="43 68 65 63 6B 73 75 6D 49"

@@ -290,7 +290,7 @@ private slots:
         QCOMPARE(boxes(), "01,02,03,04");
         tool.click(button);
         QCOMPARE(boxes(), "8 locked,0 locked,48 locked,0 locked");
-        QVERIFY(tool.desktop.fileDialog->filters.last().endsWith(";;Intel HEX (*.hex *.ihex);;Motorola S-record (*.srec *.s19 *.s28 *.s37 *.mot);;ELF (*.elf *.axf)"));
+        QVERIFY(tool.desktop.fileDialog->filters.last().endsWith(";;Intel HEX (*.hex *.ihex);;Motorola S-record (*.srec *.s19 *.s28 *.s37 *.mot);;ELF (*.elf *.axf);;All files (*)"));
     }
 };
 

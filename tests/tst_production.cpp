@@ -414,6 +414,22 @@ private slots:
         QCOMPARE(rounds, (QStringList{"pass Write Checksum right, on record: Write Checksum right", "fail board removed, on record: board removed"}));
         // Taken out within the half second before its first page: the page never goes.
         QCOMPARE(line->frameBytes().mid(3), QList<QByteArray>{writeCommand(Address, 1)});
+
+        // Sockets added as a station opens again: the board found in one waits for Start, the
+        // board put into the other later does not.
+        const QString left = dir.filePath("ttyLeft"), later = dir.filePath("ttyLater");
+        QVERIFY(writeFile(left, {}));
+        const auto reopened = [&](const QString& port) {
+            return &station.addSocket(port, iap::PortInfo(port, port), iap::TriggerKind::Appear, iap::Socket::BoardFoundFirst::WaitsForStart);
+        };
+        iap::Socket* const held = reopened(left);
+        iap::Socket* const empty = reopened(later);
+        QVERIFY(until([&] { return held->view().stateText() == QStringLiteral("board in: press Start"); }));
+        QVERIFY(writeFile(later, {}));
+        QVERIFY(until([&] { return empty->view().passes == 1; }));
+        QCOMPARE(held->view().passes + held->view().fails, 0);
+        held->start();
+        QVERIFY(until([&] { return held->view().passes == 1; }));
     }
 
     // A read-back of more pages than a device sends in one read asks for them in reads it takes,

@@ -18,8 +18,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSettings>
@@ -621,12 +623,81 @@ private slots:
         click("loadJob");
         QCOMPARE(edit("application")->text(), appFile);
 
+        const int sentToGood = good.logCount("RX CMD");
         window.reset();
         FakeDesktop again;
         window = std::make_unique<iap::StationWindow>(makeTestPlatform(again), makeTestDesktop(again));
         QVERIFY(tileText(2, "title").startsWith("2. Fixture A2"));
         QCOMPARE(edit("address")->text(), "08004000");
         QCOMPARE(edit("journal")->text(), "/proc/no/journal.sqlite");
+        // A board left in its socket waits for Start; the next one put in does not.
+        WAIT_COMPARE(tileText(1, "state"), QString("board in: press Start"), RoundMs);
+        edit("journal")->setText(data.filePath("window/journal.sqlite"));
+        click("useJournal");
+        QCOMPARE(good.logCount("RX CMD"), sentToGood);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        clickOn(*window, window->findChild<QFrame*>("tile1")->findChild<QPushButton*>("start"));
+        WAIT_COMPARE(tileText(1, "counts"), QString("1 passed, 0 failed"), RoundMs);
+        WAIT_COMPARE(tileText(1, "counts"), QString("2 passed, 0 failed"), RoundMs);
+    }
+
+    // What a new user meets first: the port the classic window would offer is chosen, the grey
+    // hint in the address box cannot pass for an address, each image's dialog offers the
+    // toolchains' formats and every file, a long tile title stays one line, and a saved job
+    // names its images from its own folder, so that the folder can be moved.
+    void firstSteps()
+    {
+        QSettings("iap", "station").clear();
+        const std::vector<iap::PortInfo> listed{fakePort("ttyS0", "serial port"), fakePort("ttyUSB0", "FT232R USB UART"), fakePort("ttyACM9", "Modem")};
+        FakeDesktop fakes;
+        auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes, std::make_unique<FakePortSource>(listed)), makeTestDesktop(fakes));
+        const auto widget = [&](const char* name) { return window->findChild<QWidget*>(name); };
+        const auto edit = [&](const char* name) { return window->findChild<QLineEdit*>(name); };
+        QVERIFY(window->findChild<QComboBox*>("ports")->currentText().startsWith("ttyUSB0  "));
+        QVERIFY(!QRegularExpression("^(0x)?[0-9A-Fa-f]{8}$").match(edit("address")->placeholderText()).hasMatch());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkpath("line3/images"));
+        QVERIFY(writeFile(folder.filePath("line3/images/app.bin"), pattern(PageBytes, 1)));
+        fakes.fileDialog->answers << QString() << QString() << folder.filePath("line3/images/app.bin") << folder.filePath("line3/job.json");
+        for (const char* browse : {"slot0Browse", "slot1Browse", "applicationBrowse"})
+            clickOn(*window, widget(browse));
+        QCOMPARE(fakes.fileDialog->filters.size(), 3);
+        for (const QString& filter : fakes.fileDialog->filters)
+            QCOMPARE(filter.split(";;").mid(1), (QStringList{"Intel HEX (*.hex *.ihex)", "Motorola S-record (*.srec *.s19 *.s28 *.s37 *.mot)", "ELF (*.elf *.axf)", "All files (*)"}));
+        clickOn(*window, widget("address"));
+        QTest::keyClicks(QApplication::focusWidget(), "08004000");
+        clickOn(*window, widget("saveJob"));
+        QCOMPARE(QJsonDocument::fromJson(readFile(folder.filePath("line3/job.json")))["application"], "images/app.bin");
+        QVERIFY(QDir(folder.path()).rename("line3", "moved"));
+        fakes.fileDialog->answers << folder.filePath("moved/job.json");
+        clickOn(*window, widget("loadJob"));
+        QCOMPARE(edit("application")->text(), folder.filePath("moved/images/app.bin"));
+        QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "The sockets run this job.");
+
+        clickOn(*window, widget("socketName"));
+        QTest::keyClicks(QApplication::focusWidget(), "fix-A3 north bench for the second shift of line seven in hall two, by the door");
+        clickOn(*window, widget("addSocket"));
+        window->resize(window->minimumSizeHint());
+        auto* title = window->findChild<QFrame*>("tile1")->findChild<QLabel*>("title");
+        QVERIFY(waitUntil([&] { return title->isVisible(); }, RoundMs));
+        QCOMPARE(title->toolTip(), "1. fix-A3 north bench for the second shift of line seven in hall two, by the door — ttyUSB0");
+        // The rows its letters are painted on: one line's worth.
+        const QImage painted = title->grab().toImage();
+        int top = painted.height(), bottom = -1;
+        for (int y = 0; y < painted.height(); ++y)
+            for (int x = 0; x < painted.width(); ++x)
+                if (painted.pixelColor(x, y).lightness() < 128) {
+                    top = std::min(top, y);
+                    bottom = y;
+                    break;
+                }
+        QVERIFY2(bottom >= top && bottom - top < title->fontMetrics().lineSpacing(), qPrintable(QStringLiteral("rows %1 to %2").arg(top).arg(bottom)));
+        window.reset();
+        QSettings("iap", "station").clear();
     }
 
     // Barcodes from a USB scanner, typed into the window as keys: a board put in waits for its
@@ -883,6 +954,7 @@ private slots:
         window = std::make_unique<iap::StationWindow>(makeTestPlatform(again), makeTestDesktop(again));
         QCOMPARE(trigger("tile1")->currentText(), "probe");
         QCOMPARE(trigger("job")->currentText(), "line");
+        WAIT_COMPARE(tileText("state"), QString("board in: press Start"), RoundMs);
         edit("probeAddress")->setText("0800400");
         click("apply");
         QCOMPARE(window->findChild<QLabel*>("jobVerdict")->text(), "the probe address 0800400 is not eight hexadecimal digits");

@@ -9,16 +9,17 @@
 #include <QSpinBox>
 
 #include "FileDialog.h"
+#include "ImageFilters.h"
 #include "MessageBox.h"
 
 namespace iap {
 namespace {
 
 const char* const JobFilter = "Station jobs (*.json)";
-// Raw images, and the files toolchains emit, which name their own addresses.
-const char* const ImageFilters[] = {"Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)",
-                                    "Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)",
-                                    "Applications (*.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf);;All files (*)"};
+// Raw images and the files toolchains emit, which name their own addresses.
+const char* const OwnFilters[] = {"Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf)",
+                                    "Flash images (*.flash *.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf)",
+                                    "Applications (*.bin *.hex *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.axf)"};
 const char* const ImageNames[] = {"slot0", "slot1", "application"};
 const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 
@@ -40,7 +41,8 @@ void JobPanel::setUpControls()
     for (const DeviceModel each : AllDeviceModels)
         model->addItem(modelName(each), QVariant::fromValue(int(each)));
     address->setObjectName(QStringLiteral("address"));
-    address->setPlaceholderText(QStringLiteral("08004000"));
+    // A hint, not a value: a job without an address has none.
+    address->setPlaceholderText(QStringLiteral("e.g. 08004000"));
     address->setMaxLength(10);
     verify->setObjectName(QStringLiteral("verify"));
     verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
@@ -102,7 +104,7 @@ void JobPanel::addImageRows(QGridLayout& grid)
         auto* browse = new QPushButton(QStringLiteral("…"), this);
         browse->setObjectName(QString::fromLatin1(ImageNames[i]) + QStringLiteral("Browse"));
         connect(browse, &QPushButton::clicked, this, [this, i] {
-            if (const QString path = files.showOpen(this, QString::fromLatin1(ImageFilters[i])); !path.isEmpty())
+            if (const QString path = files.showOpen(this, imageFilters(QString::fromLatin1(OwnFilters[i]))); !path.isEmpty())
                 images[i]->setText(path);
         });
         grid.addWidget(new QLabel(QString::fromLatin1(ImageCaptions[i]), this), row, 0);

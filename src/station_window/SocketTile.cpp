@@ -8,6 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <type_traits>
+
+#include "ElidedLabel.h"
+
 namespace iap {
 namespace {
 
@@ -23,22 +27,23 @@ constexpr int ChosenFramePixels = 5;
 const QColor PassColour(0x2e, 0x9d, 0x3a);
 const QColor FailColour(0xc6, 0x28, 0x28);
 
+template <typename Label = QLabel>
 QLabel* label(const QString& objectName, int points, bool bold, QWidget* parent)
 {
-    auto* text = new QLabel(parent);
+    auto* text = new Label(parent);
     text->setObjectName(objectName);
     QFont font = text->font();
     font.setPointSize(points);
     font.setBold(bold);
     text->setFont(font);
-    text->setWordWrap(true);
+    text->setWordWrap(!std::is_same_v<Label, ElidedLabel>);
     return text;
 }
 
 }  // namespace
 
 SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
-    : QFrame(parent), shown(socket), title(label(QStringLiteral("title"), TitlePoints, true, this)), state(label(QStringLiteral("state"), StatePoints, false, this)),
+    : QFrame(parent), shown(socket), title(label<ElidedLabel>(QStringLiteral("title"), TitlePoints, true, this)), state(label(QStringLiteral("state"), StatePoints, false, this)),
       bar(new QProgressBar(this)), verdict(label(QStringLiteral("verdict"), VerdictPoints, true, this)), reason(label(QStringLiteral("reason"), StatePoints, true, this)),
       details(label(QStringLiteral("details"), StatePoints, false, this)), counts(label(QStringLiteral("counts"), StatePoints, false, this)),
       trigger(new QComboBox(this)), startButton(new QPushButton(QStringLiteral("Start (%1)").arg(number), this)),
@@ -62,6 +67,7 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
     trigger->setCurrentIndex(trigger->findData(int(socket.trigger())));
     verdict->setAlignment(Qt::AlignCenter);
     title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(socket.name(), socket.port().name()));
+    title->setToolTip(title->text());
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(startButton);

@@ -43,7 +43,8 @@ StationWindow::StationWindow(Platform systemPlatform, Desktop systemDesktop, Sta
       deliveryStatus(named(new QLabel(this), "deliveryStatus"))
 {
     setWindowTitle(options.operatorMode() ? QStringLiteral("IAP Station — Operator mode") : QStringLiteral("IAP Station"));
-    socketName->setPlaceholderText(QStringLiteral("Fixture A1"));
+    socketName->setPlaceholderText(QStringLiteral("e.g. Fixture A1"));
+    socketName->setToolTip(QStringLiteral("The socket's name; without one it is named by its port"));
     restBox->setRange(0, LongestRestSeconds);
     restBox->setSuffix(QStringLiteral(" s"));
     journalEdit->setPlaceholderText(Journal::defaultLocation());
@@ -120,7 +121,8 @@ void StationWindow::layOut()
         if (index < 0)
             return;
         const PortInfo port = portList->itemData(index).value<PortInfo>();
-        addSocket(socketName->text().trimmed().isEmpty() ? port.name() : socketName->text().trimmed(), port, station.stationJob().trigger);
+        addSocket(socketName->text().trimmed().isEmpty() ? port.name() : socketName->text().trimmed(), port, station.stationJob().trigger,
+                  Socket::BoardFoundFirst::Programmed);
         socketName->clear();
         remember();
     });
@@ -149,8 +151,9 @@ void StationWindow::restore()
         const QString refused = station.setJob(*last.job);
         jobPanel->showRefusal(last.jobRefusal.isEmpty() ? refused : last.jobRefusal);
     }
+    // A board left in its socket may be programmed already, or half: the operator decides.
     for (const StationSettings::SocketEntry& entry : last.sockets)
-        addSocket(entry.name, entry.port, entry.trigger);
+        addSocket(entry.name, entry.port, entry.trigger, Socket::BoardFoundFirst::WaitsForStart);
     restored = true;
     listPorts();
 }
@@ -174,16 +177,21 @@ StationWindow::~StationWindow()
     station.stopAll();
 }
 
+// The port offered first is the one the classic window offers.
 void StationWindow::listPorts()
 {
     portList->clear();
-    for (const PortInfo& port : discovery.list().ports)
+    const PortListing listing = discovery.list();
+    for (const PortInfo& port : listing.ports) {
         portList->addItem(listedText(port), QVariant::fromValue(port));
+        if (listing.preferred && port.path() == listing.preferred->path())
+            portList->setCurrentIndex(portList->count() - 1);
+    }
 }
 
-void StationWindow::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)
+void StationWindow::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst)
 {
-    Socket& socket = station.addSocket(name, port, trigger);
+    Socket& socket = station.addSocket(name, port, trigger, foundFirst);
     auto* tile = new SocketTile(socket, int(tiles.size()) + 1, this);
     connect(tile, &SocketTile::removeRequested, this, [this, tile] { removeTile(tile); });
     connect(tile, &SocketTile::triggerChosen, this, &StationWindow::remember);

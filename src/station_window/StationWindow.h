@@ -47,7 +47,7 @@ private:
     void restore();
     void takeOperatorJob();
     void listPorts();
-    void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
+    void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst);
     void removeTile(SocketTile* tile);
     void placeTiles();
     void applyJob(const StationJob& job);

@@ -8,18 +8,13 @@
 #include "BootloaderLink.h"
 #include "Controls.h"
 #include "Desktop.h"
+#include "ImageFilters.h"
 #include "OperationDisplay.h"
 #include "OperationModel.h"
 #include "TransferGate.h"
 #include "session/ImageSnapshot.h"
 
 namespace iap {
-namespace {
-
-// Beside each dialog's own filter, the formats toolchains emit.
-const QString ToolchainFilters = QStringLiteral(";;Intel HEX (*.hex *.ihex);;Motorola S-record (*.srec *.s19 *.s28 *.s37 *.mot);;ELF (*.elf *.axf)");
-
-}  // namespace
 
 FileChoice::FileChoice(const Parts& given) : parts(given)
 {
@@ -33,7 +28,7 @@ void FileChoice::chooseApplication()
         parts.link.forgetVersion();
     });
 
-    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, QStringLiteral("All files (*.bin)") + ToolchainFilters);
+    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, imageFilters(QStringLiteral("All files (*.bin)")));
     if (name.isEmpty())
         return;
     if (!QFileInfo(name).isFile()) {
@@ -59,7 +54,7 @@ void FileChoice::chooseFlashImage(int slot)
         parts.display.resetVersion();
     });
 
-    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, QStringLiteral("All files (*.flash)") + ToolchainFilters);
+    const QString name = parts.desktop.fileDialog->showOpen(&parts.window, imageFilters(QStringLiteral("All files (*.flash)")));
     if (name.isEmpty())
         return;
     // A header page is read when the image is written; a file's own addresses are known now.

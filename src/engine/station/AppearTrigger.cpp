@@ -12,14 +12,18 @@ AppearTrigger::AppearTrigger(PortPresence& watched) : presence(watched)
     connect(&presence, &PortPresence::vanished, this, [this] {
         settle.stop();
         emit takenOut();
+        lookDone();
     });
     connect(&settle, &QTimer::timeout, this, [this] {
         if (presence.isPresent())
             emit putIn();
+        lookDone();
     });
-    // A board already in the socket is programmed as soon as the station is ready.
+    // A board already in the socket is told once it has stayed.
     if (presence.isPresent())
         settle.start();
+    else
+        lookDone();
 }
 
 bool AppearTrigger::boardIn() const

@@ -60,10 +60,20 @@ public:
     // The round has ended. `known` runs once boardIn() tells whether the board is still there:
     // at once, or, with `askAgain` for a probe, once the board has been asked.
     virtual void roundEnded(bool askAgain, const std::function<void()>& known);
+    // True until the trigger has first told whether a board is in: a board it tells put in
+    // before then was in the socket when the trigger began to look.
+    bool atFirstLook() const { return !looked; }
 
 signals:
     void putIn();
     void takenOut();
+
+protected:
+    // The trigger has told whether a board is in, by a signal or, when nothing changed, by none.
+    void lookDone() { looked = true; }
+
+private:
+    bool looked = false;
 };
 
 }  // namespace iap

@@ -27,6 +27,7 @@ void LineTrigger::look()
     if (!presence.isPresent()) {
         in = false;
         seen.reset();
+        lookDone();
         return;
     }
     if (!roundRuns)
@@ -38,6 +39,8 @@ void LineTrigger::look()
     const std::optional<bool> active = lines->isActive(settings.switchLine);
     if (!active || *active == in) {
         seen.reset();
+        if (active)
+            lookDone();
         return;
     }
     const std::int64_t now = clock.nowMs();
@@ -54,6 +57,7 @@ void LineTrigger::look()
         emit putIn();
     else
         emit takenOut();
+    lookDone();
 }
 
 }  // namespace iap

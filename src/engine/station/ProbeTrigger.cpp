@@ -53,8 +53,10 @@ void ProbeTrigger::probe()
     startedMs = clock.nowMs();
     if (!settings.probeAddress || !held.open(settings.model)) {
         // Not asked, so not known: a port that is not there holds no board.
-        if (!presence.isPresent())
+        if (!presence.isPresent()) {
             in = false;
+            lookDone();
+        }
         if (whenKnown)
             std::exchange(whenKnown, nullptr)();
         planNext();
@@ -92,6 +94,7 @@ void ProbeTrigger::take(bool answer)
     } else if (!in && was) {
         emit takenOut();
     }
+    lookDone();
     planNext();
 }
 

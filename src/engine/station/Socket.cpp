@@ -35,10 +35,11 @@ bool failed(RunOutcome outcome)
 
 }  // namespace
 
-Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line)
+Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line,
+               BoardFoundFirst found)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
       bootloader(stationClock, std::move(line)), recorder(socketName),
-      run(bootloader, stationClock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &station.journalInUse(); })
+      run(bootloader, stationClock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &station.journalInUse(); }), foundFirst(found)
 {
     for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);
@@ -83,6 +84,11 @@ SocketView Socket::view() const
             view.notice = why;
         }
     }
+    // Start would be refused: the operator reads why before pressing it.
+    if (view.phase == SocketView::Phase::AwaitingStart && !station.jobRefusal().isEmpty()) {
+        view.phase = SocketView::Phase::Refused;
+        view.notice = station.jobRefusal();
+    }
     return view;
 }
 
@@ -93,6 +99,8 @@ void Socket::setTrigger(TriggerKind kind)
     // The old trigger will not answer for a round's end any more.
     if (ending)
         conclude();
+    if (boardTrigger)
+        foundFirst = BoardFoundFirst::Programmed;
     // A port the old trigger held open is let go: only a trigger of a fixture holds one.
     if (!run.isRunning())
         bootloader.connection().close();
@@ -110,6 +118,7 @@ void Socket::start()
         return;
     rest.stop();
     retry.stop();
+    foundFirst = BoardFoundFirst::Programmed;
     if (const QString refusal = station.admit(); !refusal.isEmpty()) {
         shown.phase = SocketView::Phase::Refused;
         shown.notice = refusal;
@@ -205,7 +214,7 @@ void Socket::stop()
 
 void Socket::restChanged()
 {
-    if (!run.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting)
+    if (!run.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting && shown.phase != SocketView::Phase::AwaitingStart)
         planRest();
 }
 
@@ -227,6 +236,11 @@ void Socket::boardPutIn()
         return;
     // What the tile shows of the last board is not this one's.
     shown.version.clear();
+    if (foundFirst == BoardFoundFirst::WaitsForStart && boardTrigger->atFirstLook()) {
+        shown.phase = SocketView::Phase::AwaitingStart;
+        show();
+        return;
+    }
     start();
 }
 

@@ -33,7 +33,13 @@ public:
     // round starts once the station can take it (a journal writable again, a job chosen).
     static constexpr int RetryMs = 2000;
 
-    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line);
+    // What becomes of a board that is in the socket already when the socket is added: its round
+    // starts, or it waits for Start (a station opened again finds the boards it may have
+    // programmed before).
+    enum class BoardFoundFirst { Programmed, WaitsForStart };
+
+    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line,
+           BoardFoundFirst foundFirst = BoardFoundFirst::Programmed);
 
     const QString& name() const { return socketName; }
     const PortInfo& port() const { return boundPort; }
@@ -97,6 +103,7 @@ private:
     RunRecorder recorder;
     DeviceRun run;
     std::unique_ptr<BoardTrigger> boardTrigger;
+    BoardFoundFirst foundFirst;
     // The trigger told a board in when the round started: only then can it have been removed.
     bool boardInAtStart = false;
     // A round's end, until the trigger knows whether the board is still in.

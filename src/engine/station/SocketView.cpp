@@ -15,6 +15,8 @@ QString SocketView::stateText() const
         return QStringLiteral("done: take the board out");
     case Phase::AwaitingBarcode:
         return QStringLiteral("waiting for its barcode");
+    case Phase::AwaitingStart:
+        return QStringLiteral("board in: press Start");
     case Phase::Refused:
         break;
     }

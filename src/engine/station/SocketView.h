@@ -15,6 +15,7 @@ struct SocketView {
         Done,     // the board is still in the socket
         Refused,  // a round could not start, or no board can be told: `notice` says why
         AwaitingBarcode,  // the board is in, and its round waits for the code scanned for it
+        AwaitingStart,    // the board was in the socket before it was added: its round waits for Start
     };
     enum class Verdict { None, Pass, Fail };
 

@@ -12,7 +12,7 @@ Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines)
     : QObject(parent),
       clock(stationClock),
       lines(socketLines ? std::move(socketLines) : [] { return std::unique_ptr<Line>(std::make_unique<SerialPort>()); }),
-      jobRefusal(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
+      refusedJob(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
 {
 }
 
@@ -24,24 +24,24 @@ Station::~Station()
 QString Station::setJob(const StationJob& job)
 {
     chosenJob = job;
-    jobRefusal = prepareTriggers(job, triggers);
-    if (jobRefusal.isEmpty())
-        jobRefusal = prepareRound(job, preparedJob);
+    refusedJob = prepareTriggers(job, triggers);
+    if (refusedJob.isEmpty())
+        refusedJob = prepareRound(job, preparedJob);
     if (!needsBarcodes())
         waitingBarcodes.clear();
     for (Socket* socket : socketList)
         socket->jobChanged();
-    if (const QString unusable = deliverFromJournal(); jobRefusal.isEmpty())
-        jobRefusal = unusable;
+    if (const QString unusable = deliverFromJournal(); refusedJob.isEmpty())
+        refusedJob = unusable;
     emit jobChanged();
-    return jobRefusal;
+    return refusedJob;
 }
 
 void Station::refuseJob(const QString& why)
 {
     chosenJob = {};
     preparedJob = {};
-    jobRefusal = why;
+    refusedJob = why;
     waitingBarcodes.clear();
     for (Socket* socket : socketList)
         socket->jobChanged();
@@ -98,9 +98,9 @@ void Station::setRestSeconds(std::optional<int> seconds)
         socket->restChanged();
 }
 
-Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger)
+Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst)
 {
-    auto* socket = new Socket(*this, name, port, trigger, clock, lines());
+    auto* socket = new Socket(*this, name, port, trigger, clock, lines(), foundFirst);
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
     socketList.push_back(socket);
     return *socket;
@@ -121,8 +121,8 @@ void Station::stopAll()
 
 QString Station::admit()
 {
-    if (!jobRefusal.isEmpty())
-        return jobRefusal;
+    if (!refusedJob.isEmpty())
+        return refusedJob;
     // A journal that could not be written is asked again once per retry for all sockets, not by
     // each of them: reaching a server that is down takes seconds.
     if (!journalRefusal.isEmpty() && clock.nowMs() - journalRefusedAtMs < Socket::RetryMs)

@@ -55,14 +55,15 @@ public:
     // What the sockets' triggers take from the job.
     const TriggerSettings& triggerSettings() const { return triggers; }
 
-    Socket& addSocket(const QString& name, const PortInfo& port, TriggerKind trigger);
+    Socket& addSocket(const QString& name, const PortInfo& port, TriggerKind trigger,
+                      Socket::BoardFoundFirst foundFirst = Socket::BoardFoundFirst::Programmed);
     void removeSocket(Socket& socket);
     const std::vector<Socket*>& sockets() const { return socketList; }
     // Every running round ends as stopped.
     void stopAll();
 
     // Whether the job asks for each board's code before its round.
-    bool needsBarcodes() const { return jobRefusal.isEmpty() && preparedJob.barcodeRequired; }
+    bool needsBarcodes() const { return refusedJob.isEmpty() && preparedJob.barcodeRequired; }
     // A code scanned (a scanner's line): it goes to `chosen`, else to the board that has waited
     // longest for its code, else it waits for the next board put in, oldest code first. Empty
     // when taken; otherwise why not.
@@ -73,6 +74,8 @@ public:
     // admitted only once the journal proved that its record can be written.
     QString admit();
     const Job& job() const { return preparedJob; }
+    // Why no round can run the job; empty when one can.
+    const QString& jobRefusal() const { return refusedJob; }
     Journal& journalInUse() { return *journal; }
     RunRecorder::Kept keep(RunRecorder& recorder, RunOutcome outcome, const QString& text);
     // For the sockets: the oldest code scanned ahead of its board (empty: none), and the turn of
@@ -103,7 +106,7 @@ private:
     StationJob chosenJob;
     Job preparedJob;
     TriggerSettings triggers;
-    QString jobRefusal;
+    QString refusedJob;
     std::unique_ptr<Journal> journal;
     // The journal as given (Journal::where() hides a password).
     QString journalPlace;

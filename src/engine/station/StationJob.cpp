@@ -46,11 +46,13 @@ bool takeUniquePage(const QJsonValue& value, const QDir& folder, StationJob& job
 
 QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
 {
+    // Named from the job's folder, the images go with it when the folder is copied.
+    const auto named = [&folder](const QString& image) { return image.isEmpty() ? image : folder.relativeFilePath(image); };
     QJsonObject object{{ModelKey, modelName(job.model)},
                        {AddressKey, job.address},
-                       {Slot0Key, job.slot0},
-                       {Slot1Key, job.slot1},
-                       {ApplicationKey, job.application},
+                       {Slot0Key, named(job.slot0)},
+                       {Slot1Key, named(job.slot1)},
+                       {ApplicationKey, named(job.application)},
                        {VerifyKey, job.verify},
                        {TriggerKey, triggerName(job.trigger)},
                        {SwitchKey, modemLineName(job.switchLine)},

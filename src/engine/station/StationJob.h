@@ -56,8 +56,8 @@ struct StationJob {
     bool operator==(const StationJob&) const = default;
 };
 
-// The job as its file holds it, and back: the unique page's files are named relative to `folder`,
-// and files named by relative paths are found from it. Nothing and why not when the object is not
+// The job as its file holds it, and back: its images and the unique page's files are named
+// relative to `folder`, and files named by relative paths are found from it. Nothing and why not when the object is not
 // a job.
 QJsonObject stationJobJson(const StationJob& job, const QDir& folder);
 std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QDir& folder, QString& why);
