@@ -35,6 +35,16 @@ using namespace iap::test;
 
 namespace {
 
+// A journal of the test's own where the default journal lives; the tests after it keep theirs,
+// whatever becomes of this one.
+struct DataHome {
+    explicit DataHome(const QString& path) : before(qgetenv("XDG_DATA_HOME")) { qputenv("XDG_DATA_HOME", path.toUtf8()); }
+    ~DataHome() { qputenv("XDG_DATA_HOME", before); }
+    DataHome(const DataHome&) = delete;
+    DataHome& operator=(const DataHome&) = delete;
+    QByteArray before;
+};
+
 constexpr quint32 Address = 0x08004000;
 constexpr int RunTimeoutMs = 60000;
 
@@ -207,9 +217,7 @@ private slots:
     {
         RuntimeDir runtime;
         QTemporaryDir files;
-        // The journal of this test's own; the tests after it keep theirs.
-        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", files.filePath("data").toUtf8());
+        const DataHome dataHome(files.filePath("data"));
         VirtualDevice honest(fast()), faulty(fast({"--store-wrong-byte", "3000"}));
         QVERIFY(honest.start() && faulty.start());
         const QByteArray app = pattern(3 * PageBytes + 10, 8), image = QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes - 15, 2) + pattern(5000, 3);
@@ -238,7 +246,6 @@ private slots:
         QVERIFY(station.waitForOutput(expected.toUtf8()));
         station.process.kill();
         station.process.waitForFinished();
-        qputenv("XDG_DATA_HOME", dataHome);
     }
 
     // The live line of a terminal: each transfer, and then its read-back, with a rate and a time
@@ -617,7 +624,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        const DataHome dataHome(data.path());
         for (int port : {0, 1}) {
             iap::JournalRecord r;
             r.started = r.ended = QDateTime(QDate(2024, 5, 31), QTime(10 + port, 0), Qt::UTC);
@@ -626,7 +633,6 @@ private slots:
         }
         arguments.replaceInStrings("@", data.path() + "/");
         const Run run = cli(QStringList{"journal"} + arguments);
-        qunsetenv("XDG_DATA_HOME");
         QVERIFY(!QFileInfo::exists(data.filePath("missing")) && !QFileInfo::exists(data.filePath("typo.sqlite")));
         QTEST(run.exit, "exit");
         QTEST(run.out, "out");
