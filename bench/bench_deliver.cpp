@@ -4,7 +4,7 @@
 // in RunRecorder::keep with a target and without, which a device's round waits for.
 //   bench_deliver [RECORDS]   (10000 by default)
 #include "HttpReceiver.h"
-#include "Postgres.h"
+#include "EachJournal.h"
 #include "delivery/Deliverer.h"
 #include "platform/Platform.h"
 #include "production/RunRecorder.h"
@@ -40,7 +40,7 @@ double keepMs(const QString& location, const QString& target, int count)
     return double(totalNs) / count / 1e6;
 }
 
-void bench(const char* backend, const QString& location, int backlog)
+bool measure(const char* backend, const QString& location, int backlog)
 {
     test::HttpReceiver receiver;
     std::printf("%s: keep() without a target %.2f ms, with one %.2f ms (mean of %d)\n", backend, keepMs(location, {}, Keeps),
@@ -58,6 +58,7 @@ void bench(const char* backend, const QString& location, int backlog)
     const double seconds = double(timer.elapsed()) / 1000;
     std::printf("%s: %d records delivered in %.1f s, %.0f records/s (%lld received)\n", backend, deliverer.counts().delivered, seconds,
                 deliverer.counts().delivered / seconds, qlonglong(receiver.delivered().size()));
+    return true;
 }
 
 }  // namespace
@@ -66,10 +67,5 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int backlog = argc > 1 ? std::atoi(argv[1]) : 10000;
-    QTemporaryDir dir;
-    bench("SQLite", dir.filePath("journal.sqlite"), backlog);
-    test::ScratchDatabase scratch;
-    if (!scratch.url().isEmpty())
-        bench("PostgreSQL", scratch.url(), backlog);
-    return 0;
+    return bench::measureEachJournal("deliver", [backlog](const char* kind, const QString& location) { return measure(kind, location, backlog); });
 }

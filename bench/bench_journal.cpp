@@ -4,7 +4,7 @@
 // (scripts/bench.sh starts one), to a PostgreSQL database; what reading them back costs; and
 // what a board's unique values cost: a serial and a MAC reserved, marked sent, and ended with
 // the board's record, as a round with a unique page does.
-#include "Postgres.h"
+#include "EachJournal.h"
 #include "journal/Journal.h"
 
 #include <QCoreApplication>
@@ -103,13 +103,5 @@ bool measure(const char* name, const QString& location)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!measure("SQLite", dir.filePath(QStringLiteral("journal.sqlite"))))
-        return 1;
-    const test::ScratchDatabase scratch;
-    if (scratch.url().isEmpty()) {
-        std::printf("journal PostgreSQL: not measured, IAP_TEST_POSTGRES_URL is not set\n");
-        return qEnvironmentVariableIsSet("IAP_TEST_POSTGRES_URL") ? 1 : 0;
-    }
-    return measure("PostgreSQL", scratch.url()) ? 0 : 1;
+    return bench::measureEachJournal("journal", measure);
 }

@@ -3,7 +3,7 @@
 // then iap-cli journal over one day and iap-cli report over one month as a user runs them (the
 // program's start included; output to /dev/null), and a record appended to that journal.
 // Goals: each command under 1 s, an append under 2 ms. Prints its figures; asserts nothing.
-#include "Postgres.h"
+#include "EachJournal.h"
 #include "journal/Journal.h"
 #include "journal/JournalJson.h"
 #include "journal/JournalRounds.h"
@@ -142,13 +142,5 @@ bool measure(const char* name, const QString& location)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!measure("SQLite", dir.filePath(QStringLiteral("journal.sqlite"))))
-        return 1;
-    const test::ScratchDatabase scratch;
-    if (scratch.url().isEmpty()) {
-        std::printf("report PostgreSQL: not measured, IAP_TEST_POSTGRES_URL is not set\n");
-        return qEnvironmentVariableIsSet("IAP_TEST_POSTGRES_URL") ? 1 : 0;
-    }
-    return measure("PostgreSQL", scratch.url()) ? 0 : 1;
+    return bench::measureEachJournal("report", measure);
 }
