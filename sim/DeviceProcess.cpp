@@ -71,7 +71,8 @@ bool DeviceProcess::start(std::string& error)
         log.write("INFO opening and closing of the port are not watched: a program that dies holding the port "
                   "in exclusive mode leaves it so, and replies are kept for the next program that opens it");
 
-    const std::string ready = "READY " + line.slavePath() + " " + link.path();
+    // A given terminal is not announced: the tool finds it where the wire leads.
+    const std::string ready = "READY " + line.slavePath() + " " + (line.isGiven() ? std::string("-") : link.path());
     log.write(ready);
     std::printf("%s\n", ready.c_str());
     std::fflush(stdout);
@@ -96,18 +97,29 @@ bool DeviceProcess::plug(Nanos now, std::string& error)
     } else {
         if (!options.boardSwitch.empty())
             link.setModemInputs(options.boardSwitch);
-        if (!line.open(options.baud, error) || !link.create(linkName, line.slavePath(), identity.serial, error)) {
-            line.close();
+        if (!openLine(error))
             return false;
-        }
         transmitter.setFd(line.masterFd());
         portHolders = 0;
-        transmitter.setDropping(portUse.watch(line.slavePath()));
+        loggedRate.reset();
+        // Who opens a given terminal's far end is not seen: what the device sends always goes.
+        transmitter.setDropping(!line.isGiven() && portUse.watch(line.slavePath()));
     }
     log.write("PLUG " + std::to_string(identity.number) + " serial " + identity.serial + " port " + line.slavePath()
         + " version " + identity.version);
     if (!options.boardSwitch.empty())
         log.write("SWITCH on");
+    return true;
+}
+
+bool DeviceProcess::openLine(std::string& error)
+{
+    if (!options.terminalPath.empty())
+        return line.openGiven(options.terminalPath, options.baud, error);
+    if (!line.open(options.baud, error) || !link.create(linkName, line.slavePath(), identity.serial, error)) {
+        line.close();
+        return false;
+    }
     return true;
 }
 
@@ -234,6 +246,7 @@ void DeviceProcess::readLine(Nanos now)
             continue;
         }
         if (n > 0) {
+            noteToolRate();
             bootloader.receive(buffer.data(), static_cast<std::size_t>(n), now);
             continue;
         }
@@ -241,6 +254,16 @@ void DeviceProcess::readLine(Nanos now)
             continue;
         return;
     }
+}
+
+// The rate the tool set on its end, when it changes: the driver between them (a USB adapter's)
+// carries it, a pseudo-terminal only shows it. Bytes move at the device's own rate regardless.
+void DeviceProcess::noteToolRate()
+{
+    const std::optional<unsigned> rate = line.toolRate();
+    if (rate && rate != loggedRate)
+        log.write("RATE " + std::to_string(*rate));
+    loggedRate = rate;
 }
 
 bool DeviceProcess::handleSignals(Nanos now)

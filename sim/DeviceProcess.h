@@ -7,7 +7,7 @@
 #include "Options.h"
 #include "PortLink.h"
 #include "PortUseWatch.h"
-#include "PseudoTerminal.h"
+#include "Terminal.h"
 #include "SignalPipe.h"
 #include "Transmitter.h"
 
@@ -32,12 +32,14 @@ public:
 
 private:
     bool plug(Nanos now, std::string& error);
+    bool openLine(std::string& error);
     void unplug(Nanos now, const std::string& cause);
     void announceBoard(bool present);
     bool roundReplyTaken(Nanos now) const;
     void readLine(Nanos now);
     bool handleSignals(Nanos now);
     void notePortUse();
+    void noteToolRate();
     void hangUp();
     void closeLine();
     void saveImage();
@@ -51,7 +53,7 @@ private:
     Flash flash;
     Transmitter transmitter;
     Bootloader bootloader;
-    PseudoTerminal line;
+    Terminal line;
     PortLink link;
     PortUseWatch portUse;
     SignalPipe signals;
@@ -63,6 +65,8 @@ private:
     DeviceIdentity identity;
     // While unplugged: when the next device is plugged in. A fixture ignores its line until then.
     std::optional<Nanos> plugAt;
+    // The tool's rate last logged.
+    std::optional<unsigned> loggedRate;
     // A download has been completed and the device unplugs once its checksum reply is taken.
     bool roundEnded = false;
 };

@@ -70,7 +70,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
         static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
             "--erase-ms", "--program-ms", "--bootloader-version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
             "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms", "--adapter", "--jitter-ms",
-            "--seed", "--split-ms", "--switch"};
+            "--seed", "--split-ms", "--switch", "--terminal"};
         if (ValueOptions.count(option) == 0) {
             error = "unknown option " + option;
             return ParseOutcome::Error;
@@ -205,6 +205,8 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             if (!numberIn(0, 60'000))
                 return ParseOutcome::Error;
             options.faults.splitMs = number;
+        } else if (option == "--terminal") {
+            options.terminalPath = value;
         } else if (option == "--switch") {
             static const std::set<std::string> Inputs {"cts", "dsr", "dcd", "ri"};
             std::string input = value;
@@ -267,6 +269,8 @@ std::string describe(const Options& options)
         text += " fixture";
     if (!options.boardSwitch.empty())
         text += " switch " + options.boardSwitch;
+    if (!options.terminalPath.empty())
+        text += " terminal " + options.terminalPath;
     return text;
 }
 
@@ -305,6 +309,10 @@ Announcement and log:
   --serial TEXT         serial number written in the lock file; "{n}" as for
                         --bootloader-version (SIM<pid>-{n})
   --log FILE            append the log to FILE instead of stderr (stderr)
+  --terminal PATH       serve the terminal PATH (a USB gadget's /dev/ttyGS0, a serial port)
+                        instead of a pseudo-terminal of its own, raw at the line rate: the
+                        tool reaches the device through the terminal's far end, so nothing
+                        is announced and READY names the terminal and "-" for the link
 
 Adapter (how the bytes that leave the device's UART reach the port):
   --adapter CHIP        the USB-serial adapter chip between the device and the port (ideal):
@@ -407,7 +415,9 @@ port), PACKET <n> bytes (one per adapter packet as it reaches the port; "PACKET 
 lost <k>" when k of them found no room while no program had the port open), INFO (among
 them "INFO port opened" and "INFO port closed"), FAULT, VIOLATION, PLUG <n> serial
 <serial> port <pty> version <version>, UNPLUG <n> serial <serial> port <pty> cause
-SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT, and HELD UP <n> ms when the
+SIGUSR1|round, SWITCH on|off, RESTART, SAVED, HANGUP, EXIT, RATE <baud> (the rate the tool
+has set on its end of the pseudo-terminal, whenever it differs from the last one seen as bytes
+arrive; the device's own rate stays), and HELD UP <n> ms when the
 machine woke the device that much later than its next byte was due (a silence on the line that
 a real device would not have made).
 

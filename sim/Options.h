@@ -44,6 +44,8 @@ struct Options {
     std::string bootloaderVersion = "V2.31";
     std::string serial;    // empty: SIM<pid>-{n}
     std::string linkName;  // empty: iap-sim-<pid>
+    // A terminal to serve instead of a pseudo-terminal of its own; empty: none.
+    std::string terminalPath;
     // Silence between an unplug and the next device's plug.
     std::uint64_t replugDelayMs = 500;
     bool replugAfterRound = false;
