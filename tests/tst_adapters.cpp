@@ -55,6 +55,27 @@ private slots:
     }
     void verdictsOnBurstyLines() { programAndRead(); }
 
+    // A version reply in pieces, some of which come after the first page has gone out (the
+    // device answers late, near the end of the half-second wait): the record has it whole, and
+    // the page's acknowledgement right behind it still counts.
+    void versionInPiecesAroundTheFirstPage()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        VirtualDevice device({"--bootloader-version", "BL-1.07", "--reply-delay-ms", "490", "--split-ms", "40", "--reply-gap-ms", "0", "--seed", "3"});
+        QVERIFY(device.start());
+        QVERIFY(writeFile(files.filePath("slot.flash"), pattern(PageBytes + 10, 5)));
+        const QString journal = files.filePath("journal.sqlite");
+        constexpr int Writes = 6;
+        for (int i = 0; i < Writes; ++i)
+            QCOMPARE(cli({"write", "--port", device.linkPath(), "--address", "08010000", files.filePath("slot.flash"), "--journal", journal}), 0);
+        QProcess records;
+        records.start(QStringLiteral(IAP_CLI_PATH), {"journal", "--journal", journal, "--json"});
+        QVERIFY(records.waitForFinished(RunTimeoutMs));
+        const QByteArray json = records.readAllStandardOutput();
+        QCOMPARE(json.count("\"bootloaderVersion\":\"BL-1.07\""), Writes);
+    }
+
 private:
     // A production round with its read-back (a flash write, a download, each verified), then a
     // read of what the round wrote, on the line of the current row.

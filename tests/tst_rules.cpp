@@ -106,6 +106,12 @@ private slots:
         QTest::newRow("a version reply in pieces") << write << false << false << false << QByteArrayList{"WriteV2", ".31"} << "version V2, version V2.31";
         QTest::newRow("a version reply, then an acknowledgement") << download << false << true << false << QByteArrayList{"WriteV2", "Received"}
                                                                   << "version V2, ack d";
+        QTest::newRow("a flash write's version, the page out before its end") << write << false << true << false
+                                                                              << QByteArrayList{"WriteBL-1.0", "7", "Write"}
+                                                                              << "version BL-1.0, version BL-1.07, ack write";
+        QTest::newRow("a flash write's version, its acknowledgement begun with its end") << write << false << true << false
+                                                                                         << QByteArrayList{"WriteBL-1.0", "7Wri", "te"}
+                                                                                         << "version BL-1.0, version BL-1.07, ack write";
         QTest::newRow("a version reply and an acknowledgement") << write << false << true << false << QByteArrayList{"WriteV2.31Write"}
                                                                 << "version V2.31, ack write";
         QTest::newRow("an acknowledgement in pieces") << write << true << true << false << QByteArrayList{"Wri", "te"} << "ack write";

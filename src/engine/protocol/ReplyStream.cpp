@@ -141,8 +141,10 @@ std::optional<ReplyStream::Cut> ReplyStream::versionContinued(const Context& con
 {
     if (!openVersion)
         return std::nullopt;
-    // Once a page is out, what comes answers it.
-    if (context.pageInFlight) {
+    // Once a page is out, what comes answers it; but a flash write's device ends its version
+    // before it acknowledges the page, with "Write", which ends the version below: a page sent
+    // while the version still comes (after the half-second wait) leaves the rest the version's.
+    if (context.pageInFlight && context.running != OperationKind::FlashWrite) {
         openVersion.reset();
         return std::nullopt;
     }
@@ -156,6 +158,11 @@ std::optional<ReplyStream::Cut> ReplyStream::versionContinued(const Context& con
         openVersion.reset();
         return std::nullopt;
     }
+    // With a page out, its acknowledgement may follow at once, its first letters in this piece.
+    if (context.pageInFlight)
+        end = keywordBeginningAtEnd(lower.left(end), context);
+    if (end == 0)
+        return std::nullopt;
     Cut cut = take(Reply::Version, end);
     *openVersion += cut.bytes;
     cut.version = QString::fromLatin1(openVersion->left(VersionLength));

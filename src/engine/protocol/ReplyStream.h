@@ -40,8 +40,8 @@ public:
         int byLetterD = 0;
         int byWrite = 0;
         // Reply::Version: the version text so far. A version reply may come in pieces: until the
-        // line falls silent or a page goes out, what follows it lengthens it, and each piece gives
-        // the whole text again.
+        // line falls silent, a reply begins, or (but in a flash write) a page goes out, what
+        // follows it lengthens it, and each piece gives the whole text again.
         QString version;
     };
 
