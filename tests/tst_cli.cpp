@@ -498,6 +498,12 @@ private slots:
         QTest::newRow("clean") << std::function<void(FakeMachine&)>([](FakeMachine&) {}) << "";
         QTest::newRow("no port") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.listed.clear(); }) << "plug in the adapter";
         QTest::newRow("not in dialout") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false; }) << "sudo usermod -aG dialout $USER";
+        QTest::newRow("the machine's own port, the rule in place")
+            << std::function<void(FakeMachine&)>([](FakeMachine& m) {
+                   m.listed = {iap::PortInfo(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))};
+                   m.openable = false, m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules");
+               })
+            << "sudo usermod -aG dialout $USER";
         QTest::newRow("joined since the login") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false, m.recorded = true; })
                                                 << "log out and in again";
         QTest::newRow("brltty") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.brltty << "/usr/lib/udev/rules.d/85-brltty.rules"; })

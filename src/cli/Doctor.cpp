@@ -15,14 +15,15 @@ bool administratorsGroup(const QString& group)
 
 // What lets the user open a port the user may not. Joining the port's group helps only when the
 // group may read and write it, and is never advised for root's group; where the package's rule
-// is in place, the seat's user is given USB adapters' ports without any group.
+// is in place, the seat's user is given USB adapters' ports without any group, but the rule
+// gives out no port of the machine itself (ttyS0).
 QString accessFix(Machine& machine, const PortInfo& port, const QString& rule)
 {
     const QString user = machine.userName();
     const QString group = machine.groupOf(port.path());
     const QString acl = QStringLiteral("sudo setfacl -m u:%1:rw %2").arg(user, port.path());
     const bool groupMayOpen = (machine.modeOf(port.path()) & 0060) == 0060 && !administratorsGroup(group);
-    if (groupMayOpen && rule.isEmpty()) {
+    if (groupMayOpen && (rule.isEmpty() || !port.vendorId())) {
         if (!machine.recordedInGroup(group))
             return QStringLiteral("sudo usermod -aG %1 $USER   then log out and in again: the group counts from the next login").arg(group);
         if (!machine.sessionInGroup(group))
