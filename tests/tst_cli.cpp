@@ -403,6 +403,24 @@ private slots:
                  qPrintable(absent.err));
     }
 
+    // A device whose line hangs up in mid-transfer (its adapter pulled out): the kernel has said
+    // it is gone, so the run ends at once as "port lost" (exit 3), not after its time-out; a
+    // device that goes right after its last reply (a board that resets) has still given it.
+    void portLostEndsTheRunAtOnce()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir files;
+        VirtualDevice pulled({"--hangup-after", "2"}), resetting({"--replug-after-round", "--replug-delay-ms", "60000", "--reply-gap-ms", "0"});
+        QVERIFY(pulled.start() && resetting.start() && writeFile(files.filePath("app.bin"), pattern(4 * PageBytes, 9)));
+        const QString journal = files.filePath("journal.sqlite");
+        const Run run = cli({"download", "--port", pulled.linkPath(), "--port", resetting.linkPath(), "--timeout", "60", "--journal", journal,
+                             "--address", "08004000", files.filePath("app.bin")});
+        QCOMPARE(run.exit, 3);
+        QVERIFY2(run.out.contains(pulled.linkPath() + ": port lost\n"), qPrintable(run.out));
+        QVERIFY2(run.out.contains(resetting.linkPath() + ": IAP Checksum right\n"), qPrintable(run.out));
+        QVERIFY2(lastRunMs(journal, pulled.linkPath()) < 30000, qPrintable(QString::number(lastRunMs(journal, pulled.linkPath()))));
+    }
+
     // A device that talks without moving the operation on is timed out, before its command (a
     // stream without a pause) as after it (replies that answer nothing).
     void chatterIsNoProgress_data()

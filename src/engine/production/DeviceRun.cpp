@@ -34,6 +34,11 @@ void DeviceRun::hear()
         };
     };
     connect(&bootloader.connection(), &Connection::status, this, whileRunning([this](const QString& text) { emit status(text); }));
+    // The kernel has said the device is gone: no reply can come, so the run ends at once. What
+    // came before counts, though: a board may reset right after its last reply.
+    connect(&bootloader.connection(), &Connection::lost, this, whileRunning([this] {
+        bootloader.connection().takeReceived([this] { stop(RunOutcome::PortLost, categoryOf(RunOutcome::PortLost)); });
+    }));
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
         connect(operation, &DeviceOperation::status, this, whileRunning([this](const QString& text) { emit status(text); }));
         connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int total) {

@@ -58,6 +58,9 @@ signals:
     void discarding();
     void quiet();
     void drained();
+    // The port went away while open (an adapter pulled out, its driver's hang-up): nothing more
+    // comes but what it had received before, and writes go nowhere.
+    void lost();
 };
 
 // Makes the line of each port that is added: the serial port, or a test's.

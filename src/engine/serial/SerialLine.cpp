@@ -37,7 +37,7 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
     connect(&port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || std::exchange(portLost, true))
             return;
-        emit lost();
+        emit lost(opens);
         QMetaObject::invokeMethod(this, [this] {
             // The line may have been closed, or opened on another port, in the meantime.
             if (!portLost || !port.isOpen())
@@ -51,6 +51,7 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
 bool SerialLine::open(const QString& portName, int baudRate)
 {
     close();
+    ++opens;
     portLost = false;
 #ifdef Q_OS_UNIX
     // A link left by a virtual device that died may lead to a terminal someone else has got since.

@@ -55,8 +55,9 @@ signals:
     void quiet(quint64 connection);
     void modemLines(quint64 connection, int lines);
     void drained(quint64 connection);
-    // The port went away (an adapter pulled out): writes give up at once from now on.
-    void lost();
+    // The port of that open (counted from 1) went away (an adapter pulled out): writes give up
+    // at once from now on.
+    void lost(quint64 open);
 
 private:
     enum class Mode { Idle, Polling, Discarding };
@@ -75,6 +76,8 @@ private:
     QByteArray received;
     bool told = false;
     bool portLost = false;
+    // Counts the opens asked for, so that a loss is told for the open it belongs to.
+    quint64 opens = 0;
 };
 
 }  // namespace iap

@@ -2,6 +2,8 @@
 
 #include "serial/SerialLine.h"
 
+#include <utility>
+
 namespace iap {
 
 SerialPort::SerialPort(QObject* parent) : Line(parent), line(new SerialLine)
@@ -34,7 +36,11 @@ SerialPort::SerialPort(QObject* parent) : Line(parent), line(new SerialLine)
         if (drainedConnection == connection)
             emit drained();
     });
-    connect(line, &SerialLine::lost, this, [this] { portLost = true; });
+    connect(line, &SerialLine::lost, this, [this](quint64 open) {
+        if (open != opens || !portOpen || std::exchange(portLost, true))
+            return;
+        emit lost();
+    });
     thread.setObjectName(QStringLiteral("serial line"));
     thread.start();
 }
@@ -61,6 +67,7 @@ void SerialPort::endPoll()
 bool SerialPort::open(const QString& portName, int baudRate)
 {
     ++openRequests;
+    ++opens;
     endPoll();
     portOpen = false;
     bool opened = false;
@@ -74,6 +81,7 @@ bool SerialPort::open(const QString& portName, int baudRate)
 void SerialPort::openInBackground(const QString& portName, int baudRate)
 {
     const quint64 request = ++openRequests;
+    ++opens;
     endPoll();
     portOpen = false;
     QMetaObject::invokeMethod(line, [this, portName, baudRate, request] {

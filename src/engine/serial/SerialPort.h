@@ -53,6 +53,8 @@ private:
     // Counts the opens and closes asked for, so that an open in the background that another has
     // followed since is not told.
     quint64 openRequests = 0;
+    // Counts the opens alone, as the line does: a loss is told only for the open it belongs to.
+    quint64 opens = 0;
 };
 
 }  // namespace iap

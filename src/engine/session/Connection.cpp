@@ -18,6 +18,7 @@ Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* 
     connect(line.get(), &Line::quiet, this, &Connection::onQuiet);
     connect(line.get(), &Line::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
     connect(line.get(), &Line::drained, this, &Connection::endTaking);
+    connect(line.get(), &Line::lost, this, &Connection::lost);
     connect(line.get(), &Line::opened, this, [this](bool ok) {
         started(ok);
         emit opened(ok);

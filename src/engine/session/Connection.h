@@ -77,6 +77,8 @@ signals:
     void received();
     // This connection was closed or reopened: nothing more comes on it.
     void ended();
+    // The port went away while open: nothing more comes but what it had received.
+    void lost();
 
 private:
     // Polling runs exactly when the port opened; a failure is told by status. Whether it opened.

@@ -299,10 +299,11 @@ void Socket::conclude()
 {
     const auto [outcome, text] = *std::exchange(ending, std::nullopt);
     // A round that broke off because the board or its port went away ends for that reason,
-    // whatever the line made of it.
+    // whatever the line made of it: a port that went away with an adapter the board brought is
+    // the board taken out. The kernel tells the line of a port gone before it removes the port.
     RunOutcome why = outcome;
-    if (failed(outcome) && outcome != RunOutcome::BoardRemoved && outcome != RunOutcome::PortLost) {
-        if (!PortPresence::isPresent(roundPort.path()))
+    if (failed(outcome) && outcome != RunOutcome::BoardRemoved) {
+        if (outcome == RunOutcome::PortLost || !PortPresence::isPresent(roundPort.path()))
             why = boardTrigger->kind() == TriggerKind::Appear && boardInAtStart ? RunOutcome::BoardRemoved : RunOutcome::PortLost;
         else if (boardInAtStart && !boardTrigger->boardIn())
             why = RunOutcome::BoardRemoved;
@@ -313,7 +314,8 @@ void Socket::conclude()
     shown.reason = pass ? QString() : kept.text;
     shown.durationMs = kept.record.durationMs;
     (pass ? shown.passes : shown.fails) += 1;
-    shown.phase = boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
+    // The line may tell a board gone before the trigger does.
+    shown.phase = why != RunOutcome::BoardRemoved && boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
     show();
     emit roundEnded(pass, kept.text, kept.record);
     planRest();
