@@ -375,29 +375,37 @@ private slots:
 
     // A station socket whose board brings its port: a board put in is programmed and passes; one
     // taken out in mid-round ends it at once as "board removed", and nothing more goes to it.
-    // Both rounds are on record.
+    // Both rounds are on record, each with the adapter its board brought.
     void stationSocket()
     {
         FakeClock clock;
         QTemporaryDir dir;
         Bootloader device;
         MemoryLine* line = nullptr;
+        const QString board = dir.filePath("ttyBoard");
+        QString adapterSerial = QStringLiteral("FT000A1");
+        // The system lists the board's port with the serial number of the adapter plugged in.
+        struct Adapters final : iap::PortSource {
+            std::function<std::vector<iap::PortInfo>()> list;
+            std::vector<iap::PortInfo> ports() override { return list(); }
+        };
+        auto adapters = std::make_unique<Adapters>();
+        adapters->list = [&] { return std::vector{iap::PortInfo(QStringLiteral("ttyUSB7"), board).onUsb(0x0403, 0x6001, adapterSerial)}; };
         iap::Station station(clock, nullptr, [&] {
             auto made = std::make_unique<MemoryLine>(clock);
             made->setDevice([&](const QByteArray& frame) { return device.answer(frame); });
             line = made.get();
             return std::unique_ptr<iap::Line>(std::move(made));
-        });
+        }, std::move(adapters));
         QVERIFY(writeFile(dir.filePath("slot0.flash"), pattern(3000, 5)));
         iap::StationJob job;
         job.address = QStringLiteral("08004000");
         job.slot0 = dir.filePath("slot0.flash");
         QVERIFY(station.setJob(job).isEmpty() && station.setJournal(dir.filePath("journal.sqlite")).isEmpty());
-        const QString board = dir.filePath("ttyBoard");
         iap::Socket& socket = station.addSocket(QStringLiteral("A"), iap::PortInfo(board, board), iap::TriggerKind::Appear);
         QStringList rounds;
         QObject::connect(&socket, &iap::Socket::roundEnded, [&](bool pass, const QString& text, const iap::JournalRecord& record) {
-            rounds << QStringLiteral("%1 %2, on record: %3").arg(pass ? "pass" : "fail", text, record.result);
+            rounds << QStringLiteral("%1 %2, on record: %3 on %4 %5 %6").arg(pass ? "pass" : "fail", text, record.result, record.port, record.usbId, record.serial);
         });
         // The board's port is looked for on the real clock; the round runs on the fake one.
         const auto until = [&](const std::function<bool()>& condition) { return waitUntil([&] { clock.advance(10); return condition(); }, 10000); };
@@ -407,11 +415,13 @@ private slots:
         QCOMPARE(std::pair(socket.view().passes, socket.view().fails), std::pair(1, 0));
         QVERIFY(QFile::remove(board));
         QVERIFY(until([&] { return socket.view().phase == iap::SocketView::Phase::Waiting; }));
+        adapterSerial = QStringLiteral("FT000B2");
         QVERIFY(writeFile(board, {}));
         QVERIFY(until([&] { return line->frames().size() == 4; }));
         QVERIFY(QFile::remove(board));
         QVERIFY(until([&] { return rounds.size() == 2; }));
-        QCOMPARE(rounds, (QStringList{"pass Write Checksum right, on record: Write Checksum right", "fail board removed, on record: board removed"}));
+        QCOMPARE(rounds, (QStringList{"pass Write Checksum right, on record: Write Checksum right on ttyUSB7 0403:6001 FT000A1",
+                                      "fail board removed, on record: board removed on ttyUSB7 0403:6001 FT000B2"}));
         // Taken out within the half second before its first page: the page never goes.
         QCOMPARE(line->frameBytes().mid(3), QList<QByteArray>{writeCommand(Address, 1)});
 

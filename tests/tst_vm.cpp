@@ -6,6 +6,7 @@
 #include "RuntimeDir.h"
 #include "TestParts.h"
 #include "VirtualMachine.h"
+#include "Wait.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -164,6 +165,118 @@ private slots:
             ++versions;
         }
         QCOMPARE(versions, 4);
+    }
+
+    // An adapter pulled out in mid-transfer ends the run at once as "port lost" (exit 3), with
+    // no descriptor of the port kept, well before its time-out; the next plug's run passes.
+    void pulledDuringTransfer()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device;
+        QVERIFY(device.start());
+        VirtualMachine guest(QStringLiteral("pulled.sh"));
+        const QString serial = QStringLiteral("IAPVMPL0");
+        guest.addAdapter(device, serial);
+        const QByteArray app = pattern(12 * PageBytes, 6);
+        QVERIFY(writeFile(guest.resultPath("app.bin"), app));
+        QVERIFY(guest.start());
+        for (const QString run : {"download", "read"}) {
+            QVERIFY2(guest.waitForResult(run + ".pull", CaseMs), qPrintable(guest.caseLog() + guest.console().right(2000)));
+            QVERIFY(guest.unplug(0));
+            guest.tell(run + ".pulled");
+            QVERIFY(guest.waitForResult(run + ".ms", CaseMs));
+            QVERIFY(guest.plug(0, serial));
+            guest.tell(run + ".replugged");
+            QCOMPARE(text(guest.result(run + ".status")), QStringLiteral("3"));
+            const QList<QJsonObject> events = jsonLines(guest.result(run + ".out"));
+            QVERIFY(!events.isEmpty());
+            QCOMPARE(events.last()["event"].toString(), QStringLiteral("result"));
+            QCOMPARE(events.last()["text"].toString(), QStringLiteral("port lost"));
+            QVERIFY2(text(guest.result(run + ".ms")).toInt() < 3000, qPrintable(text(guest.result(run + ".ms"))));
+            QVERIFY2(!guest.result(run + ".fds").contains("ttyUSB"), guest.result(run + ".fds").constData());
+        }
+        QVERIFY2(guest.finish(CaseMs), qPrintable(guest.console().right(3000)));
+        QVERIFY2(guest.caseStatus() == 0, qPrintable(guest.caseLog()));
+        QCOMPARE(text(guest.result("download-again.status")), QStringLiteral("0"));
+        QCOMPARE(text(guest.result("read-again.status")), QStringLiteral("0"));
+        QCOMPARE(guest.result("read.bin"), app);
+    }
+
+    // The station (trigger appear) on two sockets' by-path links: one round per plug, each
+    // board with an FT232 of its own, on record with the adapter it had, none lost or doubled;
+    // a board pulled out in mid-transfer ends its round at once and the next plug passes; the
+    // station keeps no descriptor of a port that went, and waits without spinning.
+    void hotPlug()
+    {
+        constexpr int Plugs = 10;
+        constexpr int PulledPlug = 4;
+        RuntimeDir runtime;
+        VirtualDevice boardA, boardB;
+        QVERIFY(boardA.start() && boardB.start());
+        VirtualDevice* boards[] = {&boardA, &boardB};
+        VirtualMachine guest(QStringLiteral("hotplug.sh"));
+        guest.addAdapter(boardA, QStringLiteral("IAPVMA00"));
+        guest.addAdapter(boardB, QString());
+        QVERIFY(writeFile(guest.resultPath("app.bin"), pattern(PageBytes + 700, 7)));
+        QVERIFY(guest.start());
+        QVERIFY2(guest.waitForResult("station-started", CaseMs), qPrintable(guest.caseLog() + guest.console().right(2000)));
+        const QString sockets[] = {text(guest.result("socket-a")), text(guest.result("socket-b"))};
+        const auto rounds = [&](int socket) {
+            QList<QJsonObject> found;
+            for (const QJsonObject& event : jsonLines(guest.result("station.out")))
+                if (event["event"] == "round" && event["port"] == sockets[socket])
+                    found << event;
+            return found;
+        };
+        QStringList serials[] = {{"IAPVMA00"}, {}};
+        bool in[] = {true, false};
+        QVERIFY2(waitUntil([&] { return rounds(0).size() == 1; }, CaseMs), guest.result("station.out").constData());
+        for (int plug = 1; plug <= Plugs; ++plug) {
+            for (int socket : {0, 1}) {
+                if (in[socket])
+                    QVERIFY(guest.unplug(socket));
+                // Each board a fresh device.
+                QVERIFY(boards[socket]->restart());
+                serials[socket] << QStringLiteral("IAPVM%1%2").arg(socket == 0 ? 'A' : 'B').arg(plug, 2, 10, QLatin1Char('0'));
+                const int pagesBefore = boards[socket]->logCount(" RX PAGE 0 ");
+                QVERIFY(guest.plug(socket, serials[socket].last()));
+                in[socket] = true;
+                if (socket == 0 && plug == PulledPlug) {
+                    QVERIFY(boards[0]->waitForLog(" RX PAGE 0 ", pagesBefore + 1, CaseMs));
+                    QVERIFY(guest.unplug(0));
+                    in[0] = false;
+                }
+            }
+            QVERIFY2(waitUntil([&] { return rounds(0).size() == serials[0].size() && rounds(1).size() == serials[1].size(); }, CaseMs),
+                     guest.result("station.out").constData());
+        }
+        for (int socket : {0, 1})
+            if (in[socket])
+                QVERIFY(guest.unplug(socket));
+        guest.tell("all-out");
+        QVERIFY2(guest.finish(CaseMs), qPrintable(guest.console().right(3000)));
+        QVERIFY2(guest.caseStatus() == 0, qPrintable(guest.caseLog()));
+
+        QCOMPARE(text(guest.result("station.status")), QStringLiteral("1"));
+        QVERIFY2(!guest.result("station.fds").contains("ttyUSB"), guest.result("station.fds").constData());
+        // Waiting for boards takes little of the processor: 3 s are 300 ticks.
+        QVERIFY2(text(guest.result("station.idle-ticks")).toInt() < 100, guest.result("station.idle-ticks").constData());
+        QList<QJsonObject> records[2];
+        for (const QJsonObject& record : jsonLines(guest.result("journal.out")))
+            for (int socket : {0, 1})
+                if (record["socket"] == sockets[socket])
+                    records[socket] << record;
+        for (int socket : {0, 1}) {
+            QCOMPARE(records[socket].size(), serials[socket].size());
+            for (qsizetype i = 0; i < records[socket].size(); ++i) {
+                const QJsonObject& record = records[socket][i];
+                QCOMPARE(record["serial"].toString(), serials[socket][i]);
+                QCOMPARE(record["usbId"].toString(), QStringLiteral("0403:6001"));
+                QCOMPARE(record["byPath"].toString(), sockets[socket]);
+                const bool pulled = socket == 0 && i == PulledPlug;
+                QCOMPARE(record["category"].toString(), pulled ? QStringLiteral("board removed") : QStringLiteral("right"));
+            }
+        }
     }
 
 private:

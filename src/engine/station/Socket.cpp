@@ -1,5 +1,6 @@
 #include "station/Socket.h"
 
+#include "serial/PortIdentity.h"
 #include "serial/PortName.h"
 #include "station/Station.h"
 
@@ -36,8 +37,9 @@ bool failed(RunOutcome outcome)
 }  // namespace
 
 Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line,
-               BoardFoundFirst found)
-    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), presence(watchedPaths(port)),
+               PortSource& portSource, BoardFoundFirst found)
+    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), ports(portSource),
+      presence(watchedPaths(port)),
       bootloader(stationClock, std::move(line)), recorder(socketName),
       run(bootloader, stationClock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &station.journalInUse(); }), foundFirst(found)
 {
@@ -138,7 +140,7 @@ void Socket::start()
     show();
     boardInAtStart = boardTrigger->boardIn();
     boardTrigger->roundStarts();
-    roundPort = boundPort.openedAt(presence.path());
+    roundPort = portOfRound();
     Job job = station.job();
     job.barcode = boardBarcode.code();
     run.start(job, roundPort);
@@ -174,7 +176,7 @@ void Socket::refuseBarcode(const QString& why)
 {
     Job job = station.job();
     job.barcode = boardBarcode.release();
-    roundPort = boundPort.openedAt(presence.path());
+    roundPort = portOfRound();
     recorder.begin(job, roundPort);
     const RunRecorder::Kept kept = station.keep(recorder, RunOutcome::InputError, why);
     shown.verdict = SocketView::Verdict::Fail;
@@ -319,6 +321,13 @@ void Socket::conclude()
     show();
     emit roundEnded(pass, kept.text, kept.record);
     planRest();
+}
+
+// Boards that bring their own adapter bring another at every plug, and a socket's adapter may
+// not have been there when the socket was made.
+PortInfo Socket::portOfRound()
+{
+    return portNow(boundPort, presence.path(), ports.ports());
 }
 
 void Socket::planRest()

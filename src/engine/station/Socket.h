@@ -12,6 +12,7 @@
 #include "production/RunRecorder.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
+#include "serial/PortSource.h"
 #include "station/BoardBarcode.h"
 #include "station/BoardTrigger.h"
 #include "station/SocketView.h"
@@ -38,7 +39,8 @@ public:
     // programmed before).
     enum class BoardFoundFirst { Programmed, WaitsForStart };
 
-    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line,
+    // `ports` tells which adapter is behind the port at each round.
+    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line, PortSource& ports,
            BoardFoundFirst foundFirst = BoardFoundFirst::Programmed);
 
     const QString& name() const { return socketName; }
@@ -91,11 +93,14 @@ private:
     void awaitBarcode();
     void planRest();
     void show();
+    // The port as the round at hand finds it, for its record.
+    PortInfo portOfRound();
 
     Station& station;
     const QString socketName;
     const PortInfo boundPort;
     Clock& clock;
+    PortSource& ports;
     PortPresence presence;
     BootloaderClient bootloader;
     // The port as the running or last round opened it.

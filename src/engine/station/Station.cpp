@@ -8,10 +8,11 @@
 
 namespace iap {
 
-Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines)
+Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines, std::unique_ptr<PortSource> ports)
     : QObject(parent),
       clock(stationClock),
       lines(socketLines ? std::move(socketLines) : [] { return std::unique_ptr<Line>(std::make_unique<SerialPort>()); }),
+      portSource(ports ? std::move(ports) : makeSystemPortSource()),
       refusedJob(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
 {
 }
@@ -100,7 +101,7 @@ void Station::setRestSeconds(std::optional<int> seconds)
 
 Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst)
 {
-    auto* socket = new Socket(*this, name, port, trigger, clock, lines(), foundFirst);
+    auto* socket = new Socket(*this, name, port, trigger, clock, lines(), *portSource, foundFirst);
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
     socketList.push_back(socket);
     return *socket;

@@ -12,6 +12,7 @@
 #include "delivery/Deliverer.h"
 #include "journal/Journal.h"
 #include "production/Job.h"
+#include "serial/PortSource.h"
 #include "station/Socket.h"
 #include "station/StationJob.h"
 
@@ -27,8 +28,9 @@ class Station : public QObject {
     Q_OBJECT
 
 public:
-    // Each socket's port on the serial port, or on the lines `lines` makes.
-    explicit Station(Clock& clock, QObject* parent = nullptr, LineFactory lines = {});
+    // Each socket's port on the serial port, or on the lines `lines` makes; the adapters behind
+    // the ports as the system lists them, or as `ports` does.
+    explicit Station(Clock& clock, QObject* parent = nullptr, LineFactory lines = {}, std::unique_ptr<PortSource> ports = {});
     ~Station() override;
 
     // Takes the job's images (every board gets these bytes until the job is set again) and
@@ -103,6 +105,7 @@ private:
 
     Clock& clock;
     LineFactory lines;
+    std::unique_ptr<PortSource> portSource;
     StationJob chosenJob;
     Job preparedJob;
     TriggerSettings triggers;
