@@ -167,6 +167,80 @@ private slots:
         QCOMPARE(versions, 4);
     }
 
+    // Several adapters at once: one iap-cli run on two, and a station with a socket on each
+    // adapter's by-path link; each device gets its image and each record names its adapter.
+    void severalAdapters()
+    {
+        RuntimeDir runtime;
+        VirtualDevice devices[3];
+        VirtualMachine guest(QStringLiteral("gang.sh"));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(devices[i].start());
+            guest.addAdapter(devices[i], QStringLiteral("IAPVMG%1").arg(i));
+        }
+        const QByteArray app = pattern(2 * PageBytes + 33, 8);
+        QVERIFY(writeFile(guest.resultPath("app.bin"), app));
+        runToEnd(guest);
+
+        QCOMPARE(text(guest.result("download.status")), QStringLiteral("0"));
+        QCOMPARE(text(guest.result("station.status")), QStringLiteral("0"));
+        for (int i = 0; i < 3; ++i) {
+            if (i < 2)
+                QCOMPARE(devices[i].flash(0x08004000, app.size()), app);
+            QCOMPARE(devices[i].flash(0x08010000, app.size()), app);
+        }
+        const QStringList sockets = text(guest.result("sockets")).split(u' ');
+        QCOMPARE(sockets.size(), 3);
+        int stationRounds = 0;
+        for (const QJsonObject& record : jsonLines(guest.result("journal.out"))) {
+            const int adapter = int(sockets.indexOf(record["byPath"].toString()));
+            QVERIFY2(adapter >= 0, qPrintable(record["byPath"].toString()));
+            QCOMPARE(record["serial"].toString(), QStringLiteral("IAPVMG%1").arg(adapter));
+            QCOMPARE(record["category"].toString(), QStringLiteral("right"));
+            stationRounds += record["command"] == "station";
+        }
+        QCOMPARE(stationRounds, 3);
+    }
+
+    // The classic window downloads through the adapter and says so.
+    void classicWindow()
+    {
+        RuntimeDir runtime;
+        VirtualDevice device;
+        QVERIFY(device.start());
+        VirtualMachine guest(QStringLiteral("window.sh"));
+        guest.addAdapter(device, QStringLiteral("IAPVMW0"));
+        guest.setEnvironment(QStringLiteral("IAP_WINDOW_DOWNLOAD"), QStringLiteral(IAP_VM_WINDOW_DOWNLOAD));
+        const QByteArray app = pattern(2 * PageBytes + 5, 9);
+        QVERIFY(writeFile(guest.resultPath("app.bin"), app));
+        runToEnd(guest);
+        const QString out = text(guest.result("window.out"));
+        QVERIFY2(text(guest.result("window.status")) == "0", qPrintable(out + guest.result("window.err")));
+        QVERIFY2(out.startsWith("port: ttyUSB0  QEMU USB SERIAL, QEMU, usb 0403:6001, IAPVMW0"), qPrintable(out));
+        QVERIFY2(out.contains("status: IAP　Successfully\nstatus: IAP Checksum right"), qPrintable(out));
+        QCOMPARE(device.flash(0x08004000, app.size()), app);
+    }
+
+    // A CDC-ACM board through the real cdc_acm driver: a USB gadget inside the guest, the virtual
+    // device on the gadget's end.
+    void cdcAcmBoard()
+    {
+        VirtualMachine guest(QStringLiteral("cdc-acm.sh"));
+        const QByteArray app = pattern(PageBytes + 900, 10);
+        QVERIFY(writeFile(guest.resultPath("app.bin"), app));
+        runToEnd(guest);
+        const QString ports = text(guest.result("ports.out"));
+        QVERIFY2(ports.contains(QRegularExpression("^ttyACM0  .*usb 1d6b:0104, IAPVMACM0$", QRegularExpression::MultilineOption)), qPrintable(ports));
+        const QString udev = text(guest.result("udev-acm"));
+        QVERIFY2(udev.contains("E: ID_MM_DEVICE_IGNORE=1") && udev.contains(QRegularExpression("E: TAGS=.*:uaccess:")), qPrintable(udev));
+        for (const QString run : {"download", "write", "read"})
+            QVERIFY2(text(guest.result(run + ".status")) == "0", qPrintable(run + ": " + guest.result(run + ".out") + guest.result(run + ".err")));
+        const QByteArray flash = guest.result("flash.bin");
+        QCOMPARE(flash.mid(0x4000, app.size()), app);
+        QCOMPARE(flash.mid(0x10000, app.size()), app);
+        QCOMPARE(guest.result("read.bin"), app + QByteArray(2 * PageBytes - app.size(), char(0xFF)));
+    }
+
     // An adapter pulled out in mid-transfer ends the run at once as "port lost" (exit 3), with
     // no descriptor of the port kept, well before its time-out; the next plug's run passes.
     void pulledDuringTransfer()
