@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tool and its virtual device need on Debian 12; with --for-tests also what the
-# tests, the fuzzer, the Windows syntax check and the package need; with --for-package what the
+# tests (the virtual machine bench's QEMU, busybox and udev among them), the fuzzer, the Windows
+# syntax check and the package need; with --for-package what the
 # package needs and checks with. Further arguments name more packages.
 set -euo pipefail
 
@@ -13,7 +14,8 @@ packages=(
 )
 for argument in "$@"; do
   if [ "$argument" = "--for-tests" ]; then
-    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file appstream man-db libqt6sql6-psql postgresql chromium)
+    packages+=(binutils clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix help2man dpkg-dev lintian file appstream man-db libqt6sql6-psql postgresql chromium
+               qemu-system-x86 busybox-static kmod udev)
   elif [ "$argument" = "--for-package" ]; then
     packages+=(help2man dpkg-dev lintian file appstream man-db)
   else
