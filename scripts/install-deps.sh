@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libasound2-dev zlib1g-dev
+  qt6-base-dev qt6-serialport-dev libasound2-dev zlib1g-dev libudev-dev
   libqt6sql6-sqlite
   fonts-wqy-microhei
   desktop-file-utils

@@ -1,21 +1,16 @@
 #include "serial/PortIdentity.h"
 
-#include <QFileInfo>
-
 namespace iap {
 
-PortInfo portNow(const PortInfo& bound, const QString& path, const std::vector<PortInfo>& listed)
+PortInfo portNow(const PortInfo& bound, const QString& path, PortSource& system)
 {
-    const QString device = QFileInfo(path).canonicalFilePath();
-    for (const PortInfo& port : listed) {
-        if (device.isEmpty() || QFileInfo(port.path()).canonicalFilePath() != device)
-            continue;
-        PortInfo now = port.openedAt(path);
-        if (!bound.byPath().isEmpty())
-            now.linkedAs(bound.byPath(), port.byId());
-        return now;
-    }
-    return bound.openedAt(path);
+    const std::optional<PortInfo> listed = system.portAt(path);
+    if (!listed)
+        return bound.openedAt(path);
+    PortInfo now = listed->openedAt(path);
+    if (!bound.byPath().isEmpty())
+        now.linkedAs(bound.byPath(), listed->byId());
+    return now;
 }
 
 }  // namespace iap

@@ -2,9 +2,8 @@
 
 #include <QString>
 
-#include <vector>
-
 #include "serial/PortInfo.h"
+#include "serial/PortSource.h"
 
 namespace iap {
 
@@ -12,6 +11,6 @@ namespace iap {
 // of the adapter behind it, which a board that brings its own adapter changes at every plug. A
 // socket's by-path link stays its own. A port the system does not list (a path of a test's) is
 // `bound` opened at the path.
-PortInfo portNow(const PortInfo& bound, const QString& path, const std::vector<PortInfo>& listed);
+PortInfo portNow(const PortInfo& bound, const QString& path, PortSource& system);
 
 }  // namespace iap

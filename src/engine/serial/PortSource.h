@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "serial/PortInfo.h"
@@ -14,6 +17,9 @@ public:
     // The system's ports in the order people count them (ttyUSB2 before ttyUSB10), then the
     // virtual devices announced, by name.
     virtual std::vector<PortInfo> ports() = 0;
+    // The port whose device `path` leads to (a by-path link, say), as ports() lists it; nothing
+    // when none does. A source that can find one port alone does so without listing them all.
+    virtual std::optional<PortInfo> portAt(const QString& path);
 };
 
 // The ports of the system the program runs on: Qt's serial port list, with udev's stable links

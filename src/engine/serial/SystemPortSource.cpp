@@ -1,5 +1,6 @@
 #include <QCollator>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -11,6 +12,9 @@
 #ifdef Q_OS_UNIX
 #include "serial/AnnouncedPorts_posix.h"
 #include "serial/PortAnnouncement_posix.h"
+#endif
+#ifdef Q_OS_LINUX
+#include "serial/UdevPort_linux.h"
 #endif
 
 namespace iap {
@@ -52,9 +56,36 @@ public:
 #endif
         return ports;
     }
+
+#ifdef Q_OS_LINUX
+    std::optional<PortInfo> portAt(const QString& path) override
+    {
+        // A virtual device's link leads to a pseudo-terminal, which only its announcement names.
+        const QString folder = QFile::decodeName(announcementFolder().c_str());
+        if (QFileInfo(path).absolutePath() == folder) {
+            for (const PortInfo& port : announcedPorts(folder))
+                if (port.path() == QFileInfo(path).absoluteFilePath())
+                    return port;
+            return std::nullopt;
+        }
+        const QString device = QFileInfo(path).canonicalFilePath();
+        return device.isEmpty() ? std::nullopt : udevPort(device);
+    }
+#endif
 };
 
 }  // namespace
+
+std::optional<PortInfo> PortSource::portAt(const QString& path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    if (device.isEmpty())
+        return std::nullopt;
+    for (const PortInfo& port : ports())
+        if (QFileInfo(port.path()).canonicalFilePath() == device)
+            return port;
+    return std::nullopt;
+}
 
 void sortByName(std::vector<PortInfo>& ports)
 {

@@ -327,7 +327,7 @@ void Socket::conclude()
 // not have been there when the socket was made.
 PortInfo Socket::portOfRound()
 {
-    return portNow(boundPort, presence.path(), ports.ports());
+    return portNow(boundPort, presence.path(), ports);
 }
 
 void Socket::planRest()
