@@ -212,7 +212,7 @@ private slots:
         QVERIFY(device.start());
         VirtualMachine guest(QStringLiteral("window.sh"));
         guest.addAdapter(device, QStringLiteral("IAPVMW0"));
-        guest.setEnvironment(QStringLiteral("IAP_WINDOW_DOWNLOAD"), QStringLiteral(IAP_VM_WINDOW_DOWNLOAD));
+        guest.setEnvironment(QStringLiteral("IAP_WINDOW_RUN"), QStringLiteral("'download HX300 /results/app.bin'"));
         const QByteArray app = pattern(2 * PageBytes + 5, 9);
         QVERIFY(writeFile(guest.resultPath("app.bin"), app));
         runToEnd(guest);

@@ -32,13 +32,13 @@ QString VirtualMachine::unavailable()
         + (why.isEmpty() ? QStringLiteral("not prepared (scripts/vm-bench.sh prepare %1)").arg(BenchDir) : why);
 }
 
-VirtualMachine::VirtualMachine(const QString& guestCase) : guestCase(QStringLiteral(IAP_VM_CASES) + u'/' + guestCase)
+VirtualMachine::VirtualMachine(const QString& guestCase) : guestCase(QDir(QStringLiteral(IAP_VM_CASES)).filePath(guestCase))
 {
     qemu.setProcessChannelMode(QProcess::MergedChannels);
     qemu.setStandardOutputFile(dir.filePath(QStringLiteral("qemu.log")));
     QDir(dir.path()).mkdir(QStringLiteral("results"));
     environment << QStringLiteral("IAP_CLI=%1").arg(QStringLiteral(IAP_CLI_PATH)) << QStringLiteral("IAP_SIM=%1").arg(QStringLiteral(IAP_SIM_PATH))
-                << QStringLiteral("IAP_APP=%1").arg(QStringLiteral(IAP_APP_PATH));
+                << QStringLiteral("IAP_APP=%1").arg(QStringLiteral(IAP_APP_PATH)) << QStringLiteral("IAP_VM_WINDOW=%1").arg(QStringLiteral(IAP_VM_WINDOW));
 }
 
 VirtualMachine::~VirtualMachine()

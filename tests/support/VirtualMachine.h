@@ -24,6 +24,7 @@ public:
     // Why no guest boots here (the bench is not prepared, or QEMU cannot run); empty when one can.
     static QString unavailable();
 
+    // The case: a file of tests/vm, or a path.
     explicit VirtualMachine(const QString& guestCase);
     ~VirtualMachine();
     VirtualMachine(const VirtualMachine&) = delete;
@@ -33,7 +34,8 @@ public:
     // under that USB serial number, or left out until plug() when it is empty. Its index counts
     // from 0.
     int addAdapter(const VirtualDevice& device, const QString& serial);
-    // A variable for the case, beside IAP_CLI, IAP_SIM and IAP_APP (the programs' paths).
+    // A variable for the case, beside IAP_CLI, IAP_SIM, IAP_APP and IAP_VM_WINDOW (the programs'
+    // paths; the last drives the classic window, tests/vm/window.cpp).
     void setEnvironment(const QString& name, const QString& value);
 
     bool start();
