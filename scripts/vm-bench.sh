@@ -37,7 +37,12 @@ fetch_kernel() {
   rm -rf "$work" && mkdir -p "$work"
   (cd "$work" && apt-get download -q linux-image-amd64 2>&1 | grep -v '^W: Download is performed unsandboxed' >&2 || true)
   meta=$(ls "$work"/linux-image-amd64_*.deb 2>/dev/null | head -n 1)
-  [ -n "$meta" ] || { echo "apt-get download linux-image-amd64 fetched nothing" >&2; return 1; }
+  if [ -z "$meta" ]; then
+    # Offline, the kernel fetched before serves.
+    if [ -f "$dir/kernel/package" ]; then rm -rf "$work"; return 0; fi
+    echo "apt-get download linux-image-amd64 fetched nothing" >&2
+    return 1
+  fi
   image=$(dpkg-deb -f "$meta" Depends | tr ',' '\n' | sed -n 's/^ *\(linux-image-[0-9][^ ]*\).*/\1/p' | head -n 1)
   [ -n "$image" ] || { echo "linux-image-amd64 names no kernel package" >&2; return 1; }
   if [ "$(cat "$dir/kernel/package" 2>/dev/null)" = "$image" ]; then
@@ -144,6 +149,7 @@ prepare() {
     cat "$dir/unavailable" >&2
     return 0
   fi
+  rm -f "$dir/fetch.log"
   build_initramfs "$dir"
   if probe "$dir"; then
     echo "virtual machine bench ready in $dir ($(cat "$dir/ready"), $(cat "$dir/kernel/package"))"

@@ -122,7 +122,7 @@ private slots:
     {
         RuntimeDir runtime;
         VirtualDevice honest, wrong({"--wrong-sum"}), silent({"--silent"}),
-            bursty({"--bootloader-version", "BL-1.07", "--reply-delay-ms", "490", "--split-ms", "40", "--reply-gap-ms", "0"});
+            bursty({"--bootloader-version", "BL-1.07", "--reply-delay-ms", "460", "--split-ms", "40", "--reply-gap-ms", "0"});
         QVERIFY(honest.start() && wrong.start() && silent.start() && bursty.start());
         VirtualMachine guest(QStringLiteral("operations.sh"));
         int n = 0;
