@@ -4,10 +4,10 @@
 // told right; nothing hangs.
 #include "Device.h"
 #include "Files.h"
+#include "Program.h"
 #include "RuntimeDir.h"
 #include "TestParts.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,10 +21,7 @@ constexpr int RunTimeoutMs = 60000;
 
 int cli(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(IAP_CLI_PATH), arguments);
-    const bool ended = process.waitForFinished(RunTimeoutMs);
-    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments, RunTimeoutMs).exit;
 }
 
 }  // namespace
@@ -69,10 +66,7 @@ private slots:
         constexpr int Writes = 6;
         for (int i = 0; i < Writes; ++i)
             QCOMPARE(cli({"write", "--port", device.linkPath(), "--address", "08010000", files.filePath("slot.flash"), "--journal", journal}), 0);
-        QProcess records;
-        records.start(QStringLiteral(IAP_CLI_PATH), {"journal", "--journal", journal, "--json"});
-        QVERIFY(records.waitForFinished(RunTimeoutMs));
-        const QByteArray json = records.readAllStandardOutput();
+        const QString json = runProgram(QStringLiteral(IAP_CLI_PATH), {"journal", "--journal", journal, "--json"}, RunTimeoutMs).out;
         QCOMPARE(json.count("\"bootloaderVersion\":\"BL-1.07\""), Writes);
     }
 

@@ -4,6 +4,7 @@
 #include "Doctor.h"
 #include "FakeClock.h"
 #include "Files.h"
+#include "Program.h"
 #include "Machine.h"
 #include "Pty.h"
 #include "Report.h"
@@ -58,18 +59,9 @@ bool heldUpLongerThanAQuietLine(VirtualDevice& device)
     return false;
 }
 
-struct Run {
-    int exit = -1;
-    QString out, err;
-};
-
-Run cli(const QStringList& arguments)
+Finished cli(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(IAP_CLI_PATH), arguments);
-    process.waitForFinished(RunTimeoutMs);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments, RunTimeoutMs);
 }
 
 // How long the last run on the port took, by the tool's own clock as its journal keeps it: the
@@ -137,7 +129,7 @@ private slots:
         QVERIFY(writeFile(files.filePath("app.bin"), app) && writeFile(files.filePath("slot.flash"), slot));
         QVERIFY(writeFile(files.filePath("slot1.flash"), slot1));
 
-        Run run = cli({"download", "--port", port, "--address", "08004000", files.filePath("app.bin")});
+        Finished run = cli({"download", "--port", port, "--address", "08004000", files.filePath("app.bin")});
         QCOMPARE(run.exit, 0);
         QVERIFY2(run.out.endsWith(port + QStringLiteral(": IAP Checksum right\n")), qPrintable(run.out));
         QVERIFY2(run.out.contains(QStringLiteral("IAP\u3000Successfully")) && !run.out.contains(QStringLiteral("Write Flash Successfully")), qPrintable(run.out));
@@ -186,7 +178,7 @@ private slots:
         VirtualDevice device(fast());
         QVERIFY(writeFile(device.imagePath(), flash) && device.start());
         const QString out = files.filePath(QStringLiteral("read-{port}.bin"));
-        const Run run = cli({"read", "--port", device.linkPath(), "--address", "08000000", "--pages", "3", "-o", out});
+        const Finished run = cli({"read", "--port", device.linkPath(), "--address", "08000000", "--pages", "3", "-o", out});
         QCOMPARE(run.exit, 0);
         QCOMPARE(readFile(files.filePath(QStringLiteral("read-%1.bin").arg(QFileInfo(device.linkPath()).fileName()))), flash);
     }
@@ -200,7 +192,7 @@ private slots:
         QVERIFY(first.start() && wrong.start() && third.start());
         const QByteArray app = pattern(3 * PageBytes + 10, 5);
         QVERIFY(writeFile(files.filePath("app.bin"), app));
-        const Run run = cli({"download", "--port", first.linkPath(), "--port", wrong.linkPath(), "--port", third.linkPath(), "--address",
+        const Finished run = cli({"download", "--port", first.linkPath(), "--port", wrong.linkPath(), "--port", third.linkPath(), "--address",
                              "08004000", files.filePath("app.bin")});
         QCOMPARE(run.exit, 1);
         const QStringList last = run.out.trimmed().split(u'\n').last(3);
@@ -223,7 +215,7 @@ private slots:
         const QByteArray app = pattern(3 * PageBytes + 10, 8), image = QByteArray("Flash Write") + bigEndian(0x08010000) + pattern(PageBytes - 15, 2) + pattern(5000, 3);
         QVERIFY(writeFile(files.filePath("app.bin"), app) && writeFile(files.filePath("slot.flash"), image));
 
-        Run run = cli({"download", "--port", honest.linkPath(), "--address", "08004000", "--verify", files.filePath("app.bin")});
+        Finished run = cli({"download", "--port", honest.linkPath(), "--address", "08004000", "--verify", files.filePath("app.bin")});
         QCOMPARE(run.exit, 0);
         QVERIFY2(run.out.endsWith(honest.linkPath() + ": Verify right\n"), qPrintable(run.out));
         QCOMPARE(honest.logCount("INFO flash read of 4 pages at 0x08004000"), 1);
@@ -357,15 +349,15 @@ private slots:
     // help [COMMAND] is --help and COMMAND --help; -V is --version.
     void helpAndVersion()
     {
-        const Run general = cli({"--help"}), command = cli({"download", "--help"}), version = cli({"--version"});
+        const Finished general = cli({"--help"}), command = cli({"download", "--help"}), version = cli({"--version"});
         QVERIFY(general.exit == 0 && general.out.startsWith("Usage: iap-cli COMMAND") && command.out.startsWith("Usage: iap-cli download"));
         QCOMPARE(version.out, QStringLiteral("iap-cli %1.%2.%3\n").arg(IAP_VERSION_MAJOR).arg(IAP_VERSION_MINOR).arg(IAP_VERSION_PATCH));
         for (const auto& [arguments, expected] : {std::pair{QStringList{"help"}, general}, {{"help", "download"}, command}, {{"-V"}, version}}) {
-            const Run run = cli(arguments);
+            const Finished run = cli(arguments);
             QVERIFY2(run.exit == 0 && run.out == expected.out, qPrintable(arguments.join(' ')));
         }
         for (const QStringList& arguments : {QStringList{"help", "downlaod"}, {"help", "download", "write"}}) {
-            const Run run = cli(arguments);
+            const Finished run = cli(arguments);
             QVERIFY2(run.exit == 2 && run.out.isEmpty() && run.err.contains(arguments.last()), qPrintable(run.err));
         }
     }
@@ -384,7 +376,7 @@ private slots:
             const QStringList timeout = timeoutS == 5 ? QStringList() : QStringList{"--timeout", QString::number(timeoutS)};
             QElapsedTimer clock;
             clock.start();
-            const Run run = cli(QStringList{"download", "--port", held.linkPath(), "--port", silent.linkPath(), "--journal", journal} + timeout +
+            const Finished run = cli(QStringList{"download", "--port", held.linkPath(), "--port", silent.linkPath(), "--journal", journal} + timeout +
                                 QStringList{"--address", "08004000", files.filePath("app.bin")});
             QCOMPARE(run.exit, 3);
             QVERIFY2(clock.elapsed() >= timeoutS * 1000, qPrintable(QString::number(clock.elapsed())));
@@ -396,7 +388,7 @@ private slots:
         }
         ::close(holder);
         // A port that is not there is no device gone quiet: it is refused with the ports there are.
-        const Run absent = cli({"download", "--port", "ttyNOSUCH7", "--address", "08004000", files.filePath("app.bin")});
+        const Finished absent = cli({"download", "--port", "ttyNOSUCH7", "--address", "08004000", files.filePath("app.bin")});
         QCOMPARE(absent.exit, 2);
         QVERIFY2(absent.out.isEmpty() && absent.err.startsWith("iap-cli: --port ttyNOSUCH7 is no port there is; the ports: ") &&
                      absent.err.contains(QFileInfo(silent.linkPath()).fileName()),
@@ -413,7 +405,7 @@ private slots:
         VirtualDevice pulled({"--hangup-after", "2"}), resetting({"--replug-after-round", "--replug-delay-ms", "60000", "--reply-gap-ms", "0"});
         QVERIFY(pulled.start() && resetting.start() && writeFile(files.filePath("app.bin"), pattern(4 * PageBytes, 9)));
         const QString journal = files.filePath("journal.sqlite");
-        const Run run = cli({"download", "--port", pulled.linkPath(), "--port", resetting.linkPath(), "--timeout", "60", "--journal", journal,
+        const Finished run = cli({"download", "--port", pulled.linkPath(), "--port", resetting.linkPath(), "--timeout", "60", "--journal", journal,
                              "--address", "08004000", files.filePath("app.bin")});
         QCOMPARE(run.exit, 3);
         QVERIFY2(run.out.contains(pulled.linkPath() + ": port lost\n"), qPrintable(run.out));
@@ -490,7 +482,7 @@ private slots:
         ::kill(pid_t(abandoned.process.processId()), SIGINT);
         QVERIFY(abandoned.process.waitForFinished(RunTimeoutMs));
         QFile::remove(files.filePath("read.bin"));
-        const Run next = cli(read + QStringList{"2", "--timeout", "30"});
+        const Finished next = cli(read + QStringList{"2", "--timeout", "30"});
         QVERIFY(next.out.contains("Waiting for the device to stop sending"));
         // A virtual device the machine held up in mid-stream longer than a quiet line has ended
         // its stream for the tool, as a real device never would: then the read may fail, never
@@ -656,7 +648,7 @@ private slots:
             QCOMPARE(iap::Journal().append(r), QString());
         }
         arguments.replaceInStrings("@", data.path() + "/");
-        const Run run = cli(QStringList{"journal"} + arguments);
+        const Finished run = cli(QStringList{"journal"} + arguments);
         QVERIFY(!QFileInfo::exists(data.filePath("missing")) && !QFileInfo::exists(data.filePath("typo.sqlite")));
         QTEST(run.exit, "exit");
         QTEST(run.out, "out");

@@ -4,6 +4,7 @@
 #include "Device.h"
 #include "FakeClock.h"
 #include "Files.h"
+#include "Program.h"
 #include "HttpReceiver.h"
 #include "Postgres.h"
 #include "RuntimeDir.h"
@@ -73,20 +74,10 @@ QStringList keysOf(const QString& location)
     return uuids;
 }
 
-struct Finished {
-    int exit = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 // A program run to its end while the test's receiver answers.
 Finished run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    waitUntil([&] { return process.state() == QProcess::NotRunning; }, ProgramMs);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
+    return runProgram(program, arguments, ProgramMs, environment);
 }
 
 QStringList asStrings(const QList<QByteArray>& keys)
@@ -169,7 +160,7 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const Finished programmed = run(IAP_CLI_PATH, program, environment);
             QCOMPARE(programmed.exit, 0);
-            QVERIFY2(programmed.err.contains("not yet delivered") && programmed.err.contains("they wait in the journal"), programmed.err);
+            QVERIFY2(programmed.err.contains("not yet delivered") && programmed.err.contains("they wait in the journal"), qPrintable(programmed.err));
         }
         const QStringList kept = keysOf(journal);
         QCOMPARE(kept.size(), 2);
@@ -179,7 +170,7 @@ private slots:
         QCOMPARE(first.headers["content-type"], "application/json");
         QCOMPARE(first.headers["idempotency-key"], kept[0].toUtf8());
         const Finished listed = run(IAP_CLI_PATH, {"journal", "--journal", journal, "--json"});
-        QCOMPARE(first.body + '\n', listed.out.left(listed.out.indexOf('\n') + 1));
+        QCOMPARE(first.body + '\n', listed.out.left(listed.out.indexOf('\n') + 1).toUtf8());
 
         receiver.script({{200, 1500}, {400, 0, "no such line"}});
         receiver.answerOtherwise({200});
@@ -190,9 +181,9 @@ private slots:
         const qsizetype asked = receiver.requests().size();
         const Finished left = run(IAP_CLI_PATH, {"deliver", "--journal", journal, "--deliver-token-file", dir.filePath("token")});
         QCOMPARE(left.exit, 1);
-        QVERIFY2(left.out.contains("1 record refused by the receiver: 400 Scripted: no such line"), left.out);
+        QVERIFY2(left.out.contains("1 record refused by the receiver: 400 Scripted: no such line"), qPrintable(left.out));
         QCOMPARE(receiver.requests().size(), asked);
-        const QJsonObject refused = QJsonDocument::fromJson(run(IAP_CLI_PATH, {"journal", "--journal", journal, "--undelivered", "--json"}).out).object();
+        const QJsonObject refused = QJsonDocument::fromJson(run(IAP_CLI_PATH, {"journal", "--journal", journal, "--undelivered", "--json"}).out.toUtf8()).object();
         QCOMPARE(refused["uuid"], kept[1]);
         QCOMPARE(refused["deliveryState"], "refused");
         QCOMPARE(refused["deliveryLastError"], "400 Scripted: no such line");

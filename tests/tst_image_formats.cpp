@@ -3,12 +3,12 @@
 // malformed file is refused before any port is opened, and the window takes the file's address.
 #include "Device.h"
 #include "Files.h"
+#include "Program.h"
 #include "RuntimeDir.h"
 #include "Tool.h"
 #include "Wait.h"
 #include "journal/Journal.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -24,17 +24,9 @@ constexpr char Erased = char(0xFF);
 // 2048 copies of a MiB.
 constexpr long PeakMiB = 1024;
 
-struct Run {
-    int exit = -1;
-    QString errors;
-};
-
-Run run(const QString& program, const QStringList& arguments)
+Finished run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(RunTimeoutMs);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(program, arguments, RunTimeoutMs);
 }
 
 // The binary as ihex, srec (objcopy picks S1, S2 or S3 by the address), S37 (S3 forced, short
@@ -169,7 +161,7 @@ private slots:
         if (!edit.isEmpty() || format == "bin")
             image << "--address" << QString::number(target, 16).rightJustified(8, '0');
 
-        const Run sent = run(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
+        const Finished sent = run(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
         QCOMPARE(sent.exit, 0);
         QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
@@ -253,9 +245,9 @@ private slots:
         if (!address.isEmpty())
             arguments << "--address" << address;
 
-        const Run refused = run(IAP_CLI_PATH, arguments);
+        const Finished refused = run(IAP_CLI_PATH, arguments);
         QCOMPARE(refused.exit, 2);
-        QVERIFY2(refused.errors.contains(text), qPrintable(refused.errors));
+        QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
         QCOMPARE(device.logCount(QStringLiteral("INFO port opened")), 0);
         // No file is held in memory much beyond its own size and the flash it names.
         QVERIFY2(childrensPeakMiB() < PeakMiB, qPrintable(QString::number(childrensPeakMiB())));

@@ -2,6 +2,7 @@
 // runs it (JSON, table, CSV, the HTML page in a real browser), the journal's views on SQLite and
 // PostgreSQL, and the queries of the Grafana dashboard.
 #include "Postgres.h"
+#include "Program.h"
 #include "journal/Journal.h"
 
 #include <QDir>
@@ -25,6 +26,8 @@
 #include <memory>
 
 using namespace iap;
+using iap::test::Finished;
+using iap::test::runProgram;
 using iap::test::ScratchDatabase;
 
 namespace {
@@ -100,22 +103,11 @@ QString fill(const QString& location)
     return {};
 }
 
-struct Run {
-    int exit = -1;
-    QString out, err;
-};
-
-Run cli(const QStringList& arguments)
+Finished cli(const QStringList& arguments)
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TZ", TimeZone);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(IAP_CLI_PATH), QStringList{"report"} + arguments);
-    if (!process.waitForFinished(CliMs))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(QStringLiteral(IAP_CLI_PATH), QStringList{"report"} + arguments, CliMs, environment);
 }
 
 // The report's JSON lines by group, the totals under "(total)".
@@ -222,7 +214,7 @@ private slots:
     // boards and yields.
     void figuresBySocket()
     {
-        const Run run = cli({"--journal", journalFile(), "--json"});
+        const Finished run = cli({"--journal", journalFile(), "--json"});
         QVERIFY2(run.exit == 0, qPrintable(run.err));
         const std::map<QString, QJsonObject> groups = byGroup(run.out);
         QCOMPARE(groups.size(), std::size_t(4));
@@ -267,7 +259,7 @@ private slots:
     void otherGroupings()
     {
         QFETCH(QStringList, arguments);
-        const Run run = cli(QStringList{"--journal", journalFile(), "--json"} + arguments);
+        const Finished run = cli(QStringList{"--journal", journalFile(), "--json"} + arguments);
         QVERIFY2(run.exit == 0, qPrintable(run.err));
         const std::map<QString, QJsonObject> groups = byGroup(run.out);
         QStringList found;
@@ -279,13 +271,13 @@ private slots:
 
     void tableAndCsv()
     {
-        const Run table = cli({"--journal", journalFile()});
+        const Finished table = cli({"--journal", journalFile()});
         QCOMPARE(table.exit, 0);
         const QStringList lines = table.out.split(u'\n');
         QCOMPARE(lines.value(0), QString("Socket   Boards  Rounds  First pass   Final  Erase ms med/p95  Pages ms med/p95  Verify ms med/p95  Boards/h  Failures"));
         QCOMPARE(lines.value(1), QString("A1            2       4       50.0%  100.0%           100/120         1000/1100            300/310       1.4  checksum error 1, verify error 1"));
         QCOMPARE(lines.value(4).left(9), QString("Total    "));
-        const Run csv = cli({"--journal", journalFile(), "--csv"});
+        const Finished csv = cli({"--journal", journalFile(), "--csv"});
         QCOMPARE(csv.exit, 0);
         const QStringList rows = csv.out.split("\r\n");
         QCOMPARE(rows.value(0), QString("group,boards,rounds,firstPassBoards,finalPassBoards,firstPassYield,finalYield,eraseMsMedian,eraseMsP95,"
@@ -313,7 +305,7 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir scratch;
         arguments.replaceInStrings("@", scratch.path() + "/");
-        const Run run = cli(arguments.contains("--journal") ? arguments : arguments + QStringList{"--journal", journalFile()});
+        const Finished run = cli(arguments.contains("--journal") ? arguments : arguments + QStringList{"--journal", journalFile()});
         QCOMPARE(run.exit, 2);
         QVERIFY2(run.err.startsWith("iap-cli: " + error.replace("@", scratch.path() + "/")), qPrintable(run.err));
         QCOMPARE(QDir(scratch.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
@@ -401,7 +393,7 @@ private slots:
             QSKIP("chromium is missing: apt-get install --no-install-recommends chromium");
         }
         const QString page = dir.filePath("report.html");
-        const Run run = cli({"--journal", journalFile(), "--html", page});
+        const Finished run = cli({"--journal", journalFile(), "--html", page});
         QVERIFY2(run.exit == 0 && run.out.isEmpty(), qPrintable(run.err));
         const QString html = QString::fromUtf8([&] { QFile f(page); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }());
         // Nothing to fetch: no script, and no address but the SVG namespace.

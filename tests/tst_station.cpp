@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "FakeDesktop.h"
 #include "Files.h"
+#include "Program.h"
 #include "RuntimeDir.h"
 #include "TestParts.h"
 #include "Wait.h"
@@ -98,11 +99,8 @@ QString sha256Hex(const QByteArray& bytes)
 // A program's exit status and everything it wrote, when it ends within the bound.
 std::pair<int, QString> finished(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ended = process.waitForFinished(RoundMs) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+    const Finished run = runProgram(program, arguments, RoundMs);
+    return {run.exit, run.out + run.err};
 }
 
 // Clicks the middle of the control where a person would: the click goes to whatever the window
@@ -116,13 +114,10 @@ void clickOn(QWidget& window, QWidget* control)
 
 QList<QJsonObject> journalRecords(const QString& location, const QStringList& filter = {})
 {
-    QProcess process;
-    process.start(QStringLiteral(IAP_CLI_PATH), QStringList{"journal", "--journal", location, "--json"} + filter);
-    process.waitForFinished(RoundMs);
     QList<QJsonObject> records;
-    for (const QByteArray& line : process.readAllStandardOutput().split('\n'))
+    for (const QString& line : runProgram(QStringLiteral(IAP_CLI_PATH), QStringList{"journal", "--journal", location, "--json"} + filter, RoundMs).out.split(u'\n'))
         if (!line.isEmpty())
-            records << QJsonDocument::fromJson(line).object();
+            records << QJsonDocument::fromJson(line.toUtf8()).object();
     return records;
 }
 

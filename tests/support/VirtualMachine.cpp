@@ -32,7 +32,7 @@ QString VirtualMachine::unavailable()
         + (why.isEmpty() ? QStringLiteral("not prepared (scripts/vm-bench.sh prepare %1)").arg(BenchDir) : why);
 }
 
-VirtualMachine::VirtualMachine(const QString& guestCase) : guestCase(QDir(QStringLiteral(IAP_VM_CASES)).filePath(guestCase))
+VirtualMachine::VirtualMachine(const QString& guestCase) : guestCase(QDir(QStringLiteral(IAP_VM_JOBS)).filePath(guestCase))
 {
     qemu.setProcessChannelMode(QProcess::MergedChannels);
     qemu.setStandardOutputFile(dir.filePath(QStringLiteral("qemu.log")));
@@ -185,6 +185,38 @@ bool VirtualMachine::waitForResult(const QString& name, int timeoutMs)
 {
     return waitUntil([&] { return QFileInfo::exists(resultPath(name)) || qemu.state() == QProcess::NotRunning; }, timeoutMs)
         && QFileInfo::exists(resultPath(name));
+}
+
+QString VirtualMachine::text(const QString& name) const
+{
+    return QString::fromUtf8(result(name)).trimmed();
+}
+
+QList<QJsonObject> VirtualMachine::jsonLines(const QString& name) const
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : result(name).split('\n'))
+        if (!line.trimmed().isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    return objects;
+}
+
+QString VirtualMachine::failedRun(const QStringList& runs, int status) const
+{
+    for (const QString& run : runs)
+        if (text(run + QStringLiteral(".status")) != QString::number(status))
+            return QStringLiteral("%1: exit %2, not %3: %4 %5")
+                .arg(run, text(run + QStringLiteral(".status")))
+                .arg(status)
+                .arg(text(run + QStringLiteral(".out")), text(run + QStringLiteral(".err")));
+    return {};
+}
+
+QString VirtualMachine::runCase(int timeoutMs)
+{
+    if (!start() || !finish(timeoutMs))
+        return QStringLiteral("the guest did not run its case: ") + console().right(3000);
+    return caseStatus() == 0 ? QString() : QStringLiteral("the case failed: ") + caseLog() + console().right(3000);
 }
 
 void VirtualMachine::tell(const QString& name, const QByteArray& content)

@@ -13,9 +13,10 @@ class VirtualDevice;
 
 // One guest of the virtual machine bench (scripts/vm-bench.sh): Debian's kernel with udev, whose
 // USB-serial adapters are emulated FT232 chips, each wired to a virtual device on this machine.
-// The guest runs one case, a shell script of tests/vm, with this machine's build; the case and
-// the test speak through files in the shared folder (/results in the guest): the case writes
-// what it saw, and waits for the files the test tells it. QMP plugs and unplugs the adapters.
+// The guest runs one case, a shell script of scripts/vm/jobs, with this machine's build; the
+// case and the test speak through files in the shared folder (/results in the guest): the case
+// writes what it saw, and waits for the files the test tells it. QMP plugs and unplugs the
+// adapters.
 class VirtualMachine {
 public:
     // Far longer than a boot under software emulation (about 10 s), for a machine that is busy.
@@ -24,7 +25,7 @@ public:
     // Why no guest boots here (the bench is not prepared, or QEMU cannot run); empty when one can.
     static QString unavailable();
 
-    // The case: a file of tests/vm, or a path.
+    // The case: a file of scripts/vm/jobs, or a path.
     explicit VirtualMachine(const QString& guestCase);
     ~VirtualMachine();
     VirtualMachine(const VirtualMachine&) = delete;
@@ -53,6 +54,14 @@ public:
 
     QString resultPath(const QString& name) const;
     QByteArray result(const QString& name) const;
+    // The file as text without its surrounding white space; as one JSON object a line.
+    QString text(const QString& name) const;
+    QList<QJsonObject> jsonLines(const QString& name) const;
+    // Of the runs the case recorded, the first that did not end with that exit status, with its
+    // output; empty when all did.
+    QString failedRun(const QStringList& runs, int status) const;
+    // Boots the guest and waits until it has run its case; empty, or what went wrong.
+    QString runCase(int timeoutMs);
     bool waitForResult(const QString& name, int timeoutMs);
     // A file the case waits for.
     void tell(const QString& name, const QByteArray& content = {});
