@@ -192,6 +192,20 @@ private slots:
         QCOMPARE(seen[pulled.linkPath()].join(""), QString("board removed V2.31"));
     }
 
+    // Boards swapped faster than the station looks at the socket (a station held up by a busy
+    // machine misses a swap just the same): each new board is still a board put in.
+    void swapFasterThanALook()
+    {
+        RuntimeDir runtime;
+        VirtualDevice boards(fast({"--replug-after-round", "--replug-delay-ms", "0", "--bootloader-version", "B{n}"}));
+        QVERIFY(boards.start() && writeFile(data.filePath("swap.bin"), pattern(PageBytes, 8)) && writeFile(data.filePath("swap.flash"), pattern(100, 9)));
+        Cli station({"station", "--port", boards.linkPath(), "--address", "08004000", "--slot0", data.filePath("swap.flash"), "--app",
+                     data.filePath("swap.bin"), "--json"});
+        QVERIFY2(waitUntil([&] { return station.rounds(boards.linkPath()).size() >= 3; }, 3 * RoundMs), station.out.constData());
+        for (int board = 0; board < 3; ++board)
+            QCOMPARE(station.rounds(boards.linkPath())[board]["version"].toString(), QStringLiteral("B%1").arg(board + 1));
+    }
+
     void eachTriggerFollowsItsBoards_data()
     {
         QTest::addColumn<QString>("trigger");
