@@ -103,6 +103,14 @@ QJsonObject VirtualMachine::command(const QString& name, const QJsonObject& argu
     monitor.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     for (;;) {
         const QJsonObject reply = nextMessage(BootMs);
+        // What went wrong goes into the test's output.
+        if (reply.isEmpty() || reply.contains(QStringLiteral("error"))) {
+            const bool ended = qemu.state() == QProcess::NotRunning || qemu.waitForFinished(5000);
+            qWarning("QMP %s: %s; QEMU %s (%s %d); the guest's console ends: %s", qPrintable(name),
+                     reply.isEmpty() ? qPrintable(monitor.errorString()) : QJsonDocument(reply).toJson(QJsonDocument::Compact).constData(),
+                     ended ? "has ended" : "runs", qemu.exitStatus() == QProcess::CrashExit ? "signal" : "code", qemu.exitCode(),
+                     qPrintable(console().right(1500)));
+        }
         if (reply.isEmpty() || reply.contains(QStringLiteral("return")) || reply.contains(QStringLiteral("error")))
             return reply;
         events << reply;
@@ -122,8 +130,11 @@ bool VirtualMachine::awaitEvent(const QString& event, const QString& device, int
             }
         }
         const QJsonObject next = nextMessage(int(deadline.remainingTime()));
-        if (next.isEmpty())
+        if (next.isEmpty()) {
+            qWarning("QMP: no %s event for %s (%s); the guest's console ends: %s", qPrintable(event), qPrintable(device), qPrintable(monitor.errorString()),
+                     qPrintable(console().right(1500)));
             return false;
+        }
         events << next;
     }
 }
@@ -205,10 +216,11 @@ QString VirtualMachine::failedRun(const QStringList& runs, int status) const
 {
     for (const QString& run : runs)
         if (text(run + QStringLiteral(".status")) != QString::number(status))
-            return QStringLiteral("%1: exit %2, not %3: %4 %5")
+            // A failure's message is cut short: the end of the run's output tells most.
+            return QStringLiteral("%1: exit %2, not %3: ...%4 %5")
                 .arg(run, text(run + QStringLiteral(".status")))
                 .arg(status)
-                .arg(text(run + QStringLiteral(".out")), text(run + QStringLiteral(".err")));
+                .arg(text(run + QStringLiteral(".out")).right(600), text(run + QStringLiteral(".err")).right(200));
     return {};
 }
 
