@@ -247,7 +247,7 @@ private slots:
 
     // The station (trigger appear) on two sockets' by-path links: one round per plug, each
     // board with an FT232 of its own, on record with the adapter it had, none lost or doubled;
-    // a board pulled out in mid-round ends its round at once and the next plug passes; the
+    // a board pulled out in mid-transfer ends its round at once and the next plug passes; the
     // station keeps no descriptor of a port that went, and waits without spinning.
     void hotPlug()
     {
@@ -259,7 +259,7 @@ private slots:
         VirtualMachine guest(QStringLiteral("hotplug.sh"));
         guest.addAdapter(boards[0], QStringLiteral("IAPVMA00"));
         guest.addAdapter(boards[1], QString());
-        QVERIFY(writeFile(guest.resultPath("app.bin"), pattern(PageBytes + 700, 7)) && guest.start());
+        QVERIFY(writeFile(guest.resultPath("app.bin"), pattern(2 * PageBytes + 700, 7)) && guest.start());
         QVERIFY2(guest.waitForResult("station-started", CaseMs), qPrintable(guest.caseLog() + guest.console().right(2000)));
         const QString sockets[] = {guest.text("socket-a"), guest.text("socket-b")};
         const auto rounds = [&](int socket) {
@@ -278,13 +278,13 @@ private slots:
                 // Each board a fresh device.
                 QVERIFY(boards[socket].restart());
                 serials[socket] << QStringLiteral("IAPVM%1%2").arg(socket == 0 ? 'A' : 'B').arg(plug, 2, 10, QLatin1Char('0'));
-                const int commandsBefore = boards[socket].logCount(" RX CMD ");
+                const int pagesBefore = boards[socket].logCount(" RX PAGE 0 ");
                 QVERIFY(guest.plug(socket, serials[socket].last()));
                 in[socket] = !(socket == 0 && plug == PulledPlug);
-                // Pulled at its round's first command, the board stops at once: a busy host may
-                // take longer to pull its adapter than the rest of the round would have taken.
+                // Pulled while its second page is on the way, the board stops at once: a busy host
+                // may take longer to pull its adapter than the rest of the round would take.
                 if (!in[socket])
-                    QVERIFY(boards[0].waitForLog(" RX CMD ", commandsBefore + 1, CaseMs) && boards[0].restart() && guest.unplug(0));
+                    QVERIFY(boards[0].waitForLog(" RX PAGE 0 ", pagesBefore + 1, CaseMs) && boards[0].restart() && guest.unplug(0));
             }
             QVERIFY2(waitUntil([&] { return rounds(0) == serials[0].size() && rounds(1) == serials[1].size(); }, CaseMs), qPrintable(guest.text("station.out")));
         }
