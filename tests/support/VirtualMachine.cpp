@@ -76,11 +76,18 @@ bool VirtualMachine::start()
 
 bool VirtualMachine::connectMonitor()
 {
+    // QEMU makes the socket's file a moment before it listens on it: a refusal is tried again.
     const QString socket = dir.filePath(QStringLiteral("qmp"));
-    if (!waitUntil([&] { return QFileInfo::exists(socket) || qemu.state() == QProcess::NotRunning; }, BootMs) || !QFileInfo::exists(socket))
+    const bool connected = waitUntil([&] {
+        if (qemu.state() == QProcess::NotRunning)
+            return true;
+        monitor.connectToServer(socket);
+        if (monitor.waitForConnected(BootMs))
+            return true;
+        monitor.abort();
         return false;
-    monitor.connectToServer(socket);
-    if (!monitor.waitForConnected(BootMs) || nextMessage(BootMs).isEmpty())
+    }, BootMs);
+    if (!connected || monitor.state() != QLocalSocket::ConnectedState || nextMessage(BootMs).isEmpty())
         return false;
     return command(QStringLiteral("qmp_capabilities")).contains(QStringLiteral("return"));
 }
