@@ -117,7 +117,7 @@ private slots:
         startRead(tool, "16");
         WAIT_COMPARE(tool.text("当前包"), QStringLiteral("1"), Bench::OperationMs);
         tool.click("开始下载");
-        QVERIFY(bench.waitForStatus("IAP Checksum right"));
+        QVERIFY2(bench.waitForStatus("IAP Checksum right"), qPrintable(tool.statusLog().join(" | ")));
         QVERIFY(tool.statusLog().contains("Waiting for the device to stop sending"));
         QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>({readCommand(0x08000000, 16), eraseCommand(0x08000000, 1)}) + pagesOf(app));
     }
