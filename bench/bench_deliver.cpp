@@ -1,11 +1,12 @@
 // What delivering records costs: a backlog of records kept with a target, delivered from the
 // journal's outbox (SQLite, and PostgreSQL when IAP_TEST_POSTGRES_URL names a server) to a
 // local receiver that answers at once; and what a target costs a run: the time a record spends
-// in RunRecorder::keep with a target and without, which a device's round waits for.
+// being kept with a target and without, which a device's round waits for.
 //   bench_deliver [RECORDS]   (10000 by default)
 #include "HttpReceiver.h"
 #include "EachJournal.h"
 #include "delivery/Deliverer.h"
+#include "journal/Journal.h"
 #include "platform/Platform.h"
 #include "production/RunRecorder.h"
 
@@ -32,9 +33,9 @@ double keepMs(const QString& location, const QString& target, int count)
     for (int i = 0; i < count; ++i) {
         RunRecorder recorder;
         recorder.begin(Job{}, PortInfo(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")));
-        recorder.ended();
+        const JournalRecord& record = recorder.close(RunOutcome::Right, QStringLiteral("IAP Checksum right"));
         timer.start();
-        recorder.keep(RunOutcome::Right, QStringLiteral("IAP Checksum right"), journal);
+        journal.append(record);
         totalNs += timer.nsecsElapsed();
     }
     return double(totalNs) / count / 1e6;

@@ -9,7 +9,7 @@
 #include "download/Download.h"
 #include "platform/Platform.h"
 #include "production/BootloaderClient.h"
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

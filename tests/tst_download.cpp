@@ -154,13 +154,15 @@ private slots:
         QVERIFY(bench.portLetGo());
     }
 
-    // The last acknowledgement and the checksum reply read in one poll: both count.
+    // The last acknowledgement and the checksum reply read in one poll: both count, and the
+    // window tells every page sent before its verdict.
     void acknowledgementMergedWithTheChecksum()
     {
         Bench bench(Fast + QStringList{"--merge-checksum"});
         QVERIFY(bench.start());
         startDownload(bench, pattern(5000, 5));
         WAIT_COMPARE(bench.tool().status(), Right, Bench::OperationMs);
+        QCOMPARE(bench.tool().statusLog().mid(1), (QStringList{"Erase ok", "IAP\u3000Successfully", Right}));
         QVERIFY(bench.portLetGo());
     }
 

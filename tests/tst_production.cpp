@@ -3,9 +3,8 @@
 #include "FakeClock.h"
 #include "Files.h"
 #include "MemoryLine.h"
-#include "production/DeviceRun.h"
 #include "journal/Journal.h"
-#include "production/RunRecorder.h"
+#include "production/PortSession.h"
 #include "protocol/HexNumber.h"
 #include "station/Station.h"
 #include "Wait.h"
@@ -90,11 +89,11 @@ struct Bootloader {
 // A run on a line in memory to that bootloader, and how it ended.
 struct Rig {
     Rig()
-        : made(std::make_unique<MemoryLine>(clock)), line(made.get()), bootloader(clock, std::move(made)),
-          run(bootloader, clock, recorder, iap::DeviceRun::PortUse::OpenedForEachStep, [this] { return journal.get(); })
+        : made(std::make_unique<MemoryLine>(clock)), line(made.get()),
+          session(clock, iap::PortSession::forCommand([this] { return journal.get(); }, std::move(made)))
     {
         line->setDevice([this](const QByteArray& frame) { return device.answer(frame); });
-        QObject::connect(&run, &iap::DeviceRun::finished, [this](iap::RunOutcome outcome, const QString& text) { ended = {outcome, text}; });
+        QObject::connect(&session, &iap::PortSession::finished, [this](const iap::RunEnd& end) { ended = {end.outcome, end.text}; });
     }
     iap::ImageSnapshot image(const QByteArray& bytes)
     {
@@ -105,7 +104,7 @@ struct Rig {
     iap::TransferPlan plan(const QByteArray& bytes, iap::OperationKind kind) { return iap::TransferPlan(image(bytes), kind, iap::addressOf(Address)); }
     bool runs(const iap::Job& job)
     {
-        run.start(job, iap::PortInfo(QStringLiteral("memory"), QStringLiteral("memory")));
+        session.start(job, iap::PortInfo(QStringLiteral("memory"), QStringLiteral("memory")));
         return clock.advanceUntil([this] { return ended.has_value(); }, AllDoneMs);
     }
     QList<QByteArray> commands() const
@@ -121,10 +120,8 @@ struct Rig {
     Bootloader device;
     std::unique_ptr<MemoryLine> made;
     MemoryLine* line;
-    iap::BootloaderClient bootloader;
-    iap::RunRecorder recorder;
     std::unique_ptr<iap::Journal> journal;
-    iap::DeviceRun run;
+    iap::PortSession session;
     std::optional<std::pair<iap::RunOutcome, QString>> ended;
 };
 
@@ -133,7 +130,6 @@ class StepLog : public iap::ProductionRound::Runner {
 public:
     StepLog(FakeClock& clock, std::set<Step> ready) : clock(clock), readySteps(std::move(ready)) {}
 
-    bool busy() const override { return false; }
     bool ready(Step step) const override { return readySteps.count(step) > 0; }
     void run(Step step) override
     {
@@ -205,7 +201,7 @@ private slots:
         StepLog steps(clock, application ? std::set<Step>{Step::FlashSlot0, Step::FlashSlot1, Step::Application} : std::set<Step>{Step::FlashSlot0, Step::FlashSlot1});
         iap::ProductionRound round(steps, clock);
         steps.round = &round;
-        round.startContinuous();
+        round.startContinuous({});
         clock.advance(26500);
         QTEST(steps.runs.first(6), "runs");
     }
@@ -218,15 +214,15 @@ private slots:
         StepLog steps(clock, {Step::FlashSlot0});
         iap::ProductionRound round(steps, clock);
         steps.round = &round;
-        round.startContinuous();
+        round.startContinuous({});
         clock.advance(1500);
         round.stop();
         clock.advance(10000);
         QCOMPARE(steps.runs, QStringList());
-        round.startContinuous();
+        round.startContinuous({});
         clock.advance(100);
         round.stop();
-        round.startContinuous();
+        round.startContinuous({});
         clock.advance(2500);
         QCOMPARE(steps.runs, QStringList{"slot 0 at 13600"});
     }
@@ -284,7 +280,6 @@ private slots:
         QFETCH(bool, reuseWritten);
         Rig rig;
         rig.journal = std::make_unique<iap::Journal>(rig.files.filePath("journal.sqlite"));
-        QObject::connect(&rig.run, &iap::DeviceRun::finished, [&rig](iap::RunOutcome outcome, const QString& text) { rig.recorder.keep(outcome, text, *rig.journal); });
         QString why;
         const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 4}, {"width", 8}, {"start", 1}, {"format", "SN-{:03}"}};
         const auto page = iap::UniquePage::fromJson({{"address", "0807F800"}, {"onFailure", rule}, {"reuseWritten", reuseWritten}, {"fields", QJsonArray{serial}}},
@@ -323,7 +318,6 @@ private slots:
     {
         Rig rig;
         rig.journal = std::make_unique<iap::Journal>(rig.files.filePath("journal.sqlite"));
-        QObject::connect(&rig.run, &iap::DeviceRun::finished, [&rig](iap::RunOutcome outcome, const QString& text) { rig.recorder.keep(outcome, text, *rig.journal); });
         iap::Job job;
         job.kind = iap::Job::Kind::Round;
         job.address = iap::addressOf(Address);

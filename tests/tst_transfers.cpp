@@ -27,9 +27,14 @@ constexpr int SumAfterMs = 200;
 // Far beyond any exchange of a few pages: a step that was going to come has come.
 constexpr int AllDoneMs = 60000;
 
+// The window's way of counting: every acknowledging word.
+struct EveryWordCounts : iap::TransferPolicy {
+    bool everyWordCounts() const override { return true; }
+};
+
 // A bootloader on a line in memory, with the texts and the verdict its operations tell.
 struct Rig {
-    Rig() : bootloader(clock, std::make_unique<MemoryLine>(clock))
+    explicit Rig(const iap::TransferPolicy& policy = iap::TransferPolicy::standard()) : bootloader(clock, std::make_unique<MemoryLine>(clock), policy)
     {
         for (iap::DeviceOperation* operation : std::initializer_list<iap::DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
             QObject::connect(operation, &iap::DeviceOperation::status, [this](const QString& text) { statuses << text; });
@@ -168,9 +173,9 @@ private slots:
     // connection as an acknowledgement is shown lets no page go.
     void everyWordCounts()
     {
-        Rig rig;
+        const EveryWordCounts everyWord;
+        Rig rig(everyWord);
         const QByteArray image = pattern(4 * PageBytes, 7);
-        rig.bootloader.flashWrite().setCounting(iap::PageTransfer::Counting::EveryWord);
         int pages = 0;
         rig.line().setDevice([&](const QByteArray& frame) -> QList<Reply> {
             if (frame.startsWith("Flash Write"))

@@ -6,39 +6,37 @@
 
 namespace iap::cli {
 
-PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
-    : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), bootloader(clock),
-      run(bootloader, clock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &journal; })
+PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& journal)
+    : options(chosen), label(portLabel), port(chosenPort), report(output), session(clock, PortSession::forCommand([&journal] { return &journal; }))
 {
-    connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
-    connect(&run, &DeviceRun::progress, this, [this](int done, int total) { report.progress(label, done, total); });
-    connect(&run, &DeviceRun::verifying, this, [this] { report.verifying(label); });
-    connect(&run, &DeviceRun::runningSum, this, [this](std::uint32_t sum) { report.sum(label, sum); });
-    connect(&run, &DeviceRun::versionReported, this, [this](const QString& version) { report.version(label, version); });
-    connect(&run, &DeviceRun::imageSent, this, [this](const QString& file, const QString& sha256) { report.image(label, file, sha256); });
-    connect(&run, &DeviceRun::finished, this, &PortRun::ended);
+    connect(&session, &PortSession::status, this, [this](const QString& text) { report.status(label, text); });
+    connect(&session, &PortSession::progress, this, [this](int done, int total) { report.progress(label, done, total); });
+    connect(&session, &PortSession::verifying, this, [this] { report.verifying(label); });
+    connect(&session, &PortSession::runningSum, this, [this](std::uint32_t sum) { report.sum(label, sum); });
+    connect(&session, &PortSession::versionReported, this, [this](const QString& version) { report.version(label, version); });
+    connect(&session, &PortSession::imageSent, this, [this](const QString& file, const QString& sha256) { report.image(label, file, sha256); });
+    connect(&session, &PortSession::finished, this, &PortRun::ended);
 }
 
 void PortRun::start()
 {
     Job job = options.job;
     job.readBackFile = options.outputFor(label);
-    run.start(job, port);
+    session.start(job, port);
 }
 
 void PortRun::stop()
 {
     stopped = true;
-    run.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
+    session.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
 }
 
-void PortRun::ended(RunOutcome outcome, const QString& text)
+void PortRun::ended(const RunEnd& end)
 {
-    const RunRecorder::Kept kept = recorder.keep(outcome, text, journal);
     if (stopped)
         return;
-    result = exitStatusOf(kept.outcome);
-    report.result(label, kept.text, int(result));
+    result = exitStatusOf(end.outcome);
+    report.result(label, end.text, int(result));
     emit done();
 }
 

@@ -5,8 +5,7 @@
 
 #include "CommandLineOptions.h"
 #include "journal/Journal.h"
-#include "production/DeviceRun.h"
-#include "production/RunRecorder.h"
+#include "production/PortSession.h"
 
 namespace iap::cli {
 
@@ -31,16 +30,13 @@ signals:
     void done();
 
 private:
-    void ended(RunOutcome outcome, const QString& text);
+    void ended(const RunEnd& end);
 
     const CommandLineOptions& options;
     const QString label;
     const PortInfo port;
     Report& report;
-    Journal& journal;
-    BootloaderClient bootloader;
-    RunRecorder recorder;
-    DeviceRun run;
+    PortSession session;
     ExitStatus result = ExitStatus::Right;
     bool stopped = false;
 };

@@ -16,14 +16,9 @@ AutoSequence::AutoSequence(const OperationModel& model, BootloaderLink& link, Op
 void AutoSequence::toggled(bool ticked)
 {
     if (ticked)
-        round.startContinuous();
+        round.startContinuous([this] { return link.isOpen(); });
     else
         round.stop();
-}
-
-bool AutoSequence::busy() const
-{
-    return link.isOpen();
 }
 
 bool AutoSequence::ready(Step step) const

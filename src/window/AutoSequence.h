@@ -31,7 +31,6 @@ public:
     void ended(OperationKind operation, bool right) { round.ended(operation, right); }
 
 private:
-    bool busy() const override;
     bool ready(ProductionRound::Step step) const override;
     void run(ProductionRound::Step step) override;
 

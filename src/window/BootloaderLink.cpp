@@ -1,57 +1,43 @@
 #include "BootloaderLink.h"
 
+#include "WindowRules.h"
 #include "production/JobChecks.h"
 #include "protocol/ReplyRecognition.h"
 
 namespace iap {
 
-BootloaderLink::BootloaderLink(Clock& clock, QObject* parent)
-    : QObject(parent), client(clock, this), run(client, clock, recorder, DeviceRun::PortUse::HeldByCaller, {}, this)
+BootloaderLink::BootloaderLink(Clock& clock, const WindowRules& rules, QObject* parent)
+    : QObject(parent), session(clock, PortSession::onHeldPort(rules), this)
 {
-    connect(&client.connection(), &Connection::status, this, &BootloaderLink::status);
-    relay(client.download(), OperationKind::Download);
-    relay(client.flashWrite(), OperationKind::FlashWrite);
-    relay(client.flashRead(), OperationKind::FlashRead);
-    connect(&client.flashWrite(), &FlashWrite::imageAddress, this, &BootloaderLink::flashImageAddress);
-    connect(&client.download(), &Download::imageAddress, this, &BootloaderLink::applicationAddress);
-}
-
-void BootloaderLink::relay(DeviceOperation& operation, OperationKind kind)
-{
-    connect(&operation, &DeviceOperation::status, this, &BootloaderLink::status);
-    connect(&operation, &DeviceOperation::currentPageShown, this, &BootloaderLink::currentPageShown);
-    connect(&operation, &DeviceOperation::currentPageCleared, this, &BootloaderLink::currentPageCleared);
-    connect(&operation, &DeviceOperation::runningSum, this, [this](std::uint32_t sum) { emit checksumShown(checksumDisplay(sum)); });
-    connect(&operation, &DeviceOperation::finished, this, [this, kind](const OperationResult& result) { emit finished(kind, result.isRight()); });
-}
-
-void BootloaderLink::relay(PageTransfer& transfer, OperationKind kind)
-{
-    relay(static_cast<DeviceOperation&>(transfer), kind);
-    transfer.setCounting(PageTransfer::Counting::EveryWord);
-    connect(&transfer, &PageTransfer::endPageShown, this, &BootloaderLink::endPageShown);
-    connect(&transfer, &PageTransfer::allPagesSent, this, [this](bool versionSeen) {
-        emit status(versionSeen ? QStringLiteral("Write Flash Successfully") : QStringLiteral("IAP\u3000Successfully"));
+    connect(&session, &PortSession::status, this, &BootloaderLink::status);
+    connect(&session, &PortSession::currentPageShown, this, &BootloaderLink::currentPageShown);
+    connect(&session, &PortSession::currentPageCleared, this, &BootloaderLink::currentPageCleared);
+    connect(&session, &PortSession::endPageShown, this, &BootloaderLink::endPageShown);
+    connect(&session, &PortSession::runningSum, this, [this](std::uint32_t sum) { emit checksumShown(checksumDisplay(sum)); });
+    connect(&session, &PortSession::versionReported, this, [this](const QString& version) { emit versionShown(PageTransfer::versionCaption(version)); });
+    connect(&session, &PortSession::flashImageAddress, this, &BootloaderLink::flashImageAddress);
+    connect(&session, &PortSession::applicationAddress, this, &BootloaderLink::applicationAddress);
+    connect(&session, &PortSession::finished, this, [this](const RunEnd& end) {
+        if (end.verdictOf)
+            emit finished(*end.verdictOf, end.outcome == RunOutcome::Right);
     });
-    connect(&transfer, &PageTransfer::versionReported, this,
-            [this](const QString& version) { emit versionShown(PageTransfer::versionCaption(version)); });
 }
 
 bool BootloaderLink::open(const QString& path, DeviceModel deviceModel)
 {
     portPath = path;
     model = deviceModel;
-    return client.connection().open(path, deviceModel);
+    return session.connection().open(path, deviceModel);
 }
 
 void BootloaderLink::close()
 {
-    client.connection().close();
+    session.connection().close();
 }
 
 bool BootloaderLink::isOpen()
 {
-    return client.connection().isOpen();
+    return session.connection().isOpen();
 }
 
 Job BootloaderLink::jobOnPort(const Address& address) const
@@ -77,8 +63,8 @@ void BootloaderLink::startTransfer(const ImageSnapshot& image, OperationKind kin
 {
     Job job = jobOnPort(address);
     // The window's rules refuse nothing a valid image holds.
-    planSingleTransfer(job, image, kind, WindowRules);
-    run.start(job, PortInfo(portPath, portPath));
+    planSingleTransfer(job, image, kind, WindowRules::Images);
+    session.start(job, PortInfo(portPath, portPath));
 }
 
 void BootloaderLink::startFlashRead(const Address& address, int pages)
@@ -86,23 +72,17 @@ void BootloaderLink::startFlashRead(const Address& address, int pages)
     Job job = jobOnPort(address);
     job.kind = Job::Kind::FlashRead;
     job.pages = pages;
-    run.start(job, PortInfo(portPath, portPath));
+    session.start(job, PortInfo(portPath, portPath));
 }
 
 bool BootloaderLink::saveRead(const QString& fileName)
 {
-    return client.flashRead().save(fileName);
+    return session.saveRead(fileName);
 }
 
 void BootloaderLink::forgetVersion()
 {
-    client.forgetVersion();
-}
-
-void BootloaderLink::judgeEndPageReachedBy(const std::function<bool()>& reached)
-{
-    client.download().judgeEndPageReachedBy(reached);
-    client.flashWrite().judgeEndPageReachedBy(reached);
+    session.bootloader().forgetVersion();
 }
 
 }  // namespace iap

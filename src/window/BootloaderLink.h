@@ -4,12 +4,9 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
-#include "production/BootloaderClient.h"
-#include "production/DeviceRun.h"
-#include "production/RunRecorder.h"
+#include "production/PortSession.h"
 #include "protocol/OperationKind.h"
 #include "protocol/Page.h"
 #include "session/DeviceModel.h"
@@ -18,11 +15,11 @@ namespace iap {
 
 class Clock;
 class ImageSnapshot;
+class WindowRules;
 
 // The device's bootloader as the window drives it: the one place where the window calls the
 // engine. Each operation is a job made by the job checks under the window's rules and run by the
-// same run as the command line's and the station's, on the port the window holds. The window
-// hears the operations themselves: every reply the device sends counts, also one after a verdict.
+// same port session as the command line's and the station's, on the port the window holds.
 class BootloaderLink : public QObject {
     Q_OBJECT
 
@@ -31,9 +28,9 @@ public:
     // The flash write's own wait between its command and its first page.
     static constexpr int FlashWriteFirstPageMs = FlashWrite::CommandToFirstPageMs;
 
-    // A child of the window, as the client and its connection are: whoever looks into the window
+    // A child of the window, as its session and connection are: whoever looks into the window
     // finds them there.
-    BootloaderLink(Clock& clock, QObject* parent);
+    BootloaderLink(Clock& clock, const WindowRules& rules, QObject* parent);
 
     // Closes whatever was open, then opens the port at the model's rate; whether it opened. The
     // operations started after run on it.
@@ -51,8 +48,6 @@ public:
     // A new application image was chosen: the bootloader's version counts as not announced until
     // it comes again (a transfer's end is told as a download's).
     void forgetVersion();
-    // Whether a transfer's verdict finds its end page reached: the window judges by its page boxes.
-    void judgeEndPageReachedBy(const std::function<bool()>& reached);
 
 signals:
     void status(const QString& text);
@@ -65,19 +60,16 @@ signals:
     void flashImageAddress(const std::optional<iap::Address>& ownAddress);
     // An application file's own addresses.
     void applicationAddress(const iap::Address& ownAddress);
+    // The device's verdict on an operation; a run the device gave none (a port lost) has none.
     void finished(iap::OperationKind operation, bool right);
 
 private:
-    void relay(DeviceOperation& operation, OperationKind kind);
-    void relay(PageTransfer& transfer, OperationKind kind);
     void startTransfer(const ImageSnapshot& image, OperationKind kind, const Address& address);
     // A job on the port held, as the window has always run it: no time-out, no verify.
     Job jobOnPort(const Address& address) const;
 
-    BootloaderClient client;
     // The window keeps no journal: the record is made and let go.
-    RunRecorder recorder;
-    DeviceRun run;
+    PortSession session;
     QString portPath;
     DeviceModel model = DeviceModel::Hx300;
 };

@@ -12,7 +12,7 @@
 #include "OperationDisplay.h"
 #include "OperationModel.h"
 #include "TransferGate.h"
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 namespace iap {
 

@@ -16,6 +16,7 @@
 #include "PortControls.h"
 #include "TransferGate.h"
 #include "Verdicts.h"
+#include "WindowRules.h"
 
 namespace iap {
 
@@ -68,6 +69,7 @@ private:
     Desktop desktop;
     TunePlayer tunes;
     Controls controls;
+    WindowRules rules;
     OperationModel model;
     TransferGate transfers;
     BootloaderLink link;

@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 
 #include "BootloaderLink.h"
-#include "BoxNumber.h"
 #include "Controls.h"
 
 namespace iap {
@@ -18,9 +17,6 @@ OperationDisplay::OperationDisplay(const Controls& shown, BootloaderLink& link) 
     connect(&link, &BootloaderLink::endPageShown, this, [this](std::int64_t page) { controls.endPageBox->setText(QString::number(page)); });
     connect(&link, &BootloaderLink::checksumShown, this, [this](const QString& sum) { controls.checksumBox->setText(sum); });
     connect(&link, &BootloaderLink::versionShown, this, [this](const QString& caption) { controls.bootloaderVersionLabel->setText(caption); });
-    // The verdict compares the pages acknowledged with End Page and Current Page as the user
-    // sees them when it comes, also after the user typed into them.
-    link.judgeEndPageReachedBy([this] { return boxNumber(controls.endPageBox->text()) <= boxNumber(controls.currentPageBox->text()); });
 }
 
 void OperationDisplay::setStatus(const QString& text)

@@ -13,7 +13,7 @@
 #include "PortControls.h"
 #include "TransferGate.h"
 #include "platform/Clock.h"
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 namespace iap {
 

@@ -5,8 +5,8 @@
 
 namespace iap {
 
-Download::Download(Connection& connection, ReplyRecognition& recognition, QObject* parent)
-    : PageTransfer(connection, recognition, OperationKind::Download, parent)
+Download::Download(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, QObject* parent)
+    : PageTransfer(connection, recognition, policy, OperationKind::Download, parent)
 {
 }
 

@@ -11,7 +11,7 @@ class Download : public PageTransfer {
     Q_OBJECT
 
 public:
-    Download(Connection& connection, ReplyRecognition& recognition, QObject* parent);
+    Download(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, QObject* parent);
 
     // Once the port is open: End Page shows the image's last page index, and the erase command
     // for that many pages more than one goes to the plan's address; the device's replies drive

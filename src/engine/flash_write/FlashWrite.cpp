@@ -6,8 +6,8 @@
 
 namespace iap {
 
-FlashWrite::FlashWrite(Connection& connection, ReplyRecognition& recognition, Clock& clock, QObject* parent)
-    : PageTransfer(connection, recognition, OperationKind::FlashWrite, parent), clock(clock)
+FlashWrite::FlashWrite(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, Clock& clock, QObject* parent)
+    : PageTransfer(connection, recognition, policy, OperationKind::FlashWrite, parent), clock(clock)
 {
 }
 

@@ -19,7 +19,7 @@ class FlashWrite : public PageTransfer {
 public:
     static constexpr int CommandToFirstPageMs = 500;
 
-    FlashWrite(Connection& connection, ReplyRecognition& recognition, Clock& clock, QObject* parent);
+    FlashWrite(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, Clock& clock, QObject* parent);
 
     // Once the port is open.
     void start(const TransferPlan& plan);

@@ -4,13 +4,11 @@
 
 namespace iap {
 
-BootloaderClient::BootloaderClient(Clock& clock, QObject* parent) : BootloaderClient(clock, std::make_unique<SerialPort>(), parent) {}
-
-BootloaderClient::BootloaderClient(Clock& clock, std::unique_ptr<Line> line, QObject* parent)
+BootloaderClient::BootloaderClient(Clock& clock, std::unique_ptr<Line> line, const TransferPolicy& policy, QObject* parent)
     : QObject(parent),
-      link(clock, std::move(line), this),
-      applicationDownload(link, recognition, this),
-      imageWrite(link, recognition, clock, this),
+      link(clock, line ? std::move(line) : std::make_unique<SerialPort>(), this),
+      applicationDownload(link, recognition, policy, this),
+      imageWrite(link, recognition, policy, clock, this),
       readBack(link, this)
 {
 }

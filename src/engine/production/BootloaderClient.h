@@ -9,6 +9,7 @@
 #include "flash_write/FlashWrite.h"
 #include "protocol/ReplyRecognition.h"
 #include "session/Connection.h"
+#include "session/TransferPolicy.h"
 
 namespace iap {
 
@@ -20,9 +21,9 @@ class BootloaderClient : public QObject {
     Q_OBJECT
 
 public:
-    // On the serial port.
-    explicit BootloaderClient(Clock& clock, QObject* parent = nullptr);
-    BootloaderClient(Clock& clock, std::unique_ptr<Line> line, QObject* parent = nullptr);
+    // On `line`, or the serial port when none is given; its transfers follow `policy`.
+    explicit BootloaderClient(Clock& clock, std::unique_ptr<Line> line = {}, const TransferPolicy& policy = TransferPolicy::standard(),
+                              QObject* parent = nullptr);
 
     Connection& connection() { return link; }
     Download& download() { return applicationDownload; }

@@ -1,18 +1,19 @@
 #include "production/DeviceRun.h"
 
 #include "production/RunRecorder.h"
-#include "production/UniqueStep.h"
 
 namespace iap {
 
-DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, PortUse use, JournalInUse journal, QObject* parent)
+DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRecorder, BoardValues& values, PortUse use, JournalInUse journal,
+                     QObject* parent)
     : QObject(parent),
       bootloader(client),
       recorder(runRecorder),
       journalInUse(std::move(journal)),
       stepPort(client.connection(), use),
       round(*this, clock),
-      verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); })
+      verify(bootloader, recorder, [this](std::function<void()> next) { openThen(std::move(next)); }),
+      boardValues(values)
 {
     recorder.timeBy(clock);
     hear();
@@ -20,44 +21,31 @@ DeviceRun::DeviceRun(BootloaderClient& client, Clock& clock, RunRecorder& runRec
         if (right && job.unique)
             writeUniquePage();
         else if (right)
-            finish(RunOutcome::Right, lastResult);
+            finish(RunOutcome::Right, lastResult, lastStep);
     });
 }
 
 void DeviceRun::hear()
 {
-    // What the bootloader does for others between runs is none of this run's.
+    // What the bootloader does for others between runs is none of this run's record.
     const auto whileRunning = [this](auto told) {
         return [this, told](const auto&... values) {
             if (running)
                 told(values...);
         };
     };
-    connect(&bootloader.connection(), &Connection::status, this, whileRunning([this](const QString& text) { emit status(text); }));
-    // The kernel has said the device is gone: no reply can come, so the run ends at once. What
-    // came before counts, though: a board may reset right after its last reply.
-    connect(&bootloader.connection(), &Connection::lost, this, whileRunning([this] {
-        bootloader.connection().takeReceived([this] { stop(RunOutcome::PortLost, categoryOf(RunOutcome::PortLost)); });
-    }));
     for (DeviceOperation* operation : std::initializer_list<DeviceOperation*>{&bootloader.download(), &bootloader.flashWrite(), &bootloader.flashRead()}) {
-        connect(operation, &DeviceOperation::status, this, whileRunning([this](const QString& text) { emit status(text); }));
-        connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int total) {
-            recorder.pagesDone(done);
-            emit progress(done, total);
-        }));
-        connect(operation, &DeviceOperation::runningSum, this, whileRunning([this](std::uint32_t sum) { emit runningSum(sum); }));
-        connect(operation, &DeviceOperation::finished, this,
-                whileRunning([this, operation](const OperationResult& result) { ended(operation->kind(), result); }));
+        connect(operation, &DeviceOperation::progress, this, whileRunning([this](int done, int) { recorder.pagesDone(done); }));
+        connect(operation, &DeviceOperation::finished, this, [this, operation](const OperationResult& result) {
+            if (running)
+                ended(operation->kind(), result);
+            else
+                emit verdictBetweenRuns(operation->kind(), result);
+        });
     }
     for (PageTransfer* transfer : std::initializer_list<PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()}) {
-        // What was sent, whatever the bootloader announced before (the window tells it by that).
-        const QString allSent = transfer == &bootloader.download() ? QStringLiteral("IAP\u3000Successfully") : QStringLiteral("Write Flash Successfully");
-        connect(transfer, &PageTransfer::versionReported, this, whileRunning([this](const QString& version) {
-            recorder.versionReported(version);
-            emit versionReported(version);
-        }));
+        connect(transfer, &PageTransfer::versionReported, this, whileRunning([this](const QString& version) { recorder.versionReported(version); }));
         connect(transfer, &PageTransfer::pagesStarted, this, whileRunning([this] { recorder.pagesStarted(); }));
-        connect(transfer, &PageTransfer::allPagesSent, this, whileRunning([this, allSent](bool) { emit status(allSent); }));
     }
 }
 
@@ -70,6 +58,7 @@ void DeviceRun::start(const Job& runJob, const PortInfo& runPort)
     lastResult.clear();
     current.reset();
     verify.cancel();
+    boardValues.clear();
     recorder.begin(job, port);
     bootloader.setReplyTimeout(job.replyTimeoutSeconds);
     switch (job.kind) {
@@ -150,13 +139,13 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
     }
     recorder.stepEnded(result.deviceSum(), result.text());
     if (!result.isRight()) {
-        finish(outcomeOf(result.kind()), result.text());
+        finish(outcomeOf(result.kind()), result.text(), kind);
         return;
     }
     if (kind == OperationKind::FlashRead) {
         recorder.dataRead(bootloader.flashRead().data());
         if (!job.readBackFile.isEmpty() && !bootloader.flashRead().save(job.readBackFile)) {
-            finish(RunOutcome::InputError, FlashRead::unwritableText(job.readBackFile));
+            finish(RunOutcome::InputError, FlashRead::unwritableText(job.readBackFile), kind);
             return;
         }
     }
@@ -176,7 +165,7 @@ void DeviceRun::verified(const VerifyStep::Verdict& verdict)
     if (verdict.outcome == RunOutcome::Right)
         stepRight(current->kind(), verdict.text);
     else
-        finish(verdict.outcome, verdict.text);
+        finish(verdict.outcome, verdict.text, OperationKind::FlashRead);
 }
 
 void DeviceRun::writeUniquePage()
@@ -184,8 +173,11 @@ void DeviceRun::writeUniquePage()
     Journal* journal = journalInUse ? journalInUse() : nullptr;
     QString why = QStringLiteral("a unique page needs a journal to draw its values from");
     std::optional<TransferPlan> page;
-    if (journal)
-        page = prepareUniquePage(*job.unique, job.barcode, *journal, uniqueHolder(port.path()), recorder, why);
+    if (journal) {
+        page = boardValues.prepare(*job.unique, job.barcode, recorder.startedAt(), *journal, BoardValues::holderOf(port.path()),
+                                   recorder.stepCount(), why);
+        recorder.uniqueMade(boardValues.written(), boardValues.boardSerial());
+    }
     if (!page) {
         finish(RunOutcome::InputError, why);
         return;
@@ -198,10 +190,11 @@ void DeviceRun::writeUniquePage()
 void DeviceRun::stepRight(OperationKind kind, const QString& text)
 {
     lastResult = text;
+    lastStep = kind;
     if (job.kind == Job::Kind::Round && !writingUniquePage)
         round.ended(kind, true);
     else
-        finish(RunOutcome::Right, lastResult);
+        finish(RunOutcome::Right, lastResult, kind);
 }
 
 void DeviceRun::stop(RunOutcome why, const QString& text)
@@ -213,7 +206,7 @@ void DeviceRun::stop(RunOutcome why, const QString& text)
     finish(why, text);
 }
 
-void DeviceRun::finish(RunOutcome outcome, const QString& text)
+void DeviceRun::finish(RunOutcome outcome, const QString& text, std::optional<OperationKind> verdictOf)
 {
     if (!running)
         return;
@@ -222,7 +215,7 @@ void DeviceRun::finish(RunOutcome outcome, const QString& text)
     verify.cancel();
     stepPort.close();
     recorder.ended();
-    emit finished(outcome, text);
+    emit finished(outcome, text, verdictOf);
 }
 
 }  // namespace iap

@@ -6,7 +6,7 @@
 
 #include "production/Job.h"
 #include "protocol/Page.h"
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 #include "session/TransferPlan.h"
 
 namespace iap {
@@ -27,8 +27,6 @@ struct ImageRules {
 inline constexpr ImageRules SingleTransferRules{true, true};
 // A production round: a file's own address serves it, the round's the images without one.
 inline constexpr ImageRules RoundRules{false, true};
-// The classic window sends what its user chose, as it always has (an empty image too).
-inline constexpr ImageRules WindowRules{false, false};
 
 // Takes the file (an empty path takes nothing).
 QString takeImage(ImageSnapshot& image, const QString& path);

@@ -16,8 +16,9 @@ ProductionRound::ProductionRound(Runner& runner, Clock& clock, QObject* parent) 
 {
 }
 
-void ProductionRound::startContinuous()
+void ProductionRound::startContinuous(std::function<bool()> portBusy)
 {
+    busy = std::move(portBusy);
     step = Step::FlashSlot0;
     if (!continuous) {
         continuous = true;
@@ -44,7 +45,7 @@ void ProductionRound::lookAfter(int ms)
 void ProductionRound::look()
 {
     int rest = LookEveryMs;
-    if (!runner.busy()) {
+    if (!busy || !busy()) {
         switch (step) {
         case Step::FlashSlot0:
         case Step::FlashSlot1:

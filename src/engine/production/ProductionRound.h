@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 
 #include "platform/Attempt.h"
 #include "protocol/OperationKind.h"
@@ -35,8 +37,6 @@ public:
     class Runner {
     public:
         virtual ~Runner() = default;
-        // An operation holds the port: no step starts.
-        virtual bool busy() const = 0;
         // The step has what it needs to run now.
         virtual bool ready(Step step) const = 0;
         virtual void run(Step step) = 0;
@@ -45,7 +45,8 @@ public:
     ProductionRound(Runner& runner, Clock& clock, QObject* parent = nullptr);
 
     // Continuous: from slot 0 on, until stopped; the first look after the rest the round had last.
-    void startContinuous();
+    // No step starts at a look while `portBusy` says an operation holds the port.
+    void startContinuous(std::function<bool()> portBusy);
     void stop();
     // Once: every ready step in turn, then finished.
     void runOnce();
@@ -63,6 +64,7 @@ private:
 
     Runner& runner;
     Clock& clock;
+    std::function<bool()> busy;
     Step step = Step::FlashSlot0;
     bool continuous = false;
     bool once = false;

@@ -4,10 +4,8 @@
 #include <QSysInfo>
 #include <QUuid>
 
-#include "journal/Journal.h"
 #include "journal/JournalRounds.h"
 #include "platform/Clock.h"
-#include "production/UniqueStep.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -26,13 +24,6 @@ QString commandOf(Job::Kind kind)
         break;
     }
     return QStringLiteral("program");
-}
-
-// A record the journal refused: the run has not done its job, and says so at least as loudly as
-// a wrong input would.
-RunOutcome unrecorded(RunOutcome outcome)
-{
-    return exitStatusOf(outcome) > ExitStatus::InputError ? outcome : RunOutcome::InputError;
 }
 
 // A step on the plan's image: its file, its format and where its pages go.
@@ -62,7 +53,6 @@ std::optional<Address> runAddress(const Job& job)
 void RunRecorder::begin(const Job& job, const PortInfo& port)
 {
     record = {};
-    drawn.reset();
     record.started = QDateTime::currentDateTimeUtc();
     record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     record.host = QSysInfo::machineHostName();
@@ -155,24 +145,10 @@ void RunRecorder::compared(std::int64_t bytes)
     record.steps.back().sizeBytes = bytes;
 }
 
-void RunRecorder::uniqueReserved(const UniquePage& page, const std::vector<UniqueReserved>& values)
-{
-    drawn = Drawn{page, values};
-}
-
 void RunRecorder::uniqueMade(const std::vector<WrittenValue>& values, const QString& boardSerial)
 {
     record.uniqueValues = values;
     record.boardSerial = boardSerial;
-}
-
-void RunRecorder::uniqueSent()
-{
-    if (!drawn)
-        return;
-    drawn->sent = true;
-    // The page's flash write is the next step.
-    drawn->step = record.steps.size();
 }
 
 void RunRecorder::ended()
@@ -196,7 +172,7 @@ void RunRecorder::sumPhases()
     }
 }
 
-RunRecorder::Kept RunRecorder::keep(RunOutcome outcome, const QString& text, Journal& journal)
+const JournalRecord& RunRecorder::close(RunOutcome outcome, const QString& text)
 {
     const bool gone = outcome == RunOutcome::BoardRemoved || outcome == RunOutcome::PortLost;
     if (!record.ended.isValid())
@@ -204,16 +180,7 @@ RunRecorder::Kept RunRecorder::keep(RunOutcome outcome, const QString& text, Jou
     record.pass = outcome == RunOutcome::Right;
     record.result = gone ? categoryOf(outcome) : text;
     record.category = categoryOf(outcome);
-    QString failure;
-    if (drawn) {
-        const bool confirmed = drawn->sent && drawn->step < record.steps.size() && record.steps[drawn->step].deviceSum.has_value();
-        failure = journal.append(record, drawn->values, uniqueEnd(drawn->page, record.pass, drawn->sent, confirmed));
-    } else {
-        failure = journal.append(record);
-    }
-    if (!failure.isEmpty())
-        return {unrecorded(outcome), QStringLiteral("the journal could not be written: %1").arg(failure), record};
-    return {outcome, record.result, record};
+    return record;
 }
 
 }  // namespace iap

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 namespace iap {
 

@@ -4,14 +4,15 @@
 
 namespace iap {
 
-PageTransfer::PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent)
-    : DeviceOperation(connection, kind, parent), recognition(recognition), sender(connection, this)
+PageTransfer::PageTransfer(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, OperationKind kind, QObject* parent)
+    : DeviceOperation(connection, kind, parent), recognition(recognition), sender(connection, this), policy(policy)
 {
     connect(&sender, &PageSender::pageSent, this, [this](std::int32_t page, std::uint32_t sum) {
         awaits(Awaiting::Acknowledgement, page);
         emit runningSum(sum);
     });
     connect(&sender, &PageSender::allSent, this, [this] {
+        allSentTold = true;
         emit allPagesSent(this->recognition.versionShown());
         awaits(Awaiting::ChecksumReply);
     });
@@ -21,6 +22,7 @@ void PageTransfer::prepare(const TransferPlan& plan)
 {
     sender.load(plan.image());
     firstPage = plan.firstDataPage();
+    allSentTold = false;
     shownEndPage = plan.endPage();
     emit endPageShown(shownEndPage);
 }
@@ -48,7 +50,9 @@ void PageTransfer::clearCurrentPage()
 void PageTransfer::endWith(const QByteArray& checksumReply, const QString& rightText, const QString& errorText)
 {
     const auto sum = deviceSum(checksumReply);
-    const bool reached = endPageReached ? endPageReached() : shownEndPage <= shownCurrentPage;
+    if (!allSentTold && sender.nextPage() > sender.lastPage())
+        emit sumCameWithTheLastAcknowledgement(recognition.versionShown());
+    const bool reached = policy.endPageReached(shownEndPage, shownCurrentPage);
     const bool right = sum && *sum == sender.sum() && reached;
     emit status(right ? rightText : errorText);
     if (right)
@@ -66,7 +70,7 @@ void PageTransfer::take(const QByteArray& chunk)
     }
     sender.pause();
     incoming().append(chunk);
-    while (const auto cut = incoming().next({kind(), recognition.versionShown(), sender.pageInFlight(), counting == Counting::EveryWord}))
+    while (const auto cut = incoming().next({kind(), recognition.versionShown(), sender.pageInFlight(), policy.everyWordCounts()}))
         if (!act(*cut))
             return;
 }

@@ -4,11 +4,11 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 
 #include "protocol/ReplyRecognition.h"
 #include "session/DeviceOperation.h"
 #include "session/PageSender.h"
+#include "session/TransferPolicy.h"
 #include "session/TransferPlan.h"
 
 namespace iap {
@@ -26,16 +26,6 @@ public:
     // Transfers poll at this rate from their command on.
     static constexpr int PollIntervalMs = 50;
 
-    // How a reply's acknowledging words count: each one, "d" and "Write" in one reply being two
-    // (the window's way, which its users know); or at most the one page in flight.
-    enum class Counting { OnePerPageSent, EveryWord };
-    void setCounting(Counting how) { counting = how; }
-
-    // Whether the verdict finds the end page reached: by default, when the last page the transfer
-    // showed acknowledged is at least the end page it announced. A front end whose user can type
-    // into the page numbers shown judges by what they show when the verdict comes.
-    void judgeEndPageReachedBy(std::function<bool()> reached) { endPageReached = std::move(reached); }
-
     // How the bootloader's version is shown.
     static QString versionCaption(const QString& version) { return QStringLiteral("IAP Version:  ") + version; }
 
@@ -46,11 +36,15 @@ signals:
     // The last page has gone; the checksum reply is awaited. Whether the bootloader announced its
     // version in this transfer or since the front end last forgot it.
     void allPagesSent(bool versionSeen);
+    // The device's sum came in the read that acknowledged the last page: the transfer ends before
+    // the page sender finds every page out, and allPagesSent is not told.
+    void sumCameWithTheLastAcknowledgement(bool versionSeen);
     // The device is ready for pages: its erase is done, or a flash write's wait has passed.
     void pagesStarted();
 
 protected:
-    PageTransfer(Connection& connection, ReplyRecognition& recognition, OperationKind kind, QObject* parent);
+    // `policy` counts the acknowledgements and judges the end page.
+    PageTransfer(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, OperationKind kind, QObject* parent);
 
     // The plan's pages to send; End Page shows what its command announces.
     void prepare(const TransferPlan& plan);
@@ -74,9 +68,9 @@ private:
 
     ReplyRecognition& recognition;
     PageSender sender;
-    Counting counting = Counting::OnePerPageSent;
+    const TransferPolicy& policy;
     std::int32_t firstPage = 0;
-    std::function<bool()> endPageReached;
+    bool allSentTold = false;
     std::int64_t shownEndPage = 0;
     std::int64_t shownCurrentPage = 0;
 };

@@ -8,7 +8,7 @@
 
 #include "protocol/OperationKind.h"
 #include "protocol/Page.h"
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 namespace iap {
 

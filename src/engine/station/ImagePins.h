@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 namespace iap {
 

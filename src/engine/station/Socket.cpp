@@ -40,8 +40,8 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind t
                PortSource& portSource, BoardFoundFirst found)
     : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), ports(portSource),
       presence(watchedPaths(port)),
-      bootloader(stationClock, std::move(line)), recorder(socketName),
-      run(bootloader, stationClock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &station.journalInUse(); }), foundFirst(found)
+      session(stationClock, PortSession::forSocket(socketName, [this] { return &station.journalInUse(); }, std::move(line))),
+      foundFirst(found)
 {
     for (QTimer* timer : {&rest, &retry})
         timer->setSingleShot(true);
@@ -52,27 +52,28 @@ Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind t
                 start();
         });
     connect(&presence, &PortPresence::vanished, this, &Socket::portVanished);
-    connect(&run, &DeviceRun::roundStep, this, [this](ProductionRound::Step step) {
+    connect(&session, &PortSession::roundStep, this, [this](ProductionRound::Step step) {
         shown.step = stepName(step);
         shown.done = shown.total = 0;
         show();
     });
-    connect(&run, &DeviceRun::uniquePageStep, this, [this](const QString& boardSerial) {
+    connect(&session, &PortSession::uniquePageStep, this, [this](const QString& boardSerial) {
         shown.step = QStringLiteral("writing the unique page");
         shown.done = shown.total = 0;
         shown.boardSerial = boardSerial;
         show();
     });
-    connect(&run, &DeviceRun::progress, this, [this](int done, int total) {
+    connect(&session, &PortSession::progress, this, [this](int done, int total) {
         shown.done = done;
         shown.total = total;
         show();
     });
-    connect(&run, &DeviceRun::versionReported, this, [this](const QString& version) {
+    connect(&session, &PortSession::versionReported, this, [this](const QString& version) {
         shown.version = version;
         show();
     });
-    connect(&run, &DeviceRun::finished, this, &Socket::ended);
+    session.judgeEndBy([this](RunOutcome outcome, std::function<void(RunOutcome)> keep) { ended(outcome, std::move(keep)); });
+    connect(&session, &PortSession::finished, this, &Socket::kept);
     setTrigger(trigger);
 }
 
@@ -104,19 +105,19 @@ void Socket::setTrigger(TriggerKind kind)
     if (boardTrigger)
         foundFirst = BoardFoundFirst::Programmed;
     // A port the old trigger held open is let go: only a trigger of a fixture holds one.
-    if (!run.isRunning())
-        bootloader.connection().close();
-    boardTrigger = BoardTrigger::make(kind, presence, bootloader, station.triggerSettings(), clock);
+    if (!session.isRunning())
+        session.connection().close();
+    boardTrigger = BoardTrigger::make(kind, presence, session.bootloader(), station.triggerSettings(), clock);
     connect(boardTrigger.get(), &BoardTrigger::putIn, this, &Socket::boardPutIn);
     connect(boardTrigger.get(), &BoardTrigger::takenOut, this, &Socket::boardTakenOut);
-    if (run.isRunning() || ending)
+    if (session.isRunning() || ending)
         boardTrigger->roundStarts();
     show();
 }
 
 void Socket::start()
 {
-    if (run.isRunning() || ending)
+    if (session.isRunning() || ending)
         return;
     rest.stop();
     retry.stop();
@@ -143,7 +144,7 @@ void Socket::start()
     roundPort = portOfRound();
     Job job = station.job();
     job.barcode = boardBarcode.code();
-    run.start(job, roundPort);
+    session.start(job, roundPort);
 }
 
 bool Socket::barcodeReady()
@@ -177,8 +178,7 @@ void Socket::refuseBarcode(const QString& why)
     Job job = station.job();
     job.barcode = boardBarcode.release();
     roundPort = portOfRound();
-    recorder.begin(job, roundPort);
-    const RunRecorder::Kept kept = station.keep(recorder, RunOutcome::InputError, why);
+    const RunEnd kept = session.refuse(job, roundPort, RunOutcome::InputError, why);
     shown.verdict = SocketView::Verdict::Fail;
     shown.reason = kept.text;
     shown.durationMs = kept.record.durationMs;
@@ -208,7 +208,7 @@ void Socket::takeBarcode(const QString& scanned)
 
 void Socket::stop()
 {
-    run.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
+    session.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
     // A round whose end waits for the trigger goes on record as it ended.
     if (ending)
         conclude();
@@ -216,7 +216,7 @@ void Socket::stop()
 
 void Socket::restChanged()
 {
-    if (!run.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting && shown.phase != SocketView::Phase::AwaitingStart)
+    if (!session.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting && shown.phase != SocketView::Phase::AwaitingStart)
         planRest();
 }
 
@@ -234,7 +234,7 @@ void Socket::jobChanged()
 
 void Socket::boardPutIn()
 {
-    if (run.isRunning() || ending)
+    if (session.isRunning() || ending)
         return;
     // What the tile shows of the last board is not this one's.
     shown.version.clear();
@@ -266,7 +266,7 @@ void Socket::gone(RunOutcome why)
     retry.stop();
     // The next board needs a code of its own.
     boardBarcode.release();
-    if (run.isRunning()) {
+    if (session.isRunning()) {
         stopRound(why, categoryOf(why));
         return;
     }
@@ -280,15 +280,12 @@ void Socket::gone(RunOutcome why)
 // line had received of it counts before the round is stopped.
 void Socket::stopRound(RunOutcome why, const QString& text)
 {
-    bootloader.connection().takeReceived([this, why, text] {
-        if (run.isRunning())
-            run.stop(why, text);
-    });
+    session.stopAfterReceived(why, text);
 }
 
-void Socket::ended(RunOutcome outcome, const QString& text)
+void Socket::ended(RunOutcome outcome, std::function<void(RunOutcome why)> keep)
 {
-    ending = Ending{outcome, text};
+    ending = Ending{outcome, std::move(keep)};
     // A round that got no reply from a board that was in may have lost it: a probe asks.
     const bool askAgain = boardInAtStart && outcome == RunOutcome::NoDevice;
     boardTrigger->roundEnded(askAgain, [this] {
@@ -299,7 +296,7 @@ void Socket::ended(RunOutcome outcome, const QString& text)
 
 void Socket::conclude()
 {
-    const auto [outcome, text] = *std::exchange(ending, std::nullopt);
+    const auto [outcome, keep] = *std::exchange(ending, std::nullopt);
     // A round that broke off because the board or its port went away ends for that reason,
     // whatever the line made of it: a port that went away with an adapter the board brought is
     // the board taken out. The kernel tells the line of a port gone before it removes the port.
@@ -310,14 +307,19 @@ void Socket::conclude()
         else if (boardInAtStart && !boardTrigger->boardIn())
             why = RunOutcome::BoardRemoved;
     }
-    const RunRecorder::Kept kept = station.keep(recorder, why, text);
+    concluded = why;
+    keep(why);
+}
+
+void Socket::kept(const RunEnd& kept)
+{
     const bool pass = kept.outcome == RunOutcome::Right;
     shown.verdict = pass ? SocketView::Verdict::Pass : SocketView::Verdict::Fail;
     shown.reason = pass ? QString() : kept.text;
     shown.durationMs = kept.record.durationMs;
     (pass ? shown.passes : shown.fails) += 1;
     // The line may tell a board gone before the trigger does.
-    shown.phase = why != RunOutcome::BoardRemoved && boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
+    shown.phase = concluded != RunOutcome::BoardRemoved && boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
     show();
     emit roundEnded(pass, kept.text, kept.record);
     planRest();

@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "production/BootloaderClient.h"
-#include "production/DeviceRun.h"
-#include "production/RunRecorder.h"
+#include "production/PortSession.h"
 #include "serial/PortInfo.h"
 #include "serial/PortPresence.h"
 #include "serial/PortSource.h"
@@ -47,7 +45,7 @@ public:
     const PortInfo& port() const { return boundPort; }
     TriggerKind trigger() const { return boardTrigger->kind(); }
     SocketView view() const;
-    bool isRunning() const { return run.isRunning(); }
+    bool isRunning() const { return session.isRunning(); }
 
     // A round now, unless one runs.
     void start();
@@ -74,9 +72,10 @@ signals:
     void roundEnded(bool pass, const QString& text, const iap::JournalRecord& record);
 
 private:
+    // A round's end, until the trigger knows whether the board is still in.
     struct Ending {
         RunOutcome outcome;
-        QString text;
+        std::function<void(RunOutcome why)> keep;
     };
 
     void boardPutIn();
@@ -84,8 +83,9 @@ private:
     void portVanished();
     void gone(RunOutcome why);
     void stopRound(RunOutcome why, const QString& text);
-    void ended(RunOutcome outcome, const QString& text);
+    void ended(RunOutcome outcome, std::function<void(RunOutcome why)> keep);
     void conclude();
+    void kept(const RunEnd& end);
     // True when the round may start as far as its code goes: the job needs none, or the board
     // has one the station takes. Otherwise the board waits for one, or for the journal.
     bool barcodeReady();
@@ -102,17 +102,16 @@ private:
     Clock& clock;
     PortSource& ports;
     PortPresence presence;
-    BootloaderClient bootloader;
+    PortSession session;
     // The port as the running or last round opened it.
     PortInfo roundPort;
-    RunRecorder recorder;
-    DeviceRun run;
     std::unique_ptr<BoardTrigger> boardTrigger;
     BoardFoundFirst foundFirst;
     // The trigger told a board in when the round started: only then can it have been removed.
     bool boardInAtStart = false;
-    // A round's end, until the trigger knows whether the board is still in.
     std::optional<Ending> ending;
+    // Why the round at hand ended, as the socket concluded.
+    RunOutcome concluded = RunOutcome::Right;
     QTimer rest;
     QTimer retry;
     SocketView shown;

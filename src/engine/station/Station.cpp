@@ -102,7 +102,12 @@ void Station::setRestSeconds(std::optional<int> seconds)
 Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst)
 {
     auto* socket = new Socket(*this, name, port, trigger, clock, lines(), *portSource, foundFirst);
-    connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) { emit roundEnded(socket, pass); });
+    connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) {
+        // A record kept waits in the outbox: the deliverer looks at once.
+        if (deliverer)
+            deliverer->nudge();
+        emit roundEnded(socket, pass);
+    });
     socketList.push_back(socket);
     return *socket;
 }
@@ -134,14 +139,6 @@ QString Station::admit()
         journalRefusal = journal->available(preparedJob.unique->draws());
     journalRefusedAtMs = clock.nowMs();
     return journalRefusal;
-}
-
-RunRecorder::Kept Station::keep(RunRecorder& recorder, RunOutcome outcome, const QString& text)
-{
-    RunRecorder::Kept kept = recorder.keep(outcome, text, *journal);
-    if (deliverer)
-        deliverer->nudge();
-    return kept;
 }
 
 QString Station::scan(const QString& scanned, Socket* chosen)

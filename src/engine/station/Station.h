@@ -72,14 +72,13 @@ public:
     QString scan(const QString& scanned, Socket* chosen = nullptr);
 
     // For the sockets: why a round may not start now (empty: it may), the job it runs, and the
-    // record of its end (empty when it was written whole; otherwise why not). A round is
-    // admitted only once the journal proved that its record can be written.
+    // journal its record goes to. A round is admitted only once the journal proved that its
+    // record can be written.
     QString admit();
     const Job& job() const { return preparedJob; }
     // Why no round can run the job; empty when one can.
     const QString& jobRefusal() const { return refusedJob; }
     Journal& journalInUse() { return *journal; }
-    RunRecorder::Kept keep(RunRecorder& recorder, RunOutcome outcome, const QString& text);
     // For the sockets: the oldest code scanned ahead of its board (empty: none), and the turn of
     // a board that starts waiting for its code.
     QString takeWaitingBarcode();

@@ -1,4 +1,4 @@
-#include "session/ImageSnapshot.h"
+#include "image/ImageSnapshot.h"
 
 #include <QCryptographicHash>
 #include <QFile>
