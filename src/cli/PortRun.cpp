@@ -6,8 +6,9 @@
 
 namespace iap::cli {
 
-PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& records)
-    : options(chosen), label(portLabel), port(chosenPort), report(output), journal(records), bootloader(clock),
+PortRun::PortRun(const CommandLineOptions& chosen, const Job& portJob, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output,
+                 Journal& records)
+    : options(chosen), job(portJob), label(portLabel), port(chosenPort), report(output), journal(records), bootloader(clock),
       run(bootloader, clock, recorder, DeviceRun::PortUse::OpenedForEachStep, [this] { return &journal; })
 {
     connect(&run, &DeviceRun::status, this, [this](const QString& text) { report.status(label, text); });
@@ -21,9 +22,9 @@ PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, con
 
 void PortRun::start()
 {
-    Job job = options.job;
-    job.readBackFile = options.outputFor(label);
-    run.start(job, port);
+    Job portJob = job;
+    portJob.readBackFile = options.outputFor(label);
+    run.start(portJob, port);
 }
 
 void PortRun::stop()
