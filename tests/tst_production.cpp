@@ -3,6 +3,7 @@
 #include "FakeClock.h"
 #include "Files.h"
 #include "MemoryLine.h"
+#include "production/JobChecks.h"
 #include "journal/Journal.h"
 #include "production/PortSession.h"
 #include "protocol/HexNumber.h"
@@ -362,7 +363,7 @@ private slots:
         for (const auto& [address, refused] : {std::pair{"08005000", true}, {"08003C00", true}, {"08005800", false}, {"08003800", false}}) {
             job.unique = iap::UniquePage::fromJson({{"address", address}, {"fields", QJsonArray{serial}}}, QDir(dir.path()), why);
             iap::Job round;
-            const QString refusal = iap::prepareRound(job, round);
+            const QString refusal = iap::prepareJob(job, round);
             QVERIFY2(refusal.contains("page of its own") == refused, qPrintable(address + (": " + refusal)));
         }
     }

@@ -537,6 +537,9 @@ private slots:
         const auto [exit, text] = finished(IAP_CLI_PATH, {"program", "--port", port, "--job", job, "--journal", journal, "--barcode", "4006381333931"});
         QVERIFY2(exit == 2 && text.contains("barcode 4006381333931 already passed on"), qPrintable(text));
         QCOMPARE(device.logCount("RX CMD"), sent);
+        const QJsonObject refused = journalRecords(journal).value(2);
+        QCOMPARE(QStringList({refused["command"].toString(), refused["barcode"].toString(), refused["category"].toString()}), QStringList({"program", "4006381333931", "input error"}));
+        QVERIFY(refused["steps"].toArray().isEmpty() && text.contains(refused["result"].toString()) && refused["result"] == records[1]["result"]);
     }
 
     // A port named before it is there is waited for where a port of that name appears (here a

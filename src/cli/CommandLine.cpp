@@ -13,6 +13,7 @@
 #include "CommandLineOptions.h"
 #include "Doctor.h"
 #include "Help.h"
+#include "InputChecks.h"
 #include "JournalCommand.h"
 #include "Machine.h"
 #include "PortList.h"
@@ -22,7 +23,8 @@
 #include "YieldCommand.h"
 #include "journal/Journal.h"
 #include "platform/Platform.h"
-#include "production/RepeatedBarcode.h"
+#include "production/Admission.h"
+#include "production/PortSession.h"
 #include "serial/PortDiscovery.h"
 #include "station/JobPin.h"
 
@@ -82,12 +84,12 @@ std::optional<int> answer(const CommandLineOptions& options)
 }
 
 // Each port's run at once; the worst exit status of them.
-int runPorts(const CommandLineOptions& options, Clock& clock, Journal& journal)
+int runPorts(const CommandLineOptions& options, const RunInput& input, Clock& clock, Journal& journal)
 {
     Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports, clock);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
-        runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], clock, report, journal));
+        runs.push_back(std::make_unique<PortRun>(options, input.job, options.ports[i], input.ports[std::size_t(i)], clock, report, journal));
 
     int running = int(runs.size());
     for (auto& run : runs) {
@@ -114,12 +116,48 @@ int runPorts(const CommandLineOptions& options, Clock& clock, Journal& journal)
     return int(worst);
 }
 
+// A code another board passed with is refused before this board is touched, and its run, which
+// never started, is on record as failed; empty when the code may go to the board.
+QString barcodeRefusal(Journal& journal, const RunInput& input, Clock& clock, bool& recorded)
+{
+    const BarcodeCheck check = checkBarcode(journal, input.job, input.job.barcode);
+    recorded = !check.repeated.isEmpty();
+    if (!recorded)
+        return check.unknown;
+    PortSession session(clock, PortSession::forCommand([&journal] { return &journal; }));
+    return session.refuse(refusedForCode(input.job, input.job.barcode), input.ports.front(), RunOutcome::InputError, check.repeated).text;
+}
+
+// The ports' runs, once admitted: no device is touched when its run could not be put on record.
+// What was put on record goes to the delivery target after them.
+int admitAndRun(const CommandLineOptions& options, const RunInput& input, Clock& clock)
+{
+    Journal journal(options.journal);
+    if (options.deliveryTarget)
+        journal.deliverTo(options.deliveryTarget->text);
+    bool recorded = false;
+    QString refusal = admitRun(journal, input.job);
+    if (refusal.isEmpty() && !input.job.barcode.isEmpty())
+        refusal = barcodeRefusal(journal, input, clock, recorded);
+    int status = UsageStatus;
+    if (!refusal.isEmpty())
+        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
+    else
+        status = runPorts(options, input, clock, journal);
+    if (recorded || (refusal.isEmpty() && status < StoppedBySignalBase))
+        deliverAfterRuns(options, clock);
+    return status;
+}
+
 }  // namespace
 
 int runCommandLine(const QStringList& arguments)
 {
     QString error;
     const CommandLineOptions options = parseOptions(arguments, error);
+    RunInput input;
+    if (error.isEmpty())
+        error = checkInput(options, input);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "iap-cli: %s\nSee iap-cli --help.\n", qPrintable(error));
         return UsageStatus;
@@ -131,32 +169,10 @@ int runCommandLine(const QStringList& arguments)
         return *status;
     const auto clock = makeSystemClock();
     if (options.command == Command::Station)
-        return runStation(options, *clock);
+        return runStation(options, input.ports, *clock);
     if (options.command == Command::Deliver)
         return runDeliver(options, *clock);
-    // No device is touched when its run could not be put on record.
-    Journal journal(options.journal);
-    if (options.deliveryTarget)
-        journal.deliverTo(options.deliveryTarget->text);
-    QString refusal = journal.check();
-    // A pool used up stops the run before any board is touched.
-    if (refusal.isEmpty() && options.job.unique)
-        refusal = journal.available(options.job.unique->draws());
-    // A code another board passed with is refused before this one is touched.
-    if (refusal.isEmpty() && !options.job.barcode.isEmpty() && !options.job.repeatBarcodes) {
-        QString unknown;
-        refusal = repeatedBarcode(journal, options.job.barcode, unknown);
-        if (refusal.isEmpty())
-            refusal = unknown;
-    }
-    if (!refusal.isEmpty()) {
-        std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
-        return UsageStatus;
-    }
-    const int status = runPorts(options, *clock, journal);
-    if (status < StoppedBySignalBase)
-        deliverAfterRuns(options, *clock);
-    return status;
+    return admitAndRun(options, input, *clock);
 }
 
 }  // namespace iap::cli

@@ -8,7 +8,6 @@
 #include <functional>
 #include <limits>
 
-#include "InputChecks.h"
 #include "protocol/HexNumber.h"
 
 namespace iap::cli {
@@ -24,6 +23,22 @@ std::optional<Command> commandNamed(const QString& name)
         if (name == QLatin1String(text))
             return command;
     return std::nullopt;
+}
+
+// What a command's runs do on each port; a station's round for the commands that run none.
+Job::Kind jobKindOf(Command command)
+{
+    switch (command) {
+    case Command::Download:
+        return Job::Kind::Download;
+    case Command::Write:
+        return Job::Kind::FlashWrite;
+    case Command::Read:
+        return Job::Kind::FlashRead;
+    default:
+        break;
+    }
+    return Job::Kind::Round;
 }
 
 struct JournalOptions {
@@ -157,25 +172,28 @@ QString stationTriggers(StationJob& job, const QCommandLineParser& parser, const
 }
 
 // The job file first; each job option given on the command line wins over it.
-QString stationJob(CommandLineOptions& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
+QString takeJobFile(CommandLineOptions& o, const QString& file, const QCommandLineParser& parser, const std::array<QCommandLineOption, 5>& jobOptions)
 {
-    if (!file.isEmpty()) {
-        QString error;
-        const std::optional<StationJob> loaded = loadStationJob(file, error);
-        if (!loaded)
-            return error;
-        o.stationJob = *loaded;
-    }
+    if (file.isEmpty())
+        return {};
+    QString error;
+    std::optional<StationJob> loaded = loadStationJob(file, error);
+    if (!loaded)
+        return error;
+    const StationJob& given = o.request;
     const auto& [model, address, slot0, slot1, application] = jobOptions;
+    loaded->kind = given.kind;
     if (parser.isSet(model))
-        o.stationJob.model = o.model;
-    o.stationJob.replyTimeoutSeconds = o.timeoutSeconds;
-    o.stationJob.verify = o.stationJob.verify || o.verify;
+        loaded->model = given.model;
+    loaded->replyTimeoutSeconds = given.replyTimeoutSeconds;
+    loaded->verify = loaded->verify || given.verify;
     if (parser.isSet(address))
-        o.stationJob.address = parser.value(address);
-    for (const auto& [path, option] : {std::pair{&o.stationJob.slot0, slot0}, {&o.stationJob.slot1, slot1}, {&o.stationJob.application, application}})
+        loaded->address = given.address;
+    for (const auto& [path, option, value] : {std::tuple{&loaded->slot0, slot0, given.slot0}, {&loaded->slot1, slot1, given.slot1},
+                                              {&loaded->application, application, given.application}})
         if (parser.isSet(option))
-            *path = parser.value(option);
+            *path = value;
+    o.request = *loaded;
     return {};
 }
 
@@ -216,33 +234,36 @@ QString takeCommonValues(CommandLineOptions& o, const QCommandLineParser& parser
 {
     QString error;
     o.json = parser.isSet(options.json);
-    o.verify = parser.isSet(options.verify);
-    if (o.verify && o.command != Command::Download && o.command != Command::Write && o.command != Command::Program && o.command != Command::Station)
+    o.request.verify = parser.isSet(options.verify);
+    if (o.request.verify && o.command != Command::Download && o.command != Command::Write && o.command != Command::Program && o.command != Command::Station)
         error = QStringLiteral("--verify belongs to download, write, program and station");
     o.ports = parser.values(options.port);
     if (o.ports.contains(QString()))
         error = QStringLiteral("--port needs the name of a port");
     for (const QString& name : parser.values(options.model)) {
         if (const std::optional<DeviceModel> named = modelNamed(name))
-            o.model = *named;
+            o.request.model = *named;
         else if (error.isEmpty())
             error = QStringLiteral("--model must be %1").arg(modelChoices());
     }
     for (const QString& text : parser.values(options.address)) {
-        o.address = parseAddress(text);
-        if (!o.address && error.isEmpty())
+        o.request.address = text;
+        if (!parseAddress(text) && error.isEmpty())
             error = QStringLiteral("--address %1 is not eight hexadecimal digits").arg(text);
     }
     takeWholeNumbers(parser.values(options.pages), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), QStringLiteral("--pages %1 is not a number"),
-                     [&o](int pages) { o.pages = pages; }, error);
+                     [&o](int pages) { o.request.pages = pages; }, error);
     takeWholeNumbers(parser.values(options.timeout), 1, CommandLineOptions::LongestTimeoutSeconds,
                      QStringLiteral("--timeout %2 is not a whole number of seconds from 1 to %1").arg(CommandLineOptions::LongestTimeoutSeconds),
-                     [&o](int seconds) { o.timeoutSeconds = seconds; }, error);
+                     [&o](int seconds) { o.request.replyTimeoutSeconds = seconds; }, error);
     takeWholeNumbers(parser.values(options.continuous), 0, CommandLineOptions::LongestRestSeconds,
                      QStringLiteral("--continuous %2 is not a whole number of seconds from 0 to %1").arg(CommandLineOptions::LongestRestSeconds),
                      [&o](int seconds) { o.restSeconds = seconds; }, error);
     o.output = parser.value(options.output);
     o.journal = parser.value(options.journal);
+    o.request.slot0 = parser.value(options.slot0);
+    o.request.slot1 = parser.value(options.slot1);
+    o.request.application = parser.value(options.application);
     return error;
 }
 
@@ -279,12 +300,11 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
         return QStringLiteral("--barcodes belongs to iap-cli station");
     o.barcode = parser.value(options.barcode);
     o.barcodes = parser.value(options.barcodes);
-    o.jobFile = parser.value(options.jobFile);
-    if (o.command == Command::Program && !o.jobFile.isEmpty())
-        return stationJob(o, o.jobFile, parser, {options.model, options.address, options.slot0, options.slot1, options.application});
+    if (o.command == Command::Program && !parser.value(options.jobFile).isEmpty())
+        return takeJobFile(o, parser.value(options.jobFile), parser, {options.model, options.address, options.slot0, options.slot1, options.application});
     if (o.command == Command::Station) {
-        error = stationJob(o, parser.value(options.jobFile), parser, {options.model, options.address, options.slot0, options.slot1, options.application});
-        return error.isEmpty() ? stationTriggers(o.stationJob, parser, {options.trigger, options.switchLine, options.probeAddress, options.probeMs}) : error;
+        error = takeJobFile(o, parser.value(options.jobFile), parser, {options.model, options.address, options.slot0, options.slot1, options.application});
+        return error.isEmpty() ? stationTriggers(o.request, parser, {options.trigger, options.switchLine, options.probeAddress, options.probeMs}) : error;
     }
     for (const QCommandLineOption& only : {options.trigger, options.switchLine, options.probeAddress, options.probeMs})
         if (parser.isSet(only))
@@ -307,8 +327,8 @@ QString takeDelivery(CommandLineOptions& o, const QCommandLineParser& parser, co
         return QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
     if (o.command == Command::Deliver && !o.ports.isEmpty())
         return QStringLiteral("--port does not belong to iap-cli deliver");
-    const QString target = parser.isSet(options.deliver) ? parser.value(options.deliver) : o.stationJob.deliver;
-    o.stationJob.deliver = target;
+    const QString target = parser.isSet(options.deliver) ? parser.value(options.deliver) : o.request.deliver;
+    o.request.deliver = target;
     QString why;
     if (!target.isEmpty() && !(o.deliveryTarget = DeliveryTarget::of(target, why)))
         return why;
@@ -365,6 +385,7 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
         return o;
     }
     o.command = *command;
+    o.request.kind = jobKindOf(o.command);
     const OptionSet options;
     QCommandLineParser parser;
     parser.addOptions({options.help, options.json, options.verify, options.port, options.model, options.address, options.pages, options.output,
@@ -400,11 +421,9 @@ CommandLineOptions parseOptions(const QStringList& arguments, QString& error)
         error = takesFile ? QStringLiteral("give exactly one image file") : QStringLiteral("unexpected argument %1").arg(files.value(0));
         return o;
     }
-    if (o.command != Command::Ports && o.command != Command::Doctor && o.ports.isEmpty()) {
+    if (o.command != Command::Ports && o.command != Command::Doctor && o.ports.isEmpty())
         error = QStringLiteral("give at least one --port");
-        return o;
-    }
-    error = checkInput(o, ImagePaths{files.value(0), parser.value(options.slot0), parser.value(options.slot1), parser.value(options.application)});
+    o.request.image = files.value(0);
     return o;
 }
 

@@ -3,18 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
-#include <cstdint>
 #include <optional>
-#include <vector>
 
 #include "delivery/DeliveryTarget.h"
 #include "journal/Journal.h"
 #include "journal/JournalRound.h"
-#include "protocol/Page.h"
-#include "serial/PortInfo.h"
-#include "session/DeviceModel.h"
-#include "production/Job.h"
 #include "report/ReportGrouping.h"
 #include "station/StationJob.h"
 
@@ -24,38 +17,29 @@ enum class Command { Ports, Doctor, Download, Write, Read, Program, Station, Jou
 
 // What a run of the command line is to do, checked before anything is sent.
 struct CommandLineOptions {
-    static constexpr int DefaultTimeoutSeconds = 5;
     static constexpr int LongestTimeoutSeconds = 3600;
     static constexpr int LongestRestSeconds = 24 * 3600;
     // In -o, the port's base name.
     static inline const QString PortPlaceholder = QStringLiteral("{port}");
 
     Command command = Command::Ports;
-    // Each --port as given, and the port it names.
+    // Each --port as given; which port each names is found once the options are parsed.
     QStringList ports;
-    std::vector<PortInfo> chosenPorts;
-    DeviceModel model = DeviceModel::Hx300;
-    std::optional<Address> address;
-    int pages = 0;
+    // download, write, read, program, station: the job every port runs, as asked: the options
+    // given, over a --job file's (program, station), with the station's triggers and the target
+    // records are delivered to. Its images are taken once the options are parsed, before any
+    // port is opened, and every port is sent those bytes.
+    StationJob request;
     QString output;
-    // download, write, read, program: the job every port runs, made by checkInput (the images
-    // are taken once, before anything is sent, and every port is sent these bytes).
-    Job job;
-    // station, and program with --job: the job (a --job file, with the job options given beside it winning) and the rest
-    // between a verdict and the next round, when continuous.
-    StationJob stationJob;
-    // program, station: the job file given; program: the code scanned for the board; station:
-    // where the codes scanned come from, a file or "-" for the standard input.
-    QString jobFile;
+    // program: the code scanned for the board; station: where the codes scanned come from, a file
+    // or "-" for the standard input.
     QString barcode;
     QString barcodes;
+    // station: the rest between a verdict and the next round, when continuous.
     std::optional<int> restSeconds;
     // job pin: the job file to pin.
     QString jobToPin;
-    int timeoutSeconds = DefaultTimeoutSeconds;
     bool json = false;
-    // download, write, program: each transfer read back and compared.
-    bool verify = false;
     // Where the record of each port's run goes and where the journal command reads: a file or a
     // postgresql:// URL; empty, Journal::defaultLocation().
     QString journal;
@@ -83,8 +67,8 @@ struct CommandLineOptions {
     QString outputFor(const QString& port) const;
 };
 
-// Parses and checks the arguments (without the program's name). An empty error means they are
-// good: the images are taken and checked (checkInput), the ports and the read-back files too.
+// Parses and checks the arguments (without the program's name), without looking at a port or an
+// image: checkInput does, once they are good. An empty error means they are.
 CommandLineOptions parseOptions(const QStringList& arguments, QString& error);
 
 // An ISO 8601 date or time ("2024-05-31", "2024-05-31T14:00", "2024-05-31 14:00:00+02:00"); one

@@ -357,7 +357,8 @@ with a flash write of one page of that board's own values; --barcode gives the c
 for the board, which the page may carry and the board's record keeps. A job that needs each board's code ("barcode": true, or a unique page
 that carries it) is refused without --barcode. A pool of values that is used up, a code a
 board has passed with already (unless the job has "repeatBarcodes": true) and one --barcode
-for several ports are refused before anything is sent (exit 2).
+for several ports are refused before anything is sent (exit 2); a code refused so is on record
+as a station's is (a failed record with the code, "input error", without steps).
 
 Examples:
   iap-cli program --port ttyUSB0 --port ttyUSB1 --address 08004000 --slot0 boot.flash --app app.bin

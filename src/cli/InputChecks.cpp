@@ -26,7 +26,7 @@ QString deviceOf(const QString& port)
 }
 
 // Each --port opens one port, and no port is named twice.
-QString choosePorts(CommandLineOptions& o)
+QString choosePorts(const CommandLineOptions& o, std::vector<PortInfo>& chosenPorts)
 {
     const PortListing listing = PortDiscovery(makeSystemPortSource()).list();
     std::map<QString, QString> byDevice;
@@ -34,7 +34,7 @@ QString choosePorts(CommandLineOptions& o)
         const ChosenPort chosen = ChosenPort::choose(spec, listing, o.command == Command::Station ? ChosenPort::Absent::Awaited : ChosenPort::Absent::Refused);
         if (!chosen.error().isEmpty())
             return chosen.error();
-        o.chosenPorts.push_back(chosen.port());
+        chosenPorts.push_back(chosen.port());
         const auto [given, fresh] = byDevice.emplace(deviceOf(chosen.path()), spec);
         if (!fresh)
             return QStringLiteral("--port %1 and --port %2 are the same port").arg(given->second, spec);
@@ -65,79 +65,60 @@ QString checkOutput(const CommandLineOptions& o)
     return {};
 }
 
-QString checkRead(const CommandLineOptions& o)
+QString checkRead(const CommandLineOptions& o, const Job& job)
 {
-    if (!o.address)
+    if (!job.address)
         return QStringLiteral("read needs --address");
-    if (o.pages < 1 || o.pages > FlashRead::MaxPages)
+    if (job.pages < 1 || job.pages > FlashRead::MaxPages)
         return QStringLiteral("--pages must be from 1 to %1").arg(FlashRead::MaxPages);
-    if (addressValue(*o.address) + std::int64_t(o.pages) * PageBytes > AddressSpaceBytes)
+    if (addressValue(*job.address) + std::int64_t(job.pages) * PageBytes > AddressSpaceBytes)
         return QStringLiteral("--address and --pages reach beyond the 4 GiB a device can address");
     return checkOutput(o);
 }
 
-// The command's job: its images taken and planned, by the command line's rules.
-QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
+bool runsDevices(Command command)
 {
-    Job& job = o.job;
-    // A job file's round, with the options given beside it winning, is checked as a station's.
-    if (o.command == Command::Program && !o.jobFile.isEmpty())
-        return prepareRound(o.stationJob, job);
-    job.model = o.model;
-    job.address = o.address;
-    job.pages = o.pages;
-    job.verify = o.verify;
-    job.replyTimeoutSeconds = o.timeoutSeconds;
-    ImageSnapshot image;
-    ImageSnapshot slot0;
-    ImageSnapshot slot1;
-    ImageSnapshot application;
-    for (const auto& [taken, path] : {std::pair{&image, paths.image}, {&slot0, paths.slot0}, {&slot1, paths.slot1}, {&application, paths.application}})
-        if (const QString error = takeImage(*taken, path); !error.isEmpty())
-            return error;
-    switch (o.command) {
-    case Command::Download:
-        return planSingleTransfer(job, image, OperationKind::Download, SingleTransferRules);
-    case Command::Write:
-        return planSingleTransfer(job, image, OperationKind::FlashWrite, SingleTransferRules);
-    case Command::Read:
-        job.kind = Job::Kind::FlashRead;
-        return checkRead(o);
-    case Command::Program:
-        job.kind = Job::Kind::Round;
-        if (paths.slot0.isEmpty() && paths.slot1.isEmpty() && paths.application.isEmpty())
-            return QStringLiteral("program needs --slot0, --slot1 or --app");
-        return planRound(job, slot0, slot1, application);
-    case Command::Station:
-    case Command::Ports:
-    case Command::Doctor:
-    case Command::Journal:
-    case Command::Report:
-    case Command::Job:
-    case Command::Deliver:
-        break;
+    return command == Command::Download || command == Command::Write || command == Command::Read || command == Command::Program;
+}
+
+// The command's job: its images taken and planned, by the command line's rules. A command that runs
+// no device has the images it is given taken all the same, and refused as they would be.
+QString makeJob(const CommandLineOptions& o, Job& job)
+{
+    const StationJob& request = o.request;
+    if (!runsDevices(o.command)) {
+        JobImages images;
+        return takeImages(request, images);
     }
-    return {};
+    // A job file's round, with the options given beside it winning, is checked as a station's.
+    if (o.command == Command::Program && request.file.isEmpty() && request.slot0.isEmpty() && request.slot1.isEmpty() && request.application.isEmpty())
+        return QStringLiteral("program needs --slot0, --slot1 or --app");
+    if (const QString error = prepareJob(request, job); !error.isEmpty())
+        return error;
+    return o.command == Command::Read ? checkRead(o, job) : QString();
 }
 
 }  // namespace
 
-QString checkInput(CommandLineOptions& o, const ImagePaths& paths)
+QString checkInput(const CommandLineOptions& o, RunInput& input)
 {
-    if (const QString error = choosePorts(o); !error.isEmpty())
+    if (o.help || o.version || (!runsDevices(o.command) && o.command != Command::Station && o.command != Command::Ports && o.command != Command::Doctor))
+        return {};
+    if (const QString error = choosePorts(o, input.ports); !error.isEmpty())
         return error;
     // The station takes its images itself, once for every socket.
     if (o.command == Command::Station)
         return {};
-    if (const QString error = makeJob(o, paths); !error.isEmpty())
+    Job& job = input.job;
+    if (const QString error = makeJob(o, job); !error.isEmpty())
         return error;
-    o.job.barcode = o.barcode;
-    if (o.job.unique && o.job.unique->needsBarcode() && o.barcode.isEmpty())
+    job.barcode = o.barcode;
+    if (job.unique && job.unique->needsBarcode() && o.barcode.isEmpty())
         return QStringLiteral("the job's unique page carries the board's barcode: give --barcode");
-    if (o.job.barcodeRequired && o.barcode.isEmpty())
+    if (job.barcodeRequired && o.barcode.isEmpty())
         return QStringLiteral("the job needs each board's barcode: give --barcode");
     // A code belongs to one board: the second port's would repeat the first's.
-    if (!o.barcode.isEmpty() && o.ports.size() > 1 && !o.job.repeatBarcodes)
+    if (!o.barcode.isEmpty() && o.ports.size() > 1 && !job.repeatBarcodes)
         return QStringLiteral("--barcode is the code of one board: give one --port");
     return {};
 }

@@ -2,18 +2,23 @@
 
 #include <QString>
 
+#include <vector>
+
 #include "CommandLineOptions.h"
+#include "production/Job.h"
+#include "serial/PortInfo.h"
 
 namespace iap::cli {
 
-// The checks of everything the arguments name, once they are parsed; the image files given by
-// path are taken here. Empty when all is well.
-struct ImagePaths {
-    QString image;
-    QString slot0;
-    QString slot1;
-    QString application;
+// What the parsed arguments name, found and taken: the port each --port names, in their order,
+// and the job every port runs, its images taken (the station takes its own).
+struct RunInput {
+    std::vector<PortInfo> ports;
+    Job job;
 };
-QString checkInput(CommandLineOptions& options, const ImagePaths& paths);
+
+// The checks of everything the arguments name, once they are parsed, before any port is opened.
+// Empty when all is well.
+QString checkInput(const CommandLineOptions& options, RunInput& input);
 
 }  // namespace iap::cli

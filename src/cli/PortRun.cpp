@@ -6,8 +6,10 @@
 
 namespace iap::cli {
 
-PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output, Journal& journal)
-    : options(chosen), label(portLabel), port(chosenPort), report(output), session(clock, PortSession::forCommand([&journal] { return &journal; }))
+PortRun::PortRun(const CommandLineOptions& chosen, const Job& portJob, const QString& portLabel, const PortInfo& chosenPort, Clock& clock, Report& output,
+                 Journal& journal)
+    : options(chosen), job(portJob), label(portLabel), port(chosenPort), report(output),
+      session(clock, PortSession::forCommand([&journal] { return &journal; }))
 {
     connect(&session, &PortSession::status, this, [this](const QString& text) { report.status(label, text); });
     connect(&session, &PortSession::progress, this, [this](int done, int total) { report.progress(label, done, total); });
@@ -20,9 +22,9 @@ PortRun::PortRun(const CommandLineOptions& chosen, const QString& portLabel, con
 
 void PortRun::start()
 {
-    Job job = options.job;
-    job.readBackFile = options.outputFor(label);
-    session.start(job, port);
+    Job portJob = job;
+    portJob.readBackFile = options.outputFor(label);
+    session.start(portJob, port);
 }
 
 void PortRun::stop()

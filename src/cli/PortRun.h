@@ -18,7 +18,7 @@ class PortRun : public QObject {
 public:
     // `label` (the --port as given) names the port in what the run reports; the run's record,
     // stopped or not, goes to the journal.
-    PortRun(const CommandLineOptions& options, const QString& label, const PortInfo& port, Clock& clock, Report& report, Journal& journal);
+    PortRun(const CommandLineOptions& options, const Job& job, const QString& label, const PortInfo& port, Clock& clock, Report& report, Journal& journal);
 
     void start();
     // Stops at once: nothing more is sent and the port is let go.
@@ -33,6 +33,7 @@ private:
     void ended(const RunEnd& end);
 
     const CommandLineOptions& options;
+    const Job& job;
     const QString label;
     const PortInfo port;
     Report& report;

@@ -122,7 +122,7 @@ QString barcodeRefusal(const CommandLineOptions& options, const Station& station
 
 }  // namespace
 
-int runStation(const CommandLineOptions& options, Clock& clock)
+int runStation(const CommandLineOptions& options, const std::vector<PortInfo>& ports, Clock& clock)
 {
     Station station(clock);
     BarcodeFeed barcodes;
@@ -133,8 +133,8 @@ int runStation(const CommandLineOptions& options, Clock& clock)
         deliveryTold = status;
     });
     // A pool used up, like a journal that cannot be written, starts nothing.
-    for (const QString& refusal : {station.setJournal(options.journal), station.setDelivery(options.stationJob.deliver, options.deliveryToken),
-                                   station.setJob(options.stationJob), station.admit(), barcodeRefusal(options, station),
+    for (const QString& refusal : {station.setJournal(options.journal), station.setDelivery(options.request.deliver, options.deliveryToken),
+                                   station.setJob(options.request), station.admit(), barcodeRefusal(options, station),
                                    options.barcodes.isEmpty() ? QString() : barcodes.open(options.barcodes)}) {
         if (!refusal.isEmpty()) {
             std::fprintf(stderr, "iap-cli: %s\n", qPrintable(refusal));
@@ -145,7 +145,7 @@ int runStation(const CommandLineOptions& options, Clock& clock)
     std::map<Socket*, QString> refusals;
     for (qsizetype i = 0; i < options.ports.size(); ++i) {
         const QString port = options.ports[i];
-        Socket& socket = station.addSocket(port, options.chosenPorts[std::size_t(i)], options.stationJob.trigger);
+        Socket& socket = station.addSocket(port, ports[std::size_t(i)], options.request.trigger);
         QObject::connect(&socket, &Socket::roundEnded, &station, [&options, port](bool pass, const QString& text, const JournalRecord& record) {
             reportRound(options.json, port, pass, text, record);
         });

@@ -146,7 +146,7 @@ StationJob JobPanel::job() const
     chosen.probeAddress = probeAddress->text().trimmed();
     chosen.probeMs = probeMs->value();
     chosen.unique = given.unique;
-    chosen.barcode = given.barcode;
+    chosen.barcodeRequired = given.barcodeRequired;
     chosen.repeatBarcodes = given.repeatBarcodes;
     chosen.pins = given.pins;
     chosen.deliver = given.deliver;

@@ -74,6 +74,55 @@ QString takeImage(ImageSnapshot& image, const QString& path)
     return image.unreadableText();
 }
 
+QString takeImages(const JobRequest& request, JobImages& images)
+{
+    for (const auto& [image, path] : {std::pair{&images.image, request.image}, {&images.slot0, request.slot0}, {&images.slot1, request.slot1},
+                                      {&images.application, request.application}})
+        if (const QString error = takeImage(*image, path); !error.isEmpty())
+            return error;
+    return {};
+}
+
+QString prepareJob(const JobRequest& request, Job& job)
+{
+    job = {};
+    job.kind = request.kind;
+    job.model = request.model;
+    job.pages = request.pages;
+    job.verify = request.verify;
+    job.barcodeRequired = request.needsBarcodes();
+    job.repeatBarcodes = request.repeatBarcodes;
+    job.replyTimeoutSeconds = request.replyTimeoutSeconds;
+    job.jobFile = request.file;
+    job.jobSha256 = request.fileSha256;
+    if (!request.address.isEmpty()) {
+        job.address = parseAddress(request.address);
+        if (!job.address)
+            return QStringLiteral("the address %1 is not eight hexadecimal digits").arg(request.address);
+    }
+    if (request.kind == Job::Kind::Round && request.slot0.isEmpty() && request.slot1.isEmpty() && request.application.isEmpty())
+        return QStringLiteral("the job needs a slot 0 or slot 1 image or an application");
+    JobImages images;
+    if (const QString error = takeImages(request, images); !error.isEmpty())
+        return error;
+    if (request.pins)
+        if (const QString refusal = checkPinnedImages(*request.pins, {&images.slot0, &images.slot1, &images.application}); !refusal.isEmpty())
+            return refusal;
+    switch (request.kind) {
+    case Job::Kind::Download:
+        return planSingleTransfer(job, images.image, OperationKind::Download, SingleTransferRules);
+    case Job::Kind::FlashWrite:
+        return planSingleTransfer(job, images.image, OperationKind::FlashWrite, SingleTransferRules);
+    case Job::Kind::FlashRead:
+        return {};
+    case Job::Kind::Round:
+        break;
+    }
+    if (const QString error = planRound(job, images.slot0, images.slot1, images.application); !error.isEmpty() || !request.unique)
+        return error;
+    return planUniquePage(job, *request.unique);
+}
+
 QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules)
 {
     job.kind = kind == OperationKind::Download ? Job::Kind::Download : Job::Kind::FlashWrite;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "production/Job.h"
+#include "production/JobRequest.h"
 #include "protocol/Page.h"
 #include "image/ImageSnapshot.h"
 #include "session/TransferPlan.h"
@@ -30,6 +31,18 @@ inline constexpr ImageRules RoundRules{false, true};
 
 // Takes the file (an empty path takes nothing).
 QString takeImage(ImageSnapshot& image, const QString& path);
+// The images a request names, each taken in this order (a path not given takes nothing).
+struct JobImages {
+    ImageSnapshot image;
+    ImageSnapshot slot0;
+    ImageSnapshot slot1;
+    ImageSnapshot application;
+};
+QString takeImages(const JobRequest& request, JobImages& images);
+// The request made into `job`, for every front end: its images taken once (every port and every
+// board is sent these bytes), a pinned job's checked against its pins, and planned by the rules of
+// its kind (a single download or flash write, a read, or a production round with its unique page).
+QString prepareJob(const JobRequest& request, Job& job);
 // A single download or flash write of the image into the job, to the job's address or the
 // image's own; it needs one of them.
 QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules);

@@ -1,348 +1,165 @@
 #include "station/Socket.h"
 
-#include "serial/PortIdentity.h"
-#include "serial/PortName.h"
-#include "station/Station.h"
+#include "production/Admission.h"
+#include "station/BarcodeQueue.h"
+#include "station/SocketHost.h"
 
 namespace iap {
-namespace {
 
-// A socket follows the physical place where the system has a link for it, so that a board
-// that comes back under another device name is still this socket's; a port named before it
-// appeared is looked for wherever a port of that name appears.
-QStringList watchedPaths(const PortInfo& port)
+Socket::Socket(SocketHost& socketHost, BarcodeQueue& queue, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line,
+               PortSource& ports, BoardFoundFirst foundFirst, QObject* parent)
+    : QObject(parent), host(socketHost), barcodes(queue), socketName(std::move(name)),
+      session(clock, PortSession::forSocket(socketName, [this] { return &host.journal(); }, std::move(line))),
+      watch(port, ports, session.bootloader(), host.triggerSettings(), clock, foundFirst),
+      boardBarcode(socketName, [this] { return session.isRunning(); }, [this] {
+          // A board that waited for its code gets its round.
+          if (boardBarcode.awaitingSince())
+              start();
+          else
+              display.show();
+      }), display(boardBarcode, watch, host)
 {
-    return port.byPath().isEmpty() ? pathsForPortName(port.path()) : QStringList{port.byPath()};
-}
-
-QString stepName(ProductionRound::Step step)
-{
-    switch (step) {
-    case ProductionRound::Step::FlashSlot0:
-        return QStringLiteral("writing slot 0");
-    case ProductionRound::Step::FlashSlot1:
-        return QStringLiteral("writing slot 1");
-    case ProductionRound::Step::Application:
-    case ProductionRound::Step::Past:
-        break;
-    }
-    return QStringLiteral("downloading");
-}
-
-bool failed(RunOutcome outcome)
-{
-    return outcome != RunOutcome::Right && outcome != RunOutcome::Stopped;
-}
-
-}  // namespace
-
-Socket::Socket(Station& owner, QString name, const PortInfo& port, TriggerKind trigger, Clock& stationClock, std::unique_ptr<Line> line,
-               PortSource& portSource, BoardFoundFirst found)
-    : QObject(&owner), station(owner), socketName(std::move(name)), boundPort(port), clock(stationClock), ports(portSource),
-      presence(watchedPaths(port)),
-      session(stationClock, PortSession::forSocket(socketName, [this] { return &station.journalInUse(); }, std::move(line))),
-      foundFirst(found)
-{
-    for (QTimer* timer : {&rest, &retry})
-        timer->setSingleShot(true);
-    retry.setInterval(RetryMs);
-    for (QTimer* timer : {&rest, &retry})
-        connect(timer, &QTimer::timeout, this, [this] {
-            if (boardTrigger->boardIn())
-                start();
-        });
-    connect(&presence, &PortPresence::vanished, this, &Socket::portVanished);
-    connect(&session, &PortSession::roundStep, this, [this](ProductionRound::Step step) {
-        shown.step = stepName(step);
-        shown.done = shown.total = 0;
-        show();
+    display.follow(session);
+    connect(&display, &SocketDisplay::changed, this, &Socket::changed);
+    connect(&watch, &BoardWatch::putIn, this, &Socket::boardPutIn);
+    connect(&watch, &BoardWatch::takenOut, this, [this] { gone(RunOutcome::BoardRemoved); });
+    connect(&watch, &BoardWatch::portLost, this, [this] { gone(RunOutcome::PortLost); });
+    connect(&watch, &BoardWatch::askAgain, this, &Socket::start);
+    connect(&watch, &BoardWatch::concluded, this, &Socket::conclude);
+    session.judgeEndBy([this](RunOutcome outcome, std::function<void(RunOutcome)> keep) {
+        keepEnd = std::move(keep);
+        watch.roundEnded(outcome, roundPort);
     });
-    connect(&session, &PortSession::uniquePageStep, this, [this](const QString& boardSerial) {
-        shown.step = QStringLiteral("writing the unique page");
-        shown.done = shown.total = 0;
-        shown.boardSerial = boardSerial;
-        show();
-    });
-    connect(&session, &PortSession::progress, this, [this](int done, int total) {
-        shown.done = done;
-        shown.total = total;
-        show();
-    });
-    connect(&session, &PortSession::versionReported, this, [this](const QString& version) {
-        shown.version = version;
-        show();
-    });
-    session.judgeEndBy([this](RunOutcome outcome, std::function<void(RunOutcome)> keep) { ended(outcome, std::move(keep)); });
-    connect(&session, &PortSession::finished, this, &Socket::kept);
+    connect(&session, &PortSession::finished, this, [this](const RunEnd& end) { shown(end, phaseAfterRound); });
     setTrigger(trigger);
-}
-
-SocketView Socket::view() const
-{
-    SocketView view = shown;
-    view.barcode = boardBarcode.code();
-    if (view.phase == SocketView::Phase::Waiting) {
-        if (const QString why = boardTrigger->unable(); !why.isEmpty()) {
-            view.phase = SocketView::Phase::Refused;
-            view.notice = why;
-        }
-    }
-    // Start would be refused: the operator reads why before pressing it.
-    if (view.phase == SocketView::Phase::AwaitingStart && !station.jobRefusal().isEmpty()) {
-        view.phase = SocketView::Phase::Refused;
-        view.notice = station.jobRefusal();
-    }
-    return view;
 }
 
 void Socket::setTrigger(TriggerKind kind)
 {
-    if (boardTrigger && boardTrigger->kind() == kind)
+    if (watch.tellsBy(kind))
         return;
     // The old trigger will not answer for a round's end any more.
-    if (ending)
-        conclude();
-    if (boardTrigger)
-        foundFirst = BoardFoundFirst::Programmed;
+    watch.concludeNow();
     // A port the old trigger held open is let go: only a trigger of a fixture holds one.
     if (!session.isRunning())
         session.connection().close();
-    boardTrigger = BoardTrigger::make(kind, presence, session.bootloader(), station.triggerSettings(), clock);
-    connect(boardTrigger.get(), &BoardTrigger::putIn, this, &Socket::boardPutIn);
-    connect(boardTrigger.get(), &BoardTrigger::takenOut, this, &Socket::boardTakenOut);
-    if (session.isRunning() || ending)
-        boardTrigger->roundStarts();
-    show();
+    watch.setTrigger(kind, session.isRunning());
+    display.show();
 }
 
 void Socket::start()
 {
-    if (session.isRunning() || ending)
+    if (busy())
         return;
-    rest.stop();
-    retry.stop();
-    foundFirst = BoardFoundFirst::Programmed;
-    if (const QString refusal = station.admit(); !refusal.isEmpty()) {
-        shown.phase = SocketView::Phase::Refused;
-        shown.notice = refusal;
-        show();
-        retry.start();
+    watch.roundAsked();
+    // A round that could not start is asked for again while the board stays.
+    if (const QString refusal = host.admit(); !refusal.isEmpty()) {
+        display.refused(refusal);
+        watch.retry();
         return;
     }
     if (!barcodeReady())
         return;
-    shown.phase = SocketView::Phase::Running;
-    shown.step.clear();
-    shown.done = shown.total = 0;
-    shown.verdict = SocketView::Verdict::None;
-    shown.reason.clear();
-    shown.version.clear();
-    shown.boardSerial.clear();
-    show();
-    boardInAtStart = boardTrigger->boardIn();
-    boardTrigger->roundStarts();
-    roundPort = portOfRound();
-    Job job = station.job();
+    display.roundStarts();
+    watch.roundStarts();
+    roundPort = watch.portOfRound();
+    Job job = host.job();
     job.barcode = boardBarcode.code();
     session.start(job, roundPort);
 }
 
 bool Socket::barcodeReady()
 {
-    if (!station.job().barcodeRequired)
+    if (!host.job().barcodeRequired)
         return true;
-    QString why;
-    switch (boardBarcode.ready(station, *this, why)) {
-    case BoardBarcode::Readiness::Ready:
+    const BarcodeQueue::Verdict verdict = barcodes.ready(boardBarcode, host.journal(), host.job());
+    switch (verdict.readiness) {
+    case BarcodeQueue::Readiness::Ready:
         return true;
-    case BoardBarcode::Readiness::Missing:
-        awaitBarcode();
+    case BarcodeQueue::Readiness::Missing:
+        display.setPhase(SocketView::Phase::AwaitingBarcode);
         break;
-    case BoardBarcode::Readiness::Unknown:
-        shown.phase = SocketView::Phase::Refused;
-        shown.notice = why;
-        show();
-        retry.start();
+    case BarcodeQueue::Readiness::Unknown:
+        display.refused(verdict.why);
+        watch.retry();
         break;
-    case BoardBarcode::Readiness::Repeated:
-        refuseBarcode(why);
+    case BarcodeQueue::Readiness::Repeated:
+        // A code refused goes on record as the board's failed round, which never started: the
+        // board waits for another code, and a code scanned ahead is the next it is given.
+        roundPort = watch.portOfRound();
+        shown(session.refuse(refusedForCode(host.job(), verdict.code), roundPort, RunOutcome::InputError, verdict.why), SocketView::Phase::AwaitingBarcode);
+        barcodes.handWaiting(boardBarcode);
         break;
     }
     return false;
-}
-
-// A code refused goes on record as the board's failed round, which never started: the socket
-// waits for another code.
-void Socket::refuseBarcode(const QString& why)
-{
-    Job job = station.job();
-    job.barcode = boardBarcode.release();
-    roundPort = portOfRound();
-    const RunEnd kept = session.refuse(job, roundPort, RunOutcome::InputError, why);
-    shown.verdict = SocketView::Verdict::Fail;
-    shown.reason = kept.text;
-    shown.durationMs = kept.record.durationMs;
-    shown.fails += 1;
-    awaitBarcode();
-    emit roundEnded(false, kept.text, kept.record);
-    // A code scanned ahead is the next this board is given.
-    if (const QString next = station.takeWaitingBarcode(); !next.isEmpty())
-        takeBarcode(next);
-}
-
-void Socket::awaitBarcode()
-{
-    boardBarcode.await(station);
-    shown.phase = SocketView::Phase::AwaitingBarcode;
-    show();
-}
-
-void Socket::takeBarcode(const QString& scanned)
-{
-    boardBarcode.take(scanned);
-    if (boardBarcode.awaitingSince())
-        start();
-    else
-        show();
 }
 
 void Socket::stop()
 {
     session.stop(RunOutcome::Stopped, QStringLiteral("stopped"));
     // A round whose end waits for the trigger goes on record as it ended.
-    if (ending)
-        conclude();
+    watch.concludeNow();
 }
 
 void Socket::restChanged()
 {
-    if (!session.isRunning() && !ending && shown.phase != SocketView::Phase::Waiting && shown.phase != SocketView::Phase::AwaitingStart)
-        planRest();
+    if (!busy() && display.phase() != SocketView::Phase::Waiting && display.phase() != SocketView::Phase::AwaitingStart)
+        watch.rest(host.restSeconds());
 }
 
 void Socket::jobChanged()
 {
-    boardBarcode.jobChanged();
     // A board that waited for a code the job no longer asks for is programmed.
-    if (boardBarcode.awaitingSince() && !station.job().barcodeRequired) {
+    if (boardBarcode.awaitingSince() && !host.job().barcodeRequired) {
         boardBarcode.stopAwaiting();
         start();
         return;
     }
-    show();
+    display.show();
 }
 
 void Socket::boardPutIn()
 {
-    if (session.isRunning() || ending)
+    if (busy())
         return;
-    // What the tile shows of the last board is not this one's.
-    shown.version.clear();
-    if (foundFirst == BoardFoundFirst::WaitsForStart && boardTrigger->atFirstLook()) {
-        shown.phase = SocketView::Phase::AwaitingStart;
-        show();
+    display.boardPutIn();
+    if (watch.waitsForStart()) {
+        display.setPhase(SocketView::Phase::AwaitingStart);
         return;
     }
     start();
 }
 
-void Socket::boardTakenOut()
-{
-    gone(RunOutcome::BoardRemoved);
-}
-
-// The adapter of a fixture that keeps it has gone; a board that brings its own is the trigger's
-// to tell.
-void Socket::portVanished()
-{
-    if (boardTrigger->kind() != TriggerKind::Appear)
-        gone(RunOutcome::PortLost);
-}
-
 // A round under way ends at once for that reason; otherwise the socket waits for a board.
 void Socket::gone(RunOutcome why)
 {
-    rest.stop();
-    retry.stop();
+    watch.stopAsking();
     // The next board needs a code of its own.
     boardBarcode.release();
-    if (session.isRunning()) {
-        stopRound(why, categoryOf(why));
+    if (!session.isRunning()) {
+        if (!watch.endPending())
+            display.setPhase(SocketView::Phase::Waiting);
         return;
     }
-    if (ending)
-        return;
-    shown.phase = SocketView::Phase::Waiting;
-    show();
+    // A board may go right after its last reply (one that resets once it is programmed): what the
+    // line had received of it counts before the round is stopped.
+    session.stopAfterReceived(why, categoryOf(why));
 }
 
-// A board may go right after its last reply (one that resets once it is programmed): what the
-// line had received of it counts before the round is stopped.
-void Socket::stopRound(RunOutcome why, const QString& text)
+void Socket::conclude(RunOutcome why)
 {
-    session.stopAfterReceived(why, text);
+    // The line may tell a board gone before the trigger does.
+    phaseAfterRound = why != RunOutcome::BoardRemoved && watch.boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
+    std::exchange(keepEnd, nullptr)(why);
+    watch.rest(host.restSeconds());
 }
 
-void Socket::ended(RunOutcome outcome, std::function<void(RunOutcome why)> keep)
-{
-    ending = Ending{outcome, std::move(keep)};
-    // A round that got no reply from a board that was in may have lost it: a probe asks.
-    const bool askAgain = boardInAtStart && outcome == RunOutcome::NoDevice;
-    boardTrigger->roundEnded(askAgain, [this] {
-        if (ending)
-            conclude();
-    });
-}
-
-void Socket::conclude()
-{
-    const auto [outcome, keep] = *std::exchange(ending, std::nullopt);
-    // A round that broke off because the board or its port went away ends for that reason,
-    // whatever the line made of it: a port that went away with an adapter the board brought is
-    // the board taken out. The kernel tells the line of a port gone before it removes the port.
-    RunOutcome why = outcome;
-    if (failed(outcome) && outcome != RunOutcome::BoardRemoved) {
-        if (outcome == RunOutcome::PortLost || !PortPresence::isPresent(roundPort.path()))
-            why = boardTrigger->kind() == TriggerKind::Appear && boardInAtStart ? RunOutcome::BoardRemoved : RunOutcome::PortLost;
-        else if (boardInAtStart && !boardTrigger->boardIn())
-            why = RunOutcome::BoardRemoved;
-    }
-    concluded = why;
-    keep(why);
-}
-
-void Socket::kept(const RunEnd& kept)
+void Socket::shown(const RunEnd& kept, SocketView::Phase next)
 {
     const bool pass = kept.outcome == RunOutcome::Right;
-    shown.verdict = pass ? SocketView::Verdict::Pass : SocketView::Verdict::Fail;
-    shown.reason = pass ? QString() : kept.text;
-    shown.durationMs = kept.record.durationMs;
-    (pass ? shown.passes : shown.fails) += 1;
-    // The line may tell a board gone before the trigger does.
-    shown.phase = concluded != RunOutcome::BoardRemoved && boardTrigger->boardIn() ? SocketView::Phase::Done : SocketView::Phase::Waiting;
-    show();
+    display.verdictOf(pass, kept.text, kept.record.durationMs);
+    display.setPhase(next);
     emit roundEnded(pass, kept.text, kept.record);
-    planRest();
-}
-
-// Boards that bring their own adapter bring another at every plug, and a socket's adapter may
-// not have been there when the socket was made.
-PortInfo Socket::portOfRound()
-{
-    return portNow(boundPort, presence.path(), ports);
-}
-
-void Socket::planRest()
-{
-    if (const std::optional<int> seconds = station.restSeconds())
-        rest.start(*seconds * 1000);
-    else
-        rest.stop();
-}
-
-void Socket::show()
-{
-    emit changed(view());
 }
 
 }  // namespace iap

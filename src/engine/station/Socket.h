@@ -1,51 +1,43 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <QTimer>
 
-#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "production/PortSession.h"
-#include "serial/PortInfo.h"
-#include "serial/PortPresence.h"
-#include "serial/PortSource.h"
 #include "station/BoardBarcode.h"
-#include "station/BoardTrigger.h"
-#include "station/SocketView.h"
+#include "station/BoardWatch.h"
+#include "station/SocketDisplay.h"
 
 namespace iap {
 
-class Station;
+class BarcodeQueue;
+class SocketHost;
 
 // One fixture socket of a station: a port, named as the operator knows it. A round starts when
-// the socket's trigger tells a board put in, when the operator asks, or after the station's
-// rest while the board stays. A board taken out during a round ends it at once as "board
-// removed", as soon as the trigger tells it; a port that vanishes from a fixture that keeps its
-// adapter ends it as "port lost".
+// the socket's trigger tells a board put in, when the operator asks, or after the host's rest
+// while the board stays. A board taken out during a round ends it at once as "board removed", as
+// soon as the trigger tells it; a port that vanishes from a fixture that keeps its adapter ends it
+// as "port lost". The socket knows its station only as its host, and its codes as the station's
+// barcode queue hands them down.
 class Socket : public QObject {
     Q_OBJECT
 
 public:
-    // How often a socket whose round could not start asks again while its board stays: the
-    // round starts once the station can take it (a journal writable again, a job chosen).
-    static constexpr int RetryMs = 2000;
-
-    // What becomes of a board that is in the socket already when the socket is added: its round
-    // starts, or it waits for Start (a station opened again finds the boards it may have
-    // programmed before).
-    enum class BoardFoundFirst { Programmed, WaitsForStart };
+    using BoardFoundFirst = BoardWatch::FoundFirst;
 
     // `ports` tells which adapter is behind the port at each round.
-    Socket(Station& station, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line, PortSource& ports,
-           BoardFoundFirst foundFirst = BoardFoundFirst::Programmed);
+    Socket(SocketHost& host, BarcodeQueue& barcodes, QString name, const PortInfo& port, TriggerKind trigger, Clock& clock, std::unique_ptr<Line> line,
+           PortSource& ports, BoardFoundFirst foundFirst = BoardFoundFirst::Programmed, QObject* parent = nullptr);
 
     const QString& name() const { return socketName; }
-    const PortInfo& port() const { return boundPort; }
-    TriggerKind trigger() const { return boardTrigger->kind(); }
-    SocketView view() const;
+    const PortInfo& port() const { return watch.port(); }
+    TriggerKind trigger() const { return watch.kind(); }
+    SocketView view() const { return display.view(); }
     bool isRunning() const { return session.isRunning(); }
+    // The code scanned for the board in the socket, or for the next one put in, as the queue sees it.
+    BoardBarcode& barcode() { return boardBarcode; }
 
     // A round now, unless one runs.
     void start();
@@ -53,18 +45,10 @@ public:
     void stop();
     // Another trigger from now on; a board the new one finds in the socket is programmed.
     void setTrigger(TriggerKind kind);
-    // The station's rest has changed.
+    // The host's rest has changed.
     void restChanged();
-    // The station's job has changed: what the socket can tell may have too.
+    // The host's job has changed: what the socket can tell may have too.
     void jobChanged();
-
-    // The code scanned for the board in the socket, or for the next one put in (empty: none). A
-    // board waiting for its code gets its round.
-    const QString& barcode() const { return boardBarcode.code(); }
-    void takeBarcode(const QString& scanned);
-    // Since when (in the station's order of waiting) the board in the socket has waited for its
-    // code; none while it does not wait.
-    std::optional<std::uint64_t> awaitingBarcodeSince() const { return boardBarcode.awaitingSince(); }
 
 signals:
     void changed(const iap::SocketView& view);
@@ -72,50 +56,29 @@ signals:
     void roundEnded(bool pass, const QString& text, const iap::JournalRecord& record);
 
 private:
-    // A round's end, until the trigger knows whether the board is still in.
-    struct Ending {
-        RunOutcome outcome;
-        std::function<void(RunOutcome why)> keep;
-    };
-
+    bool busy() const { return session.isRunning() || watch.endPending(); }
     void boardPutIn();
-    void boardTakenOut();
-    void portVanished();
     void gone(RunOutcome why);
-    void stopRound(RunOutcome why, const QString& text);
-    void ended(RunOutcome outcome, std::function<void(RunOutcome why)> keep);
-    void conclude();
-    void kept(const RunEnd& end);
+    void conclude(RunOutcome why);
+    // The round's record kept: its verdict shown, then `next`.
+    void shown(const RunEnd& end, SocketView::Phase next);
     // True when the round may start as far as its code goes: the job needs none, or the board
-    // has one the station takes. Otherwise the board waits for one, or for the journal.
+    // has one it may take. Otherwise the board waits for one, or for the journal.
     bool barcodeReady();
-    void refuseBarcode(const QString& why);
-    void awaitBarcode();
-    void planRest();
-    void show();
-    // The port as the round at hand finds it, for its record.
-    PortInfo portOfRound();
 
-    Station& station;
+    SocketHost& host;
+    BarcodeQueue& barcodes;
     const QString socketName;
-    const PortInfo boundPort;
-    Clock& clock;
-    PortSource& ports;
-    PortPresence presence;
     PortSession session;
     // The port as the running or last round opened it.
     PortInfo roundPort;
-    std::unique_ptr<BoardTrigger> boardTrigger;
-    BoardFoundFirst foundFirst;
-    // The trigger told a board in when the round started: only then can it have been removed.
-    bool boardInAtStart = false;
-    std::optional<Ending> ending;
-    // Why the round at hand ended, as the socket concluded.
-    RunOutcome concluded = RunOutcome::Right;
-    QTimer rest;
-    QTimer retry;
-    SocketView shown;
+    // The keeping of a round's end, once the watch knows why it ended.
+    std::function<void(RunOutcome why)> keepEnd;
+    // What the socket shows once the round's record is kept.
+    SocketView::Phase phaseAfterRound = SocketView::Phase::Done;
+    BoardWatch watch;
     BoardBarcode boardBarcode;
+    SocketDisplay display;
 };
 
 }  // namespace iap

@@ -23,4 +23,34 @@ QString SocketView::stateText() const
     return notice;
 }
 
+void SocketView::roundStarts()
+{
+    phase = Phase::Running;
+    stepStarts({});
+    verdict = Verdict::None;
+    reason.clear();
+    version.clear();
+    boardSerial.clear();
+}
+
+void SocketView::stepStarts(const QString& name)
+{
+    step = name;
+    done = total = 0;
+}
+
+void SocketView::verdictOf(bool pass, const QString& failure, std::int64_t ms)
+{
+    verdict = pass ? Verdict::Pass : Verdict::Fail;
+    reason = pass ? QString() : failure;
+    durationMs = ms;
+    (pass ? passes : fails) += 1;
+}
+
+void SocketView::refused(const QString& why)
+{
+    phase = Phase::Refused;
+    notice = why;
+}
+
 }  // namespace iap

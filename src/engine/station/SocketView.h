@@ -41,6 +41,15 @@ struct SocketView {
 
     // "waiting for a board", "writing slot 0, 3 of 12", "downloading 40 of 64", …
     QString stateText() const;
+
+    // A round starts: what the tile showed of the last one goes, but its counts stay.
+    void roundStarts();
+    // The round has come to a step of its own ("writing slot 0"), whose pages are counted anew.
+    void stepStarts(const QString& name);
+    // A round's verdict, as its record keeps it: `reason` is why it failed.
+    void verdictOf(bool pass, const QString& reason, std::int64_t ms);
+    // Why a round could not start.
+    void refused(const QString& why);
 };
 
 }  // namespace iap

@@ -1,7 +1,5 @@
 #include "station/Station.h"
 
-#include "platform/Clock.h"
-#include "production/RepeatedBarcode.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -13,7 +11,8 @@ Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines, 
       clock(stationClock),
       lines(socketLines ? std::move(socketLines) : [] { return std::unique_ptr<Line>(std::make_unique<SerialPort>()); }),
       portSource(ports ? std::move(ports) : makeSystemPortSource()),
-      refusedJob(QStringLiteral("no job: choose the images")), journal(std::make_unique<Journal>())
+      rounds(stationClock),
+      barcodes([this] { return needsBarcodes(); })
 {
 }
 
@@ -24,40 +23,34 @@ Station::~Station()
 
 QString Station::setJob(const StationJob& job)
 {
-    chosenJob = job;
-    refusedJob = prepareTriggers(job, triggers);
-    if (refusedJob.isEmpty())
-        refusedJob = prepareRound(job, preparedJob);
-    if (!needsBarcodes())
-        waitingBarcodes.clear();
-    for (Socket* socket : socketList)
-        socket->jobChanged();
-    if (const QString unusable = deliverFromJournal(); refusedJob.isEmpty())
-        refusedJob = unusable;
+    rounds.setJob(job);
+    tellJobChanged();
+    rounds.holdJob(deliverFromJournal());
     emit jobChanged();
-    return refusedJob;
+    return rounds.jobRefusal();
 }
 
 void Station::refuseJob(const QString& why)
 {
-    chosenJob = {};
-    preparedJob = {};
-    refusedJob = why;
-    waitingBarcodes.clear();
+    rounds.refuseJob(why);
+    tellJobChanged();
+    emit jobChanged();
+}
+
+void Station::tellJobChanged()
+{
+    barcodes.jobChanged();
     for (Socket* socket : socketList)
         socket->jobChanged();
-    emit jobChanged();
 }
 
 QString Station::setJournal(const QString& location)
 {
     deliverer.reset();
-    journal = std::make_unique<Journal>(location);
+    rounds.useJournal(location);
     journalPlace = location;
     deliverFromJournal();
-    journalRefusal = journal->check();
-    journalRefusedAtMs = clock.nowMs();
-    return journalRefusal;
+    return rounds.checkJournal();
 }
 
 QString Station::setDelivery(const QString& target, const QString& token)
@@ -70,15 +63,15 @@ QString Station::setDelivery(const QString& target, const QString& token)
 
 QString Station::deliverFromJournal()
 {
-    const QString target = chosenTarget.isEmpty() ? chosenJob.deliver : chosenTarget;
+    const QString target = chosenTarget.isEmpty() ? rounds.stationJob().deliver : chosenTarget;
     if (deliverer && deliverer->target().text == target)
         return {};
     deliverer.reset();
-    journal->deliverTo({});
+    rounds.journal().deliverTo({});
     QString why;
     const std::optional<DeliveryTarget> parsed = target.isEmpty() ? std::nullopt : DeliveryTarget::of(target, why);
     if (parsed) {
-        journal->deliverTo(target);
+        rounds.journal().deliverTo(target);
         deliverer = std::make_unique<Deliverer>(journalPlace, *parsed, makeDeliveryChannel(*parsed, deliveryToken), clock);
         connect(deliverer.get(), &Deliverer::statusChanged, this, &Station::deliveryChanged);
         deliverer->start();
@@ -87,21 +80,16 @@ QString Station::deliverFromJournal()
     return why;
 }
 
-QString Station::journalLocation() const
-{
-    return journal->where();
-}
-
 void Station::setRestSeconds(std::optional<int> seconds)
 {
-    rest = seconds;
+    rounds.setRestSeconds(seconds);
     for (Socket* socket : socketList)
         socket->restChanged();
 }
 
 Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst)
 {
-    auto* socket = new Socket(*this, name, port, trigger, clock, lines(), *portSource, foundFirst);
+    auto* socket = new Socket(rounds, barcodes, name, port, trigger, clock, lines(), *portSource, foundFirst, this);
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) {
         // A record kept waits in the outbox: the deliverer looks at once.
         if (deliverer)
@@ -109,12 +97,14 @@ Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKin
         emit roundEnded(socket, pass);
     });
     socketList.push_back(socket);
+    barcodes.add(socket->barcode());
     return *socket;
 }
 
 void Station::removeSocket(Socket& socket)
 {
     socket.stop();
+    barcodes.remove(socket.barcode());
     socketList.erase(std::remove(socketList.begin(), socketList.end(), &socket), socketList.end());
     socket.deleteLater();
 }
@@ -125,65 +115,9 @@ void Station::stopAll()
         socket->stop();
 }
 
-QString Station::admit()
-{
-    if (!refusedJob.isEmpty())
-        return refusedJob;
-    // A journal that could not be written is asked again once per retry for all sockets, not by
-    // each of them: reaching a server that is down takes seconds.
-    if (!journalRefusal.isEmpty() && clock.nowMs() - journalRefusedAtMs < Socket::RetryMs)
-        return journalRefusal;
-    journalRefusal = journal->check();
-    // A pool used up is told before a board is touched; the journal is asked again at the retry.
-    if (journalRefusal.isEmpty() && preparedJob.unique)
-        journalRefusal = journal->available(preparedJob.unique->draws());
-    journalRefusedAtMs = clock.nowMs();
-    return journalRefusal;
-}
-
 QString Station::scan(const QString& scanned, Socket* chosen)
 {
-    const QString code = scanned.trimmed();
-    if (code.isEmpty())
-        return QStringLiteral("an empty barcode is none");
-    if (!needsBarcodes())
-        return QStringLiteral("barcode %1 not taken: the job asks for none").arg(code);
-    if (!chosen) {
-        for (Socket* socket : socketList) {
-            const std::optional<std::uint64_t> since = socket->awaitingBarcodeSince();
-            if (since && (!chosen || *since < *chosen->awaitingBarcodeSince()))
-                chosen = socket;
-        }
-    }
-    if (!chosen) {
-        waitingBarcodes.push_back(code);
-        return {};
-    }
-    if (chosen->isRunning())
-        return QStringLiteral("barcode %1 not taken: %2 is running a round").arg(code, chosen->name());
-    chosen->takeBarcode(code);
-    return {};
-}
-
-QString Station::takeWaitingBarcode()
-{
-    if (waitingBarcodes.empty())
-        return {};
-    QString oldest = std::move(waitingBarcodes.front());
-    waitingBarcodes.pop_front();
-    return oldest;
-}
-
-Station::BarcodeCheck Station::checkBarcode(const QString& code, const Socket& socket)
-{
-    if (preparedJob.repeatBarcodes)
-        return {};
-    for (const Socket* other : socketList)
-        if (other != &socket && other->barcode() == code)
-            return {QStringLiteral("barcode %1 is already given to the board in %2").arg(code, other->name()), {}};
-    BarcodeCheck check;
-    check.repeated = repeatedBarcode(*journal, code, check.unknown);
-    return check;
+    return barcodes.scan(scanned, chosen ? &chosen->barcode() : nullptr);
 }
 
 }  // namespace iap

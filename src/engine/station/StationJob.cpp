@@ -13,7 +13,6 @@
 #include <cmath>
 
 #include "delivery/DeliveryTarget.h"
-#include "production/JobChecks.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -61,7 +60,7 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
     if (job.pins)
         object.insert(ImagePins::JobKey, imagePinsJson(*job.pins));
     // A job that asks for no code keeps the file it always had.
-    if (job.barcode)
+    if (job.barcodeRequired)
         object.insert(BarcodeKey, true);
     if (job.repeatBarcodes)
         object.insert(RepeatBarcodesKey, true);
@@ -102,7 +101,7 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     job.model = *model;
     job.address = object.value(AddressKey).toString();
     job.verify = object.value(VerifyKey).toBool();
-    job.barcode = object.value(BarcodeKey).toBool();
+    job.barcodeRequired = object.value(BarcodeKey).toBool();
     job.repeatBarcodes = object.value(RepeatBarcodesKey).toBool();
     if (object.contains(TriggerKey)) {
         const std::optional<TriggerKind> trigger = triggerNamed(object.value(TriggerKey).toString());
@@ -182,43 +181,6 @@ std::optional<StationJob> loadStationJob(const QString& path, QString& error)
     job->file = path;
     job->fileSha256 = file->sha256Hex;
     return job;
-}
-
-bool needsBarcodes(const StationJob& job)
-{
-    return job.barcode || (job.unique && job.unique->needsBarcode());
-}
-
-QString prepareRound(const StationJob& job, Job& round)
-{
-    round = {};
-    round.kind = Job::Kind::Round;
-    round.model = job.model;
-    round.verify = job.verify;
-    round.barcodeRequired = needsBarcodes(job);
-    round.repeatBarcodes = job.repeatBarcodes;
-    round.replyTimeoutSeconds = job.replyTimeoutSeconds;
-    round.jobFile = job.file;
-    round.jobSha256 = job.fileSha256;
-    if (!job.address.isEmpty()) {
-        round.address = parseAddress(job.address);
-        if (!round.address)
-            return QStringLiteral("the address %1 is not eight hexadecimal digits").arg(job.address);
-    }
-    if (job.slot0.isEmpty() && job.slot1.isEmpty() && job.application.isEmpty())
-        return QStringLiteral("the job needs a slot 0 or slot 1 image or an application");
-    ImageSnapshot slot0;
-    ImageSnapshot slot1;
-    ImageSnapshot application;
-    for (const auto& [image, path] : {std::pair{&slot0, job.slot0}, {&slot1, job.slot1}, {&application, job.application}})
-        if (const QString error = takeImage(*image, path); !error.isEmpty())
-            return error;
-    if (job.pins)
-        if (const QString refusal = checkPinnedImages(*job.pins, {&slot0, &slot1, &application}); !refusal.isEmpty())
-            return refusal;
-    if (const QString error = planRound(round, slot0, slot1, application); !error.isEmpty() || !job.unique)
-        return error;
-    return planUniquePage(round, *job.unique);
 }
 
 QString prepareTriggers(const StationJob& job, TriggerSettings& settings)

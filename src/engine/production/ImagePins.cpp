@@ -1,4 +1,4 @@
-#include "station/ImagePins.h"
+#include "production/ImagePins.h"
 
 #include <QRegularExpression>
 
