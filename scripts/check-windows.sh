@@ -13,6 +13,6 @@ ln -s "$zlib_headers/zlib.h" "$zlib_headers/zconf.h" "$zlib/"
 # -Wno-attributes: Linux's Qt headers declare their exports for ELF, not for DLLs.
 find "$root/src" -name '*.cpp' ! -name '*_posix.cpp' ! -name '*_linux.cpp' -print0 | sort -z |
   xargs -0 -n 1 -P "$(nproc)" x86_64-w64-mingw32-g++-posix -fsyntax-only -std=c++20 -Wall -Wextra -Werror -Wno-attributes \
-    -I"$root/src/engine" -I"$root/src/window" -I"$root/src/station_window" -I"$root/src/cli" -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" -I"$qt/QtSerialPort" -I"$qt/QtSql" -I"$qt/QtNetwork" -I"$zlib" -DQT_NO_VERSION_TAGGING \
+    -I"$root/src/engine" -I"$root/src/desktop" -I"$root/src/window" -I"$root/src/station_window" -I"$root/src/cli" -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" -I"$qt/QtSerialPort" -I"$qt/QtSql" -I"$qt/QtNetwork" -I"$zlib" -DQT_NO_VERSION_TAGGING \
     -DIAP_VERSION_MAJOR=0 -DIAP_VERSION_MINOR=0 -DIAP_VERSION_PATCH=0 -DIAP_VERSION=\"0\"
 echo "Windows sources: syntax check passed"
