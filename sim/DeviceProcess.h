@@ -1,17 +1,15 @@
 #pragma once
 
 #include "Bootloader.h"
-#include "DeviceIdentity.h"
+#include "DevicePort.h"
 #include "EventLog.h"
 #include "Flash.h"
+#include "ImageFile.h"
 #include "Options.h"
-#include "PortLink.h"
-#include "PortUseWatch.h"
-#include "Terminal.h"
+#include "Plugging.h"
 #include "SignalPipe.h"
 #include "Transmitter.h"
 
-#include <optional>
 #include <string>
 
 namespace iap::sim {
@@ -31,18 +29,9 @@ public:
     bool run();
 
 private:
-    bool plug(Nanos now, std::string& error);
-    bool openLine(std::string& error);
-    void unplug(Nanos now, const std::string& cause);
-    void announceBoard(bool present);
-    bool roundReplyTaken(Nanos now) const;
     void readLine(Nanos now);
     bool handleSignals(Nanos now);
-    void notePortUse();
-    void noteToolRate();
     void hangUp();
-    void closeLine();
-    void saveImage();
     void noteHeldUp(Nanos sendAt, Nanos wokenAt);
     int pollTimeoutMs(Nanos now) const;
 
@@ -53,22 +42,10 @@ private:
     Flash flash;
     Transmitter transmitter;
     Bootloader bootloader;
-    Terminal line;
-    PortLink link;
-    PortUseWatch portUse;
+    DevicePort port;
+    ImageFile image;
+    Plugging plugging;
     SignalPipe signals;
-    // Programs that have the port open, as far as the watch tells.
-    int portHolders = 0;
-    std::string linkName;
-    // The flash as the --image file gave it at start, for every device plugged in later.
-    std::optional<Flash> imageAtStart;
-    DeviceIdentity identity;
-    // While unplugged: when the next device is plugged in. A fixture ignores its line until then.
-    std::optional<Nanos> plugAt;
-    // The tool's rate last logged.
-    std::optional<unsigned> loggedRate;
-    // A download has been completed and the device unplugs once its checksum reply is taken.
-    bool roundEnded = false;
 };
 
 }  // namespace iap::sim

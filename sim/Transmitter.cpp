@@ -1,13 +1,10 @@
 #include "Transmitter.h"
 
-#include "EventLog.h"
 #include "Options.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
-#include <unistd.h>
 
 namespace iap::sim {
 
@@ -22,16 +19,15 @@ constexpr std::size_t HandOverBytes = 4096;
 Transmitter::Transmitter(LineTiming timing, const Options& options, EventLog& log)
     : timing(timing)
     , replyGapMs(options.replyGapMs)
-    , splitSilence(milliseconds(options.faults.splitMs))
-    , splitRandom(options.seed.value_or(0))
-    , log(log)
+    , split(options, log)
     , adapter(*adapterChip(options.adapter), options.jitterMs, options.seed.value_or(0) + 1)
+    , output(adapter, log)
 {
 }
 
 void Transmitter::setFd(int fd)
 {
-    masterFd = fd;
+    output.setFd(fd);
     discard();
 }
 
@@ -51,8 +47,7 @@ void Transmitter::discard()
 {
     clear();
     adapter.reset(monotonicNow());
-    leaving.clear();
-    delivered = handed;
+    output.forget(handed);
     writeBlocked = false;
 }
 
@@ -73,26 +68,18 @@ void Transmitter::begin(Reply& reply)
     start = startOf(reply);
     started = true;
     sent = 0;
-    splitAt = 0;
-    if (splitSilence.count() > 0 && reply.length >= 2) {
-        splitAt = std::uniform_int_distribution<std::uint64_t>(1, reply.length - 1)(splitRandom);
-        log.write("FAULT reply split after " + std::to_string(splitAt) + " of " + std::to_string(reply.length) + " bytes");
-    }
+    split.begin(reply.length);
 }
 
 Nanos Transmitter::dueTime(std::uint64_t byteIndex) const
 {
     // Rounded up past the exact instant, so that pump finds the byte due when woken for it.
-    const Nanos pause = splitAt && byteIndex >= splitAt ? splitSilence : Nanos(0);
-    return start + pause + Nanos(static_cast<Nanos::rep>(std::ceil(timing.wireTimeNs(byteIndex + 1))) + 1);
+    return start + split.pauseBefore(byteIndex) + Nanos(static_cast<Nanos::rep>(std::ceil(timing.wireTimeNs(byteIndex + 1))) + 1);
 }
 
 std::uint64_t Transmitter::dueCount(Nanos now) const
 {
-    std::uint64_t count = timing.bytesWithin(now - start);
-    if (splitAt && count > splitAt)
-        count = std::max(splitAt, timing.bytesWithin(now - start - splitSilence));
-    return std::min(replies.front().length, count);
+    return std::min(replies.front().length, split.sentWithin(timing, now - start));
 }
 
 std::optional<Nanos> Transmitter::nextDue() const
@@ -110,7 +97,7 @@ std::optional<Nanos> Transmitter::nextDue() const
 void Transmitter::pump(Nanos now)
 {
     writeBlocked = false;
-    if (masterFd < 0)
+    if (!output.hasLine())
         return;
     for (;;) {
         if (!deliver(now))
@@ -152,7 +139,7 @@ std::optional<Nanos> Transmitter::handOver(Nanos now)
             return dueTime(sent);
         if (sent < reply.length)
             return std::nullopt;
-        leaving.emplace_back(handed, std::move(reply.logText));
+        output.expect(handed, std::move(reply.logText));
         replies.pop_front();
         started = false;
     }
@@ -161,39 +148,17 @@ std::optional<Nanos> Transmitter::handOver(Nanos now)
 
 bool Transmitter::deliver(Nanos now)
 {
-    while (UsbAdapter::Packet* packet = adapter.released(now)) {
-        while (packet->written < packet->bytes.size()) {
-            const ssize_t written = ::write(masterFd, packet->bytes.data() + packet->written, packet->bytes.size() - packet->written);
-            if (written > 0) {
-                packet->written += static_cast<std::size_t>(written);
-                continue;
-            }
-            if (written < 0 && errno == EINTR)
-                continue;
-            const bool full = written == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
-            if (full && !droppingOutput) {
-                writeBlocked = true;
-                return false;
-            }
-            if (!full) {
-                log.write("INFO the line refused a write (errno " + std::to_string(errno) + "): replies dropped");
-                discard();
-                return false;
-            }
-            // Nobody reads: the bytes leave the device all the same and are lost.
-            break;
-        }
-        lastDelivery = monotonicNow();
-        if (adapter.chip().rule != PacketRule::None) {
-            const std::size_t lost = packet->bytes.size() - packet->written;
-            log.write("PACKET " + std::to_string(packet->bytes.size()) + " bytes" + (lost ? " lost " + std::to_string(lost) : ""));
-        }
-        delivered += packet->bytes.size();
-        adapter.pop();
-        for (; !leaving.empty() && leaving.front().first <= delivered; leaving.pop_front())
-            log.write("TX " + leaving.front().second);
+    switch (output.deliver(now)) {
+    case TerminalOutput::Outcome::Delivered:
+        return true;
+    case TerminalOutput::Outcome::Blocked:
+        writeBlocked = true;
+        return false;
+    case TerminalOutput::Outcome::Refused:
+        discard();
+        break;
     }
-    return true;
+    return false;
 }
 
 }  // namespace iap::sim

@@ -3,13 +3,12 @@
 #include "Clock.h"
 #include "LineTiming.h"
 #include "Reply.h"
+#include "ReplySplit.h"
+#include "TerminalOutput.h"
 #include "UsbAdapter.h"
 
 #include <deque>
 #include <optional>
-#include <random>
-#include <string>
-#include <utility>
 
 namespace iap::sim {
 
@@ -20,17 +19,14 @@ struct Options;
 // UART at the instant its stop bit would on a real line, and reaches the terminal the way the
 // adapter chip (--adapter) delivers it; without a chip, at that instant. Replies follow each
 // other on the UART with the reply gap between them unless a reply joins the one before.
-// When the tool does not read and the pseudo-terminal is full, sending waits; nothing is lost.
-// While no program has the port open, what the pseudo-terminal cannot take leaves at the same
-// pace and reaches nobody (the next program's open throws away what it holds), so the device
-// never waits for a program that has gone.
+// While the pseudo-terminal takes nothing more, sending waits (see TerminalOutput).
 class Transmitter {
 public:
     Transmitter(LineTiming timing, const Options& options, EventLog& log);
 
     // A new line, or none (-1): what the old one's adapter held goes with it.
     void setFd(int fd);
-    void setDropping(bool dropping) { droppingOutput = dropping; }
+    void setDropping(bool dropping) { output.setDropping(dropping); }
     void queue(Reply reply);
     // Drops every reply the UART has not wholly sent; the adapter still delivers what it holds.
     void clear();
@@ -42,7 +38,7 @@ public:
     // When the UART sent its last byte so far; the device is busy until then.
     Nanos lastByteSentAt() const { return lastSent; }
     // When bytes last reached the pseudo-terminal.
-    Nanos lastDeliveryAt() const { return lastDelivery; }
+    Nanos lastDeliveryAt() const { return output.lastDeliveryAt(); }
     // Waiting for the pseudo-terminal to take bytes again.
     bool blocked() const { return writeBlocked; }
     // When pump has something to do next; empty when idle or blocked.
@@ -54,32 +50,24 @@ private:
     Nanos dueTime(std::uint64_t byteIndex) const;
     std::uint64_t dueCount(Nanos now) const;
     std::optional<Nanos> handOver(Nanos now);
+    // Whether every packet released by now has been delivered.
     bool deliver(Nanos now);
     void discard();
 
     LineTiming timing;
     std::uint64_t replyGapMs;
-    Nanos splitSilence;
-    std::mt19937_64 splitRandom;
-    EventLog& log;
+    ReplySplit split;
     UsbAdapter adapter;
-    int masterFd = -1;
+    TerminalOutput output;
     std::deque<Reply> replies;
-    // The reply on the UART: when it started, how much of it has been sent, and where it pauses.
+    // The reply on the UART: when it started, and how much of it has been sent.
     bool started = false;
     Nanos start {};
     std::uint64_t sent = 0;
-    std::uint64_t splitAt = 0;
     bool anySent = false;
     Nanos lastSent {};
-    // Replies wholly sent by the UART and not yet delivered, each with the count of bytes handed to
-    // the adapter when its last one was: the TX line waits until it reaches the terminal.
-    std::deque<std::pair<std::uint64_t, std::string>> leaving;
     std::uint64_t handed = 0;
-    std::uint64_t delivered = 0;
-    Nanos lastDelivery {};
     bool writeBlocked = false;
-    bool droppingOutput = false;
 };
 
 }  // namespace iap::sim

@@ -2,28 +2,21 @@
 
 #include <QWidget>
 
-#include <vector>
-
 #include "Desktop.h"
 #include "platform/Platform.h"
 #include "platform/TunePlayer.h"
-#include "serial/PortDiscovery.h"
+#include "RecordDestinations.h"
+#include "SocketAdder.h"
+#include "SocketBoard.h"
 #include "station/Station.h"
 #include "StationOptions.h"
 
 class QCheckBox;
-class QComboBox;
-class QGridLayout;
-class QLabel;
-class QLineEdit;
-class QShortcut;
 class QSpinBox;
 
 namespace iap {
 
 class JobPanel;
-class ScannerKeys;
-class SocketTile;
 
 // The production station: the Journal menu (the yield report) and the job above, a tile for every
 // socket, and below them the ports to add as sockets, continuous mode, the journal and where
@@ -33,10 +26,8 @@ class StationWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Keys 1 to 9 start the round of the socket with that number, unless the job needs a code
-    // for each board: then the keys are a barcode scanner's (a code's digits would start sockets).
-    static constexpr int NumberedSockets = 9;
-    static constexpr int TilesPerRow = 4;
+    static constexpr int NumberedSockets = SocketBoard::NumberedSockets;
+    static constexpr int TilesPerRow = SocketBoard::TilesPerRow;
 
     StationWindow(Platform platform, Desktop desktop, StationOptions options = {});
     ~StationWindow() override;
@@ -46,46 +37,23 @@ private:
     void layOut();
     void restore();
     void takeOperatorJob();
-    void listPorts();
     void addSocket(const QString& name, const PortInfo& port, TriggerKind trigger, Socket::BoardFoundFirst foundFirst);
-    void removeTile(SocketTile* tile);
-    void placeTiles();
     void applyJob(const StationJob& job);
-    void applyJournal();
-    void applyDelivery();
     void applyRest();
     void remember() const;
-    // Who takes the keys: the scanner while the job needs codes, the number keys otherwise.
-    void listenForCodes();
-    // The tile the next code goes to; none: the board that has waited longest.
-    void choose(SocketTile* tile);
-    void scanned(const QString& code);
 
     StationOptions options;
     Platform platform;
     Desktop desktop;
-    PortDiscovery discovery;
     TunePlayer tunes;
     Station station;
     JobPanel* jobPanel;
-    QGridLayout* tileGrid;
-    std::vector<SocketTile*> tiles;
-    QComboBox* portList;
-    QLineEdit* socketName;
+    // Made in this order, so that Tab goes through their fields in it, then through the rows' buttons.
+    SocketBoard board;
+    SocketAdder adder;
     QCheckBox* continuousBox;
     QSpinBox* restBox;
-    QLineEdit* journalEdit;
-    QLabel* journalVerdict;
-    QLabel* scanVerdict;
-    ScannerKeys* scanner;
-    std::vector<QShortcut*> numberKeys;
-    SocketTile* chosen = nullptr;
-    // The journal the station was last given, as given (a password too), for the yield report.
-    QString journalInUse;
-    QLineEdit* deliverEdit;
-    QLineEdit* tokenFileEdit;
-    // What waits to be delivered, or why the target cannot be used; empty when all went.
-    QLabel* deliveryStatus;
+    RecordDestinations records;
     // Until the last session's station is back, nothing is remembered over it.
     bool restored = false;
 };

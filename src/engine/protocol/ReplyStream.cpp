@@ -1,74 +1,21 @@
 #include "protocol/ReplyStream.h"
 
-#include <QByteArrayView>
-
 #include <algorithm>
-#include <array>
+
+#include "protocol/ReplyKeywords.h"
 
 namespace iap {
 namespace {
 
-constexpr QByteArrayView WriteWord("write");
-constexpr QByteArrayView OkWord("ok");
 constexpr qsizetype VersionStart = 5;
 constexpr qsizetype VersionLength = 20;
 // No reply is longer than a version reply: a fragment beyond this holds no reply whole, and only
 // its end may still begin one.
 constexpr qsizetype LongestFragmentBytes = 64;
 
-QByteArrayView checksumKeyword(OperationKind running)
-{
-    switch (running) {
-    case OperationKind::Download:
-        return "checksumi";
-    case OperationKind::FlashWrite:
-        return "checksumw";
-    case OperationKind::FlashRead:
-        break;
-    }
-    return "checksumr";
-}
-
-Reply checksumReply(OperationKind running)
-{
-    switch (running) {
-    case OperationKind::Download:
-        return Reply::ChecksumDownload;
-    case OperationKind::FlashWrite:
-        return Reply::ChecksumWrite;
-    case OperationKind::FlashRead:
-        break;
-    }
-    return Reply::ChecksumRead;
-}
-
-bool takesEraseReport(const ReplyStream::Context& context)
-{
-    return context.running == OperationKind::Download;
-}
-
 bool takesVersion(const ReplyStream::Context& context)
 {
     return context.running != OperationKind::FlashRead && !context.versionShown;
-}
-
-// Where a keyword the operation takes may have begun at the end of the text: the start of its
-// longest end that is the beginning of one; the text's size when there is none.
-qsizetype keywordBeginningAtEnd(const QByteArray& lower, const ReplyStream::Context& context)
-{
-    std::array<QByteArrayView, 3> keywords{checksumKeyword(context.running), {}, {}};
-    if (context.running != OperationKind::FlashRead)
-        keywords[1] = WriteWord;
-    if (takesEraseReport(context))
-        keywords[2] = OkWord;
-    const qsizetype longest = checksumKeyword(context.running).size() - 1;
-    for (qsizetype start = std::max<qsizetype>(0, lower.size() - longest); start < lower.size(); ++start) {
-        const QByteArrayView end = QByteArrayView(lower).sliced(start);
-        for (const QByteArrayView keyword : keywords)
-            if (keyword.size() > end.size() && keyword.startsWith(end))
-                return start;
-    }
-    return lower.size();
 }
 
 }  // namespace
@@ -104,7 +51,7 @@ std::optional<ReplyStream::Cut> ReplyStream::next(const Context& context)
     if (context.running == OperationKind::FlashRead) {
         // A read takes nothing but its checksum reply: what comes before it answers nothing.
         if (sum < 0) {
-            pending.remove(0, keywordBeginningAtEnd(lower, context));
+            pending.remove(0, keywordBeginningAtEnd(lower, context.running));
             return std::nullopt;
         }
         pending.remove(0, sum);
@@ -123,7 +70,7 @@ std::optional<ReplyStream::Cut> ReplyStream::next(const Context& context)
     }
     if (sum >= 0)
         return checksum(context);
-    if (takesEraseReport(context))
+    if (takesEraseReport(context.running))
         if (const qsizetype ok = lower.indexOf(OkWord); ok >= 0) {
             // An acknowledgement and an "OK" run together are both, in order.
             if (ok > 0 && context.pageInFlight)
@@ -152,7 +99,7 @@ std::optional<ReplyStream::Cut> ReplyStream::versionContinued(const Context& con
     const QByteArray lower = pending.toLower();
     qsizetype end = pending.size();
     for (const QByteArrayView keyword : {WriteWord, checksumKeyword(context.running), OkWord})
-        if (const qsizetype at = lower.indexOf(keyword); at >= 0 && (keyword != OkWord || takesEraseReport(context)))
+        if (const qsizetype at = lower.indexOf(keyword); at >= 0 && (keyword != OkWord || takesEraseReport(context.running)))
             end = std::min(end, at);
     if (end == 0) {
         openVersion.reset();
@@ -160,7 +107,7 @@ std::optional<ReplyStream::Cut> ReplyStream::versionContinued(const Context& con
     }
     // With a page out, its acknowledgement may follow at once, its first letters in this piece.
     if (context.pageInFlight)
-        end = keywordBeginningAtEnd(lower.left(end), context);
+        end = keywordBeginningAtEnd(lower.left(end), context.running);
     if (end == 0)
         return std::nullopt;
     Cut cut = take(Reply::Version, end);
@@ -196,7 +143,7 @@ std::optional<ReplyStream::Cut> ReplyStream::acknowledgements(const Context& con
     QByteArray lower = text.toLower();
     if (!whole) {
         // An acknowledgement does not swallow the beginning of the reply after it.
-        const qsizetype end = keywordBeginningAtEnd(lower, context);
+        const qsizetype end = keywordBeginningAtEnd(lower, context.running);
         text.truncate(end);
         lower.truncate(end);
     }

@@ -2,18 +2,15 @@
 
 #include <utility>
 
-#include "platform/ClockTimer.h"
 #include "session/Exchange.h"
+#include "session/PollLoop.h"
 
 namespace iap {
 
 Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent)
-    : QObject(parent), time(clock), line(std::move(deviceLine)), pollTimer(new ClockTimer(clock, this))
+    : QObject(parent), time(clock), line(std::move(deviceLine)), pollLoop(new PollLoop(clock, *line, StartPollIntervalMs, this))
 {
     current.renew();
-    pollTimer->setObjectName(QStringLiteral("Timer1"));
-    pollTimer->setInterval(StartPollIntervalMs);
-    connect(pollTimer, &ClockTimer::timeout, this, &Connection::tick);
     connect(line.get(), &Line::polled, this, &Connection::take);
     connect(line.get(), &Line::quiet, this, &Connection::onQuiet);
     connect(line.get(), &Line::discarding, this, [this] { emit status(QString::fromLatin1(WaitingText)); });
@@ -42,12 +39,11 @@ void Connection::openInBackground(const QString& portName, DeviceModel model)
 bool Connection::started(bool opened)
 {
     if (!opened) {
-        pollTimer->stop();
+        pollLoop->stop();
         emit status(QString::fromLatin1(PortUnavailableText));
         return false;
     }
-    if (!pollTimer->isActive())
-        pollTimer->start();
+    pollLoop->run();
     return true;
 }
 
@@ -56,14 +52,14 @@ void Connection::close()
     end();
     line->flush();
     line->close();
-    pollTimer->stop();
+    pollLoop->stop();
 }
 
 void Connection::abandon()
 {
     end();
     line->close();
-    pollTimer->stop();
+    pollLoop->stop();
 }
 
 void Connection::takeReceived(std::function<void()> then)
@@ -95,7 +91,7 @@ void Connection::end()
     // Nothing more comes on this connection: what was awaited of it is all there is.
     endTakingLater();
     current.renew();
-    restingForPoll = false;
+    pollLoop->forgetPoll();
     exchange = nullptr;
     pendingCommand.clear();
     afterCommand = nullptr;
@@ -118,7 +114,7 @@ void Connection::onQuiet()
         line->write(std::exchange(pendingCommand, {}));
         std::exchange(afterCommand, nullptr)();
     }
-    resumeTicks();
+    pollLoop->resume();
 }
 
 int Connection::write(const QByteArray& bytes)
@@ -128,38 +124,16 @@ int Connection::write(const QByteArray& bytes)
 
 void Connection::pollEvery(int intervalMs)
 {
-    // A window timer's way: enabling a running timer leaves its count alone, a new interval
-    // starts it afresh.
-    if (!pollTimer->isActive())
-        pollTimer->start();
-    pollTimer->setInterval(intervalMs);
-}
-
-void Connection::tick()
-{
-    // A tick that would find nothing to do is not waited for: with no port open the timer rests
-    // until the next open, and while a poll is outstanding until its chunk has been handled.
-    pollTimer->stop();
-    if (!line->isOpen())
-        return;
-    line->poll();
-    restingForPoll = true;
+    pollLoop->setInterval(intervalMs);
 }
 
 void Connection::take(const QByteArray& chunk)
 {
-    resumeTicks();
+    pollLoop->resume();
     if (!chunk.isEmpty())
         emit received();
     if (exchange)
         exchange->take(chunk);
-}
-
-void Connection::resumeTicks()
-{
-    // The next poll is counted from here, so that a page armed by this chunk leaves before it.
-    if (std::exchange(restingForPoll, false) || pollTimer->isActive())
-        pollTimer->start();
 }
 
 }  // namespace iap

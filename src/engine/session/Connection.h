@@ -14,8 +14,8 @@
 namespace iap {
 
 class Clock;
-class ClockTimer;
 class Exchange;
+class PollLoop;
 
 // One port's connection to a device: the port, the poll loop that brings what the device sends
 // (Timer1) and the exchange those bytes go to. Every operation opens it afresh, and sends its
@@ -83,21 +83,16 @@ signals:
 private:
     // Polling runs exactly when the port opened; a failure is told by status. Whether it opened.
     bool started(bool opened);
-    void tick();
     void take(const QByteArray& chunk);
     void onQuiet();
     void end();
     void endTaking();
     void endTakingLater();
-    // The poll loop runs again once the poll or the wait it rested for has ended.
-    void resumeTicks();
 
     Clock& time;
     std::unique_ptr<Line> line;
     Attempt current;
-    ClockTimer* pollTimer;
-    // The poll loop was stopped by a tick that found a poll outstanding.
-    bool restingForPoll = false;
+    PollLoop* pollLoop;
     Exchange* exchange = nullptr;
     // The command of the exchange starting, until the line is quiet; then what follows it.
     QByteArray pendingCommand;
