@@ -17,17 +17,11 @@ using namespace iap::test;
 
 namespace {
 
-constexpr int RunTimeoutMs = 60000;
 constexpr quint32 Address = 0x08004000;
 constexpr char Erased = char(0xFF);
 // Far above what a sanitized iap-cli holds for an image of 16 MiB, far below what it would for
 // 2048 copies of a MiB.
 constexpr long PeakMiB = 1024;
-
-Finished run(const QString& program, const QStringList& arguments)
-{
-    return runProgram(program, arguments, RunTimeoutMs);
-}
 
 // The binary as ihex, srec (objcopy picks S1, S2 or S3 by the address), S37 (S3 forced, short
 // records), elf32 or elf64. objcopy alone makes no loadable segment; ld links one whose virtual
@@ -44,14 +38,14 @@ QString toolchainFile(const QString& folder, const QByteArray& binary, const QSt
         const bool wide = format == QLatin1String("elf64");
         const QString script = out + QStringLiteral(".ld");
         writeFile(script, QStringLiteral("SECTIONS { .data 0x20000000 : AT(%1) { *(.data) } }\n").arg(hex).toLatin1());
-        const bool made = run("objcopy", {"-I", "binary", "-O", wide ? "elf64-x86-64" : "elf32-i386", "-B", wide ? "i386:x86-64" : "i386", in, out + ".o"}).exit == 0 &&
-                          run("ld", {"-m", wide ? "elf_x86_64" : "elf_i386", "-e", "0", "-T", script, "-o", out, out + ".o"}).exit == 0;
+        const bool made = runProgram("objcopy", {"-I", "binary", "-O", wide ? "elf64-x86-64" : "elf32-i386", "-B", wide ? "i386:x86-64" : "i386", in, out + ".o"}).exit == 0 &&
+                          runProgram("ld", {"-m", wide ? "elf_x86_64" : "elf_i386", "-e", "0", "-T", script, "-o", out, out + ".o"}).exit == 0;
         return made ? out : QString();
     }
     QStringList options{"-I", "binary", "-O", format == QLatin1String("ihex") ? "ihex" : "srec", "--change-addresses", hex};
     if (format == QLatin1String("S37"))
         options << "--srec-forceS3" << "--srec-len" << "16";
-    return run("objcopy", options << in << out).exit == 0 ? out : QString();
+    return runProgram("objcopy", options << in << out).exit == 0 ? out : QString();
 }
 
 QByteArray lines(const QString& path, qsizetype from, qsizetype count = -1)
@@ -161,7 +155,7 @@ private slots:
         if (!edit.isEmpty() || format == "bin")
             image << "--address" << QString::number(target, 16).rightJustified(8, '0');
 
-        const Finished sent = run(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
+        const Finished sent = runProgram(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
         QCOMPARE(sent.exit, 0);
         QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
@@ -245,7 +239,7 @@ private slots:
         if (!address.isEmpty())
             arguments << "--address" << address;
 
-        const Finished refused = run(IAP_CLI_PATH, arguments);
+        const Finished refused = runProgram(IAP_CLI_PATH, arguments);
         QCOMPARE(refused.exit, 2);
         QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
         QCOMPARE(device.logCount(QStringLiteral("INFO port opened")), 0);

@@ -1,6 +1,7 @@
 // The yield report over a journal of known rounds, worked out by hand: iap-cli report as a user
 // runs it (JSON, table, CSV, the HTML page in a real browser), the journal's views on SQLite and
 // PostgreSQL, and the queries of the Grafana dashboard.
+#include "DirectSql.h"
 #include "Postgres.h"
 #include "Program.h"
 #include "journal/Journal.h"
@@ -12,10 +13,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,9 +23,11 @@
 #include <memory>
 
 using namespace iap;
+using iap::test::DirectSql;
 using iap::test::Finished;
 using iap::test::runProgram;
 using iap::test::ScratchDatabase;
+using iap::test::shown;
 
 namespace {
 
@@ -37,6 +36,7 @@ constexpr int BrowserMs = 120000;
 constexpr qint64 RoundMinutes = 5;
 // Days and shifts are local: summer time in Berlin is UTC+2.
 const char* const TimeZone = "Europe/Berlin";
+const QString InTimeZone = QStringLiteral("SET TIME ZONE '%1'").arg(TimeZone);
 const QString App12 = QString(8, u'1') + QString(56, u'e'), App13 = QString(8, u'2') + QString(56, u'e');
 const QString Boot = QString(8, u'3') + QString(56, u'e'), UniquePage = QString(8, u'4') + QString(56, u'e');
 
@@ -142,59 +142,6 @@ QString failures(const QJsonObject& o)
         texts << QStringLiteral("%1 %2").arg(failure["reason"].toString()).arg(failure["rounds"].toInt());
     return texts.join(QLatin1String(", "));
 }
-
-// A value as the tests compare it: times in UTC, numbers to six digits.
-QString shown(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toUTC().toString(Qt::ISODate);
-    if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate);
-    bool number = false;
-    const double asNumber = value.toString().toDouble(&number);
-    return number ? QString::number(asNumber, 'g', 6) : value.toString();
-}
-
-// The test's own connection to a journal, in the time zone of the report.
-class Direct {
-public:
-    explicit Direct(const QString& location) : name(QStringLiteral("direct-%1").arg(++count))
-    {
-        const bool postgres = location.startsWith("postgresql://");
-        QSqlDatabase database = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", name);
-        const QUrl url(location);
-        database.setHostName(url.host());
-        database.setPort(url.port());
-        database.setUserName(url.userName());
-        database.setDatabaseName(postgres ? url.path().mid(1) : location);
-        if (database.open() && postgres)
-            rows(QStringLiteral("SET TIME ZONE '%1'").arg(TimeZone));
-    }
-    ~Direct()
-    {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    // Each row as "a|b|c"; the query's error instead when it fails.
-    QStringList rows(const QString& sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(name, false));
-        if (!query.exec(sql))
-            return {QStringLiteral("error: ") + query.lastError().text()};
-        QStringList found;
-        while (query.next()) {
-            QStringList values;
-            for (int i = 0; i < query.record().count(); ++i)
-                values << shown(query.value(i));
-            found << values.join(u'|');
-        }
-        return found;
-    }
-
-private:
-    static inline int count = 0;
-    QString name;
-};
 
 }  // namespace
 
@@ -332,7 +279,7 @@ private slots:
             location = scratch->url();
             QCOMPARE(fill(location), QString());
         }
-        Direct direct(location);
+        DirectSql direct(location, {InTimeZone});
         QCOMPARE(direct.rows("SELECT count(*), sum(pass) FROM iap_rounds"), QStringList{"11|5"});
         QCOMPARE(direct.rows("SELECT image FROM iap_rounds WHERE socket = 'A2' AND (pass = 1 OR image LIKE 'boot%') ORDER BY id"),
                  (QStringList{"boot.flash 33333333", "app.bin 22222222", "app.bin 22222222"}));
@@ -369,7 +316,7 @@ private slots:
             {"Phase times of passed rounds (ms)",
              {"A1|2024-05-31|2|100|120|1000|1100|300|310", "A2|2024-05-31|1|90|90|900|900|0|0", "A2|2024-06-01|1|200|200|1500|1500|400|400",
               "ttyUSB0|2024-06-01|1|50|50|800|800|0|0"}}};
-        Direct direct(scratch.url());
+        DirectSql direct(scratch.url(), {InTimeZone});
         QStringList panels;
         for (const QJsonValue& panel : dashboard["panels"].toArray()) {
             const QString title = panel["title"].toString();
