@@ -623,7 +623,7 @@ private slots:
         QTest::newRow("since, CSV") << QStringList{"--since", "2024-05-31T10:00:00.001", "--csv"} << 0
                                     << "started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
                                        "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs,image\r\n2024-05-31T11:00:00.000Z,"
-                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,,checksum error,0,[],,{},,,,,0,0,0,\r\n";
+                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,\"sum\nwrong\",checksum error,0,[],,{},,,,,0,0,0,\r\n";
         QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
         QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
         QTest::newRow("a journal that does not exist") << QStringList{"--journal", "@missing/journal.sqlite"} << 2 << "";
@@ -638,7 +638,8 @@ private slots:
         for (int port : {0, 1}) {
             iap::JournalRecord r;
             r.started = r.ended = QDateTime(QDate(2024, 5, 31), QTime(10 + port, 0), Qt::UTC);
-            std::tie(r.command, r.port, r.pass, r.category) = std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right");
+            std::tie(r.command, r.port, r.pass, r.category, r.result) =
+                std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right", port ? "sum\nwrong" : "");
             QCOMPARE(iap::Journal().append(r), QString());
         }
         arguments.replaceInStrings("@", data.path() + "/");

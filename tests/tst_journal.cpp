@@ -275,6 +275,23 @@ private slots:
             QVERIFY(written.size() == WriterRecords && written.last() == QString::number(WriterRecords - 1));
     }
 
+    // A program that holds the file for longer than SQLite waits for it holds up the next one, which
+    // then writes its record: it waits again rather than fail.
+    void writerHeldUpLongerThanSqliteWaits()
+    {
+        QTemporaryDir dir;
+        const QString location = dir.filePath("journal.sqlite");
+        QCOMPARE(Journal(location).check(), QString());
+        DirectSql holder(location);
+        QVERIFY(holder.run("BEGIN IMMEDIATE"));
+        QProcess writer;
+        writer.start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {location, "late", "1"});
+        // Longer than SQLite's own five seconds of waiting.
+        QVERIFY(!writer.waitForFinished(7000));
+        QVERIFY(holder.run("COMMIT"));
+        QVERIFY2(writer.waitForFinished(WritersMs) && writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0, writer.readAllStandardError().constData());
+    }
+
     // Stations that take a journal made before its schema had versions, several at once, bring
     // it to this version without losing a record, its pools ready; reading it first changes nothing.
     void olderJournalBroughtUp_data() { addBackends(); }

@@ -87,10 +87,10 @@ std::vector<Round> rounds()
     };
 }
 
-QString fill(const QString& location)
+QString fill(const QString& location, const std::vector<Round>& made = rounds())
 {
     Journal journal(location);
-    for (const Round& round : rounds()) {
+    for (const Round& round : made) {
         JournalRecord r;
         r.started = QDateTime(QDate(2024, 5, 31).addDays(round.day - 31), QTime(round.hour, round.minute), Qt::UTC);
         r.ended = r.started.addSecs(RoundMinutes * 60);
@@ -195,6 +195,9 @@ private slots:
         QTest::newRow("shift") << QStringList{"--by", "shift"} << QStringList{"2024-05-31 14:00: 3 6 1 3", "2024-05-31 22:00: 4 5 2 2", "(total): 7 11 3 5"};
         QTest::newRow("shifts given") << QStringList{"--by", "shift", "--shifts", "21:00,09:00"}
                                       << QStringList{"2024-05-31 09:00: 2 4 1 2", "2024-05-31 21:00: 5 7 2 3", "(total): 7 11 3 5"};
+        // Boards whose first rounds start at 15:00 and at 23:00 are each of the shift that starts then.
+        QTest::newRow("a round at a shift's start") << QStringList{"--by", "shift", "--shifts", "23:00,15:00"}
+                                                    << QStringList{"2024-05-31 15:00: 4 7 1 3", "2024-05-31 23:00: 3 4 2 2", "(total): 7 11 3 5"};
         QTest::newRow("day") << QStringList{"--by", "day"} << QStringList{"2024-05-31: 5 9 1 3", "2024-06-01: 2 2 2 2", "(total): 7 11 3 5"};
         QTest::newRow("image") << QStringList{"--by", "image"}
                                << QStringList{"app.bin 11111111: 2 4 1 2", "app.bin 22222222: 4 6 2 3", "boot.flash 33333333: 1 1 0 0", "(total): 7 11 3 5"};
@@ -231,6 +234,9 @@ private slots:
                                         "pagesMsMedian,pagesMsP95,verifyMsMedian,verifyMsP95,boardsPerHour,failures"));
         QCOMPARE(rows.value(2), QString("A2,4,6,1,2,0.25,0.5,90,200,900,1500,0,400,0.872727,checksum error:2;board removed:1;no device:1"));
         QCOMPARE(rows.value(4).left(8), QString("(total),"));
+        // A line break in a group's name is quoted, as the journal's CSV quotes it.
+        QCOMPARE(fill(dir.filePath("other.sqlite"), {{31, 13, 0, "Line 3\nA1", true, "right", "SN-1", "", {}, {}, 0, 0, 0}}), QString());
+        QCOMPARE(cli({"--journal", dir.filePath("other.sqlite"), "--csv"}).out.split("\r\n").value(1).left(12), QString("\"Line 3\nA1\","));
     }
 
     void refusals_data()
