@@ -1,21 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package (build-package/iap_<version>_<arch>.deb) with Debian's build flags
-# (dpkg-buildflags, every hardening feature) and checks it: the files it installs, lintian
-# (nothing at its default level, no hardening tag at any), the metainfo, the desktop entry, the
-# udev rule, each manual page (rendered without a warning, naming every option of its
-# program's --help), and the programs started from the unpacked package.
+# Builds the Debian package (build-package/iap_<version>_<arch>.deb), which CMake's own build
+# hardens as dpkg-buildflags would (cmake/Hardening.cmake), and checks it: the files it
+# installs, lintian (nothing at its default level, no hardening tag at any), the metainfo, the
+# desktop entry, the udev rule, each manual page (rendered without a warning, naming every
+# option of its program's --help), and the programs started from the unpacked package.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-package
 "$root/scripts/install-deps.sh" --for-package
 
 cd "$root"
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-flags() { dpkg-buildflags --get "$1"; }
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIAP_WARNINGS_AS_ERRORS=ON \
-      "-DCMAKE_C_FLAGS=$(flags CPPFLAGS) $(flags CFLAGS)" "-DCMAKE_CXX_FLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" \
-      "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)" "-DCMAKE_SHARED_LINKER_FLAGS=$(flags LDFLAGS)" \
-      "-DCMAKE_MODULE_LINKER_FLAGS=$(flags LDFLAGS)" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target iap iap-cli iap-sim package_files
 rm -f "$build"/iap_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

@@ -17,11 +17,10 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 constexpr quint32 SlotAddress = 0x08010000;
-constexpr int RunTimeoutMs = 60000;
 
 int cli(const QStringList& arguments)
 {
-    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments, RunTimeoutMs).exit;
+    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments).exit;
 }
 
 }  // namespace
@@ -66,7 +65,7 @@ private slots:
         constexpr int Writes = 6;
         for (int i = 0; i < Writes; ++i)
             QCOMPARE(cli({"write", "--port", device.linkPath(), "--address", "08010000", files.filePath("slot.flash"), "--journal", journal}), 0);
-        const QString json = runProgram(QStringLiteral(IAP_CLI_PATH), {"journal", "--journal", journal, "--json"}, RunTimeoutMs).out;
+        const QString json = runProgram(QStringLiteral(IAP_CLI_PATH), {"journal", "--journal", journal, "--json"}).out;
         QCOMPARE(json.count("\"bootloaderVersion\":\"BL-1.07\""), Writes);
     }
 

@@ -47,7 +47,6 @@ struct DataHome {
 };
 
 constexpr quint32 Address = 0x08004000;
-constexpr int RunTimeoutMs = 60000;
 
 // Whether the machine held the virtual device up for longer than the tool waits for a quiet line.
 bool heldUpLongerThanAQuietLine(VirtualDevice& device)
@@ -61,7 +60,7 @@ bool heldUpLongerThanAQuietLine(VirtualDevice& device)
 
 Finished cli(const QStringList& arguments)
 {
-    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments, RunTimeoutMs);
+    return runProgram(QStringLiteral(IAP_CLI_PATH), arguments);
 }
 
 // How long the last run on the port took, by the tool's own clock as its journal keeps it: the
@@ -109,6 +108,8 @@ struct FakeMachine final : iap::cli::Machine {
     QString group = QStringLiteral("dialout"), rule;
     QStringList brltty;
 };
+// What a test changes of the clean machine.
+using MachineChange = std::function<void(FakeMachine&)>;
 
 }  // namespace
 
@@ -436,7 +437,7 @@ private slots:
         QTimer chatter;
         QObject::connect(&chatter, &QTimer::timeout, [&device] { device.write("~~~"); });
         chatter.start(pauseMs);
-        QVERIFY(waitUntil([&] { return run.process.state() == QProcess::NotRunning; }, RunTimeoutMs));
+        QVERIFY(waitUntil([&] { return run.process.state() == QProcess::NotRunning; }, ProgramMs));
         QCOMPARE(run.process.exitCode(), 3);
         // The 2 s given, not the 5 s of the default, counted once; a loaded machine adds up to a
         // second or two of opening and reading around them.
@@ -458,7 +459,7 @@ private slots:
         Background run({"download", "--json", "--port", device.linkPath(), "--address", "08004000", path});
         QVERIFY(device.waitForLog(QStringLiteral(" RX PAGE 0 ")));
         QCOMPARE(std::rename(qPrintable(path + ".new"), qPrintable(path)), 0);
-        QVERIFY(run.process.waitForFinished(RunTimeoutMs));
+        QVERIFY(run.process.waitForFinished(ProgramMs));
         QCOMPARE(run.process.exitCode(), 0);
         QVERIFY(run.process.readAllStandardOutput().contains("\"sha256\":\"" + QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex() + '"'));
         QCOMPARE(device.flash(Address, 4 * PageBytes), pagesOf(first).join());
@@ -481,7 +482,7 @@ private slots:
         Background abandoned(read + QStringList{"48"});
         QVERIFY(abandoned.waitForOutput("\"event\":\"page\""));
         ::kill(pid_t(abandoned.process.processId()), SIGINT);
-        QVERIFY(abandoned.process.waitForFinished(RunTimeoutMs));
+        QVERIFY(abandoned.process.waitForFinished(ProgramMs));
         QFile::remove(files.filePath("read.bin"));
         const Finished next = cli(read + QStringList{"2", "--timeout", "30"});
         QVERIFY(next.out.contains("Waiting for the device to stop sending"));
@@ -504,31 +505,24 @@ private slots:
     // Each thing that stands in the way, with the command that mends it; nothing on a clean machine.
     void doctor_data()
     {
-        QTest::addColumn<std::function<void(FakeMachine&)>>("fault");
+        QTest::addColumn<MachineChange>("fault");
         QTest::addColumn<QString>("fix");
-        QTest::newRow("clean") << std::function<void(FakeMachine&)>([](FakeMachine&) {}) << "";
-        QTest::newRow("no port") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.listed.clear(); }) << "plug in the adapter";
-        QTest::newRow("not in dialout") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false; }) << "sudo usermod -aG dialout $USER";
-        QTest::newRow("the machine's own port, the rule in place")
-            << std::function<void(FakeMachine&)>([](FakeMachine& m) {
-                   m.listed = {iap::PortInfo(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))};
-                   m.openable = false, m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules");
-               })
-            << "sudo usermod -aG dialout $USER";
-        QTest::newRow("joined since the login") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.openable = false, m.recorded = true; })
-                                                << "log out and in again";
-        QTest::newRow("brltty") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.brltty << "/usr/lib/udev/rules.d/85-brltty.rules"; })
-                                << "sudo apt remove brltty";
-        QTest::newRow("ModemManager") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.modemManager = true; })
-                                      << "sudo systemctl disable --now ModemManager";
-        QTest::newRow("an FTDI adapter's latency") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.latencyMs = 2; })
-                                                   << "echo 1 | sudo tee /sys/class/tty/ttyUSB0/device/latency_timer";
-        QTest::newRow("a shared folder") << std::function<void(FakeMachine&)>([](FakeMachine& m) { m.folderPrivate = false; })
-                                         << "chmod 700 /run/user/1000/iap-ports";
+        QTest::newRow("clean") << MachineChange([](FakeMachine&) {}) << "";
+        QTest::newRow("no port") << MachineChange([](FakeMachine& m) { m.listed.clear(); }) << "plug in the adapter";
+        QTest::newRow("not in dialout") << MachineChange([](FakeMachine& m) { m.openable = false; }) << "sudo usermod -aG dialout $USER";
+        QTest::newRow("the machine's own port, the rule in place") << MachineChange([](FakeMachine& m) {
+            m.listed = {iap::PortInfo(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))};
+            m.openable = false, m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules");
+        }) << "sudo usermod -aG dialout $USER";
+        QTest::newRow("joined since the login") << MachineChange([](FakeMachine& m) { m.openable = false, m.recorded = true; }) << "log out and in again";
+        QTest::newRow("brltty") << MachineChange([](FakeMachine& m) { m.brltty << "/usr/lib/udev/rules.d/85-brltty.rules"; }) << "sudo apt remove brltty";
+        QTest::newRow("ModemManager") << MachineChange([](FakeMachine& m) { m.modemManager = true; }) << "sudo systemctl disable --now ModemManager";
+        QTest::newRow("an FTDI adapter's latency") << MachineChange([](FakeMachine& m) { m.latencyMs = 2; }) << "echo 1 | sudo tee /sys/class/tty/ttyUSB0/device/latency_timer";
+        QTest::newRow("a shared folder") << MachineChange([](FakeMachine& m) { m.folderPrivate = false; }) << "chmod 700 /run/user/1000/iap-ports";
     }
     void doctor()
     {
-        QFETCH(std::function<void(FakeMachine&)>, fault);
+        QFETCH(MachineChange, fault);
         QFETCH(QString, fix);
         FakeMachine machine;
         fault(machine);
@@ -542,29 +536,28 @@ private slots:
     // root's group, nor dialout where the package's udev rule gives adapters out; what helps.
     void doctorAdvisesNoUselessGroup_data()
     {
-        using Setup = std::function<void(FakeMachine&)>;
-        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<MachineChange>("setup");
         QTest::addColumn<QStringList>("fixes");
         const auto usbAdapter = [](FakeMachine& m) { m.listed.front().onUsb(0x0403, 0x6001, QString()); };
-        QTest::newRow("root's serial port") << Setup([](FakeMachine& m) {
+        QTest::newRow("root's serial port") << MachineChange([](FakeMachine& m) {
             m.listed = {iap::PortInfo(QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"))};
             m.group = QStringLiteral("root"), m.mode = 0600;
         }) << QStringList{"belongs to the user root and the group root with mode 0600",
                           R"(echo 'KERNEL=="ttyS0", TAG+="uaccess"' | sudo tee /etc/udev/rules.d/60-iap-ttyS0.rules)",
                           "sudo setfacl -m u:tech:rw /dev/ttyS0"};
-        QTest::newRow("root's USB adapter") << Setup([=](FakeMachine& m) { usbAdapter(m), m.group = QStringLiteral("root"), m.mode = 0660; })
+        QTest::newRow("root's USB adapter") << MachineChange([=](FakeMachine& m) { usbAdapter(m), m.group = QStringLiteral("root"), m.mode = 0660; })
                                             << QStringList{"install the iap package: its udev rule /lib/udev/rules.d/60-iap.rules",
                                                            "sudo setfacl -m u:tech:rw /dev/ttyUSB0"};
-        QTest::newRow("a group that may not open it") << Setup([=](FakeMachine& m) { usbAdapter(m), m.mode = 0640; })
+        QTest::newRow("a group that may not open it") << MachineChange([=](FakeMachine& m) { usbAdapter(m), m.mode = 0640; })
                                                       << QStringList{"with mode 0640", "install the iap package"};
         QTest::newRow("the package's rule in place")
-            << Setup([=](FakeMachine& m) { usbAdapter(m), m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules"), m.modemManager = true; })
+            << MachineChange([=](FakeMachine& m) { usbAdapter(m), m.rule = QStringLiteral("/lib/udev/rules.d/60-iap.rules"), m.modemManager = true; })
             << QStringList{"plug the adapter in again: the udev rule /lib/udev/rules.d/60-iap.rules", "sudo setfacl -m u:tech:rw /dev/ttyUSB0",
                            "ok: ModemManager is running, and the udev rule"};
     }
     void doctorAdvisesNoUselessGroup()
     {
-        QFETCH(std::function<void(FakeMachine&)>, setup);
+        QFETCH(MachineChange, setup);
         QFETCH(QStringList, fixes);
         FakeMachine machine;
         machine.openable = false;
@@ -596,7 +589,7 @@ private slots:
         Background run(QStringList{command, "--json", "--port", device.linkPath(), "--model", "VR200", "--address", "08004000"} + what);
         QVERIFY(run.waitForOutput("\"event\":\"page\""));
         ::kill(pid_t(run.process.processId()), signalNumber);
-        QVERIFY(run.process.waitForFinished(RunTimeoutMs));
+        QVERIFY(run.process.waitForFinished(ProgramMs));
         QCOMPARE(run.process.exitCode(), 128 + signalNumber);
         QVERIFY(device.waitForLog(QStringLiteral("INFO port closed")));
         QVERIFY(device.logCount(QStringLiteral(" RX PAGE ")) <= 3);
@@ -614,7 +607,7 @@ private slots:
         QProcess shell;
         shell.start("bash", {"-c", "set -o pipefail; \"$0\" \"$@\" | head -n 1", IAP_CLI_PATH, "download", "--json", "--port", device.linkPath(),
                              "--address", "08004000", files.filePath("app.bin")});
-        QVERIFY(shell.waitForFinished(RunTimeoutMs));
+        QVERIFY(shell.waitForFinished(ProgramMs));
         QCOMPARE(shell.exitCode(), 0);
         QCOMPARE(device.flash(Address, 6 * PageBytes), pagesOf(app).join());
     }
@@ -630,7 +623,7 @@ private slots:
         QTest::newRow("since, CSV") << QStringList{"--since", "2024-05-31T10:00:00.001", "--csv"} << 0
                                     << "started,ended,host,command,socket,port,path,byPath,usbId,serial,model,address,bootloaderVersion,pass,result,"
                                        "category,durationMs,steps,boardSerial,uniqueValues,barcode,job,jobSha256,uuid,eraseMs,pagesMs,verifyMs,image\r\n2024-05-31T11:00:00.000Z,"
-                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,,checksum error,0,[],,{},,,,,0,0,0,\r\n";
+                                       "2024-05-31T11:00:00.000Z,,download,,ttyUSB1,,,,,,,,false,\"sum\nwrong\",checksum error,0,[],,{},,,,,0,0,0,\r\n";
         QTest::newRow("a time that is none") << QStringList{"--since", "noon"} << 2 << "";
         QTest::newRow("an unreachable journal") << QStringList{"--journal", "postgresql://iap@127.0.0.1:1/line"} << 2 << "";
         QTest::newRow("a journal that does not exist") << QStringList{"--journal", "@missing/journal.sqlite"} << 2 << "";
@@ -645,7 +638,8 @@ private slots:
         for (int port : {0, 1}) {
             iap::JournalRecord r;
             r.started = r.ended = QDateTime(QDate(2024, 5, 31), QTime(10 + port, 0), Qt::UTC);
-            std::tie(r.command, r.port, r.pass, r.category) = std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right");
+            std::tie(r.command, r.port, r.pass, r.category, r.result) =
+                std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right", port ? "sum\nwrong" : "");
             QCOMPARE(iap::Journal().append(r), QString());
         }
         arguments.replaceInStrings("@", data.path() + "/");

@@ -179,11 +179,11 @@ private slots:
         WAIT_COMPARE(bench.tool().status(), Right, Bench::OperationMs);
     }
 
-    // Another application chosen in mid-download: the download ends with the pages and the page
-    // count it started with, and the new choice is what the next download sends.
+    // Another application chosen in mid-download: the download keeps the pages and the page count
+    // it started with to its end, and the new choice is what the next download sends.
     void applicationChosenInMidDownload()
     {
-        Bench bench(Fast);
+        Bench bench(fast({"--program-ms", "100"}));
         QVERIFY(bench.start());
         Tool& tool = bench.tool();
         const QByteArray image = pattern(5 * PageBytes + 100, 7);
@@ -191,6 +191,7 @@ private slots:
         QVERIFY(bench.device.waitForLog(" RX PAGE ", 2));
         const QByteArray other = pattern(3000, 8);
         bench.chooseApplication(other, "other.bin");
+        QCOMPARE(tool.text("读包数"), QStringLiteral("5"));
         WAIT_COMPARE(tool.status(), Right, Bench::OperationMs);
         QCOMPARE(bench.device.receivedFrames(), QList<QByteArray>{eraseCommand(Address, 5)} + pagesOf(image));
         QCOMPARE(tool.text("读包数"), QStringLiteral("1"));

@@ -17,21 +17,17 @@ using namespace iap::test;
 
 namespace {
 
-constexpr int RunTimeoutMs = 60000;
 constexpr quint32 Address = 0x08004000;
 constexpr char Erased = char(0xFF);
 // Far above what a sanitized iap-cli holds for an image of 16 MiB, far below what it would for
 // 2048 copies of a MiB.
 constexpr long PeakMiB = 1024;
 
-Finished run(const QString& program, const QStringList& arguments)
-{
-    return runProgram(program, arguments, RunTimeoutMs);
-}
-
-// The binary as ihex, srec (objcopy picks S1, S2 or S3 by the address), S37 (S3 forced, short
-// records), elf32 or elf64. objcopy alone makes no loadable segment; ld links one whose virtual
-// address is in RAM and whose physical address is `address`, as a toolchain places .data.
+// The binary as ihex (objcopy gives an address below 1 MiB by segment, record type 02, one above
+// it as a linear address, 04), srec (objcopy picks S1, S2 or S3 by the address), S37 (S3 forced,
+// short records), elf32, elf32bss or elf64. objcopy alone makes no loadable segment; ld links one
+// whose virtual address is in RAM and whose physical address is `address`, as a toolchain places
+// .data, followed with elf32bss by a .bss in the same segment, in memory and not in the file.
 QString toolchainFile(const QString& folder, const QByteArray& binary, const QString& format, quint32 address)
 {
     const QString in = folder + QStringLiteral("/in-%1.bin").arg(address, 0, 16), out = in + u'.' + format;
@@ -43,15 +39,16 @@ QString toolchainFile(const QString& folder, const QByteArray& binary, const QSt
     if (format.startsWith(QLatin1String("elf"))) {
         const bool wide = format == QLatin1String("elf64");
         const QString script = out + QStringLiteral(".ld");
-        writeFile(script, QStringLiteral("SECTIONS { .data 0x20000000 : AT(%1) { *(.data) } }\n").arg(hex).toLatin1());
-        const bool made = run("objcopy", {"-I", "binary", "-O", wide ? "elf64-x86-64" : "elf32-i386", "-B", wide ? "i386:x86-64" : "i386", in, out + ".o"}).exit == 0 &&
-                          run("ld", {"-m", wide ? "elf_x86_64" : "elf_i386", "-e", "0", "-T", script, "-o", out, out + ".o"}).exit == 0;
+        const QString bss = format.endsWith(QLatin1String("bss")) ? QStringLiteral(".bss : { . += 0x4000; } ") : QString();
+        writeFile(script, QStringLiteral("SECTIONS { .data 0x20000000 : AT(%1) { *(.data) } %2}\n").arg(hex, bss).toLatin1());
+        const bool made = runProgram("objcopy", {"-I", "binary", "-O", wide ? "elf64-x86-64" : "elf32-i386", "-B", wide ? "i386:x86-64" : "i386", in, out + ".o"}).exit == 0 &&
+                          runProgram("ld", {"-m", wide ? "elf_x86_64" : "elf_i386", "-e", "0", "-T", script, "-o", out, out + ".o"}).exit == 0;
         return made ? out : QString();
     }
     QStringList options{"-I", "binary", "-O", format == QLatin1String("ihex") ? "ihex" : "srec", "--change-addresses", hex};
     if (format == QLatin1String("S37"))
         options << "--srec-forceS3" << "--srec-len" << "16";
-    return run("objcopy", options << in << out).exit == 0 ? out : QString();
+    return runProgram("objcopy", options << in << out).exit == 0 ? out : QString();
 }
 
 QByteArray lines(const QString& path, qsizetype from, qsizetype count = -1)
@@ -117,8 +114,10 @@ private slots:
         QTest::newRow("S28") << "download" << "srec" << 0x00804000u << "0x00800000" << 0 << QByteArray();
         QTest::newRow("S37") << "write" << "S37" << Address << "0x08000000" << 0 << QByteArray();
         QTest::newRow("ELF 32-bit") << "download" << "elf32" << Address << "0x08000000" << 0 << QByteArray();
+        QTest::newRow("ELF 32-bit with .bss") << "download" << "elf32bss" << Address << "0x08000000" << 0 << QByteArray();
         QTest::newRow("ELF 64-bit") << "write" << "elf64" << Address << "0x08000000" << 0 << QByteArray();
         QTest::newRow("unaligned start") << "write" << "ihex" << Address + 0x10 << "0x08000000" << 0 << QByteArray();
+        QTest::newRow("HEX by segment") << "write" << "ihex" << 0x14000u << "0" << 0 << QByteArray();
         // Ending on a page's end: no page after it is erased.
         QTest::newRow("a gap") << "download" << "ihex" << Address << "0x08000000" << 0x2090 << QByteArray();
         QTest::newRow("a round's application") << "program" << "elf32" << Address << "0x08000000" << 0 << QByteArray();
@@ -161,7 +160,7 @@ private slots:
         if (!edit.isEmpty() || format == "bin")
             image << "--address" << QString::number(target, 16).rightJustified(8, '0');
 
-        const Finished sent = run(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
+        const Finished sent = runProgram(IAP_CLI_PATH, QStringList{command, "--port", device.linkPath(), "--journal", journal} + image);
         QCOMPARE(sent.exit, 0);
         QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
@@ -187,6 +186,7 @@ private slots:
         QTest::newRow("beyond 4 GiB") << "top.srec" << "" << "top.srec: line 2: its bytes from FFFFFFF8 reach beyond the 4 GiB";
         QTest::newRow("ELF without loadable segment") << "object.elf" << "" << "object.elf: it has no loadable segment";
         QTest::newRow("ELF cut short") << "cut.elf" << "" << "cut.elf: program header 0 (a loadable segment): its 5000 bytes";
+        QTest::newRow("ELF program headers cut short") << "headers.elf" << "" << "headers.elf: its 2048 program headers lie beyond the end of the file";
         QTest::newRow("address that differs") << "good.hex" << "08000000" << "the address given, 08000000, differs from 08004000";
         // Text of records is never flashed as raw bytes, whatever its name or the address given.
         QTest::newRow("damaged first record") << "text.bin" << "08004000" << "text.bin: line 1: a record is pairs of hexadecimal digits";
@@ -239,13 +239,14 @@ private slots:
                                                  {"missing.s37", s37.join('\n')},
                                                  {"joined.s37", readFile(srec) + readFile(srec)},
                                                  {"apart.hex", lines(hex, 0, 3) + '\n' + readFile(far)},
-                                                 {"many.elf", segmentsOverOneMiB()}};
+                                                 {"many.elf", segmentsOverOneMiB()},
+                                                 {"headers.elf", segmentsOverOneMiB().left(100)}};
         QVERIFY(writeFile(files.filePath(file), made.at(file)));
         QStringList arguments{"download", "--port", device.linkPath(), files.filePath(file)};
         if (!address.isEmpty())
             arguments << "--address" << address;
 
-        const Finished refused = run(IAP_CLI_PATH, arguments);
+        const Finished refused = runProgram(IAP_CLI_PATH, arguments);
         QCOMPARE(refused.exit, 2);
         QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
         QCOMPARE(device.logCount(QStringLiteral("INFO port opened")), 0);

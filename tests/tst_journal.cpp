@@ -1,5 +1,6 @@
 // The journal on SQLite and on PostgreSQL: a record whole, the filters, the three formats,
 // programs appending at once, the pools of unique values, and journals that cannot be reached.
+#include "DirectSql.h"
 #include "Postgres.h"
 #include "journal/Journal.h"
 #include "journal/JournalFormats.h"
@@ -13,8 +14,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +25,7 @@
 #include <memory>
 
 using namespace iap;
+using iap::test::DirectSql;
 using iap::test::ScratchDatabase;
 
 namespace {
@@ -118,50 +118,6 @@ JournalRecord landedRecord()
     std::tie(r.steps, r.bootloaderVersion, r.pass, r.result, r.category, r.durationMs) = std::tuple(std::vector{step}, "V2.31", true, "IAP Checksum right", "right", 23456);
     return r;
 }
-
-// The test's own connection to a journal, beside the program's.
-class Direct {
-public:
-    explicit Direct(const QString& location) : name(QStringLiteral("direct-%1").arg(++count))
-    {
-        postgres = location.startsWith("postgresql://");
-        QSqlDatabase database = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", name);
-        if (postgres) {
-            const QUrl url(location);
-            database.setHostName(url.host());
-            database.setPort(url.port());
-            database.setUserName(url.userName());
-            database.setDatabaseName(url.path().mid(1));
-        } else {
-            database.setDatabaseName(location);
-        }
-        database.open();
-    }
-    ~Direct()
-    {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    bool run(const QString& sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(name, false));
-        return query.exec(sql);
-    }
-    // The values of a query's first column.
-    QStringList values(const QString& sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(name, false));
-        QStringList found;
-        for (query.exec(sql); query.next();)
-            found << query.value(0).toString();
-        return found;
-    }
-    bool postgres = false;
-
-private:
-    static inline int count = 0;
-    QString name;
-};
 
 // Two separate programs append that many records each, at once: true when both wrote all of theirs.
 bool twoWritersAtOnce(const QString& location, int records)
@@ -319,6 +275,23 @@ private slots:
             QVERIFY(written.size() == WriterRecords && written.last() == QString::number(WriterRecords - 1));
     }
 
+    // A program that holds the file for longer than SQLite waits for it holds up the next one, which
+    // then writes its record: it waits again rather than fail.
+    void writerHeldUpLongerThanSqliteWaits()
+    {
+        QTemporaryDir dir;
+        const QString location = dir.filePath("journal.sqlite");
+        QCOMPARE(Journal(location).check(), QString());
+        DirectSql holder(location);
+        QVERIFY(holder.run("BEGIN IMMEDIATE"));
+        QProcess writer;
+        writer.start(QStringLiteral(IAP_JOURNAL_WRITER_PATH), {location, "late", "1"});
+        // Longer than SQLite's own five seconds of waiting.
+        QVERIFY(!writer.waitForFinished(7000));
+        QVERIFY(holder.run("COMMIT"));
+        QVERIFY2(writer.waitForFinished(WritersMs) && writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0, writer.readAllStandardError().constData());
+    }
+
     // Stations that take a journal made before its schema had versions, several at once, bring
     // it to this version without losing a record, its pools ready; reading it first changes nothing.
     void olderJournalBroughtUp_data() { addBackends(); }
@@ -326,7 +299,7 @@ private slots:
     {
         PLACE(place);
         {
-            Direct direct(place.location);
+            DirectSql direct(place.location);
             const QString table = direct.postgres ? QString(LandedTable).arg("BIGSERIAL PRIMARY KEY", "TIMESTAMPTZ", "BOOLEAN")
                                                   : QString(LandedTable).arg("INTEGER PRIMARY KEY AUTOINCREMENT", "TEXT", "INTEGER");
             QVERIFY(direct.run(table));
@@ -335,13 +308,13 @@ private slots:
         QString error;
         std::vector<JournalRecord> back = Journal(place.location, Journal::Access::Read).records({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 && back[0] == landedRecord(), qPrintable(error + journalJsonLines(back)));
-        QCOMPARE(Direct(place.location).values("SELECT count(*) FROM iap_journal_schema"), QStringList());
+        QVERIFY(DirectSql(place.location).rows("SELECT count(*) FROM iap_journal_schema").value(0).startsWith("error: "));
 
         constexpr int Records = 20;
         QVERIFY(twoWritersAtOnce(place.location, Records));
         back = Journal(place.location).records({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
-        QCOMPARE(Direct(place.location).values("SELECT version FROM iap_journal_schema"), QStringList{QString::number(journalSchemaVersion())});
+        QCOMPARE(DirectSql(place.location).rows("SELECT version FROM iap_journal_schema"), QStringList{QString::number(journalSchemaVersion())});
         Journal journal(place.location);
         std::vector<UniqueReserved> taken;
         QCOMPARE(journal.reserve({counting("serial")}, "A", taken), QString());
@@ -354,7 +327,7 @@ private slots:
     {
         PLACE(place);
         QCOMPARE(Journal(place.location).append(run(10, "ttyUSB0", "", true)), QString());
-        Direct direct(place.location);
+        DirectSql direct(place.location);
         QVERIFY(direct.run("UPDATE iap_journal_schema SET version = 99"));
         Journal journal(place.location);
         const QString newer = "The journal " + journal.where() + " was made by a newer version of this program (its records are of version 99, "
@@ -364,7 +337,7 @@ private slots:
         QString error;
         QVERIFY(Journal(place.location, Journal::Access::Read).records({}, error).empty());
         QCOMPARE(error, newer + "read");
-        QCOMPARE(direct.values("SELECT count(*) FROM iap_journal"), QStringList{"1"});
+        QCOMPARE(direct.rows("SELECT count(*) FROM iap_journal"), QStringList{"1"});
     }
 
     // A field added in a later version gains its column, empty in the records before it.
@@ -373,14 +346,14 @@ private slots:
         QTemporaryDir dir;
         std::vector<JournalField> fields(journalFields().begin(), journalFields().end());
         fields.push_back({"note", "note", &JournalRecord::result, journalSchemaVersion() + 1});
-        Direct direct(dir.filePath("journal.sqlite"));
+        DirectSql direct(dir.filePath("journal.sqlite"));
         for (const QString& sql : journalMigrationSql(false, 0, std::span(fields).first(fields.size() - 1)))
             QVERIFY2(direct.run(sql), qPrintable(sql));
         QVERIFY(direct.run(QString(LandedRecord).arg(1)));
         const QStringList added = journalMigrationSql(false, journalSchemaVersion(), fields);
         QCOMPARE(added.size(), 1);
         QVERIFY2(direct.run(added[0]), qPrintable(added[0]));
-        QCOMPARE(direct.values("SELECT note || '|' || host FROM iap_journal"), QStringList{"|line-3"});
+        QCOMPARE(direct.rows("SELECT note || '|' || host FROM iap_journal"), QStringList{"|line-3"});
     }
 
     // Values returned go out again first, lowest first; a list's line twice goes out once; a pool
@@ -423,7 +396,7 @@ private slots:
         for (auto [holder, values] : {std::pair("A", &a0), {"A", &a1}, {"B", &b2}, {"A", &a3}})
             QCOMPARE(journal.reserve({counting("serial")}, holder, *values), QString());
         QVERIFY(journal.markSent(a1).isEmpty() && journal.markSent(a3).isEmpty());
-        Direct direct(place.location);
+        DirectSql direct(place.location);
         QVERIFY(direct.run(direct.postgres ? "ALTER TABLE iap_journal ADD CONSTRAINT refused CHECK (host <> 'refused')"
                                            : "CREATE TRIGGER refused BEFORE INSERT ON iap_journal WHEN NEW.host = 'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         JournalRecord unfinished = run(10, "ttyUSB0", "", true), refused = run(11, "ttyUSB0", "", true);

@@ -89,6 +89,8 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("a virtual device by its name") << "iap-sim-5" << "/run/user/1000/iap-ports/iap-sim-5" << "";
         QTest::newRow("a socket") << "/dev/serial/by-path/pci-0-usb-0:1.2" << "/dev/serial/by-path/pci-0-usb-0:1.2" << "";
+        QTest::newRow("an adapter's socket") << "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0" << "/dev/ttyUSB10" << "";
+        QTest::newRow("an adapter by its by-id link") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << "/dev/ttyUSB10" << "";
         QTest::newRow("an adapter by its serial number") << "usb:0403:6001:A50285BI" << "/dev/ttyUSB10" << "";
         QTest::newRow("the one adapter of its kind") << "usb:2E8A:A" << "/dev/ttyACM0" << "";
         QTest::newRow("identical adapters") << "usb:1a86:7523" << "" << "--port usb:1a86:7523 matches several ports: ttyUSB3  USB Serial, usb 1a86:7523; ttyUSB4";

@@ -1,5 +1,6 @@
 // The production round, the proof by reading back and a station's socket, as the device sees
 // them: the frames on a line in memory, the round's rests on a fake clock, and the verdicts.
+#include "DirectSql.h"
 #include "FakeClock.h"
 #include "Files.h"
 #include "MemoryLine.h"
@@ -7,6 +8,7 @@
 #include "journal/Journal.h"
 #include "production/PortSession.h"
 #include "protocol/HexNumber.h"
+#include "serial/PortPresence.h"
 #include "station/Station.h"
 #include "Wait.h"
 
@@ -14,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QTest>
@@ -259,7 +262,8 @@ private slots:
     // A round with a unique page ends with a one-page flash write of the board's values to the
     // page's address. A board that fails after the page went out keeps its serial from every
     // later board (burn), or gives it back (reuse) unless the device confirmed the page written
-    // (and then too with reuseWritten); a board that never got its page gives it back.
+    // (and then too with reuseWritten); a board that never got its page gives it back. A value is
+    // on record as sent before its page's command reaches the device.
     void uniquePageEndsByItsRule_data()
     {
         QTest::addColumn<QString>("rule");
@@ -295,6 +299,12 @@ private slots:
         QFETCH(int, silentAt);
         rig.device.wrongSumAt = wrongSumAt;
         rig.device.silentAt = silentAt;
+        QStringList atThePage;
+        rig.line->setDevice([&rig, &atThePage](const QByteArray& frame) {
+            if (frame == writeCommand(0x0807F800, 0))
+                atThePage << DirectSql(rig.files.filePath("journal.sqlite")).rows("SELECT state FROM iap_unique");
+            return rig.device.answer(frame);
+        });
         QVERIFY(rig.runs(job));
         if (wrongSumAt == 0 && silentAt == 0) {
             QCOMPARE(rig.commands().last(), writeCommand(0x0807F800, 0));
@@ -311,6 +321,7 @@ private slots:
         const auto records = rig.journal->records({}, error);
         QCOMPARE(records.size(), std::size_t(2));
         QCOMPARE(records.back().boardSerial, QString::fromLatin1(rig.device.flash.value(0x0807F800).mid(4, 6)));
+        QCOMPARE(atThePage.value(0), QStringLiteral("sent"));
     }
 
     // Each record has a UUID of its own and the round's time by phase: before the first page
@@ -368,9 +379,10 @@ private slots:
         }
     }
 
-    // A station socket whose board brings its port: a board put in is programmed and passes; one
-    // taken out in mid-round ends it at once as "board removed", and nothing more goes to it.
-    // Both rounds are on record, each with the adapter its board brought.
+    // A station socket on a link to the port its board brings, as on a by-path link: a board put in
+    // is programmed and passes; one taken out in mid-round ends it at once as "board removed", and
+    // nothing more goes to it; one that bounces as it goes in (its port there, gone and there again
+    // before it has stayed) is put in once. Each round is on record with the port and the adapter.
     void stationSocket()
     {
         FakeClock clock;
@@ -386,6 +398,8 @@ private slots:
         };
         auto adapters = std::make_unique<Adapters>();
         adapters->list = [&] { return std::vector{iap::PortInfo(QStringLiteral("ttyUSB7"), board).onUsb(0x0403, 0x6001, adapterSerial)}; };
+        // Outlives the station, which ends a round still running as it goes.
+        QStringList rounds;
         iap::Station station(clock, nullptr, [&] {
             auto made = std::make_unique<MemoryLine>(clock);
             made->setDevice([&](const QByteArray& frame) { return device.answer(frame); });
@@ -397,12 +411,13 @@ private slots:
         job.address = QStringLiteral("08004000");
         job.slot0 = dir.filePath("slot0.flash");
         QVERIFY(station.setJob(job).isEmpty() && station.setJournal(dir.filePath("journal.sqlite")).isEmpty());
-        iap::Socket& socket = station.addSocket(QStringLiteral("A"), iap::PortInfo(board, board), iap::TriggerKind::Appear);
-        QStringList rounds;
+        const QString link = dir.filePath("by-path");
+        QVERIFY(QFile::link(board, link));
+        iap::Socket& socket = station.addSocket(QStringLiteral("A"), iap::PortInfo(link, link), iap::TriggerKind::Appear);
         QObject::connect(&socket, &iap::Socket::roundEnded, [&](bool pass, const QString& text, const iap::JournalRecord& record) {
             rounds << QStringLiteral("%1 %2, on record: %3 on %4 %5 %6").arg(pass ? "pass" : "fail", text, record.result, record.port, record.usbId, record.serial);
         });
-        // The board's port is looked for on the real clock; the round runs on the fake one.
+        // The board's port is looked for on the real clock; the round and the settle run on the fake one.
         const auto until = [&](const std::function<bool()>& condition) { return waitUntil([&] { clock.advance(10); return condition(); }, 10000); };
         QVERIFY(writeFile(board, {}));
         QVERIFY(until([&] { return rounds.size() == 1; }));
@@ -419,6 +434,12 @@ private slots:
                                       "fail board removed, on record: board removed on ttyUSB7 0403:6001 FT000B2"}));
         // Taken out within the half second before its first page: the page never goes.
         QCOMPARE(line->frameBytes().mid(3), QList<QByteArray>{writeCommand(Address, 1)});
+        QSignalSpy appeared(socket.findChild<iap::PortPresence*>(), &iap::PortPresence::appeared);
+        QSignalSpy vanished(socket.findChild<iap::PortPresence*>(), &iap::PortPresence::vanished);
+        for (const bool in : {true, false, true})
+            QVERIFY((in ? writeFile(board, {}) : QFile::remove(board)) && (in ? appeared : vanished).wait(10000));
+        QVERIFY(until([&] { return rounds.size() == 3; }));
+        QCOMPARE(rounds.last(), "pass Write Checksum right, on record: Write Checksum right on ttyUSB7 0403:6001 FT000B2");
 
         // Sockets added as a station opens again: the board found in one waits for Start, the
         // board put into the other later does not.

@@ -1,6 +1,7 @@
 // The yield report over a journal of known rounds, worked out by hand: iap-cli report as a user
 // runs it (JSON, table, CSV, the HTML page in a real browser), the journal's views on SQLite and
 // PostgreSQL, and the queries of the Grafana dashboard.
+#include "DirectSql.h"
 #include "Postgres.h"
 #include "Program.h"
 #include "journal/Journal.h"
@@ -12,10 +13,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,9 +23,11 @@
 #include <memory>
 
 using namespace iap;
+using iap::test::DirectSql;
 using iap::test::Finished;
 using iap::test::runProgram;
 using iap::test::ScratchDatabase;
+using iap::test::shown;
 
 namespace {
 
@@ -37,6 +36,7 @@ constexpr int BrowserMs = 120000;
 constexpr qint64 RoundMinutes = 5;
 // Days and shifts are local: summer time in Berlin is UTC+2.
 const char* const TimeZone = "Europe/Berlin";
+const QString InTimeZone = QStringLiteral("SET TIME ZONE '%1'").arg(TimeZone);
 const QString App12 = QString(8, u'1') + QString(56, u'e'), App13 = QString(8, u'2') + QString(56, u'e');
 const QString Boot = QString(8, u'3') + QString(56, u'e'), UniquePage = QString(8, u'4') + QString(56, u'e');
 
@@ -87,10 +87,10 @@ std::vector<Round> rounds()
     };
 }
 
-QString fill(const QString& location)
+QString fill(const QString& location, const std::vector<Round>& made = rounds())
 {
     Journal journal(location);
-    for (const Round& round : rounds()) {
+    for (const Round& round : made) {
         JournalRecord r;
         r.started = QDateTime(QDate(2024, 5, 31).addDays(round.day - 31), QTime(round.hour, round.minute), Qt::UTC);
         r.ended = r.started.addSecs(RoundMinutes * 60);
@@ -142,59 +142,6 @@ QString failures(const QJsonObject& o)
         texts << QStringLiteral("%1 %2").arg(failure["reason"].toString()).arg(failure["rounds"].toInt());
     return texts.join(QLatin1String(", "));
 }
-
-// A value as the tests compare it: times in UTC, numbers to six digits.
-QString shown(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toUTC().toString(Qt::ISODate);
-    if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate);
-    bool number = false;
-    const double asNumber = value.toString().toDouble(&number);
-    return number ? QString::number(asNumber, 'g', 6) : value.toString();
-}
-
-// The test's own connection to a journal, in the time zone of the report.
-class Direct {
-public:
-    explicit Direct(const QString& location) : name(QStringLiteral("direct-%1").arg(++count))
-    {
-        const bool postgres = location.startsWith("postgresql://");
-        QSqlDatabase database = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", name);
-        const QUrl url(location);
-        database.setHostName(url.host());
-        database.setPort(url.port());
-        database.setUserName(url.userName());
-        database.setDatabaseName(postgres ? url.path().mid(1) : location);
-        if (database.open() && postgres)
-            rows(QStringLiteral("SET TIME ZONE '%1'").arg(TimeZone));
-    }
-    ~Direct()
-    {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    // Each row as "a|b|c"; the query's error instead when it fails.
-    QStringList rows(const QString& sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(name, false));
-        if (!query.exec(sql))
-            return {QStringLiteral("error: ") + query.lastError().text()};
-        QStringList found;
-        while (query.next()) {
-            QStringList values;
-            for (int i = 0; i < query.record().count(); ++i)
-                values << shown(query.value(i));
-            found << values.join(u'|');
-        }
-        return found;
-    }
-
-private:
-    static inline int count = 0;
-    QString name;
-};
 
 }  // namespace
 
@@ -248,6 +195,9 @@ private slots:
         QTest::newRow("shift") << QStringList{"--by", "shift"} << QStringList{"2024-05-31 14:00: 3 6 1 3", "2024-05-31 22:00: 4 5 2 2", "(total): 7 11 3 5"};
         QTest::newRow("shifts given") << QStringList{"--by", "shift", "--shifts", "21:00,09:00"}
                                       << QStringList{"2024-05-31 09:00: 2 4 1 2", "2024-05-31 21:00: 5 7 2 3", "(total): 7 11 3 5"};
+        // Boards whose first rounds start at 15:00 and at 23:00 are each of the shift that starts then.
+        QTest::newRow("a round at a shift's start") << QStringList{"--by", "shift", "--shifts", "23:00,15:00"}
+                                                    << QStringList{"2024-05-31 15:00: 4 7 1 3", "2024-05-31 23:00: 3 4 2 2", "(total): 7 11 3 5"};
         QTest::newRow("day") << QStringList{"--by", "day"} << QStringList{"2024-05-31: 5 9 1 3", "2024-06-01: 2 2 2 2", "(total): 7 11 3 5"};
         QTest::newRow("image") << QStringList{"--by", "image"}
                                << QStringList{"app.bin 11111111: 2 4 1 2", "app.bin 22222222: 4 6 2 3", "boot.flash 33333333: 1 1 0 0", "(total): 7 11 3 5"};
@@ -284,6 +234,9 @@ private slots:
                                         "pagesMsMedian,pagesMsP95,verifyMsMedian,verifyMsP95,boardsPerHour,failures"));
         QCOMPARE(rows.value(2), QString("A2,4,6,1,2,0.25,0.5,90,200,900,1500,0,400,0.872727,checksum error:2;board removed:1;no device:1"));
         QCOMPARE(rows.value(4).left(8), QString("(total),"));
+        // A line break in a group's name is quoted, as the journal's CSV quotes it.
+        QCOMPARE(fill(dir.filePath("other.sqlite"), {{31, 13, 0, "Line 3\nA1", true, "right", "SN-1", "", {}, {}, 0, 0, 0}}), QString());
+        QCOMPARE(cli({"--journal", dir.filePath("other.sqlite"), "--csv"}).out.split("\r\n").value(1).left(12), QString("\"Line 3\nA1\","));
     }
 
     void refusals_data()
@@ -332,7 +285,7 @@ private slots:
             location = scratch->url();
             QCOMPARE(fill(location), QString());
         }
-        Direct direct(location);
+        DirectSql direct(location, {InTimeZone});
         QCOMPARE(direct.rows("SELECT count(*), sum(pass) FROM iap_rounds"), QStringList{"11|5"});
         QCOMPARE(direct.rows("SELECT image FROM iap_rounds WHERE socket = 'A2' AND (pass = 1 OR image LIKE 'boot%') ORDER BY id"),
                  (QStringList{"boot.flash 33333333", "app.bin 22222222", "app.bin 22222222"}));
@@ -369,7 +322,7 @@ private slots:
             {"Phase times of passed rounds (ms)",
              {"A1|2024-05-31|2|100|120|1000|1100|300|310", "A2|2024-05-31|1|90|90|900|900|0|0", "A2|2024-06-01|1|200|200|1500|1500|400|400",
               "ttyUSB0|2024-06-01|1|50|50|800|800|0|0"}}};
-        Direct direct(scratch.url());
+        DirectSql direct(scratch.url(), {InTimeZone});
         QStringList panels;
         for (const QJsonValue& panel : dashboard["panels"].toArray()) {
             const QString title = panel["title"].toString();

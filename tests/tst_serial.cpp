@@ -66,6 +66,22 @@ private slots:
         ::close(fd);
         QVERIFY(!other.open("/nonexistent/ttyIAP0", 115200));
         QVERIFY(open(other, pty));
+        // An open whose line settings fail (a rate no port takes) lets the port go.
+        QVERIFY(!open(other, pty, -1) && !pty.held() && open(tool, pty));
+    }
+
+    // What a connection asked of the line is never told to the next one (a poll's chunk cut off by
+    // Refresh never joins the next read): here a drain asked for just before a reopen.
+    void reopenDropsWhatTheLastConnectionAskedFor()
+    {
+        Pty pty;
+        iap::SerialPort port(nullptr);
+        QSignalSpy drained(&port, &iap::SerialPort::drained);
+        QVERIFY(open(port, pty));
+        port.drain();
+        QVERIFY(open(port, pty) && pty.write("Erase ok"));
+        QCOMPARE(poll(port), QByteArray("Erase ok"));
+        QVERIFY(drained.isEmpty());
     }
 
     // On a line left slow, cooked, echoing and with handshakes, the settings take hold, bytes that cooking would

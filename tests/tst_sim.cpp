@@ -51,10 +51,14 @@ QByteArray ask(int fd, const QByteArray& sent, qsizetype length, int silenceMs, 
     return bytes;
 }
 
-int openLine(const QString& path)
-{
-    return ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-}
+// The device's terminal, opened as the tool opens it and closed at the end of the scope.
+struct OpenLine {
+    explicit OpenLine(const QString& path) : fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    OpenLine(const OpenLine&) = delete;
+    ~OpenLine() { ::close(fd); }
+    operator int() const { return fd; }
+    const int fd;
+};
 
 // Fast where line timing is not the point.
 const QStringList Fast{"--baud", "2000000", "--erase-ms", "1", "--program-ms", "1", "--reply-gap-ms", "1"};
@@ -120,8 +124,7 @@ private slots:
         // The device leaves its line raw.
         VirtualDevice device(Fast + options);
         QVERIFY(device.start());
-        const int fd = ::open(device.portPath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         for (const auto& [sent, answer] : steps) {
             const qsizetype length = silenceMs ? 1 << 20 : std::max<qsizetype>(answer.size(), 1);
             QCOMPARE(ask(fd, sent, length, silenceMs ? silenceMs : 5000, answer.isEmpty() ? 300 : 5000), answer);
@@ -150,8 +153,7 @@ private slots:
         QFETCH(int, packetBytes);
         VirtualDevice device(Fast + options);
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         QByteArray received;
         const auto answer = [&](const QByteArray& sent, qsizetype length) { return received += ask(fd, sent, length, 5000, 5000), received.right(length); };
         const QByteArray pages = pattern(2 * PageBytes, 5), page = pattern(PageBytes, 6);
@@ -201,8 +203,7 @@ private slots:
         QFETCH(int, notBeforeMs);
         VirtualDevice device(Fast + options);
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(ask(fd, command, replyBytes, 5000, 5000).size(), replyBytes);
@@ -230,8 +231,7 @@ private slots:
         QFETCH(QList<int>, packets);
         VirtualDevice device(fast(QStringList{"--adapter", "cp210x"} + options));
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         const QByteArray page = pattern(PageBytes, 7);
         QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
         QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
@@ -243,8 +243,7 @@ private slots:
     {
         VirtualDevice device({"--adapter", "cdc-acm"});
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         const QByteArray erased(PageBytes, '\xFF');
         QCOMPARE(ask(fd, readCommand(Base, 1), PageBytes + 13, 5000, 5000), erased + checksumReply("ChecksumR", byteSum(erased)));
         WAIT_COMPARE(total(packetSizes(device)), PageBytes + 13, VirtualDevice::TimeoutMs);
@@ -261,8 +260,7 @@ private slots:
         for (int run = 0; run < 2; ++run) {
             VirtualDevice device(Fast + QStringList{"--split-ms", "2", "--seed", "7"});
             QVERIFY(device.start());
-            const int fd = openLine(device.portPath());
-            const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+            const OpenLine fd(device.portPath());
             const QByteArray page = pattern(PageBytes, 8);
             QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
             QCOMPARE(ask(fd, page, 21, 5000, 5000), "Received" + checksumReply("ChecksumI", byteSum(page)));
@@ -308,7 +306,7 @@ private slots:
     {
         VirtualDevice device;
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
+        const OpenLine fd(device.portPath());
         QCOMPARE(ask(fd, readCommand(Base, 4), 1, 0, 5000).size(), 1);
         QVERIFY(device.signal(SIGSTOP));
         // Held, it falls silent on the line.
@@ -325,7 +323,6 @@ private slots:
             return longest;
         };
         QTRY_VERIFY_WITH_TIMEOUT(longestHeldMs() >= 50, 10000);
-        ::close(fd);
     }
 
     // The flash is saved through a new file of its own: a link planted where a temporary file
@@ -348,8 +345,7 @@ private slots:
         VirtualDevice device(Fast + QStringList{"--bootloader-version", "V{n}", "--replug-delay-ms", "1000"});
         const QByteArray atStart = pattern(PageBytes, 1), page = pattern(PageBytes, 2);
         QVERIFY(writeFile(device.imagePath(), atStart) && device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         QCOMPARE(ask(fd, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV1"));
         QCOMPARE(ask(fd, page, 18, 5000, 5000), "Write" + checksumReply("ChecksumW", byteSum(page)));
         QCOMPARE(device.flash(Base, PageBytes), page);
@@ -359,8 +355,7 @@ private slots:
         QVERIFY(waitUntil([&] { return QFileInfo(device.linkPath()).exists(); }, VirtualDevice::TimeoutMs));
         const QString port = QFileInfo(device.linkPath()).symLinkTarget();
         QVERIFY(port != device.portPath());
-        const int next = openLine(port);
-        const auto closeNext = qScopeGuard([next] { ::close(next); });
+        const OpenLine next(port);
         QCOMPARE(ask(next, readCommand(Base, 1), PageBytes + 13, 5000, 5000), atStart + checksumReply("ChecksumR", byteSum(atStart)));
         QCOMPARE(ask(next, writeCommand(Base, 0), 7, 5000, 5000), QByteArray("WriteV2"));
     }
@@ -371,8 +366,7 @@ private slots:
     {
         VirtualDevice device(Fast + QStringList{"--replug-after-round", "--replug-delay-ms", "0"});
         QVERIFY(device.start());
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         const QByteArray page = pattern(PageBytes, 3);
         QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
         QCOMPARE(ask(fd, page, 0, 0, 0), QByteArray());
@@ -404,8 +398,7 @@ private slots:
         const QString lines = device.linkPath() + ".lines", lock = device.linkPath() + ".lock";
         const auto announced = [&] { return QList<QByteArray>{readFile(lines), readFile(lock), QFileInfo(device.linkPath()).symLinkTarget().toLatin1()}; };
         QCOMPARE(announced(), QList<QByteArray>({switchClosed, "FIX-1\n", device.portPath().toLatin1()}));
-        const int fd = openLine(device.portPath());
-        const auto closeLine = qScopeGuard([fd] { ::close(fd); });
+        const OpenLine fd(device.portPath());
         const QByteArray flash = atStart + QByteArray(15 * PageBytes, '\xFF');
         if (options.contains("--replug-after-round")) {
             QCOMPARE(ask(fd, eraseCommand(Base, 0), 8, 5000, 5000), QByteArray("Erase ok"));
@@ -413,7 +406,7 @@ private slots:
         } else {
             // Out in the middle of a read that waits for the tool to take more than the terminal holds.
             QCOMPARE(::write(fd, readCommand(Base, 16).constData(), 19), 19);
-            QVERIFY(waitUntil([fd] { int waiting = 0; return ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= 4095; }, VirtualDevice::TimeoutMs));
+            QVERIFY(waitUntil([&fd] { int waiting = 0; return ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= 4095; }, VirtualDevice::TimeoutMs));
             QVERIFY(device.signal(SIGUSR1));
         }
         QVERIFY(device.waitForLog(" SWITCH off"));

@@ -1,9 +1,11 @@
 // The production station end to end against virtual devices that are plugged in, programmed and
 // taken out: iap-cli station and its journal, and the station window with its tiles.
 #include "Device.h"
+#include "DirectSql.h"
 #include "FakeDesktop.h"
 #include "Files.h"
 #include "Program.h"
+#include "Pty.h"
 #include "RuntimeDir.h"
 #include "TestParts.h"
 #include "Wait.h"
@@ -24,10 +26,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPushButton>
-#include <QSqlDatabase>
 #include <QSettings>
 #include <QSpinBox>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -314,25 +314,24 @@ private slots:
         QVERIFY(device.receivedFrames().isEmpty());
     }
 
-    // A round whose record the journal refuses, once the round has begun, is not a pass,
-    // whatever the board said.
+    // A round whose record the journal refuses, once the round has begun, is not a pass, whatever
+    // the board said: iap-cli download and program exit 2, a station's round fails.
     void aRoundOffTheRecordFails()
     {
         RuntimeDir runtime;
-        VirtualDevice device(fast({"--program-ms", "300"}));
+        VirtualDevice device(fast());
         QVERIFY(device.start());
-        const QString journal = data.filePath("refusing.sqlite");
-        QVERIFY(writeFile(data.filePath("small.bin"), pattern(100)));
-
-        Cli station({"station", "--port", device.linkPath(), "--app", data.filePath("small.bin"), "--address", "08004000", "--journal", journal, "--json"});
-        QVERIFY(device.waitForLog("RX CMD"));
-        {
-            QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "refusing");
-            database.setDatabaseName(journal);
-            QVERIFY(database.open());
-            QVERIFY(QSqlQuery(database).exec("CREATE TRIGGER refuse BEFORE INSERT ON iap_journal BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        const QString journal = data.filePath("refusing.sqlite"), small = data.filePath("small.bin");
+        QVERIFY(writeFile(small, pattern(100)) && iap::Journal(journal).check().isEmpty());
+        // Every run's record is refused; the record that proves the journal writable is not.
+        QVERIFY(DirectSql(journal).run("CREATE TRIGGER refuse BEFORE INSERT ON iap_journal WHEN NEW.command <> '' BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        const QStringList onDevice{"--port", device.linkPath(), "--address", "08004000", "--journal", journal};
+        for (const QStringList& command : {QStringList{"download", small}, QStringList{"program", "--app", small}}) {
+            const auto [exit, text] = finished(IAP_CLI_PATH, command + onDevice);
+            QVERIFY2(exit == 2 && text.contains(": the journal could not be written: ") && text.contains("disk full"), qPrintable(text));
         }
-        QSqlDatabase::removeDatabase("refusing");
+
+        Cli station(QStringList{"station", "--app", small, "--json"} + onDevice);
         QVERIFY(waitUntil([&] { return !station.rounds(device.linkPath()).isEmpty(); }, RoundMs));
         const QJsonObject round = station.rounds(device.linkPath()).first();
         QCOMPARE(round["pass"], false);
@@ -498,7 +497,8 @@ private slots:
 
     // A line's controller hands iap-cli station the codes on its standard input: the round and
     // its record carry the code; a code a board passed with is refused and on record, and nothing
-    // is sent, by iap-cli program too. A job that needs codes runs nowhere without them.
+    // is sent, by iap-cli program too, while a board that failed is tried again under its code. A
+    // job that needs codes runs nowhere without them.
     void barcodesFromALine()
     {
         RuntimeDir runtime;
@@ -540,6 +540,10 @@ private slots:
         const QJsonObject refused = journalRecords(journal).value(2);
         QCOMPARE(QStringList({refused["command"].toString(), refused["barcode"].toString(), refused["category"].toString()}), QStringList({"program", "4006381333931", "input error"}));
         QVERIFY(refused["steps"].toArray().isEmpty() && text.contains(refused["result"].toString()) && refused["result"] == records[1]["result"]);
+        Pty silent;
+        const QStringList again{"program", "--job", job, "--journal", journal, "--barcode", "5901234123457", "--timeout", "1", "--port"};
+        QCOMPARE(finished(IAP_CLI_PATH, again + QStringList{silent.path()}).first, 3);
+        QCOMPARE(finished(IAP_CLI_PATH, again + QStringList{port}).first, 0);
     }
 
     // A port named before it is there is waited for where a port of that name appears (here a

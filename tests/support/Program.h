@@ -14,8 +14,11 @@ struct Finished {
     QString err;
 };
 
+// Far beyond any run of the tests' on a loaded machine under the sanitizers.
+constexpr int ProgramMs = 60000;
+
 // This thread's events are handled meanwhile: a receiver or a device of the test's may answer it.
-Finished runProgram(const QString& program, const QStringList& arguments, int timeoutMs,
+Finished runProgram(const QString& program, const QStringList& arguments, int timeoutMs = ProgramMs,
                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 }  // namespace iap::test

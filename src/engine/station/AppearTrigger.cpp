@@ -4,17 +4,17 @@
 
 namespace iap {
 
-AppearTrigger::AppearTrigger(PortPresence& watched) : presence(watched)
+AppearTrigger::AppearTrigger(PortPresence& watched, Clock& stationClock) : presence(watched), settle(stationClock)
 {
     settle.setSingleShot(true);
     settle.setInterval(SettleMs);
-    connect(&presence, &PortPresence::appeared, &settle, qOverload<>(&QTimer::start));
+    connect(&presence, &PortPresence::appeared, &settle, qOverload<>(&ClockTimer::start));
     connect(&presence, &PortPresence::vanished, this, [this] {
         settle.stop();
         emit takenOut();
         lookDone();
     });
-    connect(&settle, &QTimer::timeout, this, [this] {
+    connect(&settle, &ClockTimer::timeout, this, [this] {
         if (presence.isPresent())
             emit putIn();
         lookDone();

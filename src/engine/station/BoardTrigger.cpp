@@ -46,7 +46,7 @@ std::unique_ptr<BoardTrigger> BoardTrigger::make(TriggerKind kind, PortPresence&
     case TriggerKind::Appear:
         break;
     }
-    return std::make_unique<AppearTrigger>(presence);
+    return std::make_unique<AppearTrigger>(presence, clock);
 }
 
 void BoardTrigger::roundEnded(bool, const std::function<void()>& known)

@@ -24,7 +24,7 @@ bool failed(RunOutcome outcome)
 
 BoardWatch::BoardWatch(const PortInfo& port, PortSource& portSource, BootloaderClient& client, const TriggerSettings& triggerSettings, Clock& watchClock,
                        FoundFirst found, QObject* parent)
-    : QObject(parent), boundPort(port), ports(portSource), presence(watchedPaths(port)), bootloader(client), settings(triggerSettings), clock(watchClock),
+    : QObject(parent), boundPort(port), ports(portSource), presence(watchedPaths(port), this), bootloader(client), settings(triggerSettings), clock(watchClock),
       foundFirst(found)
 {
     for (QTimer* timer : {&restTimer, &retryTimer}) {

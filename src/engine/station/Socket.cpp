@@ -10,7 +10,7 @@ Socket::Socket(SocketHost& socketHost, BarcodeQueue& queue, QString name, const 
                PortSource& ports, BoardFoundFirst foundFirst, QObject* parent)
     : QObject(parent), host(socketHost), barcodes(queue), socketName(std::move(name)),
       session(clock, PortSession::forSocket(socketName, [this] { return &host.journal(); }, std::move(line))),
-      watch(port, ports, session.bootloader(), host.triggerSettings(), clock, foundFirst),
+      watch(port, ports, session.bootloader(), host.triggerSettings(), clock, foundFirst, this),
       boardBarcode(socketName, [this] { return session.isRunning(); }, [this] {
           // A board that waited for its code gets its round.
           if (boardBarcode.awaitingSince())
