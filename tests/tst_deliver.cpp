@@ -12,6 +12,7 @@
 #include "Wait.h"
 #include "delivery/Deliverer.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -51,14 +52,14 @@ struct ScriptedChannel final : DeliveryChannel {
 QStringList keep(const QString& location, const QString& target, int count, int resultBytes = 0)
 {
     Journal journal(location);
-    journal.deliverTo(target);
+    journal.records().addOutput(std::make_unique<iap::OutboxOutput>(target));
     QStringList uuids;
     for (int i = 0; i < count; ++i) {
         JournalRecord record;
         record.started = record.ended = QDateTime::currentDateTimeUtc();
         record.result = QString::number(i) + QString(resultBytes, u'x');
         record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (!journal.append(record).isEmpty())
+        if (!journal.records().append(record).isEmpty())
             return {};
         uuids << record.uuid;
     }
@@ -69,7 +70,7 @@ QStringList keysOf(const QString& location)
 {
     QString error;
     QStringList uuids;
-    for (const JournalRecord& record : Journal(location, Journal::Access::Read).records({}, error))
+    for (const JournalRecord& record : Journal(location, Journal::Access::Read).records().matching({}, error))
         uuids << record.uuid;
     return uuids;
 }

@@ -97,7 +97,7 @@ QString fill(const QString& location)
         std::tie(r.command, r.socket, r.port, r.pass, r.category, r.boardSerial, r.barcode, r.uniqueValues, r.steps) =
             std::tuple(round.command, round.socket, "ttyUSB0", round.pass, round.category, round.boardSerial, round.barcode, round.unique, round.steps);
         std::tie(r.eraseMs, r.pagesMs, r.verifyMs) = std::tuple(round.eraseMs, round.pagesMs, round.verifyMs);
-        if (const QString why = journal.append(r); !why.isEmpty())
+        if (const QString why = journal.records().append(r); !why.isEmpty())
             return why;
     }
     return {};

@@ -8,6 +8,7 @@
 #include "TestParts.h"
 #include "Wait.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 
 #include <QAction>
 #include <QApplication>
@@ -807,7 +808,7 @@ private slots:
             iap::JournalRecord r;
             r.started = r.ended = QDateTime::currentDateTimeUtc().addSecs(-hoursAgo * 3600);
             std::tie(r.command, r.socket, r.port, r.pass, r.category) = std::tuple("station", socket, "ttyUSB0", pass, pass ? "right" : "checksum error");
-            QCOMPARE(journal.append(r), QString());
+            QCOMPARE(journal.records().append(r), QString());
         }
         FakeDesktop fakes;
         auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes, std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})), makeTestDesktop(fakes));
@@ -837,11 +838,12 @@ private slots:
         {
             iap::Journal journal(journalFile);
             for (const QString& target : {receiver, receiver, "dir:" + folder}) {
-                journal.deliverTo(target);
+                journal.records().clearOutputs();
+                journal.records().addOutput(std::make_unique<iap::OutboxOutput>(target));
                 iap::JournalRecord r;
                 r.started = r.ended = QDateTime::currentDateTimeUtc();
                 std::tie(r.command, r.socket, r.port, r.pass, r.uuid) = std::tuple("station", "A1", "ttyUSB0", true, QUuid::createUuid().toString(QUuid::WithoutBraces));
-                QCOMPARE(journal.append(r), QString());
+                QCOMPARE(journal.records().append(r), QString());
             }
         }
         FakeDesktop fakes;

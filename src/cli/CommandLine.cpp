@@ -22,6 +22,7 @@
 #include "StationRun.h"
 #include "YieldCommand.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 #include "platform/Platform.h"
 #include "production/Admission.h"
 #include "production/PortSession.h"
@@ -134,7 +135,7 @@ int admitAndRun(const CommandLineOptions& options, const RunInput& input, Clock&
 {
     Journal journal(options.journal);
     if (options.deliveryTarget)
-        journal.deliverTo(options.deliveryTarget->text);
+        journal.records().addOutput(std::make_unique<OutboxOutput>(options.deliveryTarget->text));
     bool recorded = false;
     QString refusal = admitRun(journal, input.job);
     if (refusal.isEmpty() && !input.job.barcode.isEmpty())

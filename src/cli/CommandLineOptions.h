@@ -45,7 +45,7 @@ struct CommandLineOptions {
     QString journal;
     // journal: which records, and CSV instead of a table (--json: JSON lines); --undelivered:
     // the outbox's records that wait or were refused instead.
-    Journal::Filter journalFilter;
+    RecordFilter journalFilter;
     // report: the rounds it reads, how it groups their boards, and the HTML file to write (CSV
     // and --json as for journal).
     JournalRoundRange reportRange;

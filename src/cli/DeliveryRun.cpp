@@ -32,7 +32,7 @@ std::optional<QStringList> targetsOf(const CommandLineOptions& options, QString&
     if (options.deliveryTarget)
         return QStringList{options.deliveryTarget->text};
     QStringList targets;
-    why = journal.deliveryTargets(targets);
+    why = journal.outbox().targets(targets);
     return why.isEmpty() ? std::optional(targets) : std::nullopt;
 }
 

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "journal/OutboxTable.h"
-#include "journal/UniquePool.h"
-
 namespace iap {
 
 std::span<const JournalField> journalFields()

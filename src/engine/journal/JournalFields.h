@@ -27,6 +27,11 @@ struct JournalField {
     int sinceVersion = 1;
 };
 
+// The versions that brought the tables beside the records: the pools of unique values
+// (UniqueTable.h) and the outbox (OutboxTable.h).
+constexpr int UniqueTablesSinceVersion = 2;
+constexpr int OutboxSinceVersion = 5;
+
 // The version that gave every record its UUID and its time by phase.
 constexpr int RecordUuidSinceVersion = 3;
 

@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "journal/OutboxOutput.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -67,11 +68,11 @@ QString Station::deliverFromJournal()
     if (deliverer && deliverer->target().text == target)
         return {};
     deliverer.reset();
-    rounds.journal().deliverTo({});
+    rounds.journal().records().clearOutputs();
     QString why;
     const std::optional<DeliveryTarget> parsed = target.isEmpty() ? std::nullopt : DeliveryTarget::of(target, why);
     if (parsed) {
-        rounds.journal().deliverTo(target);
+        rounds.journal().records().addOutput(std::make_unique<OutboxOutput>(target));
         deliverer = std::make_unique<Deliverer>(journalPlace, *parsed, makeDeliveryChannel(*parsed, deliveryToken), clock);
         connect(deliverer.get(), &Deliverer::statusChanged, this, &Station::deliveryChanged);
         deliverer->start();
