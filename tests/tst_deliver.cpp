@@ -15,6 +15,7 @@
 #include "journal/OutboxOutput.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -225,6 +226,35 @@ private slots:
         const QStringList kept = keysOf(journal);
         const QStringList delivered = asStrings(receiver.delivered());
         QCOMPARE(delivered, kept.mid(0, delivered.size()));
+    }
+
+    // Two targets, given twice as --deliver or as a job file's list, each get every record: from
+    // iap-cli program, from the station all along, and what was left from iap-cli deliver.
+    void everyTargetGetsEveryRecord()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir dir;
+        VirtualDevice device(fast());
+        HttpReceiver receiver;
+        const QString journal = dir.filePath("journal.sqlite"), folder = dir.filePath("mes"), job = dir.filePath("job.json");
+        const QJsonObject jobObject{{"model", "HX300"}, {"address", "08004000"}, {"application", "app.bin"}, {"deliver", QJsonArray{receiver.url(), "dir:" + folder}}};
+        QVERIFY(device.start() && QDir().mkpath(folder) && writeFile(dir.filePath("app.bin"), pattern(PageBytes, 3)) && writeFile(job, QJsonDocument(jobObject).toJson()));
+        QCOMPARE(run(IAP_CLI_PATH, {"program", "--port", device.linkPath(), "--job", job, "--journal", journal, "--deliver", receiver.url(), "--deliver", "dir:" + folder}).exit, 0);
+        const auto atEach = [&] {
+            QStringList files;
+            for (const QString& name : QDir(folder).entryList({"*.json"}, QDir::Files))
+                files << name.chopped(5);
+            const QStringList delivered = asStrings(receiver.delivered());
+            return std::pair(QSet<QString>(delivered.begin(), delivered.end()), QSet<QString>(files.begin(), files.end()));
+        };
+        QProcess station;
+        station.start(IAP_CLI_PATH, {"station", "--port", device.linkPath(), "--job", job, "--continuous", "0", "--journal", journal});
+        QVERIFY(waitUntil([&] { return atEach().first.size() >= 3 && atEach().second.size() >= 3; }, ProgramMs));
+        ::kill(pid_t(station.processId()), SIGINT);
+        QVERIFY(station.waitForFinished(ProgramMs));
+        QCOMPARE(run(IAP_CLI_PATH, {"deliver", "--journal", journal}).exit, 0);
+        const QStringList kept = keysOf(journal);
+        QCOMPARE(atEach(), std::pair(QSet<QString>(kept.begin(), kept.end()), QSet<QString>(kept.begin(), kept.end())));
     }
 
     // A reader that watches the folder finds each record once, whole, under its UUID. Large

@@ -421,6 +421,8 @@ private slots:
                                           << QStringList() << "job.json: \"verify\" must be true or false";
         QTest::newRow("a list for a file") << QByteArray(R"({"model": "HX300", "address": "08004000", "slot0": ["a.flash"], "application": "app.bin"})")
                                            << QStringList() << "job.json: \"slot0\" must be a text";
+        QTest::newRow("a number for a target") << QByteArray(R"({"model": "HX300", "application": "app.bin", "deliver": ["dir:/srv", 5]})") << QStringList()
+                                               << "job.json: \"deliver\" must be a text in quotes or a list of them";
         QTest::newRow("a FIFO") << QByteArray() << QStringList() << "job.json is not a job file: it is not a regular file";
         QTest::newRow("a trigger unknown") << QByteArray(R"({"model": "HX300", "application": "app.bin", "trigger": "door"})") << QStringList()
                                            << "job.json: the trigger must be appear, probe or line";

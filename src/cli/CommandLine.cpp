@@ -130,12 +130,12 @@ QString barcodeRefusal(Journal& journal, const RunInput& input, Clock& clock, bo
 }
 
 // The ports' runs, once admitted: no device is touched when its run could not be put on record.
-// What was put on record goes to the delivery target after them.
+// What was put on record goes to the delivery targets after them.
 int admitAndRun(const CommandLineOptions& options, const RunInput& input, Clock& clock)
 {
     Journal journal(options.journal);
-    if (options.deliveryTarget)
-        journal.records().addOutput(std::make_unique<OutboxOutput>(options.deliveryTarget->text));
+    for (const DeliveryTarget& target : options.deliveryTargets)
+        journal.records().addOutput(std::make_unique<OutboxOutput>(target.text));
     bool recorded = false;
     QString refusal = admitRun(journal, input.job);
     if (refusal.isEmpty() && !input.job.barcode.isEmpty())

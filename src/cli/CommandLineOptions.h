@@ -52,10 +52,10 @@ struct CommandLineOptions {
     ReportGrouping reportGrouping;
     QString htmlFile;
     bool undelivered = false;
-    // Where each record goes besides the journal (--deliver, or the job file's "deliver"), and
-    // the bearer token for it (--deliver-token-file, else IAP_DELIVER_TOKEN); deliver: the one
-    // target to send to (none: every target something waits for).
-    std::optional<DeliveryTarget> deliveryTarget;
+    // Where each record goes besides the journal (each --deliver, or the job file's "deliver"),
+    // and the bearer token for them (--deliver-token-file, else IAP_DELIVER_TOKEN); deliver: the
+    // targets to send to (none: every target something waits for).
+    std::vector<DeliveryTarget> deliveryTargets;
     QString deliveryToken;
     bool csv = false;
     bool help = false;

@@ -241,7 +241,7 @@ void StationWindow::applyDelivery()
     QString refusal;
     const QString token = deliveryToken(tokenFileEdit->text().trimmed(), refusal);
     if (refusal.isEmpty())
-        refusal = station.setDelivery(deliverEdit->text().trimmed(), token);
+        refusal = station.setDelivery(QStringList{deliverEdit->text().trimmed()}, token);
     deliveryStatus->setText(refusal.isEmpty() ? station.deliveryStatus() : refusal);
     remember();
 }
