@@ -38,6 +38,9 @@ constexpr int RecordUuidSinceVersion = 3;
 // The version that brought the journal's views of yield (see JournalViews.h). It adds no field.
 constexpr int JournalViewsSinceVersion = 4;
 
+// The version whose views work out time as the report does (JournalTime.h). It adds no field.
+constexpr int JournalTimeSinceVersion = 7;
+
 // The version that keeps each record's image in a column of its own, for reports by image that
 // need not read every round's steps; the views read it since.
 constexpr int RecordImageSinceVersion = 6;

@@ -7,6 +7,7 @@
 
 #include "journal/JournalFields.h"
 #include "journal/JournalSchema.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
@@ -55,8 +56,7 @@ QStringList outboxTablesSql(bool postgres, int fromVersion)
 }
 
 OutboxTable::OutboxTable(QSqlQuery& sqlQuery, bool isPostgres, int tableVersion)
-    : query(sqlQuery), postgres(isPostgres), version(tableVersion), nowMs(postgres ? QStringLiteral("CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)")
-                                                                                 : QStringLiteral("CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)"))
+    : query(sqlQuery), postgres(isPostgres), version(tableVersion), nowMs(journalNowMsSql(postgres))
 {
 }
 

@@ -10,7 +10,7 @@
 #include "journal/JournalFields.h"
 #include "journal/JournalImage.h"
 #include "journal/JournalJson.h"
-#include "journal/JournalSchema.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
