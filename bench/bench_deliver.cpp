@@ -7,6 +7,7 @@
 #include "EachJournal.h"
 #include "delivery/Deliverer.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 #include "platform/Platform.h"
 #include "production/RunRecorder.h"
 
@@ -27,7 +28,7 @@ constexpr int Keeps = 300;
 double keepMs(const QString& location, const QString& target, int count)
 {
     Journal journal(location);
-    journal.deliverTo(target);
+    journal.records().addOutput(std::make_unique<OutboxOutput>(target));
     QElapsedTimer timer;
     qint64 totalNs = 0;
     for (int i = 0; i < count; ++i) {
@@ -35,7 +36,7 @@ double keepMs(const QString& location, const QString& target, int count)
         recorder.begin(Job{}, PortInfo(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0")));
         const JournalRecord& record = recorder.close(RunOutcome::Right, QStringLiteral("IAP Checksum right"));
         timer.start();
-        journal.append(record);
+        journal.records().append(record);
         totalNs += timer.nsecsElapsed();
     }
     return double(totalNs) / count / 1e6;

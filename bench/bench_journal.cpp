@@ -49,11 +49,11 @@ double allocationMs(Journal& journal, const char* name)
     clock.start();
     for (int i = 0; i < Records; ++i) {
         std::vector<UniqueReserved> values;
-        QString error = journal.reserve(draws, QStringLiteral("bench:ttyUSB0"), values);
+        QString error = journal.pools().reserve(draws, QStringLiteral("bench:ttyUSB0"), values);
         if (error.isEmpty())
-            error = journal.markSent(values);
+            error = journal.pools().markSent(values);
         if (error.isEmpty())
-            error = journal.append(typicalRecord(i), values, UniqueState::Used);
+            error = journal.pools().endWithRecord(typicalRecord(i), values, UniqueState::Used);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "%s: %s\n", name, qPrintable(error));
             return -1;
@@ -75,14 +75,14 @@ bool measure(const char* name, const QString& location)
     const double proofMs = double(clock.nsecsElapsed()) / 1e6 / Records;
     clock.restart();
     for (int i = 0; i < Records; ++i)
-        if (const QString error = journal.append(typicalRecord(i)); !error.isEmpty()) {
+        if (const QString error = journal.records().append(typicalRecord(i)); !error.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return false;
         }
     const double appendMs = double(clock.nsecsElapsed()) / 1e6 / Records;
     clock.restart();
     QString error;
-    const auto records = journal.records({}, error);
+    const auto records = journal.records().matching({}, error);
     if (!error.isEmpty() || records.size() != std::size_t(Records)) {
         std::fprintf(stderr, "%s: %zu records read back of %d: %s\n", name, records.size(), Records, qPrintable(error));
         return false;

@@ -6,7 +6,7 @@
 #include "EachJournal.h"
 #include "journal/Journal.h"
 #include "journal/JournalJson.h"
-#include "journal/JournalRounds.h"
+#include "journal/JournalImage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,7 +126,7 @@ bool measure(const char* name, const QString& location)
     Journal journal(location);
     clock.restart();
     for (int i = 0; i < Appends; ++i)
-        if (const QString why = journal.append(typicalRecord()); !why.isEmpty()) {
+        if (const QString why = journal.records().append(typicalRecord()); !why.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(why));
             return false;
         }

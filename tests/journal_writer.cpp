@@ -20,7 +20,7 @@ int main(int argc, char** argv)
         record.started = record.ended = QDateTime::currentDateTimeUtc();
         record.host = arguments[2];
         record.result = QString::number(i);
-        if (const QString error = journal.append(record); !error.isEmpty()) {
+        if (const QString error = journal.records().append(record); !error.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }

@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     iap::Journal journal(arguments[1], iap::Journal::Access::Read);
     QObject::connect(&deliverer, &iap::Deliverer::idle, &app, [&] {
         iap::OutboxSummary summary;
-        if (!journal.outboxSummary(target->text, summary).isEmpty() || summary.waiting == 0)
+        if (!journal.outbox().summary(target->text, summary).isEmpty() || summary.waiting == 0)
             QCoreApplication::exit(0);
         else
             QTimer::singleShot(1, &deliverer, &iap::Deliverer::nudge);

@@ -68,7 +68,7 @@ Finished cli(const QStringList& arguments)
 qint64 lastRunMs(const QString& journal, const QString& port)
 {
     QString error;
-    const auto records = iap::Journal(journal, iap::Journal::Access::Read).records({{}, port, {}}, error);
+    const auto records = iap::Journal(journal, iap::Journal::Access::Read).records().matching({{}, port, {}}, error);
     return records.empty() ? -1 : records.back().durationMs;
 }
 
@@ -640,7 +640,7 @@ private slots:
             r.started = r.ended = QDateTime(QDate(2024, 5, 31), QTime(10 + port, 0), Qt::UTC);
             std::tie(r.command, r.port, r.pass, r.category, r.result) =
                 std::tuple("download", QString("ttyUSB%1").arg(port), port == 0, port ? "checksum error" : "right", port ? "sum\nwrong" : "");
-            QCOMPARE(iap::Journal().append(r), QString());
+            QCOMPARE(iap::Journal().records().append(r), QString());
         }
         arguments.replaceInStrings("@", data.path() + "/");
         const Finished run = cli(QStringList{"journal"} + arguments);

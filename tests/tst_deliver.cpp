@@ -12,8 +12,10 @@
 #include "Wait.h"
 #include "delivery/Deliverer.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -49,14 +51,14 @@ struct ScriptedChannel final : DeliveryChannel {
 QStringList keep(const QString& location, const QString& target, int count, int resultBytes = 0)
 {
     Journal journal(location);
-    journal.deliverTo(target);
+    journal.records().addOutput(std::make_unique<iap::OutboxOutput>(target));
     QStringList uuids;
     for (int i = 0; i < count; ++i) {
         JournalRecord record;
         record.started = record.ended = QDateTime::currentDateTimeUtc();
         record.result = QString::number(i) + QString(resultBytes, u'x');
         record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (!journal.append(record).isEmpty())
+        if (!journal.records().append(record).isEmpty())
             return {};
         uuids << record.uuid;
     }
@@ -67,7 +69,7 @@ QStringList keysOf(const QString& location)
 {
     QString error;
     QStringList uuids;
-    for (const JournalRecord& record : Journal(location, Journal::Access::Read).records({}, error))
+    for (const JournalRecord& record : Journal(location, Journal::Access::Read).records().matching({}, error))
         uuids << record.uuid;
     return uuids;
 }
@@ -216,6 +218,35 @@ private slots:
         const QStringList kept = keysOf(journal);
         const QStringList delivered = asStrings(receiver.delivered());
         QCOMPARE(delivered, kept.mid(0, delivered.size()));
+    }
+
+    // Two targets, given twice as --deliver or as a job file's list, each get every record: from
+    // iap-cli program, from the station all along, and what was left from iap-cli deliver.
+    void everyTargetGetsEveryRecord()
+    {
+        RuntimeDir runtime;
+        QTemporaryDir dir;
+        VirtualDevice device(fast());
+        HttpReceiver receiver;
+        const QString journal = dir.filePath("journal.sqlite"), folder = dir.filePath("mes"), job = dir.filePath("job.json");
+        const QJsonObject jobObject{{"model", "HX300"}, {"address", "08004000"}, {"application", "app.bin"}, {"deliver", QJsonArray{receiver.url(), "dir:" + folder}}};
+        QVERIFY(device.start() && QDir().mkpath(folder) && writeFile(dir.filePath("app.bin"), pattern(PageBytes, 3)) && writeFile(job, QJsonDocument(jobObject).toJson()));
+        QCOMPARE(runProgram(IAP_CLI_PATH, {"program", "--port", device.linkPath(), "--job", job, "--journal", journal, "--deliver", receiver.url(), "--deliver", "dir:" + folder}).exit, 0);
+        const auto atEach = [&] {
+            QStringList files;
+            for (const QString& name : QDir(folder).entryList({"*.json"}, QDir::Files))
+                files << name.chopped(5);
+            const QStringList delivered = asStrings(receiver.delivered());
+            return std::pair(QSet<QString>(delivered.begin(), delivered.end()), QSet<QString>(files.begin(), files.end()));
+        };
+        QProcess station;
+        station.start(IAP_CLI_PATH, {"station", "--port", device.linkPath(), "--job", job, "--continuous", "0", "--journal", journal});
+        QVERIFY(waitUntil([&] { return atEach().first.size() >= 3 && atEach().second.size() >= 3; }, ProgramMs));
+        ::kill(pid_t(station.processId()), SIGINT);
+        QVERIFY(station.waitForFinished(ProgramMs));
+        QCOMPARE(runProgram(IAP_CLI_PATH, {"deliver", "--journal", journal}).exit, 0);
+        const QStringList kept = keysOf(journal);
+        QCOMPARE(atEach(), std::pair(QSet<QString>(kept.begin(), kept.end()), QSet<QString>(kept.begin(), kept.end())));
     }
 
     // A reader that watches the folder finds each record once, whole, under its UUID. Large

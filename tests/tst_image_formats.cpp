@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(device.receivedFrames().value(0), (command == "write" ? writeCommand : eraseCommand)(target, pages - 1));
         QCOMPARE(device.flash(target, expected.size()), expected);
         QString error;
-        const iap::JournalRecord record = iap::Journal(journal).records({}, error).at(0);
+        const iap::JournalRecord record = iap::Journal(journal).records().matching({}, error).at(0);
         // Where the file's own addresses sent it, when no address was given.
         QCOMPARE(record.address, QStringLiteral("%1").arg(target, 8, 16, QChar('0')).toUpper());
         const iap::JournalStep step = record.steps.at(0);

@@ -144,7 +144,7 @@ QString states(Journal& journal, const QString& pool)
 {
     QString error;
     QStringList found;
-    for (const Journal::PoolValue& value : journal.poolValues(pool, error))
+    for (const UniquePoolValue& value : journal.pools().values(pool, error))
         found << QStringLiteral("%1:%2").arg(StateNames[std::size_t(value.state)], value.holder);
     return error.isEmpty() ? found.join(u' ') : error;
 }
@@ -170,15 +170,15 @@ private slots:
         Journal journal(place.location);
         QCOMPARE(journal.check(), QString());
         const JournalRecord record = fullRecord();
-        QCOMPARE(journal.append(record), QString());
+        QCOMPARE(journal.records().append(record), QString());
         QString error;
-        const std::vector<JournalRecord> back = Journal(place.location).records({}, error);
+        const std::vector<JournalRecord> back = Journal(place.location).records().matching({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 && back[0] == record, qPrintable(error + journalJsonLines(back)));
         // A server that dropped the connection is reached again.
         if (place.scratch)
             QVERIFY(place.scratch->disconnectAll());
-        QCOMPARE(journal.append(record), QString());
-        QCOMPARE(journal.records({}, error).size(), std::size_t(2));
+        QCOMPARE(journal.records().append(record), QString());
+        QCOMPARE(journal.records().matching({}, error).size(), std::size_t(2));
     }
 
     void filters_data() { addBackends(); }
@@ -192,9 +192,9 @@ private slots:
         runs[2].boardSerial = "SN-12";
         runs[1].barcode = runs[2].barcode = "4006381333931";
         for (const JournalRecord& r : runs)
-            QCOMPARE(journal.append(r), QString());
+            QCOMPARE(journal.records().append(r), QString());
         const QDateTime elevenThirtyInBerlin(QDate(2024, 5, 31), QTime(13, 30), Qt::OffsetFromUTC, 2 * 3600);
-        const std::vector<std::pair<Journal::Filter, QString>> cases{
+        const std::vector<std::pair<RecordFilter, QString>> cases{
             {{}, "10 11 12 13"},
             {{at(11), {}, {}}, "11 12 13"},
             {{at(11, 0, 1), {}, {}}, "12 13"},
@@ -214,7 +214,7 @@ private slots:
         };
         for (const auto& [filter, expected] : cases) {
             QString error;
-            const QString found = results(journal.records(filter, error));
+            const QString found = results(journal.records().matching(filter, error));
             QCOMPARE(error, QString());
             QVERIFY2(found == expected, qPrintable(found + " instead of " + expected));
         }
@@ -267,7 +267,7 @@ private slots:
         QVERIFY(twoWritersAtOnce(place.location, WriterRecords));
         QString error;
         std::map<QString, QStringList> byWriter;
-        for (const JournalRecord& r : Journal(place.location).records({}, error))
+        for (const JournalRecord& r : Journal(place.location).records().matching({}, error))
             byWriter[r.host] << r.result;
         QCOMPARE(error, QString());
         // Each writer's records, all of them, in the order it wrote them.
@@ -306,18 +306,18 @@ private slots:
             QVERIFY(direct.run(QString(LandedRecord).arg(direct.postgres ? "TRUE" : "1")));
         }
         QString error;
-        std::vector<JournalRecord> back = Journal(place.location, Journal::Access::Read).records({}, error);
+        std::vector<JournalRecord> back = Journal(place.location, Journal::Access::Read).records().matching({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 && back[0] == landedRecord(), qPrintable(error + journalJsonLines(back)));
         QVERIFY(DirectSql(place.location).rows("SELECT count(*) FROM iap_journal_schema").value(0).startsWith("error: "));
 
         constexpr int Records = 20;
         QVERIFY(twoWritersAtOnce(place.location, Records));
-        back = Journal(place.location).records({}, error);
+        back = Journal(place.location).records().matching({}, error);
         QVERIFY2(error.isEmpty() && back.size() == 1 + 2 * Records && back[0] == landedRecord(), qPrintable(error));
         QCOMPARE(DirectSql(place.location).rows("SELECT version FROM iap_journal_schema"), QStringList{QString::number(journalSchemaVersion())});
         Journal journal(place.location);
         std::vector<UniqueReserved> taken;
-        QCOMPARE(journal.reserve({counting("serial")}, "A", taken), QString());
+        QCOMPARE(journal.pools().reserve({counting("serial")}, "A", taken), QString());
         QCOMPARE(states(journal, "serial"), QString("reserved:A"));
     }
 
@@ -326,16 +326,16 @@ private slots:
     void newerJournalRefused()
     {
         PLACE(place);
-        QCOMPARE(Journal(place.location).append(run(10, "ttyUSB0", "", true)), QString());
+        QCOMPARE(Journal(place.location).records().append(run(10, "ttyUSB0", "", true)), QString());
         DirectSql direct(place.location);
         QVERIFY(direct.run("UPDATE iap_journal_schema SET version = 99"));
         Journal journal(place.location);
         const QString newer = "The journal " + journal.where() + " was made by a newer version of this program (its records are of version 99, "
                                                                  "this one knows up to " + QString::number(journalSchemaVersion()) + "): it is not ";
         QCOMPARE(journal.check(), newer + "written");
-        QCOMPARE(journal.append(run(11, "ttyUSB0", "", true)), newer + "written");
+        QCOMPARE(journal.records().append(run(11, "ttyUSB0", "", true)), newer + "written");
         QString error;
-        QVERIFY(Journal(place.location, Journal::Access::Read).records({}, error).empty());
+        QVERIFY(Journal(place.location, Journal::Access::Read).records().matching({}, error).empty());
         QCOMPARE(error, newer + "read");
         QCOMPARE(direct.rows("SELECT count(*) FROM iap_journal"), QStringList{"1"});
     }
@@ -366,18 +366,18 @@ private slots:
         const QStringList lines{"a", "b", "a", "c"};
         const std::vector<UniqueDraw> draws{counting("mac"), {"list", 4, [lines](std::int64_t index) { return lines[index]; }}};
         std::vector<UniqueReserved> first, second, taken;
-        QVERIFY(journal.reserve(draws, "A", first).isEmpty() && journal.reserve(draws, "A", second).isEmpty());
+        QVERIFY(journal.pools().reserve(draws, "A", first).isEmpty() && journal.pools().reserve(draws, "A", second).isEmpty());
         QVERIFY(second == (std::vector<UniqueReserved>{{"mac", 1, "1"}, {"list", 1, "b"}}));
         for (const auto& values : {second, first})
-            QCOMPARE(journal.append(run(10, "ttyUSB0", "", false), values, UniqueState::Free), QString());
+            QCOMPARE(journal.pools().endWithRecord(run(10, "ttyUSB0", "", false), values, UniqueState::Free), QString());
         for (const auto& values : {first, second, {{"mac", 2, "2"}, {"list", 3, "c"}}}) {
-            QCOMPARE(journal.available(draws), QString());
-            QCOMPARE(journal.reserve(draws, "B", taken), QString());
+            QCOMPARE(journal.pools().available(draws), QString());
+            QCOMPARE(journal.pools().reserve(draws, "B", taken), QString());
             QVERIFY(taken == values);
         }
         const QString usedUp = "the pool list is used up (its 4 values are given)";
-        QCOMPARE(journal.available(draws), usedUp);
-        QCOMPARE(journal.reserve(draws, "B", taken), usedUp);
+        QCOMPARE(journal.pools().available(draws), usedUp);
+        QCOMPARE(journal.pools().reserve(draws, "B", taken), usedUp);
         QVERIFY(taken.empty());
         QCOMPARE(states(journal, "mac"), QString("reserved:B reserved:B reserved:B"));
     }
@@ -394,8 +394,8 @@ private slots:
         Journal journal(place.location);
         std::vector<UniqueReserved> a0, a1, b2, a3;
         for (auto [holder, values] : {std::pair("A", &a0), {"A", &a1}, {"B", &b2}, {"A", &a3}})
-            QCOMPARE(journal.reserve({counting("serial")}, holder, *values), QString());
-        QVERIFY(journal.markSent(a1).isEmpty() && journal.markSent(a3).isEmpty());
+            QCOMPARE(journal.pools().reserve({counting("serial")}, holder, *values), QString());
+        QVERIFY(journal.pools().markSent(a1).isEmpty() && journal.pools().markSent(a3).isEmpty());
         DirectSql direct(place.location);
         QVERIFY(direct.run(direct.postgres ? "ALTER TABLE iap_journal ADD CONSTRAINT refused CHECK (host <> 'refused')"
                                            : "CREATE TRIGGER refused BEFORE INSERT ON iap_journal WHEN NEW.host = 'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
@@ -403,15 +403,15 @@ private slots:
         unfinished.ended = {};
         refused.host = "refused";
         for (const JournalRecord& record : {unfinished, refused})
-            QVERIFY(!journal.append(record, a1, UniqueState::Used).isEmpty());
+            QVERIFY(!journal.pools().endWithRecord(record, a1, UniqueState::Used).isEmpty());
         QCOMPARE(states(journal, "serial"), QString("reserved:A sent:A reserved:B sent:A"));
-        QCOMPARE(journal.append(run(12, "ttyUSB0", "", true), a1, UniqueState::Used), QString());
-        const QString twice = journal.append(run(13, "ttyUSB0", "", true), {a0[0], a1[0]}, UniqueState::Used);
+        QCOMPARE(journal.pools().endWithRecord(run(12, "ttyUSB0", "", true), a1, UniqueState::Used), QString());
+        const QString twice = journal.pools().endWithRecord(run(13, "ttyUSB0", "", true), {a0[0], a1[0]}, UniqueState::Used);
         QCOMPARE(twice, "The record was not written to the journal " + journal.where() + ": the value 1 of the pool serial is neither reserved nor sent");
         QString error;
-        QCOMPARE(results(journal.records({}, error)), QString("12"));
+        QCOMPARE(results(journal.records().matching({}, error)), QString("12"));
 
-        QCOMPARE(journal.settleLeftovers("A", UniqueState::Failed), QString());
+        QCOMPARE(journal.pools().settleLeftovers("A", UniqueState::Failed), QString());
         QCOMPARE(states(journal, "serial"), QString("free:A used:A reserved:B failed:A"));
     }
 
@@ -443,7 +443,7 @@ private slots:
         Journal journal(place.location);
         for (const auto& [pool, values] : ends) {
             QString error;
-            const std::vector<Journal::PoolValue> kept = journal.poolValues(pool, error);
+            const std::vector<UniquePoolValue> kept = journal.pools().values(pool, error);
             QCOMPARE(kept.size(), values.size());
             for (std::size_t index = 0; index < kept.size(); ++index) {
                 QVERIFY(kept[index].index == qint64(index) && kept[index].value == QString::number(index));
@@ -478,9 +478,9 @@ private slots:
         Journal journal(location);
         const QString why = journal.check();
         QVERIFY2(why.startsWith(reason) && !why.contains("secret"), qPrintable(why));
-        QVERIFY(journal.append(fullRecord()).startsWith(reason));
+        QVERIFY(journal.records().append(fullRecord()).startsWith(reason));
         QString error;
-        QVERIFY(journal.records({}, error).empty() && error.startsWith(reason));
+        QVERIFY(journal.records().matching({}, error).empty() && error.startsWith(reason));
         QVERIFY2(clock.elapsed() < UnreachableMs, qPrintable(QString::number(clock.elapsed())));
     }
 
@@ -524,13 +524,13 @@ private slots:
         QTemporaryDir dir;
         const QString missing = dir.filePath("none/journal.sqlite");
         QString error;
-        QVERIFY(Journal(missing, Journal::Access::Read).records({}, error).empty());
+        QVERIFY(Journal(missing, Journal::Access::Read).records().matching({}, error).empty());
         QCOMPARE(error, "The journal " + missing + " does not exist");
         QVERIFY(!QFileInfo::exists(dir.filePath("none")));
 
         const QString kept = dir.filePath("kept/journal.sqlite");
         for (const int hour : {10, 11})
-            QCOMPARE(Journal(kept).append(run(hour, "ttyUSB0", "", true)), QString());
+            QCOMPARE(Journal(kept).records().append(run(hour, "ttyUSB0", "", true)), QString());
         if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
             QSKIP("reading another user's journal needs root, to be that user");
         const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;

@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(rig.ended->first, iap::RunOutcome::Right);
         QTEST(rig.device.flash.value(0x0807F800).mid(4, 6), "nextSerial");
         QString error;
-        const auto records = rig.journal->records({}, error);
+        const auto records = rig.journal->records().matching({}, error);
         QCOMPARE(records.size(), std::size_t(2));
         QCOMPARE(records.back().boardSerial, QString::fromLatin1(rig.device.flash.value(0x0807F800).mid(4, 6)));
         QCOMPARE(atThePage.value(0), QStringLiteral("sent"));
@@ -340,7 +340,7 @@ private slots:
         rig.ended.reset();
         QVERIFY(rig.runs(job));
         QString error;
-        const auto records = rig.journal->records({}, error);
+        const auto records = rig.journal->records().matching({}, error);
         QCOMPARE(records.size(), std::size_t(2));
         QVERIFY(!QUuid::fromString(records[0].uuid).isNull() && records[0].uuid != records[1].uuid);
         const iap::JournalRecord& round = records[1];

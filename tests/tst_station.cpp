@@ -10,6 +10,7 @@
 #include "TestParts.h"
 #include "Wait.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 
 #include <QAction>
 #include <QApplication>
@@ -419,6 +420,8 @@ private slots:
                                           << QStringList() << "job.json: \"verify\" must be true or false";
         QTest::newRow("a list for a file") << QByteArray(R"({"model": "HX300", "address": "08004000", "slot0": ["a.flash"], "application": "app.bin"})")
                                            << QStringList() << "job.json: \"slot0\" must be a text";
+        QTest::newRow("a number for a target") << QByteArray(R"({"model": "HX300", "application": "app.bin", "deliver": ["dir:/srv", 5]})") << QStringList()
+                                               << "job.json: \"deliver\" must be a text in quotes or a list of them";
         QTest::newRow("a FIFO") << QByteArray() << QStringList() << "job.json is not a job file: it is not a regular file";
         QTest::newRow("a trigger unknown") << QByteArray(R"({"model": "HX300", "application": "app.bin", "trigger": "door"})") << QStringList()
                                            << "job.json: the trigger must be appear, probe or line";
@@ -811,7 +814,7 @@ private slots:
             iap::JournalRecord r;
             r.started = r.ended = QDateTime::currentDateTimeUtc().addSecs(-hoursAgo * 3600);
             std::tie(r.command, r.socket, r.port, r.pass, r.category) = std::tuple("station", socket, "ttyUSB0", pass, pass ? "right" : "checksum error");
-            QCOMPARE(journal.append(r), QString());
+            QCOMPARE(journal.records().append(r), QString());
         }
         FakeDesktop fakes;
         auto window = std::make_unique<iap::StationWindow>(makeTestPlatform(fakes, std::make_unique<FakePortSource>(std::vector<iap::PortInfo>{})), makeTestDesktop(fakes));
@@ -841,11 +844,12 @@ private slots:
         {
             iap::Journal journal(journalFile);
             for (const QString& target : {receiver, receiver, "dir:" + folder}) {
-                journal.deliverTo(target);
+                journal.records().clearOutputs();
+                journal.records().addOutput(std::make_unique<iap::OutboxOutput>(target));
                 iap::JournalRecord r;
                 r.started = r.ended = QDateTime::currentDateTimeUtc();
                 std::tie(r.command, r.socket, r.port, r.pass, r.uuid) = std::tuple("station", "A1", "ttyUSB0", true, QUuid::createUuid().toString(QUuid::WithoutBraces));
-                QCOMPARE(journal.append(r), QString());
+                QCOMPARE(journal.records().append(r), QString());
             }
         }
         FakeDesktop fakes;

@@ -156,7 +156,7 @@ private slots:
         }
 
         QString error;
-        const std::vector<iap::JournalRecord> records = iap::Journal(journal, iap::Journal::Access::Read).records({}, error);
+        const std::vector<iap::JournalRecord> records = iap::Journal(journal, iap::Journal::Access::Read).records().matching({}, error);
         QCOMPARE(error, QString());
         QSet<QString> given, failedValues;
         std::map<QString, iap::JournalRecord> passed;

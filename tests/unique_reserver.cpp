@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     const std::vector<UniqueDraw> draws = drawsOf(arguments.mid(4));
     for (int round = 0; round < arguments[3].toInt(); ++round) {
         std::vector<UniqueReserved> values;
-        if (const QString why = journal.reserve(draws, holder, values); !why.isEmpty()) {
+        if (const QString why = journal.pools().reserve(draws, holder, values); !why.isEmpty()) {
             const bool usedUp = why.contains(QLatin1String(" is used up "));
             std::fprintf(usedUp ? stdout : stderr, "%s\n", qPrintable(why));
             return usedUp ? 0 : 1;
@@ -60,8 +60,8 @@ int main(int argc, char** argv)
             record.uniqueValues.push_back({value.pool, value.value});
             line += QStringLiteral(" %1=%2").arg(value.pool, value.value);
         }
-        const QString sent = end == UniqueState::Free ? QString() : journal.markSent(values);
-        if (const QString why = sent.isEmpty() ? journal.append(record, values, end) : sent; !why.isEmpty()) {
+        const QString sent = end == UniqueState::Free ? QString() : journal.pools().markSent(values);
+        if (const QString why = sent.isEmpty() ? journal.pools().endWithRecord(record, values, end) : sent; !why.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(why));
             return 1;
         }

@@ -22,6 +22,7 @@
 #include "StationRun.h"
 #include "YieldCommand.h"
 #include "journal/Journal.h"
+#include "journal/OutboxOutput.h"
 #include "platform/Platform.h"
 #include "production/Admission.h"
 #include "production/PortSession.h"
@@ -129,12 +130,12 @@ QString barcodeRefusal(Journal& journal, const RunInput& input, Clock& clock, bo
 }
 
 // The ports' runs, once admitted: no device is touched when its run could not be put on record.
-// What was put on record goes to the delivery target after them.
+// What was put on record goes to the delivery targets after them.
 int admitAndRun(const CommandLineOptions& options, const RunInput& input, Clock& clock)
 {
     Journal journal(options.journal);
-    if (options.deliveryTarget)
-        journal.deliverTo(options.deliveryTarget->text);
+    for (const DeliveryTarget& target : options.deliveryTargets)
+        journal.records().addOutput(std::make_unique<OutboxOutput>(target.text));
     bool recorded = false;
     QString refusal = admitRun(journal, input.job);
     if (refusal.isEmpty() && !input.job.barcode.isEmpty())

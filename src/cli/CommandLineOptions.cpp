@@ -312,8 +312,9 @@ QString takeCommandOptions(CommandLineOptions& o, const QCommandLineParser& pars
     return {};
 }
 
-// The target given, else the job file's (the station passes it on with its job); its token
-// from the file given, else the environment, never from the command line itself.
+// The targets given (--deliver once for each), else the job file's (the station passes them on
+// with its job); their token from the file given, else the environment, never from the command
+// line itself.
 QString takeDelivery(CommandLineOptions& o, const QCommandLineParser& parser, const OptionSet& options)
 {
     const bool delivers = o.command == Command::Download || o.command == Command::Write || o.command == Command::Read || o.command == Command::Program ||
@@ -327,11 +328,18 @@ QString takeDelivery(CommandLineOptions& o, const QCommandLineParser& parser, co
         return QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
     if (o.command == Command::Deliver && !o.ports.isEmpty())
         return QStringLiteral("--port does not belong to iap-cli deliver");
-    const QString target = parser.isSet(options.deliver) ? parser.value(options.deliver) : o.request.deliver;
-    o.request.deliver = target;
+    QStringList targets = parser.isSet(options.deliver) ? parser.values(options.deliver) : o.request.deliver;
+    // A target given twice would have each record delivered to it twice.
+    targets.removeAll(QString());
+    targets.removeDuplicates();
+    o.request.deliver = targets;
     QString why;
-    if (!target.isEmpty() && !(o.deliveryTarget = DeliveryTarget::of(target, why)))
-        return why;
+    for (const QString& text : targets) {
+        const std::optional<DeliveryTarget> target = DeliveryTarget::of(text, why);
+        if (!target)
+            return why;
+        o.deliveryTargets.push_back(*target);
+    }
     o.deliveryToken = deliveryToken(parser.value(options.deliverTokenFile), why);
     return why;
 }

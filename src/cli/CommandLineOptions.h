@@ -45,17 +45,17 @@ struct CommandLineOptions {
     QString journal;
     // journal: which records, and CSV instead of a table (--json: JSON lines); --undelivered:
     // the outbox's records that wait or were refused instead.
-    Journal::Filter journalFilter;
+    RecordFilter journalFilter;
     // report: the rounds it reads, how it groups their boards, and the HTML file to write (CSV
     // and --json as for journal).
     JournalRoundRange reportRange;
     ReportGrouping reportGrouping;
     QString htmlFile;
     bool undelivered = false;
-    // Where each record goes besides the journal (--deliver, or the job file's "deliver"), and
-    // the bearer token for it (--deliver-token-file, else IAP_DELIVER_TOKEN); deliver: the one
-    // target to send to (none: every target something waits for).
-    std::optional<DeliveryTarget> deliveryTarget;
+    // Where each record goes besides the journal (each --deliver, or the job file's "deliver"),
+    // and the bearer token for them (--deliver-token-file, else IAP_DELIVER_TOKEN); deliver: the
+    // targets to send to (none: every target something waits for).
+    std::vector<DeliveryTarget> deliveryTargets;
     QString deliveryToken;
     bool csv = false;
     bool help = false;

@@ -29,27 +29,49 @@ std::optional<QStringList> targetsOf(const CommandLineOptions& options, QString&
     Journal journal(options.journal, Journal::Access::Read);
     if (why = journal.check(); !why.isEmpty())
         return std::nullopt;
-    if (options.deliveryTarget)
-        return QStringList{options.deliveryTarget->text};
     QStringList targets;
-    why = journal.deliveryTargets(targets);
+    for (const DeliveryTarget& target : options.deliveryTargets)
+        targets << target.text;
+    if (!targets.isEmpty())
+        return targets;
+    why = journal.outbox().targets(targets);
     return why.isEmpty() ? std::optional(targets) : std::nullopt;
+}
+
+// Sends until each target has nothing left to send now (or, `untilFailure`, until its first
+// failed try), or for `boundMs` at most (0: no bound).
+void deliverUntilIdle(const std::vector<std::unique_ptr<Deliverer>>& deliverers, bool untilFailure, int boundMs)
+{
+    QEventLoop loop;
+    int running = int(deliverers.size());
+    for (const auto& deliverer : deliverers) {
+        const auto finished = [&loop, &running, target = deliverer.get()] {
+            target->disconnect(&loop);
+            if (--running == 0)
+                loop.quit();
+        };
+        QObject::connect(deliverer.get(), &Deliverer::idle, &loop, finished);
+        if (untilFailure)
+            QObject::connect(deliverer.get(), &Deliverer::tryFailed, &loop, finished);
+        deliverer->start();
+    }
+    if (boundMs > 0)
+        QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
+    if (running > 0)
+        loop.exec();
 }
 
 }  // namespace
 
 void deliverAfterRuns(const CommandLineOptions& options, Clock& clock)
 {
-    if (!options.deliveryTarget)
-        return;
-    const auto deliverer = delivererFor(options, *options.deliveryTarget, clock);
-    QEventLoop loop;
-    QObject::connect(deliverer.get(), &Deliverer::idle, &loop, &QEventLoop::quit);
-    QTimer::singleShot(AfterRunsMs, &loop, &QEventLoop::quit);
-    deliverer->start();
-    loop.exec();
-    if (!deliverer->status().isEmpty())
-        std::fprintf(stderr, "iap-cli: delivery to %s: %s; they wait in the journal\n", qPrintable(options.deliveryTarget->text), qPrintable(deliverer->status()));
+    std::vector<std::unique_ptr<Deliverer>> deliverers;
+    for (const DeliveryTarget& target : options.deliveryTargets)
+        deliverers.push_back(delivererFor(options, target, clock));
+    deliverUntilIdle(deliverers, false, AfterRunsMs);
+    for (const auto& deliverer : deliverers)
+        if (!deliverer->status().isEmpty())
+            std::fprintf(stderr, "iap-cli: delivery to %s: %s; they wait in the journal\n", qPrintable(deliverer->target().text), qPrintable(deliverer->status()));
 }
 
 int runDeliver(const CommandLineOptions& options, Clock& clock)
@@ -67,21 +89,7 @@ int runDeliver(const CommandLineOptions& options, Clock& clock)
         else
             std::printf("%s: not sent: %s\n", qPrintable(text), qPrintable(why));
     }
-    QEventLoop loop;
-    int running = int(deliverers.size());
-    for (const auto& deliverer : deliverers) {
-        // Each target until nothing is left to send now, or its first failed try.
-        const auto finished = [&loop, &running, target = deliverer.get()] {
-            target->disconnect(&loop);
-            if (--running == 0)
-                loop.quit();
-        };
-        QObject::connect(deliverer.get(), &Deliverer::idle, &loop, finished);
-        QObject::connect(deliverer.get(), &Deliverer::tryFailed, &loop, finished);
-        deliverer->start();
-    }
-    if (running > 0)
-        loop.exec();
+    deliverUntilIdle(deliverers, true, 0);
     bool left = deliverers.size() < std::size_t(targets->size());
     for (const auto& deliverer : deliverers) {
         const Deliverer::Counts& counts = deliverer->counts();

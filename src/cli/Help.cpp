@@ -49,7 +49,8 @@ Delivery to the factory's system:
                   is refused, kept with the answer and not sent again; anything else is tried
                   again after 1 s, 2 s, 4 s ... up to 5 minutes, records in the order kept.
                   After download, write, read and program the records go out for 3 s at most,
-                  whatever the exit status; iap-cli deliver sends what is left
+                  whatever the exit status; iap-cli deliver sends what is left. Give --deliver
+                  once for each of several targets: each gets every record, on its own way
   --deliver-token-file F
                   the bearer token for an HTTP target: the file's first line (else the
                   environment variable IAP_DELIVER_TOKEN); never on the command line
@@ -177,11 +178,11 @@ Example:
   iap-cli doctor
 )");
     case Command::Deliver:
-        return QStringLiteral(R"(Usage: iap-cli deliver [--journal LOC] [--deliver T] [--deliver-token-file F]
+        return QStringLiteral(R"(Usage: iap-cli deliver [--journal LOC] [--deliver T]... [--deliver-token-file F]
 
-Sends the records that wait in the journal's outbox now: for the target T, or for every target
-records wait for. Each target's records go one at a time in the order they were kept, until
-none is left or a try fails (it is tried again by the next program that delivers, see
+Sends the records that wait in the journal's outbox now: for each target T given, or for every
+target records wait for. Each target's records go one at a time in the order they were kept,
+until none is left or a try fails (it is tried again by the next program that delivers, see
 --deliver below). Prints, per target, what went and what is left. Other programs delivering
 from the same journal at the same time (stations, iap-cli runs) never send the same record at
 the same time.
@@ -249,6 +250,8 @@ each round does. It is a JSON object of these keys, each optional:
   "unique"          a page of each board's own values, written after the round's other steps
   "barcode"         true: each board needs the code scanned for it
   "repeatBarcodes"  true: a code may go to several boards
+  "deliver"         where each record goes besides the journal, as --deliver: a target, or
+                    a list of them
   "sha256"          the SHA-256 of the images, written by iap-cli job pin
 Another key, or a value of another type, loads nothing.
 
@@ -376,7 +379,8 @@ Ctrl-C a running round is stopped and each port's passes and fails are told. Exi
 when no round failed or was stopped, 1 otherwise, 2 when no round could start. With a
 delivery target the station delivers all along, also what earlier runs left waiting, and
 prints a line whenever that changes ("delivery: 3 records not yet delivered, last try 12:04:
-Connection refused"; with --json a "delivery" event with its text).
+Connection refused"; with several targets each one's after its name; with --json a "delivery"
+event with its text).
 
 How a board put in is told, for every port (--trigger):
   appear          the port appears: the adapter comes with the board (the default); it must
@@ -416,7 +420,7 @@ tells the code (", barcode CODE"; with --json "barcode").
 
 The job file's keys, its unique page of each board's own values (serial numbers, MAC
 addresses, lines of a list, the barcode, the time, a CRC-32) and pinning are told by iap-cli
-job --help; "deliver" (the delivery target, as --deliver) is one of them, and --deliver wins
+job --help; "deliver" (the delivery targets, as --deliver) is one of them, and --deliver wins
 over it. Values are drawn from pools in the journal: stations that share a journal never
 give a value twice, and a pool used up starts nothing (exit 2).
 

@@ -82,7 +82,7 @@ void RecordDestinations::applyDelivery()
     QString refusal;
     const QString token = deliveryToken(tokenFileEdit->text().trimmed(), refusal);
     if (refusal.isEmpty())
-        refusal = station.setDelivery(deliverEdit->text().trimmed(), token);
+        refusal = station.setDelivery(QStringList{deliverEdit->text().trimmed()}, token);
     deliveryStatus->setText(refusal.isEmpty() ? station.deliveryStatus() : refusal);
     emit applied();
 }

@@ -11,7 +11,7 @@ namespace iap::test {
 
 static int connections = 0;
 
-QString shown(const QVariant& value)
+QString shown(const QVariant& value, int digits)
 {
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().toUTC().toString(Qt::ISODate);
@@ -19,7 +19,7 @@ QString shown(const QVariant& value)
         return value.toDate().toString(Qt::ISODate);
     bool number = false;
     const double asNumber = value.toString().toDouble(&number);
-    return number ? QString::number(asNumber, 'g', 6) : value.toString();
+    return number ? QString::number(asNumber, 'g', digits) : value.toString();
 }
 
 DirectSql::DirectSql(const QString& location, const QStringList& serverSetup) : name(QStringLiteral("direct-%1").arg(++connections))
@@ -48,7 +48,7 @@ bool DirectSql::run(const QString& sql)
     return query.exec(sql);
 }
 
-QStringList DirectSql::rows(const QString& sql)
+QStringList DirectSql::rows(const QString& sql, int digits)
 {
     QSqlQuery query(QSqlDatabase::database(name, false));
     if (!query.exec(sql))
@@ -57,7 +57,7 @@ QStringList DirectSql::rows(const QString& sql)
     while (query.next()) {
         QStringList values;
         for (int i = 0; i < query.record().count(); ++i)
-            values << shown(query.value(i));
+            values << shown(query.value(i), digits);
         found << values.join(u'|');
     }
     return found;

@@ -50,7 +50,7 @@ void Deliverer::pump()
     if (!running || claimed)
         return;
     std::optional<OutboxEntry> entry;
-    if (const QString why = journal.claimDelivery(deliveryTarget.text, holder, entry); !why.isEmpty()) {
+    if (const QString why = journal.outbox().claim(deliveryTarget.text, holder, entry); !why.isEmpty()) {
         failTry(why);
         return;
     }
@@ -68,7 +68,7 @@ void Deliverer::finish(const DeliveryResult& result)
 {
     const std::int64_t id = *claimed;
     claimed.reset();
-    const QString unnoted = journal.settleDelivery(id, holder, result.outcome, result.text);
+    const QString unnoted = journal.outbox().settle(id, holder, result.outcome, result.text);
     if (result.outcome == DeliveryOutcome::Failed || !unnoted.isEmpty()) {
         ++done.failed;
         failTry(result.outcome == DeliveryOutcome::Failed ? result.text : unnoted);
@@ -97,7 +97,7 @@ void Deliverer::refreshStatus(bool now)
         return;
     statusTakenMs = clock.nowMs();
     OutboxSummary summary;
-    const QString unread = journal.outboxSummary(deliveryTarget.text, summary);
+    const QString unread = journal.outbox().summary(deliveryTarget.text, summary);
     const QString text = unread.isEmpty() ? deliveryStatusText(summary) : unread;
     if (text == statusText)
         return;
@@ -112,7 +112,7 @@ void Deliverer::giveBack()
     if (!claimed)
         return;
     channel->abandon();
-    journal.settleDelivery(*claimed, holder, DeliveryOutcome::Failed, QStringLiteral("given up when the program ended"));
+    journal.outbox().settle(*claimed, holder, DeliveryOutcome::Failed, QStringLiteral("given up when the program ended"));
     claimed.reset();
 }
 

@@ -21,7 +21,7 @@ class Clock;
 // next only once the one before was delivered or refused. A failed try is tried again after
 // 1 s, then after twice as long each time up to 5 minutes; a delivery or a refusal starts the
 // count afresh. Any number of programs may deliver from one journal: each record is claimed for
-// one of them at a time (see Journal::claimDelivery), and one that a program claimed and never
+// one of them at a time (see Outbox::claim), and one that a program claimed and never
 // settled is taken over once its lease runs out.
 class Deliverer : public QObject {
     Q_OBJECT

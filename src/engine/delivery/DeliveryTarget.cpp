@@ -3,13 +3,73 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <QUrl>
+
+#include <array>
+
+#include "delivery/DeliveryChannel.h"
+#include "delivery/FolderChannel.h"
+#include "delivery/HttpChannel.h"
 
 namespace iap {
 namespace {
 
-const QLatin1String FolderScheme("dir:");
 // A token is a line; a file much larger is not one.
 constexpr qint64 LongestTokenBytes = 16 * 1024;
+
+// A kind of target: the texts it takes, by their start, and the channel that serves them.
+struct DeliveryScheme {
+    QLatin1String prefix;
+    Qt::CaseSensitivity prefixCase;
+    // How its targets are written, for a person who wrote none.
+    QLatin1String form;
+    // Empty when the text names a target of the scheme; otherwise why not.
+    QString (*refusal)(const QString& text);
+    DeliveryTarget::ChannelMaker makeChannel;
+};
+
+QString notAnyForm(const QString& text);
+
+QString folderRefusal(const QString& text)
+{
+    const QString folder = text.mid(text.indexOf(u':') + 1);
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        return QStringLiteral("the delivery target %1 names no folder by its absolute path (dir:/path)").arg(text);
+    return {};
+}
+
+QString urlRefusal(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty() ? QString() : notAnyForm(text);
+}
+
+std::unique_ptr<DeliveryChannel> folderChannel(const QString& text, const QString&)
+{
+    return std::make_unique<FolderChannel>(QDir::cleanPath(text.mid(text.indexOf(u':') + 1)));
+}
+
+std::unique_ptr<DeliveryChannel> httpChannel(const QString& text, const QString& token)
+{
+    return std::make_unique<HttpChannel>(QUrl(text, QUrl::StrictMode), token);
+}
+
+// A new kind of target is a row here and a DeliveryChannel of its own.
+const std::array<DeliveryScheme, 3> Schemes{{
+    {QLatin1String("http://"), Qt::CaseInsensitive, QLatin1String("http://host/path"), urlRefusal, httpChannel},
+    {QLatin1String("https://"), Qt::CaseInsensitive, QLatin1String("https://host/path"), urlRefusal, httpChannel},
+    {QLatin1String("dir:"), Qt::CaseSensitive, QLatin1String("dir:/path"), folderRefusal, folderChannel},
+}};
+
+QString notAnyForm(const QString& text)
+{
+    QStringList forms;
+    for (const DeliveryScheme& scheme : Schemes)
+        forms << scheme.form;
+    const QString last = forms.takeLast();
+    return QStringLiteral("the delivery target %1 is neither %2 nor %3").arg(text, forms.join(QLatin1String(", ")), last);
+}
 
 // A token goes into a header as it is: a control character would end the header, or start
 // another.
@@ -25,25 +85,21 @@ bool fitsAHeader(const QByteArray& token)
 
 std::optional<DeliveryTarget> DeliveryTarget::of(const QString& text, QString& why)
 {
-    DeliveryTarget target;
-    target.text = text;
-    if (text.startsWith(FolderScheme)) {
-        target.kind = Kind::Folder;
-        target.folder = text.mid(FolderScheme.size());
-        if (target.folder.isEmpty() || QDir::isRelativePath(target.folder)) {
-            why = QStringLiteral("the delivery target %1 names no folder by its absolute path (dir:/path)").arg(text);
+    for (const DeliveryScheme& scheme : Schemes) {
+        if (!text.startsWith(scheme.prefix, scheme.prefixCase))
+            continue;
+        why = scheme.refusal(text);
+        if (!why.isEmpty())
             return std::nullopt;
-        }
-        target.folder = QDir::cleanPath(target.folder);
-        return target;
+        return DeliveryTarget{text, scheme.makeChannel};
     }
-    target.url = QUrl(text, QUrl::StrictMode);
-    const QString scheme = target.url.scheme().toLower();
-    if (!target.url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || target.url.host().isEmpty()) {
-        why = QStringLiteral("the delivery target %1 is neither http://host/path, https://host/path nor dir:/path").arg(text);
-        return std::nullopt;
-    }
-    return target;
+    why = notAnyForm(text);
+    return std::nullopt;
+}
+
+std::unique_ptr<DeliveryChannel> makeDeliveryChannel(const DeliveryTarget& target, const QString& token)
+{
+    return target.makeChannel(target.text, token);
 }
 
 QString deliveryToken(const QString& tokenFile, QString& why)

@@ -1,23 +1,24 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
+#include <memory>
 #include <optional>
 
 namespace iap {
 
-// Where records go besides the journal: a factory system's HTTP endpoint (http:// or https://),
-// which takes one record per POST, or a folder it watches (dir:/path), which gets one file per
-// record.
-struct DeliveryTarget {
-    enum class Kind { Http, Folder };
+class DeliveryChannel;
 
-    Kind kind = Kind::Http;
+// Where records go besides the journal, each kind chosen by its scheme: a factory system's HTTP
+// endpoint (http:// or https://), which takes one record per POST, or a folder it watches
+// (dir:/path), which gets one file per record.
+struct DeliveryTarget {
+    using ChannelMaker = std::unique_ptr<DeliveryChannel> (*)(const QString& text, const QString& token);
+
     // As given: how the outbox names the target.
     QString text;
-    QUrl url;
-    QString folder;
+    // The scheme's way to the target.
+    ChannelMaker makeChannel = nullptr;
 
     // The variable a bearer token may come from, so that it never stands on a command line.
     static constexpr const char* TokenVariable = "IAP_DELIVER_TOKEN";

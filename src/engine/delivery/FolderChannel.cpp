@@ -5,9 +5,6 @@
 #include <QSaveFile>
 #include <QMetaObject>
 
-#include "delivery/DeliveryTarget.h"
-#include "delivery/HttpChannel.h"
-
 namespace iap {
 
 FolderChannel::FolderChannel(QString target) : folder(std::move(target)) {}
@@ -35,13 +32,6 @@ DeliveryResult FolderChannel::write(const QByteArray& json, const QString& key) 
     if (!file.open(QIODevice::WriteOnly) || file.write(json + '\n') < 0 || !file.commit())
         return {DeliveryOutcome::Failed, QStringLiteral("%1 could not be written: %2").arg(file.fileName(), file.errorString())};
     return {DeliveryOutcome::Delivered, {}};
-}
-
-std::unique_ptr<DeliveryChannel> makeDeliveryChannel(const DeliveryTarget& target, const QString& token)
-{
-    if (target.kind == DeliveryTarget::Kind::Folder)
-        return std::make_unique<FolderChannel>(target.folder);
-    return std::make_unique<HttpChannel>(target.url, token);
 }
 
 }  // namespace iap

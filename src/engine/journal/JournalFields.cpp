@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "journal/OutboxTable.h"
-#include "journal/UniquePool.h"
-
 namespace iap {
 
 std::span<const JournalField> journalFields()
@@ -47,7 +44,7 @@ std::span<const JournalField> journalFields()
 int journalSchemaVersion()
 {
     // The tables and views beside the records come with versions of their own.
-    int newest = std::max({UniqueTablesSinceVersion, JournalViewsSinceVersion, OutboxSinceVersion});
+    int newest = std::max({UniqueTablesSinceVersion, JournalViewsSinceVersion, OutboxSinceVersion, JournalTimeSinceVersion});
     for (const JournalField& field : journalFields())
         newest = std::max(newest, field.sinceVersion);
     return newest;

@@ -27,11 +27,19 @@ struct JournalField {
     int sinceVersion = 1;
 };
 
+// The versions that brought the tables beside the records: the pools of unique values
+// (UniqueTable.h) and the outbox (OutboxTable.h).
+constexpr int UniqueTablesSinceVersion = 2;
+constexpr int OutboxSinceVersion = 5;
+
 // The version that gave every record its UUID and its time by phase.
 constexpr int RecordUuidSinceVersion = 3;
 
 // The version that brought the journal's views of yield (see JournalViews.h). It adds no field.
 constexpr int JournalViewsSinceVersion = 4;
+
+// The version whose views work out time as the report does (JournalTime.h). It adds no field.
+constexpr int JournalTimeSinceVersion = 7;
 
 // The version that keeps each record's image in a column of its own, for reports by image that
 // need not read every round's steps; the views read it since.

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "journal/JournalJson.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
@@ -66,18 +67,6 @@ QString text(const QString& value)
 }
 
 }  // namespace
-
-QString journalTimeColumn(bool postgres, const QString& column)
-{
-    return postgres ? QStringLiteral("CAST(EXTRACT(EPOCH FROM %1) * 1000 AS BIGINT)").arg(column) : column;
-}
-
-QDateTime journalTimeOf(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QString)
-        return QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
-    return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
-}
 
 QStringList journalMigrationSql(bool postgres, int fromVersion, std::span<const JournalField> fields)
 {

@@ -10,10 +10,6 @@
 
 class QSqlQuery;
 
-class QDateTime;
-class QSqlQuery;
-class QVariant;
-
 namespace iap {
 
 // The journal's one table, iap_journal: a record is one row, its steps a JSON array in a text
@@ -38,11 +34,6 @@ bool insertJournalRecord(QSqlQuery& query, const JournalRecord& record);
 // is left empty.
 QString journalSelectColumns(bool postgres, int version);
 JournalRecord journalRecordOf(const QSqlQuery& query, int version);
-
-// A time column as a SELECT reads it, and the time read: SQLite keeps a time as its ISO 8601
-// text, PostgreSQL's is read as milliseconds since the epoch.
-QString journalTimeColumn(bool postgres, const QString& column);
-QDateTime journalTimeOf(const QVariant& value);
 
 // Prepares `sql`, binds `values` in order and runs it.
 bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& values);

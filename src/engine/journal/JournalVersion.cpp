@@ -4,7 +4,7 @@
 #include "journal/JournalSchema.h"
 #include "journal/JournalViews.h"
 #include "journal/OutboxTable.h"
-#include "journal/UniquePool.h"
+#include "journal/UniqueTable.h"
 
 namespace iap {
 namespace {

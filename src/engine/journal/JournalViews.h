@@ -18,9 +18,4 @@ namespace iap {
 // the one whose views this program has.
 QStringList journalViewsSql(bool postgres, int fromVersion);
 
-// A record's image as the views and the report name it in a journal of `version`: its image
-// column, else from its steps (the file and the first digits of the SHA-256 of its last
-// download, else of its last flash write; else empty).
-QString journalImageSql(bool postgres, int version);
-
 }  // namespace iap

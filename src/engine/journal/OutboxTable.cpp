@@ -7,6 +7,7 @@
 
 #include "journal/JournalFields.h"
 #include "journal/JournalSchema.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
@@ -55,17 +56,13 @@ QStringList outboxTablesSql(bool postgres, int fromVersion)
 }
 
 OutboxTable::OutboxTable(QSqlQuery& sqlQuery, bool isPostgres, int tableVersion)
-    : query(sqlQuery), postgres(isPostgres), version(tableVersion),
-      nowMs(postgres ? QStringLiteral("CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)")
-                     : QStringLiteral("CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)"))
+    : query(sqlQuery), postgres(isPostgres), version(tableVersion), nowMs(journalNowMsSql(postgres))
 {
 }
 
-bool OutboxTable::enqueue(const QString& target)
+bool OutboxTable::enqueue(std::int64_t recordId, const QString& target)
 {
-    return exec(QStringLiteral("INSERT INTO iap_outbox (record_id, target, state) VALUES (%1, ?, 'waiting')")
-                    .arg(postgres ? QLatin1String("lastval()") : QLatin1String("last_insert_rowid()")),
-                {target});
+    return exec(QStringLiteral("INSERT INTO iap_outbox (record_id, target, state) VALUES (?, ?, 'waiting')"), {qint64(recordId), target});
 }
 
 // Only the first record waiting for the target is ever sent, so that a receiver gets them in the

@@ -15,13 +15,12 @@ namespace iap {
 // The journal as the outbox of the records that go to a factory's system: iap_outbox holds, for
 // each record kept with a delivery target, its target, where it stands, its tries and who holds
 // it (a program sending it, until its lease runs out). The statements that make it in a journal
-// of an earlier version than the one that brought it.
-constexpr int OutboxSinceVersion = 5;
+// of an earlier version than the one that brought it (OutboxSinceVersion).
 QStringList outboxTablesSql(bool postgres, int fromVersion);
 
 // The statements on the outbox, each call made within a transaction of its own (a claim within
 // one that takes SQLite's writer's lock at once): a call that returns false is to be rolled back.
-// The journal's calls of the same names say what each does. Times are the database's, so that
+// Outbox's calls of the same names say what each does. Times are the database's, so that
 // programs on several machines agree on a lease.
 class OutboxTable {
 public:
@@ -30,8 +29,8 @@ public:
 
     OutboxTable(QSqlQuery& query, bool postgres, int version);
 
-    // The record just inserted, to `target`.
-    bool enqueue(const QString& target);
+    // The record of that id, to `target`.
+    bool enqueue(std::int64_t recordId, const QString& target);
     bool claim(const QString& target, const QString& holder, std::optional<OutboxEntry>& claimed);
     bool settle(std::int64_t id, const QString& holder, DeliveryOutcome outcome, const QString& text);
     bool summary(const QString& target, OutboxSummary& found);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -33,6 +34,16 @@ struct UniqueReserved {
 // passed, kept from every later board as the page of a failed round, or returned to its pool for
 // the next board.
 enum class UniqueState { Reserved, Sent, Used, Failed, Free };
+
+// A value of a pool, as a person looks it up.
+struct UniquePoolValue {
+    std::int64_t index = 0;
+    QString value;
+    UniqueState state = UniqueState::Free;
+    // Who reserved it last: the program's port or socket.
+    QString holder;
+    QDateTime changed;  // UTC
+};
 
 // A value written into a board's unique page, as the board's record keeps it.
 struct WrittenValue {

@@ -8,7 +8,7 @@ QString admitRun(Journal& journal, const Job& job)
 {
     QString refusal = journal.check();
     if (refusal.isEmpty() && job.unique)
-        refusal = journal.available(job.unique->draws());
+        refusal = journal.pools().available(job.unique->draws());
     return refusal;
 }
 
@@ -16,11 +16,11 @@ BarcodeCheck checkBarcode(Journal& journal, const Job& job, const QString& code)
 {
     if (job.repeatBarcodes)
         return {};
-    Journal::Filter passed;
+    RecordFilter passed;
     passed.pass = true;
     passed.barcode = code;
     BarcodeCheck check;
-    const std::vector<JournalRecord> found = journal.records(passed, check.unknown);
+    const std::vector<JournalRecord> found = journal.records().matching(passed, check.unknown);
     if (found.empty())
         return check;
     const JournalRecord& first = found.front();

@@ -31,10 +31,10 @@ std::optional<TransferPlan> BoardValues::prepare(const UniquePage& page, const Q
                                                  Journal& journal, const QString& holder, std::size_t pageStep, QString& why)
 {
     // Whether a page left behind reached its board is not known: it is taken as confirmed.
-    why = journal.settleLeftovers(holder, endOf(page, false, true, true));
+    why = journal.pools().settleLeftovers(holder, endOf(page, false, true, true));
     std::vector<UniqueReserved> reserved;
     if (why.isEmpty())
-        why = journal.reserve(page.draws(), holder, reserved);
+        why = journal.pools().reserve(page.draws(), holder, reserved);
     if (!why.isEmpty())
         return std::nullopt;
     drawn = Drawn{page, reserved};
@@ -43,7 +43,7 @@ std::optional<TransferPlan> BoardValues::prepare(const UniquePage& page, const Q
         return std::nullopt;
     made = content->values;
     serial = content->boardSerial;
-    if (why = journal.markSent(reserved); !why.isEmpty())
+    if (why = journal.pools().markSent(reserved); !why.isEmpty())
         return std::nullopt;
     drawn->sent = true;
     drawn->step = pageStep;
@@ -53,9 +53,9 @@ std::optional<TransferPlan> BoardValues::prepare(const UniquePage& page, const Q
 QString BoardValues::keep(const JournalRecord& record, Journal& journal) const
 {
     if (!drawn)
-        return journal.append(record);
+        return journal.records().append(record);
     const bool confirmed = drawn->sent && drawn->step < record.steps.size() && record.steps[drawn->step].deviceSum.has_value();
-    return journal.append(record, drawn->values, endOf(drawn->page, record.pass, drawn->sent, confirmed));
+    return journal.pools().endWithRecord(record, drawn->values, endOf(drawn->page, record.pass, drawn->sent, confirmed));
 }
 
 }  // namespace iap

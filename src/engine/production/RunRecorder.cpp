@@ -4,7 +4,7 @@
 #include <QSysInfo>
 #include <QUuid>
 
-#include "journal/JournalRounds.h"
+#include "journal/JournalImage.h"
 #include "platform/Clock.h"
 #include "protocol/HexNumber.h"
 

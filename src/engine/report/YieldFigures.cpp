@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <map>
 
+#include "journal/JournalTime.h"
+
 namespace iap {
 namespace {
 
 constexpr int MedianPercent = 50;
 constexpr int TopPercent = 95;
 constexpr int WholePercent = 100;
-constexpr double MsPerHour = 3600.0 * 1000.0;
 
 PhaseTimes phaseTimes(std::vector<std::int64_t> values)
 {
@@ -42,10 +43,7 @@ double YieldFigures::finalYield() const
 
 std::optional<double> YieldFigures::boardsPerHour() const
 {
-    const qint64 spanMs = firstStarted.isValid() && lastEnded.isValid() ? firstStarted.msecsTo(lastEnded) : 0;
-    if (spanMs <= 0)
-        return std::nullopt;
-    return boards / (double(spanMs) / MsPerHour);
+    return perHour(boards, firstStarted.isValid() && lastEnded.isValid() ? firstStarted.msecsTo(lastEnded) : 0);
 }
 
 std::optional<std::int64_t> nearestRank(std::vector<std::int64_t> values, int percent)

@@ -43,7 +43,8 @@ struct YieldFigures {
     // Shares from 0 to 1; 0 without a board.
     double firstPassYield() const;
     double finalYield() const;
-    // Boards over the hours from the first start to the last end; none when no time passed.
+    // Boards over the hours from the first start to the last end (as the journal's views work it
+    // out); none when no time passed.
     std::optional<double> boardsPerHour() const;
 };
 

@@ -78,7 +78,7 @@ YieldReport yieldReportOf(const std::vector<JournalRound>& rounds, const ReportG
 std::optional<YieldReport> readYieldReport(const QString& journalLocation, const ReportGrouping& grouping, const JournalRoundRange& range, QString& error)
 {
     Journal journal(journalLocation, Journal::Access::Read);
-    const std::vector<JournalRound> rounds = journal.rounds(range, grouping.by() == ReportBy::Image, error);
+    const std::vector<JournalRound> rounds = journal.rounds().read(range, grouping.by() == ReportBy::Image, error);
     if (!error.isEmpty())
         return std::nullopt;
     YieldReport report = yieldReportOf(rounds, grouping, range);

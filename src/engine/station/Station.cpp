@@ -12,8 +12,10 @@ Station::Station(Clock& stationClock, QObject* parent, LineFactory socketLines, 
       lines(socketLines ? std::move(socketLines) : [] { return std::unique_ptr<Line>(std::make_unique<SerialPort>()); }),
       portSource(ports ? std::move(ports) : makeSystemPortSource()),
       rounds(stationClock),
-      barcodes([this] { return needsBarcodes(); })
+      barcodes([this] { return needsBarcodes(); }),
+      deliveries(stationClock)
 {
+    connect(&deliveries, &Deliveries::statusChanged, this, &Station::deliveryChanged);
 }
 
 Station::~Station()
@@ -46,36 +48,29 @@ void Station::tellJobChanged()
 
 QString Station::setJournal(const QString& location)
 {
-    deliverer.reset();
+    deliveries.stop();
     rounds.useJournal(location);
     journalPlace = location;
     deliverFromJournal();
     return rounds.checkJournal();
 }
 
-QString Station::setDelivery(const QString& target, const QString& token)
+QString Station::setDelivery(const QStringList& targets, const QString& token)
 {
-    chosenTarget = target;
+    chosenTargets = targets;
+    chosenTargets.removeAll(QString());
+    chosenTargets.removeDuplicates();
     deliveryToken = token;
-    deliverer.reset();
+    deliveries.stop();
     return deliverFromJournal();
 }
 
 QString Station::deliverFromJournal()
 {
-    const QString target = chosenTarget.isEmpty() ? rounds.stationJob().deliver : chosenTarget;
-    if (deliverer && deliverer->target().text == target)
+    const QStringList targets = chosenTargets.isEmpty() ? rounds.stationJob().deliver : chosenTargets;
+    if (!deliveries.targets().isEmpty() && deliveries.targets() == targets)
         return {};
-    deliverer.reset();
-    rounds.journal().deliverTo({});
-    QString why;
-    const std::optional<DeliveryTarget> parsed = target.isEmpty() ? std::nullopt : DeliveryTarget::of(target, why);
-    if (parsed) {
-        rounds.journal().deliverTo(target);
-        deliverer = std::make_unique<Deliverer>(journalPlace, *parsed, makeDeliveryChannel(*parsed, deliveryToken), clock);
-        connect(deliverer.get(), &Deliverer::statusChanged, this, &Station::deliveryChanged);
-        deliverer->start();
-    }
+    const QString why = deliveries.deliverTo(targets, rounds.journal().records(), journalPlace, deliveryToken);
     emit deliveryChanged(deliveryStatus());
     return why;
 }
@@ -91,9 +86,8 @@ Socket& Station::addSocket(const QString& name, const PortInfo& port, TriggerKin
 {
     auto* socket = new Socket(rounds, barcodes, name, port, trigger, clock, lines(), *portSource, foundFirst, this);
     connect(socket, &Socket::roundEnded, this, [this, socket](bool pass) {
-        // A record kept waits in the outbox: the deliverer looks at once.
-        if (deliverer)
-            deliverer->nudge();
+        // A record kept waits in the outbox: the deliverers look at once.
+        deliveries.nudge();
         emit roundEnded(socket, pass);
     });
     socketList.push_back(socket);

@@ -2,12 +2,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "delivery/Deliverer.h"
+#include "delivery/Deliveries.h"
 #include "serial/PortSource.h"
 #include "station/BarcodeQueue.h"
 #include "station/Socket.h"
@@ -41,13 +42,14 @@ public:
     // Where the records go (empty: the default journal). Empty when it can be written now.
     QString setJournal(const QString& location);
     QString journalLocation() const { return rounds.journalLocation(); }
-    // Where each record goes besides the journal: `target` (http://, https:// or dir:/path), or
-    // when that is empty the job's; `token` is the bearer token for HTTP. The records wait in the
-    // journal's outbox and go out after their rounds, never holding one up. Empty when taken;
-    // otherwise why not, and records go nowhere else.
-    QString setDelivery(const QString& target, const QString& token);
-    // What waits to be delivered, as an operator reads it; empty when every record went.
-    QString deliveryStatus() const { return deliverer ? deliverer->status() : QString(); }
+    // Where each record goes besides the journal: each of `targets` once (http://, https:// or
+    // dir:/path; an empty text is none), or when none is given the job's; `token` is the bearer
+    // token for HTTP. The records wait in the journal's outbox and go out after their rounds,
+    // never holding one up. Empty when taken; otherwise why not, and records go nowhere else.
+    QString setDelivery(const QStringList& targets, const QString& token);
+    // What waits to be delivered, as an operator reads it; empty when every record went. With
+    // more than one target, each target's after its name.
+    QString deliveryStatus() const { return deliveries.status(); }
     // Continuous: a round this long after each verdict while the board stays; none: a round
     // only when a board is put in or the operator asks.
     void setRestSeconds(std::optional<int> seconds);
@@ -77,8 +79,8 @@ signals:
     void deliveryChanged(const QString& status);
 
 private:
-    // Delivers to the target in use, from the journal in use; again from the start when either
-    // changed. Empty, or why the target cannot be used.
+    // Delivers to the targets in use, from the journal in use; again from the start when either
+    // changed. Empty, or why a target cannot be used.
     QString deliverFromJournal();
     // Every socket tells what the job it runs now changes.
     void tellJobChanged();
@@ -90,9 +92,9 @@ private:
     BarcodeQueue barcodes;
     // The journal as given (Journal::where() hides a password).
     QString journalPlace;
-    QString chosenTarget;
+    QStringList chosenTargets;
     QString deliveryToken;
-    std::unique_ptr<Deliverer> deliverer;
+    Deliveries deliveries;
     std::vector<Socket*> socketList;
 };
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -22,7 +23,7 @@ const QLatin1String ModelKey("model"), AddressKey("address"), Slot0Key("slot0"),
     TriggerKey("trigger"), SwitchKey("switch"), ProbeAddressKey("probeAddress"), ProbeMsKey("probeMs"), UniqueKey("unique"), BarcodeKey("barcode"),
     RepeatBarcodesKey("repeatBarcodes"), DeliverKey("deliver");
 const std::array<QLatin1String, 3> TrueOrFalseKeys{VerifyKey, BarcodeKey, RepeatBarcodesKey};
-const std::array<QLatin1String, 9> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey, DeliverKey};
+const std::array<QLatin1String, 8> TextKeys{ModelKey, AddressKey, Slot0Key, Slot1Key, ApplicationKey, TriggerKey, SwitchKey, ProbeAddressKey};
 const QLatin1String KnownKeys("model, address, slot0, slot1, application, verify, trigger, switch, probeAddress, probeMs, unique, sha256, barcode, "
                               "repeatBarcodes, deliver");
 // A job file is a few lines; anything larger is not one.
@@ -39,6 +40,31 @@ bool takeUniquePage(const QJsonValue& value, const QDir& folder, StationJob& job
     if (!job.unique)
         why = QStringLiteral("the unique page: %1").arg(unusable);
     return job.unique.has_value();
+}
+
+// "deliver": one target's text, or a list of them; none when it is neither.
+std::optional<QStringList> deliveryTexts(const QJsonValue& value)
+{
+    QStringList texts;
+    for (const QJsonValue& text : value.isArray() ? value.toArray() : QJsonArray{value}) {
+        if (!text.isString())
+            return std::nullopt;
+        texts << text.toString();
+    }
+    return texts;
+}
+
+// An empty text is no target, and a target twice would get each record twice.
+bool takeDeliveryTargets(const QJsonValue& value, StationJob& job, QString& why)
+{
+    for (const QString& target : deliveryTexts(value).value_or(QStringList())) {
+        if (target.isEmpty() || job.deliver.contains(target))
+            continue;
+        if (!DeliveryTarget::of(target, why))
+            return false;
+        job.deliver << target;
+    }
+    return true;
 }
 
 }  // namespace
@@ -64,8 +90,10 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
         object.insert(BarcodeKey, true);
     if (job.repeatBarcodes)
         object.insert(RepeatBarcodesKey, true);
-    if (!job.deliver.isEmpty())
-        object.insert(DeliverKey, job.deliver);
+    if (job.deliver.size() == 1)
+        object.insert(DeliverKey, job.deliver.first());
+    else if (!job.deliver.isEmpty())
+        object.insert(DeliverKey, QJsonArray::fromStringList(job.deliver));
     if (job.unique)
         object.insert(UniqueKey, job.unique->toJson(folder));
     return object;
@@ -81,10 +109,11 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     for (auto entry = object.begin(); entry != object.end(); ++entry) {
         const bool text = std::find(TextKeys.begin(), TextKeys.end(), entry.key()) != TextKeys.end();
         const bool trueOrFalse = std::find(TrueOrFalseKeys.begin(), TrueOrFalseKeys.end(), entry.key()) != TrueOrFalseKeys.end();
-        if (!text && !trueOrFalse && entry.key() != ProbeMsKey && entry.key() != UniqueKey && entry.key() != ImagePins::JobKey)
+        const bool deliver = entry.key() == DeliverKey;
+        if (!text && !trueOrFalse && entry.key() != ProbeMsKey && entry.key() != UniqueKey && !deliver && entry.key() != ImagePins::JobKey)
             return refuse(QStringLiteral("\"%1\" is no key of a job (%2)").arg(entry.key(), KnownKeys));
-        if (text && !entry.value().isString())
-            return refuse(QStringLiteral("\"%1\" must be a text in quotes").arg(entry.key()));
+        if ((text && !entry.value().isString()) || (deliver && !deliveryTexts(entry.value())))
+            return refuse(QStringLiteral("\"%1\" must be a text in quotes%2").arg(entry.key(), QLatin1String(deliver && entry.value().isArray() ? " or a list of them" : "")));
         if (trueOrFalse && !entry.value().isBool())
             return refuse(QStringLiteral("\"%1\" must be true or false, without quotes").arg(entry.key()));
         const double ms = entry.value().toDouble(-1);
@@ -118,8 +147,7 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
     if (object.contains(UniqueKey) && !takeUniquePage(object.value(UniqueKey), folder, job, why))
         return std::nullopt;
     job.probeAddress = object.value(ProbeAddressKey).toString();
-    job.deliver = object.value(DeliverKey).toString();
-    if (!job.deliver.isEmpty() && !DeliveryTarget::of(job.deliver, why))
+    if (!takeDeliveryTargets(object.value(DeliverKey), job, why))
         return std::nullopt;
     job.probeMs = object.value(ProbeMsKey).toInt(TriggerSettings::DefaultProbeMs);
     if (object.contains(ImagePins::JobKey)) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -23,9 +24,9 @@ struct StationJob : JobRequest {
     ModemLine switchLine = ModemLine::Cts;
     QString probeAddress;
     int probeMs = TriggerSettings::DefaultProbeMs;
-    // Where each board's record goes besides the journal ("deliver": http://, https:// or
-    // dir:/path); empty: nowhere else.
-    QString deliver;
+    // Where each board's record goes besides the journal ("deliver": a target http://, https://
+    // or dir:/path, or a list of them); empty: nowhere else.
+    QStringList deliver;
 
     bool operator==(const StationJob&) const = default;
 };

@@ -1,4 +1,4 @@
-#include "journal/JournalRounds.h"
+#include "journal/RoundReader.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -6,10 +6,11 @@
 
 #include <algorithm>
 
+#include "journal/JournalDatabase.h"
 #include "journal/JournalFields.h"
+#include "journal/JournalImage.h"
 #include "journal/JournalJson.h"
-#include "journal/JournalSchema.h"
-#include "journal/JournalViews.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
@@ -33,8 +34,8 @@ QString columnOrEmpty(const char* name, bool postgres, int version)
     return QStringLiteral("%1 AS %2").arg(number ? QStringLiteral("0") : QStringLiteral("''"), QLatin1String(name));
 }
 
-}  // namespace
-
+// The SELECT of the rounds in a range, in the order they started; its values are the range's
+// bounds, each there is.
 QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& range, bool withImage)
 {
     QStringList columns;
@@ -51,26 +52,7 @@ QString journalRoundsSql(bool postgres, int version, const JournalRoundRange& ra
     return sql + QLatin1String(" ORDER BY started, id");
 }
 
-void bindRoundRange(QSqlQuery& query, const JournalRoundRange& range)
-{
-    for (const std::optional<QDateTime>& bound : {range.since, range.until})
-        if (bound)
-            query.addBindValue(journalTimeText(*bound));
-}
-
-QString imageOfSteps(const std::vector<JournalStep>& steps)
-{
-    const auto last = [&steps](const char* kind) {
-        return std::find_if(steps.rbegin(), steps.rend(), [kind](const JournalStep& step) { return step.kind == QLatin1String(kind); });
-    };
-    auto step = last("download");
-    if (step == steps.rend())
-        step = last("flash write");
-    if (step == steps.rend())
-        return {};
-    return (step->file + u' ' + step->sha256.left(ImageHashDigits)).trimmed();
-}
-
+// A round's board as the views tell it, from what the record holds.
 QString boardKeyOf(std::int64_t id, const QString& boardSerial, const QString& barcode, const QString& uniqueValues)
 {
     // The label scanned stays with the board; a serial burnt by a failed round is not the one
@@ -107,6 +89,22 @@ JournalRound journalRoundOf(const QSqlQuery& query, bool withImage)
     if (withImage)
         round.image = query.value(Image).toString();
     return round;
+}
+
+}  // namespace
+
+RoundReader::RoundReader(JournalDatabase& journalDatabase) : database(journalDatabase) {}
+
+std::vector<JournalRound> RoundReader::read(const JournalRoundRange& range, bool withImage, QString& error)
+{
+    return database.rows<JournalRound>(
+        [&](QVariantList& bound) {
+            for (const std::optional<QDateTime>& time : {range.since, range.until})
+                if (time)
+                    bound << journalTimeText(*time);
+            return journalRoundsSql(database.isPostgres(), database.schemaVersion(), range, withImage);
+        },
+        [&](const QSqlQuery& query) { return journalRoundOf(query, withImage); }, error);
 }
 
 }  // namespace iap

@@ -1,6 +1,5 @@
-#include "journal/UniquePool.h"
+#include "journal/UniqueTable.h"
 
-#include <QDateTime>
 #include <QSqlError>
 #include <QVariant>
 
@@ -8,8 +7,10 @@
 #include <array>
 #include <limits>
 
+#include "journal/JournalFields.h"
 #include "journal/JournalJson.h"
 #include "journal/JournalSchema.h"
+#include "journal/JournalTime.h"
 
 namespace iap {
 namespace {
@@ -58,13 +59,13 @@ QStringList uniqueTablesSql(bool postgres, int fromVersion)
 
 // PostgreSQL's now() is the transaction's start; SQLite's own changes from statement to
 // statement, so the time is taken once and written as the journal's time text.
-UniquePool::UniquePool(QSqlQuery& sqlQuery, bool isPostgres)
+UniqueTable::UniqueTable(QSqlQuery& sqlQuery, bool isPostgres)
     : query(sqlQuery), postgres(isPostgres),
       now(postgres ? QStringLiteral("now()") : u'\'' + journalTimeText(QDateTime::currentDateTimeUtc()) + u'\'')
 {
 }
 
-bool UniquePool::reserve(const std::vector<UniqueDraw>& draws, const QString& holder, std::vector<UniqueReserved>& reserved)
+bool UniqueTable::reserve(const std::vector<UniqueDraw>& draws, const QString& holder, std::vector<UniqueReserved>& reserved)
 {
     reserved.clear();
     if (!lockPools(draws))
@@ -80,7 +81,7 @@ bool UniquePool::reserve(const std::vector<UniqueDraw>& draws, const QString& ho
     return true;
 }
 
-bool UniquePool::lockPools(const std::vector<UniqueDraw>& draws)
+bool UniqueTable::lockPools(const std::vector<UniqueDraw>& draws)
 {
     QStringList pools;
     for (const UniqueDraw& draw : draws)
@@ -96,7 +97,7 @@ bool UniquePool::lockPools(const std::vector<UniqueDraw>& draws)
     return true;
 }
 
-bool UniquePool::takeFree(const UniqueDraw& draw, const QString& holder, std::optional<UniqueReserved>& taken)
+bool UniqueTable::takeFree(const UniqueDraw& draw, const QString& holder, std::optional<UniqueReserved>& taken)
 {
     if (!exec(QStringLiteral("SELECT seq, value FROM iap_unique WHERE pool = ? AND state = 'free' AND seq < ? ORDER BY seq LIMIT 1"), {draw.pool, endOf(draw)}))
         return false;
@@ -113,7 +114,7 @@ bool UniquePool::takeFree(const UniqueDraw& draw, const QString& holder, std::op
     return true;
 }
 
-bool UniquePool::takeNext(const UniqueDraw& draw, const QString& holder, std::optional<UniqueReserved>& taken)
+bool UniqueTable::takeNext(const UniqueDraw& draw, const QString& holder, std::optional<UniqueReserved>& taken)
 {
     if (!exec(QStringLiteral("SELECT next_index FROM iap_unique_pool WHERE pool = ?"), {draw.pool}))
         return false;
@@ -135,7 +136,7 @@ bool UniquePool::takeNext(const UniqueDraw& draw, const QString& holder, std::op
     return true;
 }
 
-bool UniquePool::available(const std::vector<UniqueDraw>& draws)
+bool UniqueTable::available(const std::vector<UniqueDraw>& draws)
 {
     for (const UniqueDraw& draw : draws) {
         if (!draw.count)
@@ -152,7 +153,7 @@ bool UniquePool::available(const std::vector<UniqueDraw>& draws)
     return true;
 }
 
-bool UniquePool::end(const std::vector<UniqueReserved>& values, UniqueState state)
+bool UniqueTable::end(const std::vector<UniqueReserved>& values, UniqueState state)
 {
     for (const UniqueReserved& value : values) {
         if (!exec(QStringLiteral("UPDATE iap_unique SET state = ?, changed = %1 WHERE pool = ? AND value = ? AND state IN ('reserved', 'sent')").arg(now),
@@ -164,13 +165,13 @@ bool UniquePool::end(const std::vector<UniqueReserved>& values, UniqueState stat
     return true;
 }
 
-bool UniquePool::settle(const QString& holder, UniqueState sentEndsAs)
+bool UniqueTable::settle(const QString& holder, UniqueState sentEndsAs)
 {
     return exec(QStringLiteral("UPDATE iap_unique SET state = 'free', changed = %1 WHERE holder = ? AND state = 'reserved'").arg(now), {holder}) &&
            exec(QStringLiteral("UPDATE iap_unique SET state = ?, changed = %1 WHERE holder = ? AND state = 'sent'").arg(now), {nameOf(sentEndsAs), holder});
 }
 
-bool UniquePool::list(const QString& pool, std::vector<Journal::PoolValue>& values)
+bool UniqueTable::list(const QString& pool, std::vector<UniquePoolValue>& values)
 {
     values.clear();
     query.setForwardOnly(true);
@@ -183,12 +184,12 @@ bool UniquePool::list(const QString& pool, std::vector<Journal::PoolValue>& valu
     return query.lastError().type() == QSqlError::NoError;
 }
 
-bool UniquePool::exec(const QString& sql, const QVariantList& values)
+bool UniqueTable::exec(const QString& sql, const QVariantList& values)
 {
     return execBound(query, sql, values);
 }
 
-bool UniquePool::refuse(const QString& why)
+bool UniqueTable::refuse(const QString& why)
 {
     refused = why;
     return false;

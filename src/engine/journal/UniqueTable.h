@@ -8,7 +8,6 @@
 #include <optional>
 #include <vector>
 
-#include "journal/Journal.h"
 #include "journal/UniqueNumbers.h"
 
 namespace iap {
@@ -16,23 +15,22 @@ namespace iap {
 // The pools of unique values beside the journal's records: iap_unique_pool holds each pool's next
 // index never given, iap_unique every value given from a pool, with where it stands and who holds
 // it (the primary key (pool, value) refuses a value twice). The statements that make them in a
-// journal of an earlier version than the one that brought them.
-constexpr int UniqueTablesSinceVersion = 2;
+// journal of an earlier version than the one that brought them (UniqueTablesSinceVersion).
 QStringList uniqueTablesSql(bool postgres, int fromVersion);
 
 // The statements on the pools, each call made within a transaction of its own: a call that
 // returns false is to be rolled back, its refusal (or, when that is empty, the query's error)
-// saying why. The journal's calls of the same names say what each does.
-class UniquePool {
+// saying why. UniquePools' calls of the same names say what each does.
+class UniqueTable {
 public:
-    UniquePool(QSqlQuery& query, bool postgres);
+    UniqueTable(QSqlQuery& query, bool postgres);
 
     bool reserve(const std::vector<UniqueDraw>& draws, const QString& holder, std::vector<UniqueReserved>& reserved);
     bool available(const std::vector<UniqueDraw>& draws);
     // Reserved or Sent values to `state`.
     bool end(const std::vector<UniqueReserved>& values, UniqueState state);
     bool settle(const QString& holder, UniqueState sentEndsAs);
-    bool list(const QString& pool, std::vector<Journal::PoolValue>& values);
+    bool list(const QString& pool, std::vector<UniquePoolValue>& values);
     const QString& refusal() const { return refused; }
 
 private:
