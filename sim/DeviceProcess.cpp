@@ -37,7 +37,7 @@ DeviceProcess::DeviceProcess(const Options& options)
     , startTime(monotonicNow())
     , log(startTime)
     , timing(options.baud)
-    , flash(options.flashBase, options.flashSize)
+    , flash(options.flashBase, options.flashSize, options.pageBytes)
     , transmitter(timing, this->options, log)
     , bootloader(this->options, flash, transmitter, log, timing)
 {

@@ -84,7 +84,8 @@ std::optional<int> answer(const CommandLineOptions& options)
 // Each port's run at once; the worst exit status of them.
 int runPorts(const CommandLineOptions& options, Clock& clock, Journal& journal)
 {
-    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports, clock);
+    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports,
+                  options.job.model.pageBytes, clock);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
         runs.push_back(std::make_unique<PortRun>(options, options.ports[i], options.chosenPorts[std::size_t(i)], clock, report, journal));

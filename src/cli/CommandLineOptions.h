@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "delivery/DeliveryTarget.h"
+#include "device/DeviceProfiles.h"
 #include "journal/Journal.h"
 #include "journal/JournalRound.h"
 #include "protocol/Page.h"
 #include "serial/PortInfo.h"
-#include "session/DeviceModel.h"
 #include "production/Job.h"
 #include "report/ReportGrouping.h"
 #include "station/StationJob.h"
@@ -34,7 +34,7 @@ struct CommandLineOptions {
     // Each --port as given, and the port it names.
     QStringList ports;
     std::vector<PortInfo> chosenPorts;
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     std::optional<Address> address;
     int pages = 0;
     QString output;

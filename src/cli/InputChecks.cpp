@@ -7,7 +7,6 @@
 
 #include "InputChecks.h"
 #include "PortList.h"
-#include "flash_read/FlashRead.h"
 #include "production/JobChecks.h"
 
 namespace iap::cli {
@@ -69,9 +68,9 @@ QString checkRead(const CommandLineOptions& o)
 {
     if (!o.address)
         return QStringLiteral("read needs --address");
-    if (o.pages < 1 || o.pages > FlashRead::MaxPages)
-        return QStringLiteral("--pages must be from 1 to %1").arg(FlashRead::MaxPages);
-    if (addressValue(*o.address) + std::int64_t(o.pages) * PageBytes > AddressSpaceBytes)
+    if (o.pages < 1 || o.pages > o.model.mostReadPages)
+        return QStringLiteral("--pages must be from 1 to %1").arg(o.model.mostReadPages);
+    if (addressValue(*o.address) + std::int64_t(o.pages) * o.model.pageBytes > AddressSpaceBytes)
         return QStringLiteral("--address and --pages reach beyond the 4 GiB a device can address");
     return checkOutput(o);
 }
@@ -93,7 +92,7 @@ QString makeJob(CommandLineOptions& o, const ImagePaths& paths)
     ImageSnapshot slot1;
     ImageSnapshot application;
     for (const auto& [taken, path] : {std::pair{&image, paths.image}, {&slot0, paths.slot0}, {&slot1, paths.slot1}, {&application, paths.application}})
-        if (const QString error = takeImage(*taken, path); !error.isEmpty())
+        if (const QString error = takeImage(*taken, path, o.model.pageBytes); !error.isEmpty())
             return error;
     switch (o.command) {
     case Command::Download:

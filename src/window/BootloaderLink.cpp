@@ -37,11 +37,11 @@ void BootloaderLink::relay(PageTransfer& transfer, OperationKind kind)
             [this](const QString& version) { emit versionShown(PageTransfer::versionCaption(version)); });
 }
 
-bool BootloaderLink::open(const QString& path, DeviceModel deviceModel)
+bool BootloaderLink::open(const QString& path, const DeviceProfile& device)
 {
     portPath = path;
-    model = deviceModel;
-    return client.connection().open(path, deviceModel);
+    model = device;
+    return client.connection().open(path, device);
 }
 
 void BootloaderLink::close()

@@ -12,7 +12,6 @@
 #include "production/RunRecorder.h"
 #include "protocol/OperationKind.h"
 #include "protocol/Page.h"
-#include "session/DeviceModel.h"
 
 namespace iap {
 
@@ -27,17 +26,13 @@ class BootloaderLink : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int MaxReadPages = FlashRead::MaxPages;
-    // The flash write's own wait between its command and its first page.
-    static constexpr int FlashWriteFirstPageMs = FlashWrite::CommandToFirstPageMs;
-
     // A child of the window, as the client and its connection are: whoever looks into the window
     // finds them there.
     BootloaderLink(Clock& clock, QObject* parent);
 
-    // Closes whatever was open, then opens the port at the model's rate; whether it opened. The
-    // operations started after run on it.
-    bool open(const QString& portPath, DeviceModel model);
+    // Closes whatever was open, then opens the port for the device; whether it opened. The
+    // operations started after run on it, for that device.
+    bool open(const QString& portPath, const DeviceProfile& device);
     // Flushes and closes the port.
     void close();
     bool isOpen();
@@ -79,7 +74,7 @@ private:
     RunRecorder recorder;
     DeviceRun run;
     QString portPath;
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
 };
 
 }  // namespace iap

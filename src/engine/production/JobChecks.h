@@ -30,14 +30,15 @@ inline constexpr ImageRules RoundRules{false, true};
 // The classic window sends what its user chose, as it always has (an empty image too).
 inline constexpr ImageRules WindowRules{false, false};
 
-// Takes the file (an empty path takes nothing).
-QString takeImage(ImageSnapshot& image, const QString& path);
+// Takes the file for a device with pages of pageBytes (an empty path takes nothing).
+QString takeImage(ImageSnapshot& image, const QString& path, int pageBytes);
 // A single download or flash write of the image into the job, to the job's address or the
 // image's own; it needs one of them.
 QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules);
 // The round's steps into the job, to its address: an image not taken is a step passed over.
 QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application);
-// The round's unique page into the job: a page of its own, which no image of the round writes.
+// The round's unique page into the job: a page of its own, of the job's device, which no image of
+// the round writes.
 QString planUniquePage(Job& job, const UniquePage& page);
 
 }  // namespace iap

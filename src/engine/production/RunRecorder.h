@@ -52,8 +52,8 @@ public:
     void stepEnded(std::optional<std::uint32_t> deviceSum, const QString& verdict);
     // A read's bytes: their size and hash.
     void dataRead(const QByteArray& data);
-    // A verify's bytes compared so far.
-    void compared(std::int64_t bytes);
+    // A verify's bytes, and whole pages, compared so far.
+    void compared(std::int64_t bytes, int pages);
 
     // The round's unique page: the values reserved for this board, those written (as the record
     // keeps them), and the page sent. Keeping the record ends the values by the page's rule.

@@ -46,7 +46,7 @@ std::optional<TransferPlan> prepareUniquePage(const UniquePage& page, const QStr
     if (why = journal.markSent(reserved); !why.isEmpty())
         return std::nullopt;
     recorder.uniqueSent();
-    return TransferPlan(ImageSnapshot::made(UniquePageName, content->page, page.address()), OperationKind::FlashWrite, page.address());
+    return TransferPlan(ImageSnapshot::made(UniquePageName, content->page, page.address(), page.pageBytes()), OperationKind::FlashWrite, page.address());
 }
 
 }  // namespace iap

@@ -48,9 +48,10 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
     });
 }
 
-bool SerialLine::open(const QString& portName, int baudRate)
+bool SerialLine::open(const QString& portName, const LineSettings& settings)
 {
     close();
+    flushBoundMs = settings.pageBytes * WriteMsPerByte + WriteConstantMs;
     ++opens;
     portLost = false;
 #ifdef Q_OS_UNIX
@@ -70,7 +71,7 @@ bool SerialLine::open(const QString& portName, int baudRate)
         return false;
     }
 #endif
-    const bool configured = port.setBaudRate(baudRate) && port.setDataBits(QSerialPort::Data8) && port.setParity(QSerialPort::NoParity)
+    const bool configured = port.setBaudRate(settings.baudRate) && port.setDataBits(QSerialPort::Data8) && port.setParity(QSerialPort::NoParity)
         && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
     // Bytes that came before this open belong to an earlier connection (a read given up, say):
     // none of them is a reply to what this one sends.
@@ -92,7 +93,7 @@ void SerialLine::close()
 void SerialLine::flush()
 {
     if (port.isOpen() && !portLost)
-        port.waitForBytesWritten(FlushBoundMs);
+        port.waitForBytesWritten(flushBoundMs);
 }
 
 void SerialLine::poll(quint64 polledConnection)

@@ -7,9 +7,9 @@
 #include <memory>
 #include <optional>
 
+#include "device/DeviceProfiles.h"
 #include "protocol/Page.h"
 #include "serial/ModemLines.h"
-#include "session/DeviceModel.h"
 
 namespace iap {
 
@@ -34,7 +34,7 @@ struct TriggerSettings {
     static constexpr int ShortestProbeMs = 100;
     static constexpr int LongestProbeMs = 60000;
 
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     ModemLine switchLine = ModemLine::Cts;
     // The page a probe reads; none, and no socket can probe.
     std::optional<Address> probeAddress;

@@ -6,9 +6,9 @@
 
 #include <optional>
 
+#include "device/DeviceProfiles.h"
 #include "production/Job.h"
 #include "serial/ModemLines.h"
-#include "session/DeviceModel.h"
 #include "station/BoardTrigger.h"
 #include "station/ImagePins.h"
 #include "unique/UniquePage.h"
@@ -18,7 +18,7 @@ namespace iap {
 // What a station programs into every board, as the operator chose it: the files by path and the
 // address as typed. It is kept in a small JSON file, so a line can load the job of the day.
 struct StationJob {
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     // Eight hexadecimal digits; a flash image's header page names its own address, which wins.
     QString address;
     QString slot0;
