@@ -3,7 +3,8 @@
 # program. Run as
 #   cmake -DPROGRAM=path/to/iap-cli -DTEMPLATE=file.in -DOUTPUT=file -P HelpChoices.cmake
 # In the template: @IAP_MODELS@ (HX300 VR200), @IAP_MODELS_AND@ (HX300 and VR200),
-# @IAP_MODEL_RATES@ (115200 baud for the HX300, 38400 baud for the VR200).
+# @IAP_MODEL_RATES@ (115200 baud for the HX300, 38400 baud for the VR200), @IAP_TRIGGERS@ (appear
+# probe line).
 function(help_of command result)
   execute_process(COMMAND ${PROGRAM} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
@@ -38,4 +39,9 @@ foreach(rate IN LISTS rates)
   list(APPEND named "${rate}")
 endforeach()
 list(JOIN named ", " IAP_MODEL_RATES)
+help_of(station help)
+if(NOT help MATCHES "\\[--trigger ([^] ]+)\\]")
+  message(FATAL_ERROR "${PROGRAM} station --help names no triggers")
+endif()
+string(REPLACE "|" " " IAP_TRIGGERS "${CMAKE_MATCH_1}")
 configure_file(${TEMPLATE} ${OUTPUT} @ONLY)

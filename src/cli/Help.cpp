@@ -366,7 +366,7 @@ Examples:
   iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Station:
-        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model {models}] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model {models}] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger {triggers}] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
 
 A production station without a window. Each port is a socket: a round (as for program) starts
 when a board is put in, and the socket waits for the next board once the board is taken out.
@@ -380,18 +380,7 @@ prints a line whenever that changes ("delivery: 3 records not yet delivered, las
 Connection refused"; with --json a "delivery" event with its text).
 
 How a board put in is told, for every port (--trigger):
-  appear          the port appears: the adapter comes with the board (the default); it must
-                  stay 100 ms. The port vanishing is the board taken out
-  probe           the adapter stays in the fixture and the port is held open: every
-                  --probe-ms (1000 by default, 100 to 60000) the station reads one page of
-                  flash at --probe-address (default --address), which changes nothing on
-                  the device. A checksum reply, right or wrong, is a board in; no answer
-                  within a page's time and 0.5 s is none, and a board in is out once a probe
-                  goes unanswered
-  line            the adapter stays in the fixture and a switch that closes while a board
-                  lies in it is wired to its modem-status input --switch (cts, the default,
-                  dsr, dcd or ri): active is a board in, inactive a board out. A virtual
-                  device publishes its inputs in the file <its link>.lines
+{trigger kinds}
 A board taken out during a round ends it at once as "board removed" (so is it on record), and
 the next board gets a round of its own. With probe, nothing may be asked while a round talks
 to the board: a round that gets no reply for --timeout seconds asks at once, and is "board

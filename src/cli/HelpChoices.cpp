@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "device/DeviceProfiles.h"
+#include "station/TriggerKinds.h"
 
 namespace iap::cli {
 namespace {
+
+// Where the help's option lists begin their descriptions.
+constexpr int DescriptionColumn = 18;
 
 // "a, b or c".
 QString eitherOf(const QStringList& items)
@@ -46,10 +50,26 @@ QString byModel(const std::function<QString(const DeviceProfile&)>& text)
     return eitherOf(texts);
 }
 
+// Each kind's name, and its description beside it, its further lines below.
+QString triggerKinds()
+{
+    const QString indent(DescriptionColumn, u' ');
+    QStringList lines;
+    for (const TriggerRow& row : TriggerKinds) {
+        const QString name = QStringLiteral("  %1").arg(QString::fromLatin1(row.name), -(DescriptionColumn - 2));
+        lines << name + QString::fromLatin1(row.description).replace(u'\n', u'\n' + indent);
+    }
+    return lines.join(u'\n');
+}
+
 }  // namespace
 
 QString withChoices(QString text)
 {
+    QStringList triggers;
+    for (const TriggerRow& row : TriggerKinds)
+        triggers << QString::fromLatin1(row.name);
+    text.replace(QLatin1String("{triggers}"), triggers.join(u'|')).replace(QLatin1String("{trigger kinds}"), triggerKinds());
     const QString rates = eitherOf(eachModel([](const DeviceProfile& device) {
         return QStringLiteral("%1 (%2 baud%3)").arg(device.name).arg(device.baudRate).arg(device == DefaultDevice ? QStringLiteral(", the default") : QString());
     }));

@@ -47,8 +47,8 @@ void JobPanel::setUpControls()
     verify->setObjectName(QStringLiteral("verify"));
     verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
     trigger->setObjectName(QStringLiteral("trigger"));
-    for (const TriggerKind kind : {TriggerKind::Appear, TriggerKind::Probe, TriggerKind::Line})
-        trigger->addItem(triggerName(kind), int(kind));
+    for (const TriggerRow& row : TriggerKinds)
+        trigger->addItem(QString::fromLatin1(row.name), int(row.kind));
     trigger->setToolTip(QStringLiteral("What starts a round on a socket added from now on: its port appears, its bootloader answers a probe, or the "
                                        "fixture's switch closes"));
     switchLine->setObjectName(QStringLiteral("switch"));

@@ -3,6 +3,7 @@
 #include "serial/PortIdentity.h"
 #include "serial/PortName.h"
 #include "station/Station.h"
+#include "station/TriggerFactory.h"
 
 namespace iap {
 namespace {
@@ -106,7 +107,7 @@ void Socket::setTrigger(TriggerKind kind)
     // A port the old trigger held open is let go: only a trigger of a fixture holds one.
     if (!run.isRunning())
         bootloader.connection().close();
-    boardTrigger = BoardTrigger::make(kind, presence, bootloader, station.triggerSettings(), clock);
+    boardTrigger = makeTrigger(kind, presence, bootloader, station.triggerSettings(), clock);
     connect(boardTrigger.get(), &BoardTrigger::putIn, this, &Socket::boardPutIn);
     connect(boardTrigger.get(), &BoardTrigger::takenOut, this, &Socket::boardTakenOut);
     if (run.isRunning() || ending)
