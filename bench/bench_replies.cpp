@@ -98,10 +98,10 @@ Figures measure(const QString& imagePath)
     QObject::connect(&bootloader.download(), &DeviceOperation::progress, [&](int, int) { takenNs.push_back(elapsed.nsecsElapsed()); });
     bool done = false;
     QObject::connect(&bootloader.download(), &DeviceOperation::finished, [&] { done = true; });
-    if (!bootloader.connection().open(QString::fromLocal8Bit(ptsname(controller)), DeviceModel::Hx300))
+    if (!bootloader.connection().open(QString::fromLocal8Bit(ptsname(controller)), DefaultDevice))
         return {};
     std::thread device(playDevice, controller, std::cref(elapsed), std::ref(sentNs));
-    bootloader.download().start(TransferPlan(ImageSnapshot::take(imagePath), OperationKind::Download, {0x08, 0x00, 0x40, 0x00}));
+    bootloader.download().start(TransferPlan(ImageSnapshot::take(imagePath, DefaultDevice.pageBytes), OperationKind::Download, {0x08, 0x00, 0x40, 0x00}));
     QTimer deadline;
     deadline.start(DownloadTimeoutMs);
     while (!done && deadline.isActive() && takenNs.size() < std::size_t(Pages + 1))

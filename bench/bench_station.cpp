@@ -201,7 +201,7 @@ int main(int argc, char** argv)
     const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 0}, {"width", 12}, {"start", 1}, {"format", "SN-{:06}"}};
     const QJsonObject mac{{"name", "mac"}, {"kind", "mac"}, {"offset", 16}, {"first", "02:00:5E:10:00:00"}, {"last", "02:00:5E:10:FF:FF"}};
     const QJsonObject crc{{"name", "crc"}, {"kind", "crc32"}, {"offset", 24}, {"from", 0}, {"to", 24}};
-    uniqueJob.unique = iap::UniquePage::fromJson({{"address", "0807F800"}, {"fields", QJsonArray{serial, mac, crc}}}, QDir(files.path()), why);
+    uniqueJob.unique = iap::UniquePage::fromJson({{"address", "0807F800"}, {"fields", QJsonArray{serial, mac, crc}}}, QDir(files.path()), PageBytes, why);
     const Run plain = runStation(4, UniqueRounds, job, files.filePath(QStringLiteral("plain.sqlite")), nullptr, iap::TriggerKind::Appear, true);
     const Run unique = runStation(4, UniqueRounds, uniqueJob, files.filePath(QStringLiteral("unique.sqlite")), nullptr, iap::TriggerKind::Appear, true);
     const double uniqueRatio = (unique.passes / unique.seconds) / (plain.passes / plain.seconds);

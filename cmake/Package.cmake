@@ -1,17 +1,24 @@
 # The Debian package: `cpack -G DEB` in a build folder makes iap_<version>_<arch>.deb, its
 # dependencies computed from the programs. Manual pages come from the command-line programs'
 # --help (help2man, with packaging/<program>.h2m for what a help does not hold: exit status,
-# environment, files, examples) and, for the window, from packaging/iap.1.
+# environment, files, examples) and, for the window, from packaging/iap.1.in.
 if(NOT UNIX OR APPLE)
   return()
 endif()
 
 set(IAP_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
 set(IAP_MANUAL_PAGES ${IAP_PACKAGE_FILES}/iap.1.gz)
+# The window's manual page and the completion name the models and triggers iap-cli's help lists.
+foreach(made iap.1 iap-cli.bash-completion)
+  add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/${made}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:iap-cli> -DTEMPLATE=${CMAKE_CURRENT_LIST_DIR}/../packaging/${made}.in
+            -DOUTPUT=${IAP_PACKAGE_FILES}/${made} -P ${CMAKE_CURRENT_LIST_DIR}/HelpChoices.cmake
+    DEPENDS iap-cli ${CMAKE_CURRENT_LIST_DIR}/HelpChoices.cmake ${CMAKE_CURRENT_LIST_DIR}/../packaging/${made}.in)
+endforeach()
 add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/iap.1.gz
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${IAP_PACKAGE_FILES}
-  COMMAND gzip -9n -c ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap.1 > ${IAP_PACKAGE_FILES}/iap.1.gz
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap.1)
+  COMMAND gzip -9n -c ${IAP_PACKAGE_FILES}/iap.1 > ${IAP_PACKAGE_FILES}/iap.1.gz
+  DEPENDS ${IAP_PACKAGE_FILES}/iap.1)
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   foreach(program iap-cli iap-sim)
@@ -45,10 +52,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/../packaging/changelog.in ${IAP_PACKAGE
 add_custom_command(OUTPUT ${IAP_PACKAGE_FILES}/changelog.gz
   COMMAND gzip -9nf -k ${IAP_PACKAGE_FILES}/changelog
   DEPENDS ${IAP_PACKAGE_FILES}/changelog)
-add_custom_target(package_files ALL DEPENDS ${IAP_MANUAL_PAGES} ${IAP_PACKAGE_FILES}/changelog.gz)
+add_custom_target(package_files ALL DEPENDS ${IAP_MANUAL_PAGES} ${IAP_PACKAGE_FILES}/iap-cli.bash-completion ${IAP_PACKAGE_FILES}/changelog.gz)
 
 install(FILES ${IAP_MANUAL_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/../packaging/iap-cli.bash-completion
+install(FILES ${IAP_PACKAGE_FILES}/iap-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME iap-cli)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/../packaging/copyright ${IAP_PACKAGE_FILES}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})

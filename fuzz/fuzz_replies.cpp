@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "device/DeviceProfiles.h"
 #include "production/BootloaderClient.h"
 #include "protocol/ReplyRecognition.h"
 #include "Assembly.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-constexpr int ImageBytes = 2 * iap::PageBytes + 952;
+constexpr int ImageBytes = 2 * iap::DefaultDevice.pageBytes + 952;
 constexpr int StateHeaderBytes = 4;
 constexpr int RecordHeaderBytes = 3;
 constexpr std::size_t MaxChunkBytes = 4096;

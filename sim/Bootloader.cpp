@@ -137,8 +137,8 @@ std::optional<Nanos> Bootloader::nextDue(Nanos now) const
     if (!transmitter.idle() || rx.empty())
         return due;
     if (transfer) {
-        if (rx.size() >= PageBytes)
-            consider(rx[PageBytes - 1].arrival);
+        if (rx.size() >= options.pageBytes)
+            consider(rx[options.pageBytes - 1].arrival);
         if (const auto silenceEnd = loneCommandSilenceEnd())
             consider(*silenceEnd);
         if (!transfer->partialReported)
@@ -263,7 +263,7 @@ void Bootloader::handleCommand(Nanos complete)
 
 void Bootloader::startRead(std::uint64_t address, std::uint32_t count, Nanos at)
 {
-    const std::uint64_t length = std::uint64_t(count) * PageBytes;
+    const std::uint64_t length = std::uint64_t(count) * options.pageBytes;
     log.write("INFO flash read of " + std::to_string(count) + " pages at " + hexAddress(address));
     std::array<std::uint8_t, DataSummaryBytes> first {};
     std::array<std::uint8_t, DataSummaryBytes> last {};
@@ -286,12 +286,12 @@ void Bootloader::startRead(std::uint64_t address, std::uint32_t count, Nanos at)
     queueChecksum("ChecksumR", flash.sum(address, length), at, options.dataGapMs);
 }
 
-// Waiting for page blocks: a page is 2048 bytes however long the line stays silent, as in a
+// Waiting for page blocks: a page is its whole size (--page-bytes) however long the line stays silent, as in a
 // real device; only a lone command frame followed by silence is taken as the tool starting over.
 bool Bootloader::stepPages(Nanos now)
 {
-    if (rx.size() >= PageBytes && rx[PageBytes - 1].arrival <= now) {
-        handlePage(rx[PageBytes - 1].arrival);
+    if (rx.size() >= options.pageBytes && rx[options.pageBytes - 1].arrival <= now) {
+        handlePage(rx[options.pageBytes - 1].arrival);
         return true;
     }
     if (const auto silenceEnd = loneCommandSilenceEnd(); silenceEnd && now >= *silenceEnd) {
@@ -302,7 +302,7 @@ bool Bootloader::stepPages(Nanos now)
     }
     if (!rx.empty() && !transfer->partialReported && now >= rx.back().arrival + milliseconds(PartialPageReportMs)) {
         log.write("VIOLATION partial page " + std::to_string(transfer->received) + ": " + std::to_string(rx.size())
-            + " of 2048 bytes, then silence; still waiting for the rest");
+            + " of " + std::to_string(options.pageBytes) + " bytes, then silence; still waiting for the rest");
         transfer->partialReported = true;
     }
     return false;
@@ -310,21 +310,21 @@ bool Bootloader::stepPages(Nanos now)
 
 void Bootloader::handlePage(Nanos complete)
 {
-    std::vector<std::uint8_t> page(PageBytes);
-    for (std::size_t i = 0; i < PageBytes; ++i)
+    std::vector<std::uint8_t> page(options.pageBytes);
+    for (std::size_t i = 0; i < page.size(); ++i)
         page[i] = rx[i].value;
-    rx.erase(rx.begin(), rx.begin() + PageBytes);
+    rx.erase(rx.begin(), rx.begin() + options.pageBytes);
 
     Transfer& t = *transfer;
     const Nanos start = std::max(complete, freeSince());
     const std::uint64_t index = t.received;
-    const std::uint64_t address = t.address + index * PageBytes;
+    const std::uint64_t address = t.address + index * options.pageBytes;
     log.write("RX PAGE " + std::to_string(index) + " " + hexBytes(page.data(), page.size()));
     for (const std::uint8_t byte : page)
         t.sum += byte;
-    if (const std::uint64_t wrong = options.faults.storeWrongByte; wrong > index * PageBytes && wrong <= (index + 1) * PageBytes) {
-        page[wrong - 1 - index * PageBytes] ^= 0x01;
-        log.write("FAULT byte " + std::to_string(wrong) + " stored wrong at " + hexAddress(address + wrong - 1 - index * PageBytes));
+    if (const std::uint64_t wrong = options.faults.storeWrongByte; wrong > index * options.pageBytes && wrong <= (index + 1) * options.pageBytes) {
+        page[wrong - 1 - index * options.pageBytes] ^= 0x01;
+        log.write("FAULT byte " + std::to_string(wrong) + " stored wrong at " + hexAddress(address + wrong - 1 - index * options.pageBytes));
     }
     if (const std::uint64_t outside = flash.program(address, page.data(), page.size()))
         log.write("VIOLATION page " + std::to_string(index) + " at " + hexAddress(address) + " has " + std::to_string(outside)

@@ -26,7 +26,6 @@ class Bootloader {
 public:
     static constexpr std::size_t KeywordBytes = 11;
     static constexpr std::size_t CommandBytes = 19;
-    static constexpr std::size_t PageBytes = 2048;
     // Silence that ends a partial command, and that marks a lone command frame in place of a page.
     static constexpr std::uint64_t FrameSilenceMs = 50;
     // Silence after which a partial page is reported (the device keeps waiting for the rest).

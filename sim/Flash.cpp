@@ -10,8 +10,9 @@
 
 namespace iap::sim {
 
-Flash::Flash(std::uint32_t base, std::uint32_t size)
+Flash::Flash(std::uint32_t base, std::uint32_t size, std::uint32_t pageSize)
     : baseAddress(base)
+    , pageBytes(pageSize)
     , memory(size, ErasedByte)
 {
 }
@@ -35,8 +36,8 @@ std::uint64_t Flash::erasePages(std::uint64_t address, std::uint64_t pages)
 {
     std::uint64_t first = address;
     if (address >= baseAddress)
-        first = address - (address - baseAddress) % PageBytes;
-    const std::uint64_t length = pages * PageBytes;
+        first = address - (address - baseAddress) % pageBytes;
+    const std::uint64_t length = pages * pageBytes;
     const Span span = inside(first, length);
     std::fill_n(memory.begin() + span.offset, span.length, ErasedByte);
     return length - span.length;

@@ -12,10 +12,9 @@ namespace iap::sim {
 // how many of its bytes fell outside, so the caller can report the violation.
 class Flash {
 public:
-    static constexpr std::uint32_t PageBytes = 2048;
     static constexpr std::uint8_t ErasedByte = 0xFF;
 
-    Flash(std::uint32_t base, std::uint32_t size);
+    Flash(std::uint32_t base, std::uint32_t size, std::uint32_t pageBytes);
 
     std::uint32_t base() const { return baseAddress; }
     std::uint32_t size() const { return static_cast<std::uint32_t>(memory.size()); }
@@ -43,6 +42,7 @@ private:
     Span inside(std::uint64_t address, std::uint64_t length) const;
 
     std::uint32_t baseAddress;
+    std::uint32_t pageBytes;
     std::vector<std::uint8_t> memory;
 };
 

@@ -2,7 +2,6 @@
 
 #include "AdapterChip.h"
 #include "DeviceIdentity.h"
-#include "Flash.h"
 #include "Hex.h"
 #include "serial/PortAnnouncement_posix.h"
 
@@ -20,6 +19,9 @@ namespace {
 
 constexpr std::uint64_t MaxFlashBytes = 256ull * 1024 * 1024;
 constexpr std::uint64_t AddressSpaceBytes = 1ull << 32;
+// A page holds at least a command frame and at most what a device of this kind erases at once.
+constexpr std::uint64_t MinPageBytes = 64;
+constexpr std::uint64_t MaxPageBytes = 65536;
 
 bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value)
 {
@@ -34,11 +36,21 @@ bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& valu
     return true;
 }
 
+bool wholePages(const Options& options, const std::string& flashSizeText, std::string& error)
+{
+    if (options.flashSize % options.pageBytes == 0)
+        return true;
+    error = "--flash-size: " + flashSizeText + " is not a whole number of " + std::to_string(options.pageBytes) + "-byte pages";
+    return false;
+}
+
 }  // namespace
 
 ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& error)
 {
     bool baudGiven = false;
+    bool pageBytesGiven = false;
+    std::string flashSizeText = std::to_string(options.flashSize);
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h")
@@ -67,7 +79,7 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             continue;
         }
 
-        static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--image",
+        static const std::set<std::string> ValueOptions {"--model", "--baud", "--flash-base", "--flash-size", "--page-bytes", "--image",
             "--erase-ms", "--program-ms", "--bootloader-version", "--serial", "--name", "--log", "--drop-ack", "--store-wrong-byte", "--ok-after", "--hangup-after",
             "--noise", "--reply-delay-ms", "--reply-gap-ms", "--data-gap-ms", "--replug-delay-ms", "--adapter", "--jitter-ms",
             "--seed", "--split-ms", "--switch", "--terminal"};
@@ -117,13 +129,17 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
                 return ParseOutcome::Error;
             options.flashBase = static_cast<std::uint32_t>(number);
         } else if (option == "--flash-size") {
-            if (!numberIn(Flash::PageBytes, MaxFlashBytes))
+            if (!numberIn(options.pageBytes, MaxFlashBytes))
                 return ParseOutcome::Error;
-            if (number % Flash::PageBytes != 0) {
-                error = "--flash-size: " + value + " is not a whole number of 2048-byte pages";
-                return ParseOutcome::Error;
-            }
             options.flashSize = static_cast<std::uint32_t>(number);
+            flashSizeText = value;
+            if (!wholePages(options, flashSizeText, error))
+                return ParseOutcome::Error;
+        } else if (option == "--page-bytes") {
+            if (!numberIn(MinPageBytes, MaxPageBytes))
+                return ParseOutcome::Error;
+            options.pageBytes = static_cast<std::uint32_t>(number);
+            pageBytesGiven = true;
         } else if (option == "--image") {
             options.imagePath = value;
         } else if (option == "--erase-ms") {
@@ -218,6 +234,9 @@ ParseOutcome parseOptions(int argc, char** argv, Options& options, std::string& 
             options.boardSwitch = input;
         }
     }
+    // A page size given after the flash size is checked against it here.
+    if (pageBytesGiven && !wholePages(options, flashSizeText, error))
+        return ParseOutcome::Error;
     if (std::uint64_t(options.flashBase) + options.flashSize > AddressSpaceBytes) {
         error = "the flash (--flash-base, --flash-size) does not fit below 4 GiB";
         return ParseOutcome::Error;
@@ -254,6 +273,8 @@ std::string describe(const Options& options)
     if (faults.splitMs)
         text += " split-ms " + std::to_string(faults.splitMs);
     // Like the faults, shown only when asked for, so that the line stays as it was without them.
+    if (options.pageBytes != Options().pageBytes)
+        text += " page-bytes " + std::to_string(options.pageBytes);
     if (!options.serial.empty())
         text += " serial " + options.serial;
     if (options.replugDelayMs != Options().replugDelayMs)
@@ -295,7 +316,9 @@ Device:
                         the bootloader's version text, sent after "Write" in the version
                         reply; "{n}" stands for the device number, 1 for the first (V2.31)
   --flash-base ADDR     first flash address, decimal or 0x-hex (0x08000000)
-  --flash-size BYTES    flash size, a whole number of 2048-byte pages (1048576)
+  --flash-size BYTES    flash size, a whole number of pages (1048576)
+  --page-bytes N        bytes in a flash page, from 64 to 65536: each page block received,
+                        a read's pages and an erase's pages are this long (2048)
   --image FILE          preload the flash from FILE if it exists; the whole flash is
                         saved to FILE at the end and on SIGUSR2 (no file)
   --erase-ms N          time to erase one page, in ms (20)
@@ -392,7 +415,7 @@ Line and timing:
 
 Exchanges (frames: 11-byte keyword, 4-byte big-endian address, 4-byte big-endian count):
   "Erase      "  erase count + 1 pages from the address's page, reply "Erase ok", then
-                 receive count + 1 pages of 2048 bytes, each programmed and acknowledged
+                 receive count + 1 pages (--page-bytes), each programmed and acknowledged
                  by "Received"; after the last one "ChecksumI" + 4-byte big-endian sum
   "Flash Write"  reply "Write" + version at once, then count + 1 pages, each programmed
                  and acknowledged by "Write"; after the last one "ChecksumW" + sum
@@ -403,7 +426,7 @@ Exchanges (frames: 11-byte keyword, 4-byte big-endian address, 4-byte big-endian
 
 Resynchronisation (every case is logged as a VIOLATION; the device never stops):
   While idle, bytes that cannot begin a command keyword are dropped; a partial command
-  followed by 50 ms of silence is dropped. A page block is always 2048 bytes: a partial
+  followed by 50 ms of silence is dropped. A page block is always a whole page: a partial
   page is kept waiting for the rest (reported once after 2 s of silence), except that
   exactly one command frame followed by 50 ms of silence abandons the transfer and is
   taken as a new command. Pages beyond the announced count arrive while idle and are

@@ -32,6 +32,7 @@ struct Options {
     std::uint32_t baud = Hx300Baud;
     std::uint32_t flashBase = 0x08000000;
     std::uint32_t flashSize = 1048576;
+    std::uint32_t pageBytes = 2048;
     std::string imagePath;
     std::uint64_t eraseMs = 20;
     std::uint64_t programMs = 10;

@@ -53,7 +53,7 @@ bool heldUpLongerThanAQuietLine(VirtualDevice& device)
 {
     static const QRegularExpression heldUp(QStringLiteral(" HELD UP (\\d+) ms$"));
     for (const QString& line : device.logLines())
-        if (const QRegularExpressionMatch found = heldUp.match(line); found.hasMatch() && found.captured(1).toInt() >= iap::Connection::QuietMs)
+        if (const QRegularExpressionMatch found = heldUp.match(line); found.hasMatch() && found.captured(1).toInt() >= iap::DefaultDevice.quietMs)
             return true;
     return false;
 }
@@ -258,7 +258,7 @@ private slots:
             return QString::fromUtf8(readFile(path)).section(u'\n', -2, -2).section(QStringLiteral("\x1b[2K"), -1);
         };
         {
-            iap::cli::Report report(iap::cli::Report::Style::Terminal, {"p"}, clock, out);
+            iap::cli::Report report(iap::cli::Report::Style::Terminal, {"p"}, PageBytes, clock, out);
             for (int transfer = 0; transfer < 2; ++transfer) {
                 clock.advance(60000);
                 report.image("p", "app.bin", "");

@@ -179,7 +179,7 @@ private slots:
         Pty terminal;
         QVERIFY(QFile::remove(device.linkPath()) && QFile::link(terminal.path(), device.linkPath()));
         iap::SerialPort port(nullptr);
-        QVERIFY(!port.open(device.linkPath(), 115200));
+        QVERIFY(!port.open(device.linkPath(), {115200, PageBytes}));
         QVERIFY(!terminal.held());
     }
 };

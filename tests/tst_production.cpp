@@ -1,11 +1,13 @@
 // The production round, the proof by reading back and a station's socket, as the device sees
 // them: the frames on a line in memory, the round's rests on a fake clock, and the verdicts.
 #include "DirectSql.h"
+#include "Device.h"
 #include "FakeClock.h"
 #include "Files.h"
 #include "MemoryLine.h"
 #include "production/JobChecks.h"
 #include "journal/Journal.h"
+#include "platform/Platform.h"
 #include "production/PortSession.h"
 #include "protocol/HexNumber.h"
 #include "serial/PortPresence.h"
@@ -103,7 +105,7 @@ struct Rig {
     {
         const QString path = files.filePath(QStringLiteral("image%1.bin").arg(++images));
         writeFile(path, bytes);
-        return iap::ImageSnapshot::take(path);
+        return iap::ImageSnapshot::take(path, PageBytes);
     }
     iap::TransferPlan plan(const QByteArray& bytes, iap::OperationKind kind) { return iap::TransferPlan(image(bytes), kind, iap::addressOf(Address)); }
     bool runs(const iap::Job& job)
@@ -288,7 +290,7 @@ private slots:
         QString why;
         const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 4}, {"width", 8}, {"start", 1}, {"format", "SN-{:03}"}};
         const auto page = iap::UniquePage::fromJson({{"address", "0807F800"}, {"onFailure", rule}, {"reuseWritten", reuseWritten}, {"fields", QJsonArray{serial}}},
-                                                    QDir(rig.files.path()), why);
+                                                    QDir(rig.files.path()), PageBytes, why);
         QVERIFY2(page, qPrintable(why));
         iap::Job job;
         job.kind = iap::Job::Kind::Round;
@@ -372,7 +374,7 @@ private slots:
         QString why;
         const QJsonObject serial{{"name", "serial"}, {"kind", "serial"}, {"offset", 0}, {"binary", "u32le"}, {"start", 1}};
         for (const auto& [address, refused] : {std::pair{"08005000", true}, {"08003C00", true}, {"08005800", false}, {"08003800", false}}) {
-            job.unique = iap::UniquePage::fromJson({{"address", address}, {"fields", QJsonArray{serial}}}, QDir(dir.path()), why);
+            job.unique = iap::UniquePage::fromJson({{"address", address}, {"fields", QJsonArray{serial}}}, QDir(dir.path()), PageBytes, why);
             iap::Job round;
             const QString refusal = iap::prepareJob(job, round);
             QVERIFY2(refusal.contains("page of its own") == refused, qPrintable(address + (": " + refusal)));
@@ -465,10 +467,10 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("app.bin"));
         QVERIFY(writeFile(path, pattern(1026 * PageBytes - 1, 4)));
-        const iap::TransferPlan plan(iap::ImageSnapshot::take(path), iap::OperationKind::Download, iap::Address{0x08, 0x00, 0x40, 0x00});
+        const iap::TransferPlan plan(iap::ImageSnapshot::take(path, PageBytes), iap::OperationKind::Download, iap::Address{0x08, 0x00, 0x40, 0x00});
         const QByteArray sent = plan.sentBytes();
         QCOMPARE(sent.size(), 1026 * PageBytes);
-        iap::ReadBackVerify verify(plan);
+        iap::ReadBackVerify verify(plan, iap::DefaultDevice.mostReadPages);
         const auto first = verify.next();
         QVERIFY(first && first->address == (iap::Address{0x08, 0x00, 0x40, 0x00}) && first->pages == 1025);
         QVERIFY(verify.take(sent.left(1025 * PageBytes)));
@@ -479,6 +481,39 @@ private slots:
         QVERIFY(!verify.take(last));
         QVERIFY(!verify.next());
         QVERIFY2(verify.text().startsWith("Verify error at 08204807: "), qPrintable(verify.text()));
+    }
+
+    // A model of another rate and page size is a row: a download (read back in reads of its
+    // most pages) and a read run in its pages, at its rate, on a device set up likewise.
+    void modelOfItsOwn()
+    {
+        const iap::DeviceProfile model{.name = QLatin1String("XY100"), .baudRate = 57600, .pageBytes = 1024, .mostReadPages = 3,
+                                       .flashWriteFirstPageMs = 500, .readPollMs = 1000, .quietMs = 50};
+        VirtualDevice device({"--baud", "57600", "--page-bytes", "1024", "--program-ms", "1", "--erase-ms", "1"});
+        const QByteArray app = pattern(3 * 1024 + 100, 5), flash = app + QByteArray(1024 - 100, '\xFF');
+        QVERIFY(device.start() && writeFile(device.imagePath() + ".app", app));
+        const std::unique_ptr<iap::Clock> clock = iap::makeSystemClock();
+        iap::PortSession session(*clock, iap::PortSession::forCommand([] { return nullptr; }));
+        std::optional<iap::RunOutcome> ended;
+        QObject::connect(&session, &iap::PortSession::finished, [&ended](const iap::RunEnd& end) { ended = end.outcome; });
+        iap::Job job;
+        job.model = model;
+        job.address = iap::addressOf(0x08004400);
+        job.verify = true;
+        QVERIFY(iap::planSingleTransfer(job, iap::ImageSnapshot::take(device.imagePath() + ".app", model.pageBytes), iap::OperationKind::Download,
+                                        iap::SingleTransferRules).isEmpty());
+        for (const auto kind : {iap::Job::Kind::Download, iap::Job::Kind::FlashRead}) {
+            job.kind = kind;
+            job.pages = 3;
+            ended.reset();
+            session.start(job, iap::PortInfo(device.linkPath(), device.linkPath()));
+            QTRY_VERIFY_WITH_TIMEOUT(ended, VirtualDevice::TimeoutMs);
+            QCOMPARE(*ended, iap::RunOutcome::Right);
+        }
+        QCOMPARE(device.flash(0x08004400, 4 * 1024), flash);
+        QCOMPARE(session.bootloader().flashRead().data(), flash.left(3 * 1024));
+        QCOMPARE(device.logCount("flash read of 3 pages at 0x08004400"), 2);
+        QVERIFY(device.logCount(" RATE 57600") > 0 && device.logCount(" RATE 57600") == device.logCount(" RATE "));
     }
 };
 

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool open(iap::SerialPort& port, const Pty& pty, int baudRate = 115200) { return port.open(pty.path(), baudRate); }
+bool open(iap::SerialPort& port, const Pty& pty, int baudRate = 115200) { return port.open(pty.path(), {baudRate, PageBytes}); }
 
 // How long this process's threads have waited, runnable, for a processor (0 where the kernel
 // does not say).
@@ -64,7 +64,7 @@ private slots:
         QVERIFY(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0);
         QVERIFY(!open(other, pty));
         ::close(fd);
-        QVERIFY(!other.open("/nonexistent/ttyIAP0", 115200));
+        QVERIFY(!other.open("/nonexistent/ttyIAP0", {115200, PageBytes}));
         QVERIFY(open(other, pty));
         // An open whose line settings fail (a rate no port takes) lets the port go.
         QVERIFY(!open(other, pty, -1) && !pty.held() && open(tool, pty));

@@ -43,7 +43,7 @@ struct Rig {
         for (iap::PageTransfer* transfer : std::initializer_list<iap::PageTransfer*>{&bootloader.download(), &bootloader.flashWrite()})
             QObject::connect(transfer, &iap::PageTransfer::allPagesSent,
                              [this](bool versionSeen) { statuses << (versionSeen ? QStringLiteral("all sent, version seen") : QStringLiteral("all sent")); });
-        QVERIFY(bootloader.connection().open(QStringLiteral("memory"), iap::DeviceModel::Hx300));
+        QVERIFY(bootloader.connection().open(QStringLiteral("memory"), iap::DefaultDevice));
     }
 
     MemoryLine& line() { return static_cast<MemoryLine&>(bootloader.connection().port()); }
@@ -51,7 +51,7 @@ struct Rig {
     {
         const QString path = files.filePath(QStringLiteral("image%1.bin").arg(++images));
         writeFile(path, bytes);
-        return iap::ImageSnapshot::take(path);
+        return iap::ImageSnapshot::take(path, PageBytes);
     }
     // The time from each frame written to the next.
     QList<std::int64_t> gaps()
@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(rig.line().frameBytes(), QList<QByteArray>{writeCommand(Address, 2)} + pagesOf(image));
         QTEST(rig.statuses, "statuses");
         const qint64 firstPageMs = rig.gaps().value(0);
-        QVERIFY2(firstPageMs >= iap::FlashWrite::CommandToFirstPageMs && firstPageMs <= iap::FlashWrite::CommandToFirstPageMs + 2, qPrintable(QString::number(firstPageMs)));
+        QVERIFY2(firstPageMs >= iap::DefaultDevice.flashWriteFirstPageMs && firstPageMs <= iap::DefaultDevice.flashWriteFirstPageMs + 2, qPrintable(QString::number(firstPageMs)));
     }
 
     // A close, or another open of the port, within the half second gives the write up: its first
@@ -229,9 +229,9 @@ private slots:
         Rig rig;
         rig.bootloader.flashWrite().start(iap::TransferPlan(rig.image(pattern(3000, 3)), iap::OperationKind::FlashWrite, AddressBytes));
         QVERIFY(rig.clock.advanceUntil([&] { return !rig.line().frames().isEmpty(); }, AllDoneMs));
-        rig.clock.advance(iap::FlashWrite::CommandToFirstPageMs - 100);
+        rig.clock.advance(iap::DefaultDevice.flashWriteFirstPageMs - 100);
         if (reopened)
-            QVERIFY(rig.bootloader.connection().open(QStringLiteral("memory"), iap::DeviceModel::Hx300));
+            QVERIFY(rig.bootloader.connection().open(QStringLiteral("memory"), iap::DefaultDevice));
         else
             rig.bootloader.connection().close();
         rig.clock.advance(AllDoneMs);

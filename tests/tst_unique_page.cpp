@@ -8,6 +8,7 @@
 #include <QTest>
 
 using iap::UniquePage;
+using iap::test::PageBytes;
 
 namespace {
 
@@ -31,7 +32,7 @@ std::vector<iap::UniqueReserved> reserve(const UniquePage& page, std::int64_t in
 // Erased flash with `bytes` at each offset.
 QByteArray pageOf(const QList<std::pair<int, QByteArray>>& placed)
 {
-    QByteArray page(iap::PageBytes, char(0xFF));
+    QByteArray page(PageBytes, char(0xFF));
     for (const auto& [offset, bytes] : placed)
         page.replace(offset, bytes.size(), bytes);
     return page;
@@ -51,7 +52,7 @@ class UniquePageTest : public QObject {
 
     QTemporaryDir folder;
 
-    std::optional<UniquePage> load(const QJsonObject& json, QString& why) const { return UniquePage::fromJson(json, QDir(folder.path()), why); }
+    std::optional<UniquePage> load(const QJsonObject& json, QString& why) const { return UniquePage::fromJson(json, QDir(folder.path()), PageBytes, why); }
     UniquePage loaded(const QJsonObject& json) const
     {
         QString why;
@@ -157,7 +158,7 @@ private slots:
         QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("jobs")));
         const QDir jobs(folder.filePath(QStringLiteral("jobs")));
         QString why;
-        QCOMPARE(UniquePage::fromJson(page.toJson(jobs), jobs, why), std::optional(page));
+        QCOMPARE(UniquePage::fromJson(page.toJson(jobs), jobs, PageBytes, why), std::optional(page));
         const UniquePage plain = loaded(pageJson(QStringLiteral("{'name': 'n', 'kind': 'serial', 'offset': 0, 'start': 1, 'binary': 'u32le'}")));
         QVERIFY(plain.onFailure() == UniquePage::FailureRule::Burn && !plain.reuseWritten() && !plain.needsBarcode());
         QVERIFY(!(plain == page));

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "device/DeviceProfiles.h"
+
 namespace iap {
 namespace {
 
@@ -76,7 +78,7 @@ QString programHelpText()
 {
     return QStringLiteral(R"(Usage: iap [--station [--operator JOB.json]]
 
-The window with which a technician loads an application image into an HX300 or VR200 device
+The window with which a technician loads an application image into an %1 device
 through its IAP bootloader ("Open APP File", then "IAP"), writes flash images into its flash
 ("Open Flash File", then "Write Flash") and reads flash pages back into a file, over one serial
 port. "ATUO" programs one device after another.
@@ -94,7 +96,8 @@ port cannot be opened, run iap-cli doctor.
 
 Exit status: 0 when the window was closed; 1 when no window can be opened (no display); 2 when
 the arguments cannot be taken.
-)");
+)")
+        .arg(modelChoices());
 }
 
 }  // namespace iap

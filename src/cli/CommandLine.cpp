@@ -87,7 +87,8 @@ std::optional<int> answer(const CommandLineOptions& options)
 // Each port's run at once; the worst exit status of them.
 int runPorts(const CommandLineOptions& options, const RunInput& input, Clock& clock, Journal& journal)
 {
-    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports, clock);
+    Report report(options.json ? Report::Style::Json : outputIsTerminal() ? Report::Style::Terminal : Report::Style::Plain, options.ports,
+                  input.job.model.pageBytes, clock);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (qsizetype i = 0; i < options.ports.size(); ++i)
         runs.push_back(std::make_unique<PortRun>(options, input.job, options.ports[i], input.ports[std::size_t(i)], clock, report, journal));

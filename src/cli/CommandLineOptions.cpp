@@ -241,7 +241,7 @@ QString takeCommonValues(CommandLineOptions& o, const QCommandLineParser& parser
     if (o.ports.contains(QString()))
         error = QStringLiteral("--port needs the name of a port");
     for (const QString& name : parser.values(options.model)) {
-        if (const std::optional<DeviceModel> named = modelNamed(name))
+        if (const std::optional<DeviceProfile> named = deviceNamed(name))
             o.request.model = *named;
         else if (error.isEmpty())
             error = QStringLiteral("--model must be %1").arg(modelChoices());

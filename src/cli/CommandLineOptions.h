@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "delivery/DeliveryTarget.h"
+#include "device/DeviceProfiles.h"
 #include "journal/Journal.h"
 #include "journal/JournalRound.h"
 #include "report/ReportGrouping.h"

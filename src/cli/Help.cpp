@@ -1,5 +1,7 @@
 #include "Help.h"
 
+#include "HelpChoices.h"
+
 namespace iap::cli {
 namespace {
 
@@ -65,7 +67,7 @@ Options of every command that talks to a device:
                   is a name or path of no port there is, which only a station waits for); a
                   by-path link names the socket, whatever adapter is plugged into it. Give
                   --port again for more ports, which then run at the same time
-  --model M       HX300 (115200 baud, the default) or VR200 (38400 baud)
+  --model M       {model rates}
   --timeout S     a device that makes no progress for S seconds (1 to 3600) ends that
                   port's run with an error naming what was awaited (default 5); bytes that
                   answer nothing are no progress
@@ -240,7 +242,7 @@ Examples:
 
 A job file tells a station (iap --station, iap-cli station) and iap-cli program --job what
 each round does. It is a JSON object of these keys, each optional:
-  "model"           "HX300" or "VR200"
+  "model"           {model names}
   "address"         the application's address, eight hexadecimal digits
   "slot0", "slot1", "application"
                     the images, by file names relative to the job file
@@ -305,10 +307,10 @@ Examples:
   iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )");
     case Command::Download:
-        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] APP
+        return QStringLiteral(R"(Usage: iap-cli download --port P [--port P2 ...] [--model {models}] [--address ADDR] [--verify] APP
 
 Downloads the application image APP into the device at ADDR (eight hexadecimal digits,
-0x allowed): the erase command, then one page of 2048 bytes per acknowledgement, then the
+0x allowed): the erase command, then one page of {page} per acknowledgement, then the
 device's checksum is compared ("IAP Checksum right" or "IAP Checksum error"). A raw image
 (.bin) needs --address. An Intel HEX, S-record or ELF file (told by its content; a name such
 as .hex must be borne out by it, and text that begins as records is never sent as raw bytes)
@@ -321,7 +323,7 @@ Examples:
   iap-cli download --port ttyUSB0 --port ttyUSB1 --port ttyUSB2 --address 0x08004000 app.bin
 )") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Write:
-        return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model HX300|VR200] [--address ADDR] [--verify] IMAGE.flash
+        return QStringLiteral(R"(Usage: iap-cli write --port P [--port P2 ...] [--model {models}] [--address ADDR] [--verify] IMAGE.flash
 
 Writes the flash image into the device's flash. An image that begins with a header page
 (the text "Flash Write" and four address bytes) goes to the header's address; --address is
@@ -334,9 +336,9 @@ Examples:
   iap-cli write --port ttyUSB0 --model VR200 --address 08010000 plain.flash
 )") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Read:
-        return QStringLiteral(R"(Usage: iap-cli read --port P [--port P2 ...] [--model HX300|VR200] --address ADDR --pages N -o OUT.bin
+        return QStringLiteral(R"(Usage: iap-cli read --port P [--port P2 ...] [--model {models}] --address ADDR --pages N -o OUT.bin
 
-Reads N pages of 2048 bytes (1 to 1025) from ADDR into OUT.bin. The file is written only once
+Reads N pages of {page} ({read pages}) from ADDR into OUT.bin. The file is written only once
 the device's checksum agrees ("Read Checksum right"), all at once: never half a file, never a
 file from a wrong sum. With several ports, OUT must contain {port}, which becomes the port's
 base name.
@@ -346,7 +348,7 @@ Examples:
   iap-cli read --port ttyUSB0 --port ttyUSB1 --address 08000000 --pages 64 -o flash-{port}.bin
 )") + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Program:
-        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--barcode CODE] [--verify]
+        return QStringLiteral(R"(Usage: iap-cli program --port P [--port P2 ...] [--job JOB.json] [--model {models}] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--barcode CODE] [--verify]
 
 One round of the window's automatic sequence on every port at once: writes the slot 0 image,
 then the slot 1 image, then downloads the application, each step skipped when its file is
@@ -368,7 +370,7 @@ Examples:
   iap-cli program --port ttyUSB0 --job line3.json --barcode 4006381333931
 )") + QLatin1String(Verify) + QLatin1String(Delivery) + QLatin1String(Common);
     case Command::Station:
-        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model HX300|VR200] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger appear|probe|line] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
+        return QStringLiteral(R"(Usage: iap-cli station --port P [--port P2 ...] [--job JOB.json] [--model {models}] [--address ADDR] [--slot0 A.flash] [--slot1 B.flash] [--app APP.bin] [--continuous S] [--verify] [--trigger {triggers}] [--switch cts|dsr|dcd|ri] [--probe-address ADDR] [--probe-ms MS] [--barcodes FILE|-]
 
 A production station without a window. Each port is a socket: a round (as for program) starts
 when a board is put in, and the socket waits for the next board once the board is taken out.
@@ -383,18 +385,7 @@ Connection refused"; with several targets each one's after its name; with --json
 event with its text).
 
 How a board put in is told, for every port (--trigger):
-  appear          the port appears: the adapter comes with the board (the default); it must
-                  stay 100 ms. The port vanishing is the board taken out
-  probe           the adapter stays in the fixture and the port is held open: every
-                  --probe-ms (1000 by default, 100 to 60000) the station reads one page of
-                  flash at --probe-address (default --address), which changes nothing on
-                  the device. A checksum reply, right or wrong, is a board in; no answer
-                  within a page's time and 0.5 s is none, and a board in is out once a probe
-                  goes unanswered
-  line            the adapter stays in the fixture and a switch that closes while a board
-                  lies in it is wired to its modem-status input --switch (cts, the default,
-                  dsr, dcd or ri): active is a board in, inactive a board out. A virtual
-                  device publishes its inputs in the file <its link>.lines
+{trigger kinds}
 A board taken out during a round ends it at once as "board removed" (so is it on record), and
 the next board gets a round of its own. With probe, nothing may be asked while a round talks
 to the board: a round that gets no reply for --timeout seconds asks at once, and is "board
@@ -438,7 +429,7 @@ Examples:
 
 QString helpText(std::optional<Command> command)
 {
-    return command ? commandHelp(*command) : QString::fromLatin1(Overview);
+    return withChoices(command ? commandHelp(*command) : QString::fromLatin1(Overview));
 }
 
 }  // namespace iap::cli

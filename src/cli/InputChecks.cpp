@@ -7,7 +7,6 @@
 
 #include "InputChecks.h"
 #include "PortList.h"
-#include "flash_read/FlashRead.h"
 #include "production/JobChecks.h"
 
 namespace iap::cli {
@@ -69,9 +68,9 @@ QString checkRead(const CommandLineOptions& o, const Job& job)
 {
     if (!job.address)
         return QStringLiteral("read needs --address");
-    if (job.pages < 1 || job.pages > FlashRead::MaxPages)
-        return QStringLiteral("--pages must be from 1 to %1").arg(FlashRead::MaxPages);
-    if (addressValue(*job.address) + std::int64_t(job.pages) * PageBytes > AddressSpaceBytes)
+    if (job.pages < 1 || job.pages > job.model.mostReadPages)
+        return QStringLiteral("--pages must be from 1 to %1").arg(job.model.mostReadPages);
+    if (addressValue(*job.address) + std::int64_t(job.pages) * job.model.pageBytes > AddressSpaceBytes)
         return QStringLiteral("--address and --pages reach beyond the 4 GiB a device can address");
     return checkOutput(o);
 }

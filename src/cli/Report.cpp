@@ -9,12 +9,14 @@
 namespace iap::cli {
 namespace {
 
-constexpr double BytesPerPage = 2048;
 constexpr double MsPerSecond = 1000;
 
 }  // namespace
 
-Report::Report(Style style, const QStringList& ports, Clock& clock, std::FILE* out) : style(style), ports(ports), clock(clock), out(out) {}
+Report::Report(Style style, const QStringList& ports, int pageBytes, Clock& clock, std::FILE* out)
+    : style(style), ports(ports), pageBytes(pageBytes), clock(clock), out(out)
+{
+}
 
 void Report::json(const QString& port, const char* event, const QString& key, const QVariant& value, const QString& key2,
                   const QVariant& value2)
@@ -57,7 +59,7 @@ void Report::progress(const QString& port, int done, int total)
     if (!line.phaseStartedMs)
         line.phaseStartedMs = clock.nowMs();
     const double seconds = double(clock.nowMs() - *line.phaseStartedMs) / MsPerSecond;
-    const double bytesPerSecond = seconds > 0 ? done * BytesPerPage / seconds : 0;
+    const double bytesPerSecond = seconds > 0 ? double(done) * pageBytes / seconds : 0;
     const double secondsLeft = done > 0 ? seconds / done * (total - done) : 0;
     line.text = QStringLiteral("%1%2 of %3 pages, %4 B/s, %5 s left")
                     .arg(line.verifying ? QStringLiteral("verifying ") : QString())

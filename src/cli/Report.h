@@ -22,8 +22,8 @@ class Report {
 public:
     enum class Style { Terminal, Plain, Json };
 
-    // The rate and the time left on a terminal are reckoned by the clock.
-    Report(Style style, const QStringList& ports, Clock& clock, std::FILE* out = stdout);
+    // The rate and the time left on a terminal are reckoned by the clock, in pages of pageBytes.
+    Report(Style style, const QStringList& ports, int pageBytes, Clock& clock, std::FILE* out = stdout);
 
     void status(const QString& port, const QString& text);
     // Pages done of all, of the transfer or, once verifying, of its read-back.
@@ -56,6 +56,7 @@ private:
 
     Style style;
     QStringList ports;
+    int pageBytes;
     Clock& clock;
     std::FILE* out;
     std::map<QString, Line> lines;

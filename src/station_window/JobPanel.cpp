@@ -38,8 +38,8 @@ JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* pare
 void JobPanel::setUpControls()
 {
     model->setObjectName(QStringLiteral("model"));
-    for (const DeviceModel each : AllDeviceModels)
-        model->addItem(modelName(each), QVariant::fromValue(int(each)));
+    for (const DeviceProfile& device : DeviceProfiles)
+        model->addItem(device.name);
     address->setObjectName(QStringLiteral("address"));
     // A hint, not a value: a job without an address has none.
     address->setPlaceholderText(QStringLiteral("e.g. 08004000"));
@@ -47,8 +47,8 @@ void JobPanel::setUpControls()
     verify->setObjectName(QStringLiteral("verify"));
     verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
     trigger->setObjectName(QStringLiteral("trigger"));
-    for (const TriggerKind kind : {TriggerKind::Appear, TriggerKind::Probe, TriggerKind::Line})
-        trigger->addItem(triggerName(kind), int(kind));
+    for (const TriggerRow& row : TriggerKinds)
+        trigger->addItem(QString::fromLatin1(row.name), int(row.kind));
     trigger->setToolTip(QStringLiteral("What starts a round on a socket added from now on: its port appears, its bootloader answers a probe, or the "
                                        "fixture's switch closes"));
     switchLine->setObjectName(QStringLiteral("switch"));
@@ -135,7 +135,7 @@ QLayout* JobPanel::jobButtons()
 StationJob JobPanel::job() const
 {
     StationJob chosen;
-    chosen.model = DeviceModel(model->currentData().toInt());
+    chosen.model = DeviceProfiles.at(std::size_t(model->currentIndex()));
     chosen.address = address->text().trimmed();
     chosen.slot0 = images[0]->text();
     chosen.slot1 = images[1]->text();
@@ -161,7 +161,7 @@ StationJob JobPanel::job() const
 void JobPanel::setJob(const StationJob& chosen)
 {
     given = chosen;
-    model->setCurrentIndex(model->findData(int(chosen.model)));
+    model->setCurrentIndex(model->findText(chosen.model.name));
     address->setText(chosen.address);
     images[0]->setText(chosen.slot0);
     images[1]->setText(chosen.slot1);

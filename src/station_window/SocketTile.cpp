@@ -62,8 +62,8 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
     removeButton->setObjectName(QStringLiteral("remove"));
     trigger->setObjectName(QStringLiteral("trigger"));
     trigger->setToolTip(QStringLiteral("What starts a round: the port appears, the bootloader answers a probe, or the fixture's switch closes"));
-    for (const TriggerKind kind : {TriggerKind::Appear, TriggerKind::Probe, TriggerKind::Line})
-        trigger->addItem(triggerName(kind), int(kind));
+    for (const TriggerRow& row : TriggerKinds)
+        trigger->addItem(QString::fromLatin1(row.name), int(row.kind));
     trigger->setCurrentIndex(trigger->findData(int(socket.trigger())));
     verdict->setAlignment(Qt::AlignCenter);
     title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(socket.name(), socket.port().name()));

@@ -23,11 +23,11 @@ BootloaderLink::BootloaderLink(Clock& clock, const WindowRules& rules, QObject* 
     });
 }
 
-bool BootloaderLink::open(const QString& path, DeviceModel deviceModel)
+bool BootloaderLink::open(const QString& path, const DeviceProfile& device)
 {
     portPath = path;
-    model = deviceModel;
-    return session.connection().open(path, deviceModel);
+    model = device;
+    return session.connection().open(path, device);
 }
 
 void BootloaderLink::close()

@@ -9,7 +9,6 @@
 #include "production/PortSession.h"
 #include "protocol/OperationKind.h"
 #include "protocol/Page.h"
-#include "session/DeviceModel.h"
 
 namespace iap {
 
@@ -24,17 +23,13 @@ class BootloaderLink : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int MaxReadPages = FlashRead::MaxPages;
-    // The flash write's own wait between its command and its first page.
-    static constexpr int FlashWriteFirstPageMs = FlashWrite::CommandToFirstPageMs;
-
     // A child of the window, as its session and connection are: whoever looks into the window
     // finds them there.
     BootloaderLink(Clock& clock, const WindowRules& rules, QObject* parent);
 
-    // Closes whatever was open, then opens the port at the model's rate; whether it opened. The
-    // operations started after run on it.
-    bool open(const QString& portPath, DeviceModel model);
+    // Closes whatever was open, then opens the port for the device; whether it opened. The
+    // operations started after run on it, for that device.
+    bool open(const QString& portPath, const DeviceProfile& device);
     // Flushes and closes the port.
     void close();
     bool isOpen();
@@ -71,7 +66,7 @@ private:
     // The window keeps no journal: the record is made and let go.
     PortSession session;
     QString portPath;
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
 };
 
 }  // namespace iap

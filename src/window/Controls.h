@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "device/DeviceProfiles.h"
+
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -21,8 +23,8 @@ struct Controls {
     QWidget* panel = nullptr;
     QComboBox* portList = nullptr;
     QGroupBox* modelFrame = nullptr;
-    QRadioButton* hx300Option = nullptr;
-    QRadioButton* vr200Option = nullptr;
+    // A row each of the device table, in its order.
+    std::array<QRadioButton*, DeviceProfiles.size()> modelOptions{};
     QPushButton* openButton = nullptr;
     QPushButton* closeButton = nullptr;
     QPushButton* seekPortsButton = nullptr;

@@ -9,6 +9,7 @@
 #include "Controls.h"
 #include "Desktop.h"
 #include "ImageFilters.h"
+#include "ModelChoice.h"
 #include "OperationDisplay.h"
 #include "OperationModel.h"
 #include "TransferGate.h"
@@ -35,14 +36,15 @@ void FileChoice::chooseApplication()
         parts.desktop.messageBox->show(&parts.window, QStringLiteral("File does not exist"), QStringLiteral("File not Found"), MessageBox::Icon::Exclamation);
         return;
     }
-    const ImageSnapshot image = ImageSnapshot::take(name);
+    const int pageBytes = chosenModel(parts.controls).pageBytes;
+    const ImageSnapshot image = ImageSnapshot::take(name, pageBytes);
     if (refusedMalformed(image))
         return;
     parts.model.chooseApplication(name);
     parts.controls.openApplicationButton->setText(name);
     parts.addresses.showApplicationAddress(image.address());
     // The last page index, as the download will announce it.
-    const std::int64_t lastPage = image.isValid() ? image.lastPageIndex() : QFileInfo(name).size() / PageBytes;
+    const std::int64_t lastPage = image.isValid() ? image.lastPageIndex() : QFileInfo(name).size() / pageBytes;
     parts.transfers.whenNoTransfer([this, lastPage] { parts.controls.endPageBox->setText(QString::number(lastPage)); });
 }
 
@@ -58,7 +60,7 @@ void FileChoice::chooseFlashImage(int slot)
     if (name.isEmpty())
         return;
     // A header page is read when the image is written; a file's own addresses are known now.
-    const ImageSnapshot image = ImageSnapshot::take(name);
+    const ImageSnapshot image = ImageSnapshot::take(name, chosenModel(parts.controls).pageBytes);
     if (refusedMalformed(image))
         return;
     if (image.address())

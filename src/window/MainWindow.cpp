@@ -71,7 +71,7 @@ void MainWindow::wireConnectionRows()
     connect(controls.closeButton, &QPushButton::clicked, &ports, &PortControls::close);
     connect(controls.seekPortsButton, &QPushButton::clicked, &ports, &PortControls::listPorts);
     connect(controls.refreshButton, &QPushButton::clicked, &operations, &Operations::release);
-    connect(controls.hx300Option, &QRadioButton::toggled, &ports, &PortControls::hx300Toggled);
+    connect(controls.modelOptions.front(), &QRadioButton::toggled, &ports, &PortControls::firstModelToggled);
     connect(controls.automaticBox, &QCheckBox::toggled, &automatic, &AutoSequence::toggled);
 }
 

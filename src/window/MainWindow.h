@@ -31,8 +31,8 @@ namespace iap {
 //   Picture1(0)            panel                      Label5             statusBox
 //   COMID                  portList                   Label3             addressLabel
 //   Frame1                 modelFrame                 目标地址(0..3)      addressBoxes
-//   波特率(0)               hx300Option                GHHGF              checksumLabel
-//   Option1(1)             vr200Option                校验和              checksumBox
+//   波特率(0)               modelOptions[0]            GHHGF              checksumLabel
+//   Option1(1)             modelOptions[1]            校验和              checksumBox
 //   打开串口                openButton                 Label1             currentPageLabel
 //   关闭串口                closeButton                当前包              currentPageBox
 //   刷新串口                seekPortsButton            Label2             endPageLabel

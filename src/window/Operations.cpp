@@ -8,6 +8,7 @@
 #include "BoxNumber.h"
 #include "Controls.h"
 #include "MessageBox.h"
+#include "ModelChoice.h"
 #include "OperationDisplay.h"
 #include "OperationModel.h"
 #include "PortControls.h"
@@ -36,7 +37,7 @@ void Operations::startDownload()
         if (!parts.link.isOpen())
             return;
     }
-    const ImageSnapshot image = ImageSnapshot::take(parts.model.applicationPath());
+    const ImageSnapshot image = ImageSnapshot::take(parts.model.applicationPath(), chosenModel(parts.controls).pageBytes);
     if (!image.isValid()) {
         parts.display.setStatus(image.failure() == ImageSnapshot::Failure::Malformed ? image.malformedText() : image.unreadableText());
         refuseMalformed(image);
@@ -67,7 +68,7 @@ void Operations::startFlashWrite(int slot)
 // write up.
 void Operations::reopenLater(int slot)
 {
-    parts.clock.after(BootloaderLink::FlashWriteFirstPageMs, this, parts.transfers.guard([this, slot] {
+    parts.clock.after(chosenModel(parts.controls).flashWriteFirstPageMs, this, parts.transfers.guard([this, slot] {
         parts.display.setStatus(QString());
         parts.ports.listPorts();
         parts.ports.open();
@@ -79,7 +80,7 @@ void Operations::reopenLater(int slot)
 
 void Operations::announce(int slot)
 {
-    const ImageSnapshot image = ImageSnapshot::take(parts.model.flashImagePath(slot));
+    const ImageSnapshot image = ImageSnapshot::take(parts.model.flashImagePath(slot), chosenModel(parts.controls).pageBytes);
     if (!image.isValid()) {
         refuseMalformed(image);
         // A write that cannot start gives both "Write Flash" back, a slot's without a file too.
@@ -100,8 +101,8 @@ void Operations::startFlashRead()
         return;
     }
     // More than a read keeps would be lost.
-    if (pages > BootloaderLink::MaxReadPages) {
-        refuse(QStringLiteral("TotalPages must <=%1").arg(BootloaderLink::MaxReadPages));
+    if (const int most = chosenModel(parts.controls).mostReadPages; pages > most) {
+        refuse(QStringLiteral("TotalPages must <=%1").arg(most));
         return;
     }
     parts.transfers.end();

@@ -1,10 +1,10 @@
 #include "PortControls.h"
 
 #include <QComboBox>
-#include <QRadioButton>
 
 #include "BootloaderLink.h"
 #include "Controls.h"
+#include "ModelChoice.h"
 #include "OperationDisplay.h"
 
 namespace iap {
@@ -16,9 +16,8 @@ PortControls::PortControls(const Controls& shown, BootloaderLink& link, Operatio
 
 void PortControls::open()
 {
-    const DeviceModel model = controls.hx300Option->isChecked() ? DeviceModel::Hx300 : DeviceModel::Vr200;
     // The whole port name, not its first four characters: COM10 and Linux names need it all.
-    if (link.open(controls.portList->currentData().toString(), model))
+    if (link.open(controls.portList->currentData().toString(), chosenModel(controls)))
         display.setStatus(QStringLiteral("CommPort:") + controls.portList->currentData(PortNameRole).toString());
 }
 
@@ -44,7 +43,7 @@ void PortControls::listPorts()
         list->setCurrentIndex(0);
 }
 
-void PortControls::hx300Toggled(bool selected)
+void PortControls::firstModelToggled(bool selected)
 {
     if (selected)
         open();

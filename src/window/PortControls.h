@@ -23,16 +23,17 @@ public:
     PortControls(const Controls& controls, BootloaderLink& link, OperationDisplay& display, std::unique_ptr<PortSource> ports);
 
 public slots:
-    // "Open", and every operation as it starts: closes, then opens the chosen port at the chosen
-    // model's rate; polling runs exactly when it opened.
+    // "Open", and every operation as it starts: closes, then opens the chosen port for the chosen
+    // model; polling runs exactly when it opened.
     void open();
     // "Close": flushes and closes the port and stops polling; the status box keeps its text.
     void close();
     // "Seek-Com", start-up: refills the list with a fresh enumeration and selects its item 0.
     // An open port stays open.
     void listPorts();
-    // The HX300 option became selected: the port is reopened at its rate.
-    void hx300Toggled(bool selected);
+    // The first model's option (HX300's) became selected: the port is reopened for it. The
+    // others' do not reopen it, as they never did.
+    void firstModelToggled(bool selected);
 
 private:
     const Controls& controls;

@@ -132,11 +132,7 @@ void WindowLayout::buildConnectionRows(Controls& c, QWidget* p)
     c.portList->setAccessibleName(QStringLiteral("Port"));
     c.modelFrame = place<QGroupBox>(p, QStringLiteral("Frame1"), twips(4680, 0, 1815, 615));
     paintBackground(c.modelFrame);
-    // The design lets each of these controls reach a little under its right-hand neighbour; they end
-    // where the neighbour begins, so that the neighbour takes every click on its face.
-    c.hx300Option = place<QRadioButton>(c.modelFrame, QStringLiteral("波特率(0)"), QStringLiteral("HX300"), twips(120, 240, 840, 180));
-    c.vr200Option = place<QRadioButton>(c.modelFrame, QStringLiteral("Option1(1)"), QStringLiteral("VR200"), twips(960, 240, 855, 180));
-    c.hx300Option->setChecked(true);
+    buildModelOptions(c);
 
     c.openButton = place<QPushButton>(p, QStringLiteral("打开串口"), QStringLiteral("Open"), twips(240, 720, 975, 375));
     c.closeButton = place<QPushButton>(p, QStringLiteral("关闭串口"), QStringLiteral("Close"), twips(1320, 720, 855, 375));
@@ -151,6 +147,24 @@ void WindowLayout::buildConnectionRows(Controls& c, QWidget* p)
     c.bootloaderVersionLabel = roomyLabel(p, QStringLiteral("引导程序版本"), QString(), twips(240, 1680, 90, 180), 4440);
     // The version is the device's text: "<b>" in it is shown, not obeyed.
     c.bootloaderVersionLabel->setTextFormat(Qt::PlainText);
+}
+
+// The design's two options, side by side, are the device table's first two rows; a further row's
+// option goes below them, two to a line, named as the design names the second. The design lets
+// each option reach a little under its right-hand neighbour; it ends where the neighbour begins,
+// so that the neighbour takes every click on its face.
+void WindowLayout::buildModelOptions(Controls& c)
+{
+    constexpr int TopTwips = 240;
+    constexpr int HeightTwips = 180;
+    const std::array<int, 2> leftTwips{120, 960};
+    const std::array<int, 2> widthTwips{840, 855};
+    for (std::size_t i = 0; i < c.modelOptions.size(); ++i) {
+        const QString name = i == 0 ? QStringLiteral("波特率(0)") : QStringLiteral("Option1(%1)").arg(i);
+        const QRect geometry = twips(leftTwips[i % 2], TopTwips + int(i / 2) * HeightTwips, widthTwips[i % 2], HeightTwips);
+        c.modelOptions[i] = place<QRadioButton>(c.modelFrame, name, QString(DeviceProfiles[i].name), geometry);
+    }
+    c.modelOptions.front()->setChecked(true);
 }
 
 void WindowLayout::buildProgressArea(Controls& c, QWidget* p)
@@ -188,11 +202,13 @@ void WindowLayout::buildFileRows(Controls& c, QWidget* p)
 // Tab walks the window as it reads: top to bottom, left to right.
 void WindowLayout::setReadingOrder(QWidget& window, const Controls& c)
 {
-    const QList<QWidget*> readingOrder{c.portList, c.hx300Option, c.vr200Option, c.openButton, c.closeButton, c.seekPortsButton,
-                                       c.refreshButton, c.automaticBox, c.toneBox, c.readFlashButton, c.statusBox, c.addressBoxes[0],
-                                       c.addressBoxes[1], c.addressBoxes[2], c.addressBoxes[3], c.checksumBox, c.currentPageBox,
-                                       c.endPageBox, c.openFlashButtons[0], c.writeFlashButtons[0], c.openFlashButtons[1],
-                                       c.writeFlashButtons[1], c.openApplicationButton, c.downloadButton};
+    QList<QWidget*> readingOrder{c.portList};
+    readingOrder.append(QList<QWidget*>(c.modelOptions.begin(), c.modelOptions.end()));
+    readingOrder << QList<QWidget*>{c.openButton, c.closeButton, c.seekPortsButton, c.refreshButton, c.automaticBox, c.toneBox,
+                                    c.readFlashButton, c.statusBox, c.addressBoxes[0], c.addressBoxes[1], c.addressBoxes[2],
+                                    c.addressBoxes[3], c.checksumBox, c.currentPageBox, c.endPageBox, c.openFlashButtons[0],
+                                    c.writeFlashButtons[0], c.openFlashButtons[1], c.writeFlashButtons[1], c.openApplicationButton,
+                                    c.downloadButton};
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         window.setTabOrder(readingOrder[i - 1], readingOrder[i]);
 }

@@ -15,6 +15,7 @@ public:
 
 private:
     static void buildConnectionRows(Controls& c, QWidget* panel);
+    static void buildModelOptions(Controls& c);
     static void buildProgressArea(Controls& c, QWidget* panel);
     static void buildFileRows(Controls& c, QWidget* panel);
     static void setReadingOrder(QWidget& window, const Controls& c);

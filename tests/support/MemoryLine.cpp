@@ -27,17 +27,17 @@ void MemoryLine::send(const QByteArray& bytes, std::int64_t afterMs)
     clock.after(afterMs, this, [this, bytes] { arrive(bytes); });
 }
 
-bool MemoryLine::open(const QString&, int)
+bool MemoryLine::open(const QString&, const iap::LineSettings&)
 {
     close();
     portOpen = true;
     return true;
 }
 
-void MemoryLine::openInBackground(const QString& portName, int baudRate)
+void MemoryLine::openInBackground(const QString& portName, const iap::LineSettings& settings)
 {
     close();
-    tell([this, portName, baudRate] { emit opened(open(portName, baudRate)); });
+    tell([this, portName, settings] { emit opened(open(portName, settings)); });
 }
 
 void MemoryLine::close()

@@ -39,8 +39,8 @@ public:
     const QList<Frame>& frames() const { return written; }
     QList<QByteArray> frameBytes() const;
 
-    bool open(const QString& portName, int baudRate) override;
-    void openInBackground(const QString& portName, int baudRate) override;
+    bool open(const QString& portName, const iap::LineSettings& settings) override;
+    void openInBackground(const QString& portName, const iap::LineSettings& settings) override;
     void close() override;
     void flush() override {}
     bool poll() override;

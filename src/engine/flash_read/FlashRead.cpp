@@ -17,16 +17,18 @@ FlashRead::FlashRead(Connection& connection, QObject* parent)
 
 void FlashRead::start(const Address& address, int pages)
 {
-    connection().pollEvery(PollIntervalMs);
+    const DeviceProfile& device = connection().device();
+    connection().pollEvery(device.readPollMs);
+    pageBytes = device.pageBytes;
     expectedBytes = 0;
     received.clear();
     sum = 0;
-    const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, MaxPages)) * PageBytes;
+    const std::int64_t bytes = std::int64_t(std::clamp(pages, 0, device.mostReadPages)) * pageBytes;
     begin(commandFrame(FlashReadKeyword, address, pages), [this, bytes] {
         expectedBytes = bytes;
         awaits(Awaiting::PageData);
         // The device starts to stream at once and a driver buffers only a few KiB: the first
-        // poll must not wait for the once-a-second tick.
+        // poll must not wait for the slow tick.
         connection().pollNow();
     });
 }
@@ -64,7 +66,7 @@ QByteArray FlashRead::takeData(const QByteArray& chunk)
     if (pagesRead() > 0)
         emit currentPageShown(pagesRead() - 1);
     emit runningSum(sum);
-    emit progress(pagesRead(), int(expectedBytes / PageBytes));
+    emit progress(pagesRead(), int(expectedBytes / pageBytes));
     if (take > 0)
         awaits(received.size() < expectedBytes ? Awaiting::PageData : Awaiting::ChecksumReply);
     return chunk.mid(take);
@@ -86,7 +88,7 @@ bool FlashRead::save(const QString& fileName) const
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray pages = received.left(qsizetype(pagesRead()) * PageBytes);
+    const QByteArray pages = received.left(qsizetype(pagesRead()) * pageBytes);
     if (file.write(pages) != pages.size())
         return false;
     // Qt's commit does not see a buffered write that fails at the last flush (a full disk).

@@ -20,18 +20,12 @@ class FlashRead : public DeviceOperation {
     Q_OBJECT
 
 public:
-    // The most pages one read keeps: the classic tool's store of read-back pages held 1025, and
-    // files read back have never been longer (2 MiB and one page).
-    static constexpr int MaxPages = 1025;
-    // A read polls the line once a second while it waits for its first page; after that the
-    // stream drives it.
-    static constexpr int PollIntervalMs = 1000;
-
     FlashRead(Connection& connection, QObject* parent);
 
-    // Once the port is open: the command for that many pages (1 to MaxPages) from the address.
+    // Once the port is open: the command for that many pages (1 to the device's most) from the
+    // address, in the device's pages; the line is polled at the device's pace until they come.
     void start(const Address& address, int pages);
-    int pagesRead() const { return int(received.size() / PageBytes); }
+    int pagesRead() const { return int(received.size() / pageBytes); }
     const QByteArray& data() const { return received; }
     // Writes the pages read to the file, replacing what was there only once all of it is written
     // False when the file cannot be written; the old file is then untouched.
@@ -44,6 +38,8 @@ private:
     QByteArray takeData(const QByteArray& chunk);
     void judge(const QByteArray& checksumReply);
 
+    // The page of the device the read was started for.
+    int pageBytes = 1;
     std::int64_t expectedBytes = 0;
     QByteArray received;
     std::uint32_t sum = 0;

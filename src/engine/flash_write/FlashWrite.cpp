@@ -22,7 +22,7 @@ void FlashWrite::start(const TransferPlan& plan)
         connection().pollEvery(PollIntervalMs);
         awaits(Awaiting::VersionReply);
         // Given up if Refresh, or another operation, ends the connection by then.
-        clock.after(CommandToFirstPageMs, this, connection().onThisConnection([this] {
+        clock.after(connection().device().flashWriteFirstPageMs, this, connection().onThisConnection([this] {
             connection().pollEvery(PollIntervalMs);
             emit runningSum(0);
             startPages();

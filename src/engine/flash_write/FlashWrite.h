@@ -9,16 +9,14 @@ namespace iap {
 
 class Clock;
 
-// The flash write: the command for the image's data pages, the first page half a second later
-// with no reply awaited, the device's acknowledgements pacing the rest, and the verdict on the
+// The flash write: the command for the image's data pages, the first page the device's wait
+// later (half a second) with no reply awaited, the device's acknowledgements pacing the rest, and the verdict on the
 // device's "ChecksumW". An image that begins with a header page goes to the header's address,
 // a file with addresses of its own to its own.
 class FlashWrite : public PageTransfer {
     Q_OBJECT
 
 public:
-    static constexpr int CommandToFirstPageMs = 500;
-
     FlashWrite(Connection& connection, ReplyRecognition& recognition, const TransferPolicy& policy, Clock& clock, QObject* parent);
 
     // Once the port is open.

@@ -10,6 +10,8 @@
 namespace iap {
 namespace {
 
+constexpr char ErasedByte = char(0xFF);
+
 // The mark of a record and at least a type or a length after it: a line this short is no reason
 // to take a file for text.
 constexpr int LeastRecordCharacters = 3;
@@ -66,20 +68,32 @@ QString formatName(ImageFormat format)
     return QStringLiteral("neither text of records nor ELF");
 }
 
+// A device is sent whole pages: the bytes before the first in its page are erased flash.
+DecodedImage fromPageStart(DecodedImage image, int pageBytes)
+{
+    if (!image.address)
+        return image;
+    const std::int64_t first = addressValue(*image.address);
+    const std::int64_t before = first % pageBytes;
+    image.bytes.prepend(QByteArray(qsizetype(before), ErasedByte));
+    image.address = addressOf(first - before);
+    return image;
+}
+
 }  // namespace
 
-DecodedImage decodeImage(const QByteArray& file, const QString& fileName)
+DecodedImage decodeImage(const QByteArray& file, int pageBytes, const QString& fileName)
 {
     const ImageFormat content = formatOfContent(file);
     if (const auto named = formatNamedBy(fileName); named && *named != content)
         return DecodedImage::refused(*named, QStringLiteral("its name says %1, but its content is %2").arg(formatName(*named), formatName(content)));
     switch (content) {
     case ImageFormat::Elf:
-        return readElf(file);
+        return fromPageStart(readElf(file), pageBytes);
     case ImageFormat::IntelHex:
-        return readIntelHex(file);
+        return fromPageStart(readIntelHex(file), pageBytes);
     case ImageFormat::SRecord:
-        return readSRecord(file);
+        return fromPageStart(readSRecord(file), pageBytes);
     case ImageFormat::Raw:
         break;
     }

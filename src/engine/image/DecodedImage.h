@@ -17,8 +17,8 @@ enum class ImageFormat { Raw, IntelHex, SRecord, Elf };
 // file cannot be sent.
 struct DecodedImage {
     ImageFormat format = ImageFormat::Raw;
-    // A raw file's bytes; otherwise the bytes from the start of the page that holds the file's
-    // first byte to its last byte.
+    // A raw file's bytes; otherwise the bytes from the file's first byte to its last, which
+    // decodeImage starts at the start of that byte's page.
     QByteArray bytes;
     // Where those bytes go; none for a raw file, which goes where it is told.
     std::optional<Address> address;
@@ -28,9 +28,9 @@ struct DecodedImage {
     static DecodedImage refused(ImageFormat format, const QString& why) { return {format, {}, std::nullopt, why}; }
 };
 
-// Tells the format by the file's content and decodes it. A file that begins as text of a record
-// format is that format, or refused, never raw bytes; a file whose name gives a format
-// (app.hex, boot.s37, fw.elf) must be of that format.
-DecodedImage decodeImage(const QByteArray& file, const QString& fileName = {});
+// Tells the format by the file's content and decodes it for a device with pages of pageBytes. A
+// file that begins as text of a record format is that format, or refused, never raw bytes; a file
+// whose name gives a format (app.hex, boot.s37, fw.elf) must be of that format.
+DecodedImage decodeImage(const QByteArray& file, int pageBytes, const QString& fileName = {});
 
 }  // namespace iap

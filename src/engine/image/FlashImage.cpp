@@ -19,8 +19,8 @@ std::optional<Address> flashImageHeader(const ImageSnapshot& image)
     // Bytes with an address of their own (a file's records, a page the tool made) have no header.
     if (image.format() != ImageFormat::Raw || image.address())
         return std::nullopt;
-    const auto page = image.page(0);
-    if (!containsNoCase(QByteArray(reinterpret_cast<const char*>(page.data()), HeadBytes), "Flash Write"))
+    const QByteArray page = image.page(0);
+    if (!containsNoCase(page.left(HeadBytes), "Flash Write"))
         return std::nullopt;
     Address address{};
     std::copy_n(page.begin() + HeaderAddressOffset, address.size(), address.begin());

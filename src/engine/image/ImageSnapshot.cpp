@@ -9,14 +9,15 @@
 namespace iap {
 namespace {
 
-constexpr std::uint8_t ErasedByte = 0xFF;
+constexpr char ErasedByte = char(0xFF);
 
 }  // namespace
 
-ImageSnapshot ImageSnapshot::take(const QString& path)
+ImageSnapshot ImageSnapshot::take(const QString& path, int pageBytes)
 {
     ImageSnapshot image;
     image.path_ = path;
+    image.pageBytes_ = pageBytes;
     const QFileInfo info(path);
     QFile file(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
@@ -28,7 +29,7 @@ ImageSnapshot ImageSnapshot::take(const QString& path)
     const QByteArray contents = file.readAll();
     if (file.error() != QFileDevice::NoError || contents.size() > AddressSpaceBytes)
         return image;
-    const DecodedImage decoded = decodeImage(contents, path);
+    const DecodedImage decoded = decodeImage(contents, pageBytes, path);
     image.format_ = decoded.format;
     if (!decoded.refusal.isEmpty()) {
         image.failure_ = Failure::Malformed;
@@ -42,10 +43,11 @@ ImageSnapshot ImageSnapshot::take(const QString& path)
     return image;
 }
 
-ImageSnapshot ImageSnapshot::made(const QString& name, const QByteArray& bytes, const Address& address)
+ImageSnapshot ImageSnapshot::made(const QString& name, const QByteArray& bytes, const Address& address, int pageBytes)
 {
     ImageSnapshot image;
     image.path_ = name;
+    image.pageBytes_ = pageBytes;
     image.bytes_ = bytes;
     image.address_ = address;
     image.sha256_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
@@ -53,13 +55,12 @@ ImageSnapshot ImageSnapshot::made(const QString& name, const QByteArray& bytes, 
     return image;
 }
 
-std::array<std::uint8_t, PageBytes> ImageSnapshot::page(std::int64_t p) const
+QByteArray ImageSnapshot::page(std::int64_t p) const
 {
-    std::array<std::uint8_t, PageBytes> bytes;
-    bytes.fill(ErasedByte);
-    const std::int64_t start = p * PageBytes;
+    QByteArray bytes(pageBytes_, ErasedByte);
+    const std::int64_t start = p * pageBytes_;
     if (p >= 0 && start < bytes_.size()) {
-        const auto length = std::min<std::int64_t>(PageBytes, bytes_.size() - start);
+        const auto length = std::min<std::int64_t>(pageBytes_, bytes_.size() - start);
         std::copy_n(bytes_.constData() + start, length, bytes.begin());
     }
     return bytes;

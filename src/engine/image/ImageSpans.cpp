@@ -62,8 +62,7 @@ DecodedImage ImageSpans::layOut(ImageFormat format) const
 {
     if (runs.empty())
         return DecodedImage::refused(format, QStringLiteral("it holds no data"));
-    const std::uint64_t first = runs.begin()->first;
-    const std::uint64_t start = first - first % PageBytes;
+    const std::uint64_t start = runs.begin()->first;
     const auto& [lastRun, lastBytes] = *runs.rbegin();
     const std::uint64_t end = lastRun + std::uint64_t(lastBytes.size());
     QByteArray bytes(qsizetype(end - start), ErasedByte);

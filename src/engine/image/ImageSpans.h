@@ -24,8 +24,8 @@ public:
     // addresses, must not overlap bytes given before, and all bytes given must lie within
     // LargestImageSpanBytes of one another. Nothing is copied before these checks.
     QString add(std::uint64_t address, QByteArrayView bytes);
-    // From the page that holds the first byte to the last byte, gaps (and the bytes before the
-    // first in its page) 0xFF as in erased flash; a refusal when no byte was given.
+    // From the first byte to the last, gaps 0xFF as in erased flash; a refusal when no byte was
+    // given.
     DecodedImage layOut(ImageFormat format) const;
 
 private:

@@ -47,7 +47,7 @@ std::optional<TransferPlan> BoardValues::prepare(const UniquePage& page, const Q
         return std::nullopt;
     drawn->sent = true;
     drawn->step = pageStep;
-    return TransferPlan(ImageSnapshot::made(UniquePageName, content->page, page.address()), OperationKind::FlashWrite, page.address());
+    return TransferPlan(ImageSnapshot::made(UniquePageName, content->page, page.address(), page.pageBytes()), OperationKind::FlashWrite, page.address());
 }
 
 QString BoardValues::keep(const JournalRecord& record, Journal& journal) const

@@ -152,7 +152,7 @@ void DeviceRun::ended(OperationKind kind, const OperationResult& result)
     stepPort.close();
     if (job.verify && kind != OperationKind::FlashRead) {
         emit verifying();
-        verify.start(*current);
+        verify.start(*current, job.model);
     } else {
         stepRight(kind, result.text());
     }

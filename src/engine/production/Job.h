@@ -4,8 +4,8 @@
 
 #include <optional>
 
+#include "device/DeviceProfiles.h"
 #include "protocol/Page.h"
-#include "session/DeviceModel.h"
 #include "session/TransferPlan.h"
 #include "unique/UniquePage.h"
 
@@ -20,7 +20,7 @@ struct Job {
     enum class Kind { Download, FlashWrite, FlashRead, Round };
 
     Kind kind = Kind::Round;
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     // A read's address, and the round's for its images without one of their own.
     std::optional<Address> address;
     // A download's or a flash write's transfer.

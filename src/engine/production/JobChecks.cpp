@@ -12,9 +12,9 @@ QString checkPages(const TransferPlan& plan)
     const QString& path = plan.image().path();
     if (plan.image().size() == 0)
         return QStringLiteral("%1 is empty").arg(path);
-    if (plan.hasHeaderPage() && plan.image().size() <= PageBytes)
+    if (plan.hasHeaderPage() && plan.image().size() <= plan.pageBytes())
         return QStringLiteral("%1 is a header page with no data after it").arg(path);
-    if (addressValue(plan.address()) + (plan.endPage() + 1) * PageBytes > AddressSpaceBytes)
+    if (addressValue(plan.address()) + (plan.endPage() + 1) * plan.pageBytes() > AddressSpaceBytes)
         return QStringLiteral("%1 at the address given reaches beyond the 4 GiB a device can address").arg(path);
     return {};
 }
@@ -56,11 +56,11 @@ CheckedTransfer planTransfer(const ImageSnapshot& image, OperationKind kind, con
 
 }  // namespace
 
-QString takeImage(ImageSnapshot& image, const QString& path)
+QString takeImage(ImageSnapshot& image, const QString& path, int pageBytes)
 {
     if (path.isEmpty())
         return {};
-    image = ImageSnapshot::take(path);
+    image = ImageSnapshot::take(path, pageBytes);
     switch (image.failure()) {
     case ImageSnapshot::Failure::None:
         return {};
@@ -78,7 +78,7 @@ QString takeImages(const JobRequest& request, JobImages& images)
 {
     for (const auto& [image, path] : {std::pair{&images.image, request.image}, {&images.slot0, request.slot0}, {&images.slot1, request.slot1},
                                       {&images.application, request.application}})
-        if (const QString error = takeImage(*image, path); !error.isEmpty())
+        if (const QString error = takeImage(*image, path, request.model.pageBytes); !error.isEmpty())
             return error;
     return {};
 }
@@ -151,13 +151,18 @@ QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slo
 
 QString planUniquePage(Job& job, const UniquePage& page)
 {
+    if (page.pageBytes() != job.model.pageBytes)
+        return QStringLiteral("the unique page is laid out in a page of %1 bytes, but the %2's pages are %3 bytes")
+            .arg(page.pageBytes())
+            .arg(job.model.name)
+            .arg(job.model.pageBytes);
     const std::int64_t start = addressValue(page.address());
     for (const auto& [step, name] : {std::pair{&job.slot0, "slot 0"}, {&job.slot1, "slot 1"}, {&job.application, "the application"}}) {
         if (!*step)
             continue;
         const std::int64_t first = addressValue((*step)->address());
-        const std::int64_t end = first + ((*step)->endPage() + 1) * PageBytes;
-        if (start < end && first < start + PageBytes)
+        const std::int64_t end = first + ((*step)->endPage() + 1) * (*step)->pageBytes();
+        if (start < end && first < start + page.pageBytes())
             return QStringLiteral("the unique page at %1 lies within %2 (%3): it needs a page of its own")
                 .arg(addressText(page.address()), QLatin1String(name), (*step)->addressRange());
     }

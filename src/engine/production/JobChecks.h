@@ -29,8 +29,8 @@ inline constexpr ImageRules SingleTransferRules{true, true};
 // A production round: a file's own address serves it, the round's the images without one.
 inline constexpr ImageRules RoundRules{false, true};
 
-// Takes the file (an empty path takes nothing).
-QString takeImage(ImageSnapshot& image, const QString& path);
+// Takes the file for a device with pages of pageBytes (an empty path takes nothing).
+QString takeImage(ImageSnapshot& image, const QString& path, int pageBytes);
 // The images a request names, each taken in this order (a path not given takes nothing).
 struct JobImages {
     ImageSnapshot image;
@@ -48,7 +48,8 @@ QString prepareJob(const JobRequest& request, Job& job);
 QString planSingleTransfer(Job& job, const ImageSnapshot& image, OperationKind kind, ImageRules rules);
 // The round's steps into the job, to its address: an image not taken is a step passed over.
 QString planRound(Job& job, const ImageSnapshot& slot0, const ImageSnapshot& slot1, const ImageSnapshot& application);
-// The round's unique page into the job: a page of its own, which no image of the round writes.
+// The round's unique page into the job: a page of its own, of the job's device, which no image of
+// the round writes.
 QString planUniquePage(Job& job, const UniquePage& page);
 
 }  // namespace iap

@@ -6,7 +6,7 @@
 
 #include "production/ImagePins.h"
 #include "production/Job.h"
-#include "session/DeviceModel.h"
+#include "device/DeviceProfiles.h"
 #include "unique/UniquePage.h"
 
 namespace iap {
@@ -16,7 +16,7 @@ namespace iap {
 // takes the images once.
 struct JobRequest {
     Job::Kind kind = Job::Kind::Round;
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     // Eight hexadecimal digits; an image that names its own address wins over it in a round.
     QString address;
     // A single download's or flash write's image.

@@ -63,7 +63,7 @@ void RunRecorder::begin(const Job& job, const PortInfo& port)
     record.byPath = port.byPath();
     record.usbId = port.usbId();
     record.serial = port.serialNumber();
-    record.model = modelName(job.model);
+    record.model = job.model.name;
     if (const std::optional<Address> address = runAddress(job))
         record.address = addressText(*address);
     record.job = job.jobFile;
@@ -137,11 +137,11 @@ void RunRecorder::dataRead(const QByteArray& data)
     record.steps.back().sha256 = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
-void RunRecorder::compared(std::int64_t bytes)
+void RunRecorder::compared(std::int64_t bytes, int pages)
 {
     if (record.steps.empty())
         return;
-    record.steps.back().pages = int(bytes / PageBytes);
+    record.steps.back().pages = pages;
     record.steps.back().sizeBytes = bytes;
 }
 

@@ -41,8 +41,8 @@ public:
     void stepEnded(std::optional<std::uint32_t> deviceSum, const QString& verdict);
     // A read's bytes: their size and hash.
     void dataRead(const QByteArray& data);
-    // A verify's bytes compared so far.
-    void compared(std::int64_t bytes);
+    // A verify's bytes, and whole pages, compared so far.
+    void compared(std::int64_t bytes, int pages);
 
     // The values the round's unique page wrote, as the record keeps them, and the board's serial.
     void uniqueMade(const std::vector<WrittenValue>& values, const QString& boardSerial);

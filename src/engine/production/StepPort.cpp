@@ -9,13 +9,13 @@ StepPort::StepPort(Connection& link, Use portUse, QObject* parent) : QObject(par
     connect(&connection, &Connection::opened, this, &StepPort::opened);
 }
 
-void StepPort::openThen(const PortInfo& port, DeviceModel model, std::function<void(bool)> then)
+void StepPort::openThen(const PortInfo& port, const DeviceProfile& device, std::function<void(bool)> then)
 {
     afterOpen = std::move(then);
     if (use == Use::HeldByCaller)
         opened(connection.isOpen());
     else
-        connection.openInBackground(port.path(), model);
+        connection.openInBackground(port.path(), device);
 }
 
 void StepPort::opened(bool ok)

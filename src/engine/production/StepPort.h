@@ -4,8 +4,8 @@
 
 #include <functional>
 
+#include "device/DeviceProfile.h"
 #include "serial/PortInfo.h"
-#include "session/DeviceModel.h"
 
 namespace iap {
 
@@ -30,7 +30,7 @@ public:
     // The port ready for a step, then `then` with whether it is; a held port that is not open is
     // not. Nothing follows when the connection is opened or closed again meanwhile, or after
     // cancel().
-    void openThen(const PortInfo& port, DeviceModel model, std::function<void(bool ready)> then);
+    void openThen(const PortInfo& port, const DeviceProfile& device, std::function<void(bool ready)> then);
     void cancel() { afterOpen = nullptr; }
     // A step or the run has ended.
     void close();

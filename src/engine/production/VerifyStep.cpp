@@ -10,9 +10,9 @@ VerifyStep::VerifyStep(BootloaderClient& client, RunRecorder& runRecorder, OpenT
 {
 }
 
-void VerifyStep::start(const TransferPlan& plan)
+void VerifyStep::start(const TransferPlan& plan, const DeviceProfile& device)
 {
-    comparison.emplace(plan);
+    comparison.emplace(plan, device.mostReadPages);
     recorder.verifyStarted(plan);
     readNext();
 }
@@ -34,7 +34,7 @@ std::optional<VerifyStep::Verdict> VerifyStep::readEnded(const OperationResult& 
     }
     bootloader.connection().close();
     const bool same = comparison->take(bootloader.flashRead().data());
-    recorder.compared(comparison->bytesCompared());
+    recorder.compared(comparison->bytesCompared(), comparison->pagesCompared());
     if (comparison->next()) {
         recorder.stepEnded(read.deviceSum(), {});
         readNext();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "device/DeviceProfile.h"
 #include "production/RunOutcome.h"
 #include "session/TransferPlan.h"
 #include "verify/ReadBackVerify.h"
@@ -31,7 +32,8 @@ public:
 
     VerifyStep(BootloaderClient& bootloader, RunRecorder& recorder, OpenThen openThen);
 
-    void start(const TransferPlan& plan);
+    // In reads the device accepts.
+    void start(const TransferPlan& plan, const DeviceProfile& device);
     bool isRunning() const { return comparison.has_value(); }
     void cancel() { comparison.reset(); }
     // A read of the verify has ended: none while the next read goes on, else the verdict.

@@ -10,6 +10,13 @@
 
 namespace iap {
 
+// How a port is set up for a device: its rate, and the page it is sent at once, whose time the
+// port's writes are allowed to leave.
+struct LineSettings {
+    int baudRate = 0;
+    int pageBytes = 0;
+};
+
 // The line a connection talks to a device through: the serial port, or a line in memory. What
 // the line brings comes through its signals, never within the call that asked for it. A poll
 // obeys the read rules every reply is delimited by: it ends 20 ms after the last byte taken, at
@@ -21,13 +28,13 @@ class Line : public QObject {
 public:
     using QObject::QObject;
 
-    // The port named as the port list shows it (or a path), at the rate, 8 data bits, no parity,
-    // 1 stop bit, no flow control, for this program alone. Returns once the port is open or has
-    // failed.
-    virtual bool open(const QString& portName, int baudRate) = 0;
+    // The port named as the port list shows it (or a path), at the settings' rate, 8 data bits,
+    // no parity, 1 stop bit, no flow control, for this program alone. Returns once the port is
+    // open or has failed.
+    virtual bool open(const QString& portName, const LineSettings& settings) = 0;
     // The same without waiting for it: opened tells how it went, unless the line was opened or
     // closed again meanwhile.
-    virtual void openInBackground(const QString& portName, int baudRate) = 0;
+    virtual void openInBackground(const QString& portName, const LineSettings& settings) = 0;
     // Ends an outstanding poll at once (no byte it got is handed on) and releases the port.
     virtual void close() = 0;
     // The bytes written so far leave the port before it is released.

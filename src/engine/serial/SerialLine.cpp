@@ -42,12 +42,13 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
     });
 }
 
-bool SerialLine::open(const QString& portName, int baudRate)
+bool SerialLine::open(const QString& portName, const LineSettings& settings)
 {
     close();
+    flushBoundMs = settings.pageBytes * WriteMsPerByte + WriteConstantMs;
     ++opens;
     portLost = false;
-    return openPortForDevice(port, portName, baudRate);
+    return openPortForDevice(port, portName, settings.baudRate);
 }
 
 void SerialLine::close()
@@ -61,7 +62,7 @@ void SerialLine::close()
 void SerialLine::flush()
 {
     if (port.isOpen() && !portLost)
-        port.waitForBytesWritten(FlushBoundMs);
+        port.waitForBytesWritten(flushBoundMs);
 }
 
 void SerialLine::poll(quint64 polledConnection)

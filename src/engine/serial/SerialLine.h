@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include "serial/Line.h"
+
 namespace iap {
 
 // The serial port on the line's own thread, with the read rules every reply is delimited by: a
@@ -30,11 +32,10 @@ public:
     // 1 ms a byte and 10 ms more.
     static constexpr int WriteMsPerByte = 1;
     static constexpr int WriteConstantMs = 10;
-    static constexpr int FlushBoundMs = 2048 * WriteMsPerByte + WriteConstantMs;
 
     SerialLine();
 
-    bool open(const QString& portName, int baudRate);
+    bool open(const QString& portName, const LineSettings& settings);
     void close();
     void flush();
     void poll(quint64 connection);
@@ -78,6 +79,7 @@ private:
     bool portLost = false;
     // Counts the opens asked for, so that a loss is told for the open it belongs to.
     quint64 opens = 0;
+    int flushBoundMs = 0;
 };
 
 }  // namespace iap

@@ -64,7 +64,7 @@ void SerialPort::endPoll()
     lines.reset();
 }
 
-bool SerialPort::open(const QString& portName, int baudRate)
+bool SerialPort::open(const QString& portName, const LineSettings& settings)
 {
     ++openRequests;
     ++opens;
@@ -72,20 +72,20 @@ bool SerialPort::open(const QString& portName, int baudRate)
     portOpen = false;
     bool opened = false;
     // On the line's thread, after whatever it still has to do for the previous connection.
-    QMetaObject::invokeMethod(line, [&] { opened = line->open(portName, baudRate); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(line, [&] { opened = line->open(portName, settings); }, Qt::BlockingQueuedConnection);
     portOpen = opened;
     portLost = false;
     return opened;
 }
 
-void SerialPort::openInBackground(const QString& portName, int baudRate)
+void SerialPort::openInBackground(const QString& portName, const LineSettings& settings)
 {
     const quint64 request = ++openRequests;
     ++opens;
     endPoll();
     portOpen = false;
-    QMetaObject::invokeMethod(line, [this, portName, baudRate, request] {
-        const bool ok = line->open(portName, baudRate);
+    QMetaObject::invokeMethod(line, [this, portName, settings, request] {
+        const bool ok = line->open(portName, settings);
         QMetaObject::invokeMethod(this, [this, ok, request] {
             if (request != openRequests)
                 return;

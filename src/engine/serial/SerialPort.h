@@ -24,10 +24,10 @@ public:
     // The written bytes leave and the port is released before the object goes.
     ~SerialPort() override;
 
-    bool open(const QString& portName, int baudRate) override;
+    bool open(const QString& portName, const LineSettings& settings) override;
     // An open may wait on the disk (the lock file that tells other programs the port is taken),
     // which a thread that serves a window must not: it is done on the line's thread.
-    void openInBackground(const QString& portName, int baudRate) override;
+    void openInBackground(const QString& portName, const LineSettings& settings) override;
     void close() override;
     void flush() override;
     bool poll() override;

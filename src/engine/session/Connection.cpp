@@ -22,18 +22,20 @@ Connection::Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* 
     });
 }
 
-bool Connection::open(const QString& portName, DeviceModel model)
+bool Connection::open(const QString& portName, const DeviceProfile& device)
 {
     end();
     line->close();
-    return started(line->open(portName, baudRateOf(model)));
+    openedFor = device;
+    return started(line->open(portName, {device.baudRate, device.pageBytes}));
 }
 
-void Connection::openInBackground(const QString& portName, DeviceModel model)
+void Connection::openInBackground(const QString& portName, const DeviceProfile& device)
 {
     end();
     line->close();
-    line->openInBackground(portName, baudRateOf(model));
+    openedFor = device;
+    line->openInBackground(portName, {device.baudRate, device.pageBytes});
 }
 
 bool Connection::started(bool opened)
@@ -105,7 +107,7 @@ void Connection::start(Exchange& next, const QByteArray& command, std::function<
     exchange = &next;
     pendingCommand = command;
     afterCommand = std::move(sent);
-    line->awaitQuiet(QuietMs);
+    line->awaitQuiet(openedFor.quietMs);
 }
 
 void Connection::onQuiet()

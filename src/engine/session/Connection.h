@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
+#include "device/DeviceProfiles.h"
 #include "platform/Attempt.h"
 #include "serial/Line.h"
-#include "session/DeviceModel.h"
 
 namespace iap {
 
@@ -29,26 +29,26 @@ public:
     // The line is polled this often from the moment a port opens until an operation sets its own
     // rate: as often as a window timer allows, so that the first reply is taken at once.
     static constexpr int StartPollIntervalMs = 2;
-    // Longer than a device's pause between a read's page data and its checksum reply: a line this
-    // long silent carries nothing more of an earlier exchange.
-    static constexpr int QuietMs = 50;
     static constexpr const char* PortUnavailableText = "The COMM port is occupied or doesn't exit!";
     static constexpr const char* WaitingText = "Waiting for the device to stop sending";
 
     // On the line given: the serial port, or a test's.
     Connection(Clock& clock, std::unique_ptr<Line> deviceLine, QObject* parent = nullptr);
 
-    // Closes whatever was open, then opens the port named as the port list shows it at the
-    // model's rate. Polling runs exactly when the port opened; a failure is told by status.
-    bool open(const QString& portName, DeviceModel model);
+    // Closes whatever was open, then opens the port named as the port list shows it for the
+    // device: at its rate, its pages and waits serving the operations from now on. Polling runs
+    // exactly when the port opened; a failure is told by status.
+    bool open(const QString& portName, const DeviceProfile& device);
     // The same without waiting for the port: opened tells how it went (a failure also by
     // status), unless the connection was opened or closed again meanwhile.
-    void openInBackground(const QString& portName, DeviceModel model);
+    void openInBackground(const QString& portName, const DeviceProfile& device);
     // What was written leaves, the port is released and polling stops.
     void close();
     // The port is released at once, whatever is still to leave (the run was stopped).
     void abandon();
     bool isOpen() const { return line->isOpen(); }
+    // The device the port was last opened for (the default one before the first open).
+    const DeviceProfile& device() const { return openedFor; }
     // The port itself, for what it tells besides the bytes (its modem-status inputs).
     Line& port() { return *line; }
     // What every wait on this connection counts.
@@ -91,6 +91,7 @@ private:
 
     Clock& time;
     std::unique_ptr<Line> line;
+    DeviceProfile openedFor = DefaultDevice;
     Attempt current;
     PollLoop* pollLoop;
     Exchange* exchange = nullptr;

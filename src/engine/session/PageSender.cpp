@@ -59,10 +59,10 @@ void PageSender::tick()
         emit allSent();
         return;
     }
-    const auto page = pages.page(next);
-    for (const std::uint8_t byte : page)
-        runningSum += byte;
-    link.write(QByteArray(reinterpret_cast<const char*>(page.data()), qsizetype(page.size())));
+    const QByteArray page = pages.page(next);
+    for (const char byte : page)
+        runningSum += std::uint8_t(byte);
+    link.write(page);
     inFlight = true;
     timer->stop();
     emit pageSent(next, runningSum);

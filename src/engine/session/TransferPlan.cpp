@@ -23,7 +23,7 @@ QString TransferPlan::addressRange() const
     if (pages < 1)
         return {};
     const std::int64_t first = addressValue(target);
-    return addressText(std::uint64_t(first)) + u'-' + addressText(std::uint64_t(first + pages * PageBytes - 1));
+    return addressText(std::uint64_t(first)) + u'-' + addressText(std::uint64_t(first + pages * pageBytes() - 1));
 }
 
 QString TransferPlan::format() const
@@ -44,11 +44,9 @@ QString TransferPlan::format() const
 QByteArray TransferPlan::sentBytes() const
 {
     QByteArray pages;
-    pages.reserve(qsizetype(endPage() + 1) * PageBytes);
-    for (std::int32_t p = firstPage; p <= lastPage(); ++p) {
-        const auto page = snapshot.page(p);
-        pages.append(reinterpret_cast<const char*>(page.data()), PageBytes);
-    }
+    pages.reserve(qsizetype(endPage() + 1) * pageBytes());
+    for (std::int32_t p = firstPage; p <= lastPage(); ++p)
+        pages.append(snapshot.page(p));
     return pages;
 }
 

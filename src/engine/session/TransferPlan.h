@@ -21,6 +21,7 @@ public:
     TransferPlan(ImageSnapshot image, OperationKind kind, const Address& given);
 
     const ImageSnapshot& image() const { return snapshot; }
+    int pageBytes() const { return snapshot.pageBytes(); }
     OperationKind kind() const { return transferKind; }
     // The address the image's own data name (a header page's or the file's); none for a plain image.
     const std::optional<Address>& ownAddress() const { return own; }

@@ -7,9 +7,10 @@
 #include <memory>
 #include <optional>
 
+#include "device/DeviceProfiles.h"
 #include "protocol/Page.h"
 #include "serial/ModemLines.h"
-#include "session/DeviceModel.h"
+#include "station/TriggerKinds.h"
 
 namespace iap {
 
@@ -17,39 +18,29 @@ class BootloaderClient;
 class Clock;
 class PortPresence;
 
-// What tells a socket that a board was put in or taken out:
-// - appear: the port appears (the adapter is on the board) and vanishes;
-// - probe: a bootloader answers a one-page flash read on the port, which stays in the fixture;
-// - line: the fixture's switch on one of the adapter's modem-status inputs closes and opens.
-enum class TriggerKind { Appear, Probe, Line };
-
-std::optional<TriggerKind> triggerNamed(const QString& name);
-QString triggerName(TriggerKind kind);
-// For messages: the names a trigger may be given.
-QString triggerChoices();
-
 // What the triggers of a station's sockets take from its job.
 struct TriggerSettings {
     static constexpr int DefaultProbeMs = 1000;
     static constexpr int ShortestProbeMs = 100;
     static constexpr int LongestProbeMs = 60000;
 
-    DeviceModel model = DeviceModel::Hx300;
+    DeviceProfile model = DefaultDevice;
     ModemLine switchLine = ModemLine::Cts;
     // The page a probe reads; none, and no socket can probe.
     std::optional<Address> probeAddress;
     int probeMs = DefaultProbeMs;
 };
 
-// A socket's trigger. It reads the settings at each use, so a job applied meanwhile counts from
-// then on.
+// A socket's trigger, what tells it that a board was put in or taken out (its kinds: see
+// TriggerKinds.h; TriggerFactory makes them):
+// - appear: the port appears (the adapter is on the board) and vanishes;
+// - probe: a bootloader answers a one-page flash read on the port, which stays in the fixture;
+// - line: the fixture's switch on one of the adapter's modem-status inputs closes and opens.
+// It reads the settings at each use, so a job applied meanwhile counts from then on.
 class BoardTrigger : public QObject {
     Q_OBJECT
 
 public:
-    static std::unique_ptr<BoardTrigger> make(TriggerKind kind, PortPresence& presence, BootloaderClient& bootloader, const TriggerSettings& settings,
-                                              Clock& clock);
-
     virtual TriggerKind kind() const = 0;
     // Whether a board is in, as far as the trigger knows now.
     virtual bool boardIn() const = 0;

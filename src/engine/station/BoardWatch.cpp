@@ -3,6 +3,7 @@
 #include "serial/PortIdentity.h"
 #include "serial/PortName.h"
 #include "station/SocketHost.h"
+#include "station/TriggerFactory.h"
 
 namespace iap {
 namespace {
@@ -46,7 +47,7 @@ void BoardWatch::setTrigger(TriggerKind kind, bool roundUnderWay)
 {
     if (trigger)
         foundFirst = FoundFirst::Programmed;
-    trigger = BoardTrigger::make(kind, presence, bootloader, settings, clock);
+    trigger = makeTrigger(kind, presence, bootloader, settings, clock);
     connect(trigger.get(), &BoardTrigger::putIn, this, &BoardWatch::putIn);
     connect(trigger.get(), &BoardTrigger::takenOut, this, &BoardWatch::takenOut);
     if (roundUnderWay)

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "session/DeviceModel.h"
+#include "device/DeviceProfile.h"
 
 namespace iap {
 
@@ -15,7 +15,7 @@ class PortPresence;
 
 // A fixture's port, which stays: held open between rounds (opening a port may pulse its DTR and
 // RTS lines, which some boards take for a reset), and opened afresh once it has come back or
-// is wanted at another rate. A round opens it for itself, on the same connection.
+// is wanted for another device. A round opens it for itself, on the same connection.
 class HeldPort : public QObject {
     Q_OBJECT
 
@@ -25,16 +25,16 @@ public:
 
     HeldPort(PortPresence& presence, Connection& connection, Clock& clock);
 
-    // Open now at the model's rate, opening it when it is not; false when it is not there or
-    // cannot be opened.
-    bool open(DeviceModel model);
+    // Open now for the device, opening it when it is not; false when it is not there or cannot
+    // be opened.
+    bool open(const DeviceProfile& device);
 
 private:
     PortPresence& presence;
     Connection& connection;
     Clock& clock;
-    // The rate the port was held open at; none once it may have to be opened again.
-    std::optional<DeviceModel> heldAt;
+    // The device the port was held open for; none once it may have to be opened again.
+    std::optional<DeviceProfile> heldFor;
     std::int64_t failedAtMs = 0;
     bool failed = false;
 };

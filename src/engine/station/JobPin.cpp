@@ -28,7 +28,7 @@ std::optional<QString> pinStationJob(const QString& path, QString& error)
         if (paths[i].isEmpty())
             continue;
         ImageSnapshot image;
-        if (error = takeImage(image, paths[i]); !error.isEmpty())
+        if (error = takeImage(image, paths[i], job->model.pageBytes); !error.isEmpty())
             return std::nullopt;
         pins.sha256Hex[i] = image.sha256Hex();
         pinned << QStringLiteral("%1 %2 %3").arg(ImagePins::ImageKeys[i], file->object.value(ImagePins::ImageKeys[i]).toString(), pins.sha256Hex[i]);

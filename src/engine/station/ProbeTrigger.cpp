@@ -63,7 +63,7 @@ void ProbeTrigger::probe()
         return;
     }
     probing = true;
-    const int pageMs = PageBytes * 10 * 1000 / baudRateOf(settings.model);
+    const int pageMs = settings.model.pageBytes * 10 * 1000 / settings.model.baudRate;
     bootloader.flashRead().setReplyTimeoutMs(pageMs + AnswerMarginMs);
     bootloader.flashRead().start(*settings.probeAddress, 1);
 }

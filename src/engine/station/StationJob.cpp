@@ -36,7 +36,7 @@ bool takeUniquePage(const QJsonValue& value, const QDir& folder, StationJob& job
         return false;
     }
     QString unusable;
-    job.unique = UniquePage::fromJson(value.toObject(), folder, unusable);
+    job.unique = UniquePage::fromJson(value.toObject(), folder, job.model.pageBytes, unusable);
     if (!job.unique)
         why = QStringLiteral("the unique page: %1").arg(unusable);
     return job.unique.has_value();
@@ -73,7 +73,7 @@ QJsonObject stationJobJson(const StationJob& job, const QDir& folder)
 {
     // Named from the job's folder, the images go with it when the folder is copied.
     const auto named = [&folder](const QString& image) { return image.isEmpty() ? image : folder.relativeFilePath(image); };
-    QJsonObject object{{ModelKey, modelName(job.model)},
+    QJsonObject object{{ModelKey, job.model.name},
                        {AddressKey, job.address},
                        {Slot0Key, named(job.slot0)},
                        {Slot1Key, named(job.slot1)},
@@ -124,7 +124,7 @@ std::optional<StationJob> stationJobFromJson(const QJsonObject& object, const QD
                               .arg(TriggerSettings::LongestProbeMs));
     }
     StationJob job;
-    const std::optional<DeviceModel> model = modelNamed(object.value(ModelKey).toString());
+    const std::optional<DeviceProfile> model = deviceNamed(object.value(ModelKey).toString());
     if (!model)
         return refuse(QStringLiteral("the model must be %1").arg(modelChoices()));
     job.model = *model;
@@ -229,7 +229,7 @@ QString prepareTriggers(const StationJob& job, TriggerSettings& settings)
     settings.probeAddress = parseAddress(job.probeAddress);
     if (!settings.probeAddress)
         return QStringLiteral("the probe address %1 is not eight hexadecimal digits").arg(job.probeAddress);
-    if (addressValue(*settings.probeAddress) + PageBytes > AddressSpaceBytes) {
+    if (addressValue(*settings.probeAddress) + job.model.pageBytes > AddressSpaceBytes) {
         settings.probeAddress.reset();
         return QStringLiteral("the probe address %1 leaves no whole page below 4 GiB").arg(job.probeAddress);
     }

@@ -4,7 +4,6 @@
 
 #include <array>
 
-#include "protocol/Page.h"
 #include "unique/JsonReader.h"
 #include "unique/MacAddress.h"
 #include "unique/ValueList.h"
@@ -28,9 +27,9 @@ void impliedWidth(JsonReader& reader, UniqueField& field, int bytes)
         reader.refuse(QStringLiteral("\"width\" of %1 must be %2, as its kind implies, or left out").arg(reader.owner()).arg(bytes));
 }
 
-void givenWidth(JsonReader& reader, UniqueField& field)
+void givenWidth(JsonReader& reader, UniqueField& field, int pageBytes)
 {
-    field.width = int(reader.whole(Key::Width, 1, PageBytes).value_or(1));
+    field.width = int(reader.whole(Key::Width, 1, std::uint64_t(pageBytes)).value_or(1));
 }
 
 BinaryLayout layout(JsonReader& reader, const QList<BinaryLayout>& allowed)
@@ -46,7 +45,7 @@ BinaryLayout layout(JsonReader& reader, const QList<BinaryLayout>& allowed)
     return allowed.front();
 }
 
-void readSerial(JsonReader& reader, UniqueField& field, const QDir&)
+void readSerial(JsonReader& reader, UniqueField& field, const FieldSetting& setting)
 {
     SerialField serial;
     serial.start = reader.whole(Key::Start).value_or(0);
@@ -56,10 +55,10 @@ void readSerial(JsonReader& reader, UniqueField& field, const QDir&)
     if (reader.has(Key::Format) == reader.has(Key::Binary))
         reader.refuse(QStringLiteral("%1 needs \"format\" (with \"width\") or \"binary\", one of them").arg(reader.owner()));
     if (format) {
-        serial.format = SerialFormat::parse(*format);
+        serial.format = SerialFormat::parse(*format, setting.pageBytes);
         if (!serial.format)
             reader.refuse(QStringLiteral("\"format\" of %1 must hold %2: \"%3\"").arg(reader.owner(), SerialFormat::choices(), *format));
-        givenWidth(reader, field);
+        givenWidth(reader, field, setting.pageBytes);
     } else {
         serial.binary = layout(reader, {BinaryLayout::U32Le, BinaryLayout::U32Be, BinaryLayout::U64Le, BinaryLayout::U64Be});
         impliedWidth(reader, field, layoutBytes(serial.binary));
@@ -74,7 +73,7 @@ void readSerial(JsonReader& reader, UniqueField& field, const QDir&)
     field.kind = serial;
 }
 
-void readMac(JsonReader& reader, UniqueField& field, const QDir&)
+void readMac(JsonReader& reader, UniqueField& field, const FieldSetting&)
 {
     MacField mac;
     for (const auto& [number, key] : {std::pair{&mac.first, Key::First}, {&mac.last, Key::Last}}) {
@@ -89,15 +88,15 @@ void readMac(JsonReader& reader, UniqueField& field, const QDir&)
     field.kind = mac;
 }
 
-void readList(JsonReader& reader, UniqueField& field, const QDir& folder)
+void readList(JsonReader& reader, UniqueField& field, const FieldSetting& setting)
 {
     ListField list;
     const QString file = reader.text(Key::File);
-    givenWidth(reader, field);
+    givenWidth(reader, field, setting.pageBytes);
     if (!reader.failed() && file.isEmpty())
         reader.refuse(QStringLiteral("\"file\" of %1 must name a file").arg(reader.owner()));
     if (!reader.failed()) {
-        list.path = QDir::cleanPath(folder.absoluteFilePath(file));
+        list.path = QDir::cleanPath(setting.folder.absoluteFilePath(file));
         QString why;
         const std::optional<QStringList> lines = readValueList(list.path, file, field.width, why);
         if (!lines)
@@ -107,33 +106,34 @@ void readList(JsonReader& reader, UniqueField& field, const QDir& folder)
     field.kind = list;
 }
 
-void readBarcode(JsonReader& reader, UniqueField& field, const QDir&)
+void readBarcode(JsonReader& reader, UniqueField& field, const FieldSetting& setting)
 {
-    givenWidth(reader, field);
+    givenWidth(reader, field, setting.pageBytes);
     field.kind = BarcodeField{};
 }
 
-void readTime(JsonReader& reader, UniqueField& field, const QDir&)
+void readTime(JsonReader& reader, UniqueField& field, const FieldSetting&)
 {
     const TimeField time{layout(reader, {BinaryLayout::U32Le, BinaryLayout::U64Le})};
     impliedWidth(reader, field, layoutBytes(time.binary));
     field.kind = time;
 }
 
-void readCrc(JsonReader& reader, UniqueField& field, const QDir&)
+void readCrc(JsonReader& reader, UniqueField& field, const FieldSetting& setting)
 {
     const BinaryLayout binary = layout(reader, {BinaryLayout::U32Le, BinaryLayout::U32Be});
     impliedWidth(reader, field, CrcBytes);
     const std::uint64_t from = reader.whole(Key::From).value_or(0);
     const std::uint64_t to = reader.whole(Key::To).value_or(0);
-    if (!reader.failed() && to > std::uint64_t(PageBytes))
-        reader.refuse(QStringLiteral("the range of %1 reaches beyond the %2-byte page").arg(reader.owner()).arg(PageBytes));
+    const std::uint64_t pageBytes = std::uint64_t(setting.pageBytes);
+    if (!reader.failed() && to > pageBytes)
+        reader.refuse(QStringLiteral("the range of %1 reaches beyond the %2-byte page").arg(reader.owner()).arg(pageBytes));
     if (!reader.failed() && from >= to)
         reader.refuse(QStringLiteral("the range of %1 is empty: \"from\" must lie below \"to\"").arg(reader.owner()));
-    field.kind = Crc32Field{int(std::min<std::uint64_t>(from, PageBytes)), int(std::min<std::uint64_t>(to, PageBytes)), binary};
+    field.kind = Crc32Field{int(std::min(from, pageBytes)), int(std::min(to, pageBytes)), binary};
 }
 
-using KindReader = void (*)(JsonReader&, UniqueField&, const QDir&);
+using KindReader = void (*)(JsonReader&, UniqueField&, const FieldSetting&);
 // In the order of UniqueField::kind.
 const std::array<std::pair<KindReader, QStringList>, 6> Kinds{{
     {readSerial, {Key::Pool, Key::Start, Key::Step, Key::End, Key::Format, Key::Binary, Key::Width}},
@@ -165,7 +165,7 @@ std::optional<std::size_t> readCommon(JsonReader& reader, const QJsonValue& valu
 
 }  // namespace
 
-std::optional<UniqueField> fieldFromJson(const QJsonValue& value, int position, const QDir& folder, QString& why)
+std::optional<UniqueField> fieldFromJson(const QJsonValue& value, int position, const FieldSetting& setting, QString& why)
 {
     JsonReader reader(value.toObject(), QStringLiteral("field %1 of the unique page").arg(position));
     UniqueField field;
@@ -177,9 +177,9 @@ std::optional<UniqueField> fieldFromJson(const QJsonValue& value, int position, 
             reader.refuse(QStringLiteral("\"pool\" of %1 must not be empty").arg(reader.owner()));
     }
     if (kind && !reader.failed())
-        Kinds.at(*kind).first(reader, field, folder);
-    if (!reader.failed() && offset + std::uint64_t(field.width) > std::uint64_t(PageBytes))
-        reader.refuse(QStringLiteral("%1 reaches beyond the %2-byte page: its bytes are %3 to %4").arg(reader.owner()).arg(PageBytes).arg(offset).arg(offset + field.width - 1));
+        Kinds.at(*kind).first(reader, field, setting);
+    if (!reader.failed() && offset + std::uint64_t(field.width) > std::uint64_t(setting.pageBytes))
+        reader.refuse(QStringLiteral("%1 reaches beyond the %2-byte page: its bytes are %3 to %4").arg(reader.owner()).arg(setting.pageBytes).arg(offset).arg(offset + field.width - 1));
     if (reader.failed()) {
         why = reader.why();
         return std::nullopt;

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include "protocol/Page.h"
 #include "unique/MacAddress.h"
 
 namespace iap {
@@ -16,8 +15,9 @@ QString owner(const UniqueField& field)
 // Places one field's value in a page; the CRCs come after every other field.
 class PagePlacer {
 public:
-    PagePlacer(const QString& barcode, const QDateTime& roundStartUtc)
-        : barcode(barcode)
+    PagePlacer(const QString& barcode, const QDateTime& roundStartUtc, int pageBytes)
+        : page(pageBytes, char(0xFF))
+        , barcode(barcode)
         , roundStart(roundStartUtc)
     {
     }
@@ -26,7 +26,7 @@ public:
     std::optional<QString> place(const UniqueField& field, const QString& drawn);
     QString placeCrc(const UniqueField& field, const Crc32Field& crc);
 
-    QByteArray page = QByteArray(PageBytes, char(0xFF));
+    QByteArray page;
     QString why;
 
 private:
@@ -120,9 +120,9 @@ QString PagePlacer::placeCrc(const UniqueField& field, const Crc32Field& crc)
 }  // namespace
 
 std::optional<UniqueContent> renderPage(const std::vector<UniqueField>& fields, const std::vector<UniqueReserved>& reserved,
-                                        const QString& barcode, const QDateTime& roundStartUtc, QString& why)
+                                        const QString& barcode, const QDateTime& roundStartUtc, int pageBytes, QString& why)
 {
-    PagePlacer placer(barcode, roundStartUtc);
+    PagePlacer placer(barcode, roundStartUtc, pageBytes);
     UniqueContent content;
     std::size_t draw = 0;
     bool serialSeen = false;

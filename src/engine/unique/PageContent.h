@@ -20,10 +20,10 @@ struct UniqueContent {
     QString boardSerial;
 };
 
-// Writes every field at its place in a page of erased flash (FF), the CRCs last: the draws' fields
+// Writes every field at its place in a page of pageBytes of erased flash (FF), the CRCs last: the draws' fields
 // take the values reserved, one each in their order. Nothing and why not when a value does not fit
 // its field or lies beyond its range (a counter used up), no barcode was scanned or it does not fit.
 std::optional<UniqueContent> renderPage(const std::vector<UniqueField>& fields, const std::vector<UniqueReserved>& reserved,
-                                        const QString& barcode, const QDateTime& roundStartUtc, QString& why);
+                                        const QString& barcode, const QDateTime& roundStartUtc, int pageBytes, QString& why);
 
 }  // namespace iap

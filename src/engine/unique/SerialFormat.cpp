@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "protocol/Page.h"
-
 namespace iap {
 
-std::optional<SerialFormat> SerialFormat::parse(const QString& text)
+std::optional<SerialFormat> SerialFormat::parse(const QString& text, int pageBytes)
 {
     SerialFormat format;
     format.pattern = text;
@@ -20,7 +18,7 @@ std::optional<SerialFormat> SerialFormat::parse(const QString& text)
             ++i;
         } else if (c == u'{') {
             const qsizetype close = text.indexOf(u'}', i);
-            if (placed || close < 0 || !format.takePlaceholder(QStringView(text).mid(i + 1, close - i - 1)))
+            if (placed || close < 0 || !format.takePlaceholder(QStringView(text).mid(i + 1, close - i - 1), pageBytes))
                 return std::nullopt;
             placed = true;
             literal = &format.after;
@@ -39,7 +37,7 @@ QString SerialFormat::choices()
     return QStringLiteral("one number as {}, {:N}, {:0N}, {:x}, {:X}, {:0Nx} or {:0NX}, and {{ and }} for braces");
 }
 
-bool SerialFormat::takePlaceholder(QStringView inside)
+bool SerialFormat::takePlaceholder(QStringView inside, int pageBytes)
 {
     if (inside.isEmpty())
         return true;
@@ -60,7 +58,7 @@ bool SerialFormat::takePlaceholder(QStringView inside)
     if (inside.size() > 4 || !std::all_of(inside.begin(), inside.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
     places = inside.toInt();
-    return places >= 1 && places <= PageBytes;
+    return places >= 1 && places <= pageBytes;
 }
 
 QString SerialFormat::apply(std::uint64_t number) const

@@ -14,8 +14,8 @@ namespace iap {
 // "SN-{:06}" writes 123 as "SN-000123".
 class SerialFormat {
 public:
-    // Nothing when the text is no such format.
-    static std::optional<SerialFormat> parse(const QString& text);
+    // Nothing when the text is no such format, or places more than a page of pageBytes holds.
+    static std::optional<SerialFormat> parse(const QString& text, int pageBytes);
     // The choices, for a message.
     static QString choices();
 
@@ -27,7 +27,7 @@ public:
     bool operator==(const SerialFormat& other) const { return pattern == other.pattern; }
 
 private:
-    bool takePlaceholder(QStringView inside);
+    bool takePlaceholder(QStringView inside, int pageBytes);
 
     QString pattern;
     QString before;

@@ -17,15 +17,16 @@ const QLatin1String BurnName("burn"), ReuseName("reuse");
 
 }  // namespace
 
-std::optional<UniquePage> UniquePage::fromJson(const QJsonObject& object, const QDir& folder, QString& why)
+std::optional<UniquePage> UniquePage::fromJson(const QJsonObject& object, const QDir& folder, int pageBytes, QString& why)
 {
     JsonReader reader(object, QStringLiteral("the unique page"));
     reader.allowOnly({AddressKey, OnFailureKey, ReuseWrittenKey, FieldsKey});
     UniquePage page;
+    page.bytes = pageBytes;
     const std::optional<Address> address = parseAddress(reader.text(AddressKey));
     if (!address)
         reader.refuse(QStringLiteral("\"address\" of the unique page must be eight hexadecimal digits, as \"08004000\""));
-    else if (addressValue(*address) + PageBytes > AddressSpaceBytes)
+    else if (addressValue(*address) + pageBytes > AddressSpaceBytes)
         reader.refuse(QStringLiteral("the unique page at %1 leaves no whole page below 4 GiB").arg(addressText(*address)));
     page.pageAddress = address.value_or(Address{});
     const QString rule = reader.textIfGiven(OnFailureKey).value_or(BurnName);
@@ -38,7 +39,7 @@ std::optional<UniquePage> UniquePage::fromJson(const QJsonObject& object, const 
         reader.refuse(QStringLiteral("the unique page needs at least one field in \"fields\""));
     why = reader.why();
     for (qsizetype i = 0; why.isEmpty() && i < fields.size(); ++i)
-        if (const std::optional<UniqueField> field = fieldFromJson(fields.at(i), int(i + 1), folder, why))
+        if (const std::optional<UniqueField> field = fieldFromJson(fields.at(i), int(i + 1), {folder, pageBytes}, why))
             page.fields.push_back(*field);
     if (why.isEmpty())
         why = layoutProblem(page.fields);
@@ -73,7 +74,7 @@ std::vector<UniqueDraw> UniquePage::draws() const
 std::optional<UniquePage::Content> UniquePage::render(const std::vector<UniqueReserved>& reserved, const QString& barcode,
                                                       const QDateTime& roundStartUtc, QString& why) const
 {
-    return renderPage(fields, reserved, barcode, roundStartUtc, why);
+    return renderPage(fields, reserved, barcode, roundStartUtc, bytes, why);
 }
 
 QString UniquePage::summary() const

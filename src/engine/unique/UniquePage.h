@@ -26,13 +26,14 @@ public:
     enum class FailureRule { Burn, Reuse };
     using Content = UniqueContent;
 
-    // The "unique" object of a job file; a list's file is found from `folder` and read once, here.
-    // Nothing and why not.
-    static std::optional<UniquePage> fromJson(const QJsonObject& object, const QDir& folder, QString& why);
+    // The "unique" object of a job file, for a device with pages of pageBytes; a list's file is
+    // found from `folder` and read once, here. Nothing and why not.
+    static std::optional<UniquePage> fromJson(const QJsonObject& object, const QDir& folder, int pageBytes, QString& why);
     // Back to the job file's form, files relative to `folder` (a job saved beside its files).
     QJsonObject toJson(const QDir& folder) const;
 
     Address address() const { return pageAddress; }
+    int pageBytes() const { return bytes; }
     FailureRule onFailure() const { return failureRule; }
     bool reuseWritten() const { return reuseWhenWritten; }
     bool needsBarcode() const;
@@ -53,6 +54,7 @@ public:
 
 private:
     Address pageAddress{};
+    int bytes = 0;
     FailureRule failureRule = FailureRule::Burn;
     bool reuseWhenWritten = false;
     std::vector<UniqueField> fields;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "flash_read/FlashRead.h"
 #include "protocol/HexNumber.h"
 
 namespace iap {
@@ -15,14 +14,17 @@ QString byteText(char byte)
 
 }  // namespace
 
-ReadBackVerify::ReadBackVerify(const TransferPlan& plan) : target(addressValue(plan.address())), sent(plan.sentBytes()) {}
+ReadBackVerify::ReadBackVerify(const TransferPlan& plan, int mostPages)
+    : target(addressValue(plan.address())), sent(plan.sentBytes()), pageBytes(plan.pageBytes()), mostReadPages(mostPages)
+{
+}
 
 std::optional<ReadBackVerify::Read> ReadBackVerify::next() const
 {
     if (firstDifference || compared >= sent.size())
         return std::nullopt;
-    const std::int64_t pagesLeft = (sent.size() - compared + PageBytes - 1) / PageBytes;
-    return Read{addressOf(target + compared), int(std::min<std::int64_t>(pagesLeft, FlashRead::MaxPages))};
+    const std::int64_t pagesLeft = (sent.size() - compared + pageBytes - 1) / pageBytes;
+    return Read{addressOf(target + compared), int(std::min<std::int64_t>(pagesLeft, mostReadPages))};
 }
 
 bool ReadBackVerify::take(const QByteArray& pages)

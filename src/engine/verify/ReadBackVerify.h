@@ -21,8 +21,9 @@ public:
         int pages;
     };
 
-    // The pages the transfer sent, from the address its first data page went to.
-    explicit ReadBackVerify(const TransferPlan& plan);
+    // The pages the transfer sent, from the address its first data page went to, in reads of
+    // at most mostReadPages.
+    ReadBackVerify(const TransferPlan& plan, int mostReadPages);
 
     // The next read to ask for; none once all pages compared equal.
     std::optional<Read> next() const;
@@ -30,12 +31,15 @@ public:
     bool take(const QByteArray& pages);
 
     std::int64_t bytesCompared() const { return compared; }
+    int pagesCompared() const { return int(compared / pageBytes); }
     // "Verify right", or the first differing byte: its address, what was read and what was sent.
     QString text() const;
 
 private:
     std::int64_t target;
     QByteArray sent;
+    int pageBytes;
+    int mostReadPages;
     std::int64_t compared = 0;
     std::optional<std::int64_t> firstDifference;
     char readThere = 0;
