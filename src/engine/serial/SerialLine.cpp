@@ -16,6 +16,11 @@ SerialLine::SerialLine() : port(this), silence(this), deadline(this)
     deadline.setInterval(PollMs);
     connect(&port, &QSerialPort::readyRead, this, &SerialLine::take);
     connect(&silence, &QTimer::timeout, this, [this] {
+        // A thread held up past the silence finds its timer due beside bytes that came in the
+        // meantime: they are taken first (which starts the silence again), or a line still talking
+        // would be taken for a quiet one.
+        if (port.isOpen() && !portLost && port.waitForReadyRead(0))
+            return;
         if (mode == Mode::Polling)
             endPoll();
         else if (mode == Mode::Discarding) {
