@@ -659,6 +659,12 @@ private slots:
         clickOn(*window, window->findChild<QFrame*>("tile1")->findChild<QPushButton*>("start"));
         WAIT_COMPARE(tileText(1, "counts"), QString("1 passed, 0 failed"), RoundMs);
         WAIT_COMPARE(tileText(1, "counts"), QString("2 passed, 0 failed"), RoundMs);
+
+        // The tiles left are numbered by the keys that start them now.
+        clickOn(*window, window->findChild<QFrame*>("tile1")->findChild<QPushButton*>("remove"));
+        QTRY_COMPARE(window->findChildren<QFrame*>(QRegularExpression("^tile")).size(), 1);
+        QVERIFY(window->findChild<QFrame*>("tile1") && tileText(1, "title").startsWith("1. Fixture A2"));
+        QCOMPARE(window->findChild<QFrame*>("tile1")->findChild<QPushButton*>("start")->text(), "Start (1)");
     }
 
     // What a new user meets first: the port the classic window would offer is chosen, the grey

@@ -30,7 +30,7 @@ SocketBoard::SocketBoard(Station& boardStation, QWidget& boardWindow)
 
 void SocketBoard::add(Socket& socket)
 {
-    auto* tile = new SocketTile(socket, int(shown.size()) + 1, &window);
+    auto* tile = new SocketTile(socket, &window);
     connect(tile, &SocketTile::removeRequested, this, [this, tile] { remove(tile); });
     connect(tile, &SocketTile::triggerChosen, this, &SocketBoard::changed);
     connect(tile, &SocketTile::clicked, this, [this, tile] {
@@ -54,8 +54,10 @@ void SocketBoard::remove(SocketTile* tile)
 
 void SocketBoard::place()
 {
-    for (std::size_t i = 0; i < shown.size(); ++i)
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        shown[i]->setNumber(int(i) + 1);
         tileGrid->addWidget(shown[i], int(i) / TilesPerRow, int(i) % TilesPerRow);
+    }
 }
 
 void SocketBoard::listenForCodes()

@@ -42,14 +42,13 @@ QLabel* label(const QString& objectName, int points, bool bold, QWidget* parent)
 
 }  // namespace
 
-SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
+SocketTile::SocketTile(Socket& socket, QWidget* parent)
     : QFrame(parent), shown(socket), title(label<ElidedLabel>(QStringLiteral("title"), TitlePoints, true, this)), state(label(QStringLiteral("state"), StatePoints, false, this)),
       bar(new QProgressBar(this)), verdict(label(QStringLiteral("verdict"), VerdictPoints, true, this)), reason(label(QStringLiteral("reason"), StatePoints, true, this)),
       details(label(QStringLiteral("details"), StatePoints, false, this)), counts(label(QStringLiteral("counts"), StatePoints, false, this)),
-      trigger(new QComboBox(this)), startButton(new QPushButton(QStringLiteral("Start (%1)").arg(number), this)),
+      trigger(new QComboBox(this)), startButton(new QPushButton(this)),
       removeButton(new QPushButton(QStringLiteral("Remove"), this))
 {
-    setObjectName(QStringLiteral("tile%1").arg(number));
     setFrameShape(QFrame::Box);
     setLineWidth(FramePixels);
     setAutoFillBackground(true);
@@ -66,8 +65,6 @@ SocketTile::SocketTile(Socket& socket, int number, QWidget* parent)
         trigger->addItem(QString::fromLatin1(row.name), int(row.kind));
     trigger->setCurrentIndex(trigger->findData(int(socket.trigger())));
     verdict->setAlignment(Qt::AlignCenter);
-    title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(socket.name(), socket.port().name()));
-    title->setToolTip(title->text());
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(startButton);
@@ -143,6 +140,14 @@ void SocketTile::showView(const SocketView& view)
         facts << QStringLiteral("bootloader %1").arg(view.version);
     details->setText(facts.join(QStringLiteral(" · ")));
     counts->setText(QStringLiteral("%1 passed, %2 failed").arg(view.passes).arg(view.fails));
+}
+
+void SocketTile::setNumber(int number)
+{
+    setObjectName(QStringLiteral("tile%1").arg(number));
+    startButton->setText(QStringLiteral("Start (%1)").arg(number));
+    title->setText(QStringLiteral("%1. %2 — %3").arg(number).arg(shown.name(), shown.port().name()));
+    title->setToolTip(title->text());
 }
 
 }  // namespace iap

@@ -22,8 +22,10 @@ class SocketTile : public QFrame {
     Q_OBJECT
 
 public:
-    // `number` is the key that starts the socket's round.
-    SocketTile(Socket& socket, int number, QWidget* parent = nullptr);
+    explicit SocketTile(Socket& socket, QWidget* parent = nullptr);
+
+    // `number` is the key that starts the socket's round: it moves when a tile before it goes.
+    void setNumber(int number);
 
     Socket& socket() const { return shown; }
     // Chosen for the next code scanned: a thick frame.
