@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 
 #include "FileDialog.h"
 #include "ImageFilters.h"
@@ -27,8 +26,7 @@ const char* const ImageCaptions[] = {"Slot 0", "Slot 1", "Application"};
 
 JobPanel::JobPanel(FileDialog& fileDialog, MessageBox& messageBox, QWidget* parent)
     : QGroupBox(QStringLiteral("Job"), parent), files(fileDialog), messages(messageBox), model(new QComboBox(this)), address(new QLineEdit(this)),
-      verify(new QCheckBox(QStringLiteral("Verify"), this)), trigger(new QComboBox(this)), switchLine(new QComboBox(this)), probeAddress(new QLineEdit(this)),
-      probeMs(new QSpinBox(this)), uniqueSummary(new QLabel(QStringLiteral("none (a job file may hold one)"), this)), verdict(new QLabel(this))
+      verify(new QCheckBox(QStringLiteral("Verify"), this)), boardIn(*this), uniqueSummary(new QLabel(QStringLiteral("none (a job file may hold one)"), this)), verdict(new QLabel(this))
 {
     setObjectName(QStringLiteral("job"));
     setUpControls();
@@ -46,24 +44,6 @@ void JobPanel::setUpControls()
     address->setMaxLength(10);
     verify->setObjectName(QStringLiteral("verify"));
     verify->setToolTip(QStringLiteral("Read each image back from the flash and compare it byte for byte"));
-    trigger->setObjectName(QStringLiteral("trigger"));
-    for (const TriggerRow& row : TriggerKinds)
-        trigger->addItem(QString::fromLatin1(row.name), int(row.kind));
-    trigger->setToolTip(QStringLiteral("What starts a round on a socket added from now on: its port appears, its bootloader answers a probe, or the "
-                                       "fixture's switch closes"));
-    switchLine->setObjectName(QStringLiteral("switch"));
-    for (const ModemLine line : {ModemLine::Cts, ModemLine::Dsr, ModemLine::Dcd, ModemLine::Ri})
-        switchLine->addItem(modemLineName(line).toUpper(), int(line));
-    switchLine->setToolTip(QStringLiteral("The adapter's modem-status input the fixture's switch is wired to"));
-    probeAddress->setObjectName(QStringLiteral("probeAddress"));
-    probeAddress->setPlaceholderText(QStringLiteral("the address"));
-    probeAddress->setMaxLength(10);
-    probeAddress->setToolTip(QStringLiteral("The page of flash a probe reads; nothing is written"));
-    probeMs->setObjectName(QStringLiteral("probeMs"));
-    probeMs->setRange(TriggerSettings::ShortestProbeMs, TriggerSettings::LongestProbeMs);
-    probeMs->setSingleStep(100);
-    probeMs->setSuffix(QStringLiteral(" ms"));
-    probeMs->setValue(TriggerSettings::DefaultProbeMs);
     uniqueSummary->setObjectName(QStringLiteral("uniquePage"));
     uniqueSummary->setWordWrap(true);
     verdict->setObjectName(QStringLiteral("jobVerdict"));
@@ -79,17 +59,7 @@ void JobPanel::layOut()
     grid->addWidget(address, 0, 3);
     grid->addWidget(verify, 0, 4);
     addImageRows(*grid);
-    auto* triggers = new QHBoxLayout;
-    triggers->addWidget(new QLabel(QStringLiteral("Board in"), this));
-    triggers->addWidget(trigger);
-    triggers->addWidget(new QLabel(QStringLiteral("Switch"), this));
-    triggers->addWidget(switchLine);
-    triggers->addWidget(new QLabel(QStringLiteral("Probe at"), this));
-    triggers->addWidget(probeAddress);
-    triggers->addWidget(new QLabel(QStringLiteral("every"), this));
-    triggers->addWidget(probeMs);
-    triggers->addStretch();
-    grid->addLayout(triggers, 4, 0, 1, 5);
+    grid->addLayout(boardIn.row(*this), 4, 0, 1, 5);
     grid->addWidget(new QLabel(QStringLiteral("Unique page"), this), 5, 0);
     grid->addWidget(uniqueSummary, 5, 1, 1, 4);
     grid->addLayout(jobButtons(), 6, 0, 1, 5);
@@ -141,10 +111,7 @@ StationJob JobPanel::job() const
     chosen.slot1 = images[1]->text();
     chosen.application = images[2]->text();
     chosen.verify = verify->isChecked();
-    chosen.trigger = TriggerKind(trigger->currentData().toInt());
-    chosen.switchLine = ModemLine(switchLine->currentData().toInt());
-    chosen.probeAddress = probeAddress->text().trimmed();
-    chosen.probeMs = probeMs->value();
+    boardIn.takeInto(chosen);
     chosen.unique = given.unique;
     chosen.barcodeRequired = given.barcodeRequired;
     chosen.repeatBarcodes = given.repeatBarcodes;
@@ -167,10 +134,7 @@ void JobPanel::setJob(const StationJob& chosen)
     images[1]->setText(chosen.slot1);
     images[2]->setText(chosen.application);
     verify->setChecked(chosen.verify);
-    trigger->setCurrentIndex(trigger->findData(int(chosen.trigger)));
-    switchLine->setCurrentIndex(switchLine->findData(int(chosen.switchLine)));
-    probeAddress->setText(chosen.probeAddress);
-    probeMs->setValue(chosen.probeMs);
+    boardIn.show(chosen);
     uniqueSummary->setText(chosen.unique ? chosen.unique->summary() : QStringLiteral("none (a job file may hold one)"));
 }
 

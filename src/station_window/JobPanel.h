@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "BoardInControls.h"
 #include "station/StationJob.h"
 
 class QCheckBox;
@@ -12,7 +13,6 @@ class QGridLayout;
 class QLayout;
 class QLabel;
 class QLineEdit;
-class QSpinBox;
 
 namespace iap {
 
@@ -54,10 +54,7 @@ private:
     QComboBox* model;
     QLineEdit* address;
     QCheckBox* verify;
-    QComboBox* trigger;
-    QComboBox* switchLine;
-    QLineEdit* probeAddress;
-    QSpinBox* probeMs;
+    BoardInControls boardIn;
     // Slot 0, slot 1, the application.
     std::array<QLineEdit*, 3> images;
     // A unique page and whether each board needs its barcode come with a job file and are kept as
