@@ -4,7 +4,7 @@
 #include "Files.h"
 #include "MemoryLine.h"
 #include "production/BootloaderClient.h"
-#include "serial/SerialLine.h"
+#include "serial/LineTiming.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +19,7 @@ namespace {
 
 constexpr quint32 Address = 0x08004000;
 constexpr iap::Address AddressBytes{0x08, 0x00, 0x40, 0x00};
-constexpr int ReplySilenceMs = iap::SerialLine::ReplySilenceMs;
+constexpr int ReplySilenceMs = iap::LineTiming::ReplySilenceMs;
 // The line is polled this often during a transfer: a reply waits for the next poll.
 constexpr int PollIntervalMs = iap::PageTransfer::PollIntervalMs;
 // Longer than a poll's period and a reply's end: the sum comes alone, after the last page is out.

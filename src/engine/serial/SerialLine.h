@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "serial/Line.h"
+#include "serial/LineTiming.h"
 
 namespace iap {
 
@@ -15,24 +16,10 @@ namespace iap {
 // a wait for quiet throws bytes away until the line has been silent long enough. Only SerialPort
 // drives it, from its own thread, by queued calls; each result carries the number of the
 // connection it belongs to.
-class SerialLine : public QObject {
+class SerialLine : public QObject, private LineTiming {
     Q_OBJECT
 
 public:
-    // A poll asks for at most this many bytes: one page's buffer less the byte a sender owns.
-    static constexpr int ReadRequestBytes = 2047;
-    // A reply has ended once the line has been silent this long.
-    static constexpr int ReplySilenceMs = 20;
-    // How long a poll with nothing to receive waits: the port's read time-out, 1 ms for each byte
-    // asked for and 1 ms more.
-    static constexpr int ReadMsPerByte = 1;
-    static constexpr int ReadConstantMs = 1;
-    static constexpr int PollMs = ReadRequestBytes * ReadMsPerByte + ReadConstantMs;
-    // How long the bytes written may take to leave: the port's write time-out for a full page,
-    // 1 ms a byte and 10 ms more.
-    static constexpr int WriteMsPerByte = 1;
-    static constexpr int WriteConstantMs = 10;
-
     SerialLine();
 
     bool open(const QString& portName, const LineSettings& settings);
